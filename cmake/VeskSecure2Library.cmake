@@ -1,0 +1,35 @@
+# The shared library a host application links: the engine, the component, its dialogs and the
+# setup editor, with only the exported classes visible.
+add_library(VeskSecure2 SHARED ${PROJECT_SOURCE_DIR}/cmake/empty.cpp)
+add_library(VeskSecure2::VeskSecure2 ALIAS VeskSecure2)
+set_target_properties(VeskSecure2 PROPERTIES
+  VERSION ${PROJECT_VERSION}
+  SOVERSION ${PROJECT_VERSION_MAJOR}
+  EXPORT_NAME VeskSecure2)
+target_link_libraries(VeskSecure2
+  PRIVATE
+    "$<LINK_LIBRARY:WHOLE_ARCHIVE,vesk_security,vesk_setup,vesk_ui,vesk_dbe>"
+    PkgConfig::SQLCIPHER
+  PUBLIC Qt6::Core Qt6::Gui Qt6::Widgets)
+target_link_options(VeskSecure2 PRIVATE "LINKER:--exclude-libs,ALL" "LINKER:--no-undefined")
+target_include_directories(VeskSecure2 INTERFACE
+  $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)
+
+install(TARGETS VeskSecure2 EXPORT VeskSecure2Targets
+  LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
+  INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
+install(FILES
+  ${PROJECT_SOURCE_DIR}/security/vesksec2.h
+  ${VESK_GENERATED_INCLUDE}/VeskSecure2/vesksecure2_export.h
+  DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/VeskSecure2)
+
+include(CMakePackageConfigHelpers)
+set(VESK_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/VeskSecure2)
+install(EXPORT VeskSecure2Targets NAMESPACE VeskSecure2:: DESTINATION ${VESK_CMAKE_DIR})
+configure_package_config_file(${PROJECT_SOURCE_DIR}/cmake/VeskSecure2Config.cmake.in
+  ${PROJECT_BINARY_DIR}/VeskSecure2Config.cmake INSTALL_DESTINATION ${VESK_CMAKE_DIR})
+write_basic_package_version_file(${PROJECT_BINARY_DIR}/VeskSecure2ConfigVersion.cmake
+  COMPATIBILITY SameMajorVersion)
+install(FILES ${PROJECT_BINARY_DIR}/VeskSecure2Config.cmake
+              ${PROJECT_BINARY_DIR}/VeskSecure2ConfigVersion.cmake
+        DESTINATION ${VESK_CMAKE_DIR})

@@ -1,0 +1,1 @@
+// The shared library is assembled from the static parts linked into it.

@@ -1,0 +1,72 @@
+#pragma once
+
+#include "dbe/types.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+
+namespace dbe {
+
+class Backend;
+
+// Result of creating a table: 0 and an empty text on success, else the engine's code and text.
+struct CreateResult {
+    int code = 0;
+    QString errorText;
+    bool ok() const { return code == 0; }
+};
+
+// One open database (an alias) of the process: the storage behind it and the tables of it that
+// are in use. Obtain it from Session::database(); tables and queries share it.
+class Database
+{
+public:
+    Database(QString name, std::unique_ptr<Backend> backend);
+    ~Database();
+
+    Database(const Database &) = delete;
+    Database &operator=(const Database &) = delete;
+
+    QString name() const { return m_name; }
+    Backend &backend() { return *m_backend; }
+
+    // Creates (or, with overwrite, replaces) a table from its description, protected with
+    // `password`. Refuses to replace a table that anybody has open.
+    CreateResult createTable(const TableDef &def, const QString &password, bool overwrite);
+
+    // The table names (without extension) that exist in this database, sorted.
+    QStringList tableNames();
+
+    // Transactions span every table of the database. Nested begin() calls are counted: only
+    // the outermost commit() writes.
+    void begin();
+    void commit();
+    void rollback();
+    bool inTransaction() const { return m_depth > 0; }
+
+private:
+    QString m_name;
+    std::unique_ptr<Backend> m_backend;
+    int m_depth = 0;
+    bool m_rollbackOnly = false;
+};
+
+// Rolls the transaction back unless commit() was called.
+class Transaction
+{
+public:
+    explicit Transaction(Database &db);
+    ~Transaction();
+    void commit();
+
+    Transaction(const Transaction &) = delete;
+    Transaction &operator=(const Transaction &) = delete;
+
+private:
+    Database &m_db;
+    bool m_done = false;
+};
+
+} // namespace dbe

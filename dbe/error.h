@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QString>
+
+#include <stdexcept>
+
+namespace dbe {
+
+// Every engine failure is thrown as an Error carrying the engine's text, so that callers can
+// show it as it stands. The code tells kinds apart where a caller reacts differently.
+class Error : public std::runtime_error
+{
+public:
+    enum Code {
+        General = 1,
+        KeyViolation,     // a duplicate key at post
+        RecordChanged,    // another user changed or deleted the row since it was read
+        NotOpen,          // an operation on a closed data set
+        WrongState,       // e.g. a field written while not editing
+        UnknownField,
+        UnknownIndex,
+        UnknownAlias,
+        DuplicateAlias,
+        TableNotFound,
+        BadPassword,      // the table's key is unknown or wrong
+        Locked,           // an exclusive open refused, or an operation refused while others hold the table
+        Io,
+    };
+
+    explicit Error(const QString &text, Code code = General);
+
+    QString text() const { return m_text; }
+    Code code() const { return m_code; }
+
+private:
+    QString m_text;
+    Code m_code;
+};
+
+} // namespace dbe

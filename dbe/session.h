@@ -1,0 +1,85 @@
+#pragma once
+
+#include <QMap>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+namespace dbe {
+
+class Database;
+
+// A database alias: a name for a directory of table files (driver "STANDARD", the default) or,
+// later, for a server connection. `params` holds everything else the configuration names.
+struct AliasInfo {
+    QString name;
+    QString driver = QStringLiteral("STANDARD");
+    QString path;
+    QString defaultDriver = QStringLiteral("PARADOX");
+    bool persistent = false; // stored in the configuration file
+};
+
+// The process-wide engine session: the passwords it knows, the aliases it knows, and the
+// connections opened through them. Every table and query of the process goes through it.
+class Session
+{
+public:
+    // Asked once per table open when no known password unlocks the table. Answers the password
+    // to try, or nothing when the user cancelled.
+    using PasswordPrompt = std::function<std::optional<QString>(const QString &tableName)>;
+
+    static Session &instance();
+
+    Session(const Session &) = delete;
+    Session &operator=(const Session &) = delete;
+
+    // Passwords. A table opens without a prompt when one of these is its key.
+    void addPassword(const QString &password);
+    void removePassword(const QString &password);
+    void removeAllPasswords();
+    QStringList passwords() const { return m_passwords; }
+
+    void setPasswordPrompt(PasswordPrompt prompt) { m_prompt = std::move(prompt); }
+    const PasswordPrompt &passwordPrompt() const { return m_prompt; }
+
+    // Aliases. The list is sorted case-blind, as a user would expect it in a picker.
+    QStringList aliasNames() const;
+    bool hasAlias(const QString &name) const;          // case-blind
+    AliasInfo alias(const QString &name) const;         // throws UnknownAlias
+    // Adds an alias of the standard driver. Throws DuplicateAlias when the name is taken.
+    void addStandardAlias(const QString &name, const QString &path,
+                          const QString &defaultDriver = QStringLiteral("PARADOX"));
+    void deleteAlias(const QString &name);
+    // Writes every alias added with addStandardAlias (and the ones read) to the configuration.
+    void saveConfig();
+    // Reads the configuration file again, dropping aliases that were never saved.
+    void reloadConfig();
+    QString configFile() const;
+
+    // The directory a database name stands for: the alias's PATH, or the name itself when it
+    // names an existing directory (as dBASE files are opened).
+    QString directoryOf(const QString &databaseName) const;
+
+    // The connection for a database name, shared by every data set of the process that uses
+    // the same name. Throws UnknownAlias.
+    std::shared_ptr<Database> database(const QString &databaseName);
+    // Drops the session's connections (the data sets that still hold one keep it alive).
+    void closeDatabases();
+
+    // The workstation's network logon name: the login name of the process owner.
+    static QString netUserName();
+
+private:
+    Session();
+    ~Session();
+
+    QStringList m_passwords;
+    PasswordPrompt m_prompt;
+    QMap<QString, AliasInfo> m_aliases; // key: upper-cased name
+    QMap<QString, std::weak_ptr<Database>> m_databases;
+};
+
+} // namespace dbe

@@ -1,0 +1,1 @@
+// The setup editor lives here.

@@ -1,0 +1,76 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+
+#include <functional>
+
+class QWidget;
+
+namespace ui {
+
+// Every message box and input box of the program goes through these functions, so that a test
+// can read the exact text and give the answer a person would.
+
+enum class MessageKind {
+    Error,        // error icon, OK
+    Warning,      // warning icon, OK
+    Information,  // information icon, OK
+    Confirmation, // question icon, Yes and No
+    Input,        // a caption, a prompt and one line of text; OK and Cancel
+};
+
+struct MessageRequest {
+    MessageKind kind = MessageKind::Error;
+    QString caption;
+    QString text;
+    QString value; // Input: the text the box starts with
+};
+
+struct MessageReply {
+    bool accepted = true; // OK or Yes; false for Cancel or No
+    QString value;        // Input: the text as typed
+};
+
+using MessageHandler = std::function<MessageReply(const MessageRequest &)>;
+
+// An empty handler (the default) shows real dialogs.
+void setMessageHandler(MessageHandler handler);
+
+void showError(QWidget *parent, const QString &text);
+void showWarning(QWidget *parent, const QString &text);
+void showInformation(QWidget *parent, const QString &text);
+// True when the answer is Yes.
+bool askYesNo(QWidget *parent, const QString &text);
+// Asks for one line of text. True on OK, with `value` replaced by the typed text; on Cancel
+// `value` is left as it was.
+bool inputQuery(QWidget *parent, const QString &caption, const QString &prompt, QString &value);
+// Like inputQuery, but answers the default on Cancel.
+QString inputBox(QWidget *parent, const QString &caption, const QString &prompt,
+                 const QString &defaultValue);
+
+// Installs itself as the handler while it lives: records every request and answers from the
+// queue of replies (OK/Yes with the offered text when the queue is empty).
+class MessageRecorder
+{
+public:
+    MessageRecorder();
+    ~MessageRecorder();
+    MessageRecorder(const MessageRecorder &) = delete;
+    MessageRecorder &operator=(const MessageRecorder &) = delete;
+
+    void answer(MessageReply reply) { m_replies.append(std::move(reply)); }
+    void answerNo() { answer({false, {}}); }
+    void answerText(const QString &text) { answer({true, text}); }
+
+    const QList<MessageRequest> &requests() const { return m_requests; }
+    QStringList texts() const;
+    QString lastText() const { return m_requests.isEmpty() ? QString() : m_requests.last().text; }
+    void clear() { m_requests.clear(); }
+
+private:
+    QList<MessageRequest> m_requests;
+    QList<MessageReply> m_replies;
+};
+
+} // namespace ui
