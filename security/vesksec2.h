@@ -149,6 +149,12 @@ public:
 private:
     void requestTermination();
     void logOff();
+    // Shared by the logon operations: the user state from a USERS.DB row, the supervisor's
+    // state, the logon's count and time in the row, and a row of the activity log.
+    void takeUserFromRow(const dbe::Table &users);
+    void becomeSupervisor();
+    void recordLogon(dbe::Table &users);
+    void appendLogRow(int accessId, bool isLogon);
 
     QString m_alias;
     QString m_password;
