@@ -1,0 +1,82 @@
+// The access test: does the logged-on user hold an access constant, directly or through one
+// of his groups.
+
+#include "security/vesksec2.h"
+
+#include "dbe/table.h"
+#include "security/schema.h"
+#include "ui/messages.h"
+
+namespace {
+
+// All of one user's rights lie between these keys, since access and group ids start at 1.
+QVariantList firstKeyOfUser(int userId)
+{
+    return {userId, 0, QStringLiteral("A")};
+}
+
+QVariantList firstKeyAfterUser(int userId)
+{
+    return {userId + 1, 0, QStringLiteral("A")};
+}
+
+// Keeps the cursor to one user's rows only while the walk runs.
+class UserRange
+{
+public:
+    UserRange(dbe::Table &rights, int userId) : m_rights(rights)
+    {
+        m_rights.setRange(firstKeyOfUser(userId), firstKeyAfterUser(userId));
+    }
+    ~UserRange() { m_rights.cancelRange(); }
+    UserRange(const UserRange &) = delete;
+    UserRange &operator=(const UserRange &) = delete;
+
+private:
+    dbe::Table &m_rights;
+};
+
+bool grantedThroughGroup(dbe::Table &rights, dbe::Table &members, int userId, int accessId)
+{
+    const UserRange range(rights, userId);
+    for (rights.first(); !rights.eof(); rights.next()) {
+        // Compared exactly: a lower-case "g" names no group.
+        if (rights.asString(QStringLiteral("Type")) != security::RightGroup)
+            continue;
+        if (members.findKey({rights.asInteger(QStringLiteral("Access_ID")), accessId}))
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+bool TVeskSecure::TestAccess(int accessId)
+{
+    if (m_userId == security::SupervisorId)
+        return true;
+    if (m_userId < 0) {
+        if (GetShowUI())
+            ui::showError(nullptr, QStringLiteral("No user is logged into the security."));
+        return false;
+    }
+    // A component created in code and never loaded has no tables to test against. It refuses
+    // rather than open tables of its own, so that a forgotten Loaded() shows at once.
+    if (!m_userAccTable || !m_grpCollTable) {
+        if (GetShowUI())
+            ui::showError(nullptr,
+                          QStringLiteral("Access cannot be tested: security has not been "
+                                         "activated for this application."));
+        return false;
+    }
+
+    const bool granted =
+        m_userAccTable->findKey({m_userId, accessId, security::RightConstant}) ||
+        grantedThroughGroup(*m_userAccTable, *m_grpCollTable, m_userId, accessId);
+    if (granted && m_logTable)
+        appendLogRow(accessId, false);
+    if (!granted && GetShowUI())
+        ui::showError(nullptr, QStringLiteral("Access is denied.  Please see your administrator "
+                                              "to gain access to this feature."));
+    return granted;
+}

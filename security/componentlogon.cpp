@@ -1,0 +1,177 @@
+// The component's logon operations: the dialog, a name and password from the host, and the
+// workstation's network user name.
+
+#include "security/vesksec2.h"
+
+#include "dbe/error.h"
+#include "dbe/session.h"
+#include "dbe/table.h"
+#include "security/logonunt.h"
+#include "security/netware.h"
+#include "security/schema.h"
+#include "ui/messages.h"
+
+#include <memory>
+
+namespace {
+
+const QString UnableToAccessMessage = QStringLiteral("Unable to Access Security Files");
+
+// USERS.DB opened on "UserName" for the length of one logon; null, after telling the user,
+// when the table cannot be opened.
+std::unique_ptr<dbe::Table> openUsersByName(const QString &alias)
+{
+    auto users = std::make_unique<dbe::Table>();
+    users->setDatabaseName(alias);
+    users->setTableName(QStringLiteral("Users"));
+    users->setIndexName(QStringLiteral("UserName"));
+    try {
+        users->open();
+    } catch (const dbe::Error &) {
+        ui::showError(nullptr, UnableToAccessMessage);
+        return nullptr;
+    }
+    return users;
+}
+
+// Publishes the dialog in FormLogon while it exists.
+class ShownLogonDialog
+{
+public:
+    ShownLogonDialog() : m_dialog(std::make_unique<TFormLogon>()) { FormLogon = m_dialog.get(); }
+    ~ShownLogonDialog() { FormLogon = nullptr; }
+    ShownLogonDialog(const ShownLogonDialog &) = delete;
+    ShownLogonDialog &operator=(const ShownLogonDialog &) = delete;
+    TFormLogon *operator->() const { return m_dialog.get(); }
+
+private:
+    std::unique_ptr<TFormLogon> m_dialog;
+};
+
+} // namespace
+
+void TVeskSecure::takeUserFromRow(const dbe::Table &users)
+{
+    m_userId = users.asInteger(QStringLiteral("User_ID"));
+    m_userName = users.asString(QStringLiteral("User_Name"));
+    m_currentPassword = users.asString(QStringLiteral("User_Password"));
+    m_userDef1 = users.asString(QStringLiteral("User_Def1"));
+    m_userDef2 = users.asString(QStringLiteral("User_Def2"));
+    m_lastAccess = users.asDateTime(QStringLiteral("User_LastAccess"));
+    m_accessCount = users.asInteger(QStringLiteral("User_AccessCount"));
+    m_isAdmin = users.asBoolean(QStringLiteral("User_Admin"));
+}
+
+void TVeskSecure::becomeSupervisor()
+{
+    m_userId = security::SupervisorId;
+    m_userName = security::SupervisorDisplayName;
+    m_currentPassword = m_password;
+    m_userDef1.clear();
+    m_userDef2.clear();
+    m_lastAccess = QDateTime();
+    m_accessCount = 0;
+    m_isAdmin = true;
+}
+
+// The count is added in the database rather than read, incremented and posted, so that two
+// workstations logging the same user on at once both count. The user state keeps the values
+// from before this logon.
+void TVeskSecure::recordLogon(dbe::Table &users)
+{
+    users.updateCurrent({{QStringLiteral("User_LastAccess"), QDateTime::currentDateTime()}},
+                        {{QStringLiteral("User_AccessCount"), 1}});
+    if (m_logTable)
+        appendLogRow(0, true);
+}
+
+void TVeskSecure::appendLogRow(int accessId, bool isLogon)
+{
+    m_logTable->append();
+    m_logTable->setDateTime(QStringLiteral("Access_Date"), QDateTime::currentDateTime());
+    m_logTable->setInteger(QStringLiteral("User_ID"), m_userId);
+    if (isLogon)
+        m_logTable->setNull(QStringLiteral("Access_ID"));
+    else
+        m_logTable->setInteger(QStringLiteral("Access_ID"), accessId);
+    m_logTable->post();
+}
+
+bool TVeskSecure::Logon()
+{
+    ShownLogonDialog dialog;
+    dialog->tblUsers().setDatabaseName(m_alias);
+    dialog->CaseSensitive = m_options.contains(soCaseSensitive);
+    dialog->MasterPassword = m_password;
+    try {
+        dialog->tblUsers().open();
+    } catch (const dbe::Error &) {
+        ui::showError(nullptr, UnableToAccessMessage);
+    }
+    if (!dialog->tblUsers().isOpen())
+        return false;
+
+    const bool result = dialog->exec() == QDialog::Accepted;
+    if (dialog->failure())
+        std::rethrow_exception(dialog->failure());
+    // A supervisor's name and password count even when the dialog was cancelled; only an
+    // accepted dialog makes it a logon that is logged.
+    if (dialog->SupervisorLogon) {
+        becomeSupervisor();
+        dialog->tblUsers().close();
+        if (result && m_logTable)
+            appendLogRow(0, true);
+    } else if (result) {
+        takeUserFromRow(dialog->tblUsers());
+        recordLogon(dialog->tblUsers());
+        dialog->tblUsers().close();
+    }
+    return result;
+}
+
+bool TVeskSecure::LogonEx(const QString &userName, const QString &password)
+{
+    const std::unique_ptr<dbe::Table> users = openUsersByName(m_alias);
+    if (!users)
+        return false;
+    // Always case-blind: a host that passes a name and password has no dialog whose options
+    // would apply. The supervisor has no row, so his name is an ordinary one here.
+    if (!users->findKey({userName}) ||
+        !sameTextCaseBlind(users->asString(QStringLiteral("User_Password")), password) ||
+        !users->asBoolean(QStringLiteral("User_Enabled")))
+        return false;
+    takeUserFromRow(*users);
+    recordLogon(*users);
+    return true;
+}
+
+bool TVeskSecure::NWLogon()
+{
+    QString name;
+    if (m_options.contains(soWinNetSupport))
+        name = GetWindowsUserName();
+    if (name.isEmpty() && m_options.contains(soNetwareSupport))
+        name = GetNetwareUserName();
+    if (name.isEmpty())
+        return false;
+
+    const std::unique_ptr<dbe::Table> users = openUsersByName(m_alias);
+    if (!users)
+        return false;
+    // The network logon already proved who the user is; no password is asked.
+    if (!users->findKey({name}) || !users->asBoolean(QStringLiteral("User_Enabled")))
+        return false;
+    takeUserFromRow(*users);
+    recordLogon(*users);
+    return true;
+}
+
+QString TVeskSecure::GetWindowsUserName() const
+{
+    return dbe::Session::netUserName();
+}
+
+QString TVeskSecure::GetNetwareUserName() const
+{
+    return security::NetwareClient::primaryConnectionUserName();
+}

@@ -1,0 +1,159 @@
+#include "security/logonunt.h"
+
+#include "dbe/error.h"
+#include "dbe/table.h"
+#include "security/schema.h"
+#include "ui/messages.h"
+
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+TFormLogon *FormLogon = nullptr;
+
+namespace {
+
+QChar foldAsciiLetter(QChar c)
+{
+    const char16_t u = c.unicode();
+    return (u >= u'a' && u <= u'z') ? QChar(char16_t(u - u'a' + u'A')) : c;
+}
+
+} // namespace
+
+bool sameTextCaseBlind(const QString &a, const QString &b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (qsizetype i = 0; i < a.size(); ++i) {
+        if (foldAsciiLetter(a[i]) != foldAsciiLetter(b[i]))
+            return false;
+    }
+    return true;
+}
+
+TFormLogon::TFormLogon(QWidget *parent)
+    : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
+                          Qt::WindowCloseButtonHint),
+      m_lblUserName(new QLabel(QStringLiteral("UserName:"), this)),
+      m_edUserName(new QLineEdit(this)),
+      m_lblUserPassword(new QLabel(QStringLiteral("Password:"), this)),
+      m_edPassword(new QLineEdit(this)), m_bbtnOk(new QPushButton(QStringLiteral("OK"), this)),
+      m_bbtnCancel(new QPushButton(QStringLiteral("Cancel"), this)),
+      m_tblUsers(new dbe::Table(this))
+{
+    setObjectName(QStringLiteral("FormLogon"));
+    setWindowTitle(QStringLiteral("Logon"));
+    setFont(QFont(QStringLiteral("MS Sans Serif"), 8, QFont::Bold));
+
+    m_lblUserName->setObjectName(QStringLiteral("lblUserName"));
+    m_edUserName->setObjectName(QStringLiteral("edUserName"));
+    m_edUserName->setMaxLength(48);
+    m_lblUserName->setBuddy(m_edUserName);
+    m_lblUserPassword->setObjectName(QStringLiteral("lblUserPassword"));
+    m_edPassword->setObjectName(QStringLiteral("edPassword"));
+    m_edPassword->setEchoMode(QLineEdit::Password);
+    m_edPassword->setStyleSheet(QStringLiteral("lineedit-password-character: 42"));
+    m_lblUserPassword->setBuddy(m_edPassword);
+
+    m_bbtnOk->setObjectName(QStringLiteral("bbtnOk"));
+    m_bbtnOk->setDefault(true);
+    m_bbtnCancel->setObjectName(QStringLiteral("bbtnCancel"));
+    connect(m_bbtnOk, &QPushButton::clicked, this, &QDialog::accept);
+    connect(m_bbtnCancel, &QPushButton::clicked, this, &QDialog::reject);
+
+    m_tblUsers->setObjectName(QStringLiteral("tblUsers"));
+    m_tblUsers->setTableName(QStringLiteral("USERS.DB"));
+    m_tblUsers->setIndexName(QStringLiteral("UserName"));
+
+    auto *fields = new QGridLayout;
+    fields->addWidget(m_lblUserName, 0, 0);
+    fields->addWidget(m_edUserName, 0, 1);
+    fields->addWidget(m_lblUserPassword, 1, 0);
+    fields->addWidget(m_edPassword, 1, 1);
+    fields->setColumnMinimumWidth(1, 180);
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(m_bbtnOk);
+    buttons->addWidget(m_bbtnCancel);
+    auto *layout = new QVBoxLayout(this);
+    layout->addLayout(fields);
+    layout->addLayout(buttons);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+
+    setTabOrder(m_edUserName, m_edPassword);
+    setTabOrder(m_edPassword, m_bbtnOk);
+    setTabOrder(m_bbtnOk, m_bbtnCancel);
+    m_edUserName->setFocus();
+}
+
+TFormLogon::~TFormLogon() = default;
+
+bool TFormLogon::isSupervisor() const
+{
+    const QString name = m_edUserName->text();
+    const QString password = m_edPassword->text();
+    if (CaseSensitive)
+        return name == security::SupervisorLogonName && password == MasterPassword;
+    return sameTextCaseBlind(name, security::SupervisorLogonName) &&
+           sameTextCaseBlind(password, MasterPassword);
+}
+
+bool TFormLogon::passwordMatches(const QString &stored) const
+{
+    const QString typed = m_edPassword->text();
+    return CaseSensitive ? stored == typed : sameTextCaseBlind(stored, typed);
+}
+
+void TFormLogon::refuseLogon()
+{
+    m_edUserName->setFocus();
+    m_edUserName->selectAll();
+    repaint();
+    ui::showError(this, QStringLiteral("Invalid Username or Password"));
+}
+
+void TFormLogon::checkUserAndClose()
+{
+    try {
+        if (!m_tblUsers->findKey({m_edUserName->text()}) ||
+            !passwordMatches(m_tblUsers->asString(QStringLiteral("User_Password")))) {
+            refuseLogon();
+            return;
+        }
+        if (!m_tblUsers->asBoolean(QStringLiteral("User_Enabled"))) {
+            ui::showError(this, QStringLiteral("User Account has been disabled."));
+            QDialog::done(Rejected);
+            return;
+        }
+    } catch (const dbe::Error &) {
+        m_failure = std::current_exception();
+        QDialog::done(Rejected);
+        return;
+    }
+    QDialog::done(Accepted);
+}
+
+void TFormLogon::done(int result)
+{
+    SupervisorLogon = false;
+    if (isSupervisor()) {
+        SupervisorLogon = true;
+        QDialog::done(result);
+        return;
+    }
+    if (result != Accepted) {
+        QDialog::done(result);
+        return;
+    }
+    if (focusWidget() == m_edUserName) {
+        // Enter after the name moves on to the password instead of trying the logon.
+        setResult(0);
+        m_edPassword->setFocus(Qt::TabFocusReason);
+        return;
+    }
+    checkUserAndClose();
+}
