@@ -6,10 +6,12 @@ set_target_properties(VeskSecure2 PROPERTIES
   VERSION ${PROJECT_VERSION}
   SOVERSION ${PROJECT_VERSION_MAJOR}
   EXPORT_NAME VeskSecure2)
+# The same objects the desktop links statically; only the exported classes are visible.
+target_sources(VeskSecure2 PRIVATE
+  $<TARGET_OBJECTS:vesk_security> $<TARGET_OBJECTS:vesk_setup>
+  $<TARGET_OBJECTS:vesk_ui> $<TARGET_OBJECTS:vesk_dbe>)
 target_link_libraries(VeskSecure2
-  PRIVATE
-    "$<LINK_LIBRARY:WHOLE_ARCHIVE,vesk_security,vesk_setup,vesk_ui,vesk_dbe>"
-    PkgConfig::SQLCIPHER
+  PRIVATE PkgConfig::SQLCIPHER Qt6::PrintSupport
   PUBLIC Qt6::Core Qt6::Gui Qt6::Widgets)
 target_link_options(VeskSecure2 PRIVATE "LINKER:--exclude-libs,ALL" "LINKER:--no-undefined")
 target_include_directories(VeskSecure2 INTERFACE

@@ -71,6 +71,8 @@ public:
     virtual std::unique_ptr<Statement> prepare(const QString &sql) = 0;
     virtual void execute(const QString &sql) = 0;
     virtual qint64 lastInsertId() = 0;
+    // Rows changed by the last INSERT, UPDATE or DELETE.
+    virtual int changedRows() = 0;
 
     // Storage form of a logical value, and back.
     virtual QVariant toStorage(FieldType type, const QVariant &value) const = 0;

@@ -1,0 +1,86 @@
+#include "dbe/database.h"
+
+#include "dbe/backend.h"
+#include "dbe/error.h"
+
+namespace dbe {
+
+Database::Database(QString name, std::unique_ptr<Backend> backend)
+    : m_name(std::move(name)), m_backend(std::move(backend))
+{
+}
+
+Database::~Database() = default;
+
+CreateResult Database::createTable(const TableDef &def, const QString &password, bool overwrite)
+{
+    return m_backend->createTable(def, password, overwrite);
+}
+
+QStringList Database::tableNames()
+{
+    return m_backend->tableNames();
+}
+
+void Database::begin()
+{
+    if (m_depth == 0) {
+        m_backend->execute(QStringLiteral("BEGIN"));
+        m_rollbackOnly = false;
+    }
+    ++m_depth;
+}
+
+void Database::commit()
+{
+    if (m_depth == 0)
+        throw Error(QStringLiteral("No transaction is active."), Error::WrongState);
+    if (m_depth > 1) {
+        --m_depth;
+        return;
+    }
+    if (m_rollbackOnly) {
+        rollback();
+        throw Error(QStringLiteral("The transaction was rolled back by an inner failure."));
+    }
+    m_backend->execute(QStringLiteral("COMMIT"));
+    m_depth = 0;
+}
+
+void Database::rollback()
+{
+    if (m_depth == 0)
+        return;
+    if (m_depth > 1) {
+        --m_depth;
+        m_rollbackOnly = true;
+        return;
+    }
+    m_depth = 0;
+    m_rollbackOnly = false;
+    m_backend->execute(QStringLiteral("ROLLBACK"));
+}
+
+Transaction::Transaction(Database &db) : m_db(db)
+{
+    m_db.begin();
+}
+
+Transaction::~Transaction()
+{
+    if (m_done)
+        return;
+    try {
+        m_db.rollback();
+    } catch (...) {
+        // A destructor must not throw; the engine ends an unfinished transaction itself.
+    }
+}
+
+void Transaction::commit()
+{
+    m_db.commit();
+    m_done = true;
+}
+
+} // namespace dbe

@@ -1,0 +1,81 @@
+#include "dbe/query.h"
+
+#include "dbe/backend.h"
+#include "dbe/database.h"
+#include "dbe/error.h"
+#include "dbe/session.h"
+
+#include <QSet>
+
+namespace dbe {
+
+Query::Query(QObject *parent) : MemoryDataSet(parent) {}
+
+void Query::setSql(const QStringList &lines)
+{
+    m_sql = lines;
+}
+
+void Query::fetch()
+{
+    const QString text = m_sql.join(QLatin1Char('\n'));
+    if (text.trimmed().isEmpty())
+        throw Error(QStringLiteral("The query has no SQL text."));
+    std::shared_ptr<Database> db = Session::instance().database(databaseName());
+    Backend &backend = db->backend();
+    backend.prepareForQuery(text);
+    std::unique_ptr<Statement> statement = backend.prepare(text);
+
+    // Describe each column from the table column it comes from, so that a report lays it out
+    // as that field; an expression is described by its first value.
+    const int columns = statement->columnCount();
+    QList<FieldInfo> fields;
+    QList<bool> fromExpression;
+    QSet<QString> taken;
+    for (int c = 0; c < columns; ++c) {
+        QString name = statement->columnName(c);
+        const QString base = name;
+        for (int suffix = 1; taken.contains(name.toUpper()); ++suffix)
+            name = base + QStringLiteral("_%1").arg(suffix);
+        taken.insert(name.toUpper());
+
+        FieldDef def{name, FieldType::Alpha, 255};
+        bool described = false;
+        const ColumnOrigin origin = statement->columnOrigin(c);
+        if (!origin.table.isEmpty()) {
+            try {
+                const TableHandle handle = backend.openTable(origin.table);
+                if (const FieldDef *source = handle.def.field(origin.column)) {
+                    def.type = source->type;
+                    def.size = source->size;
+                    described = true;
+                }
+            } catch (const Error &) {
+                // Not one of the engine's tables (its own description tables): plain text.
+            }
+        }
+        fields.append(FieldInfo::fromDef(def));
+        fromExpression.append(!described);
+    }
+
+    QList<QVariantList> rows;
+    while (statement->step()) {
+        QVariantList row;
+        row.reserve(columns);
+        for (int c = 0; c < columns; ++c) {
+            const QVariant raw = statement->columnValue(c);
+            if (rows.isEmpty() && fromExpression[c]) {
+                if (raw.typeId() == QMetaType::LongLong)
+                    fields[c] = FieldInfo::fromDef(FieldDef{fields[c].name, FieldType::LongInt, 0});
+                else if (raw.typeId() == QMetaType::Double)
+                    fields[c] = FieldInfo::fromDef(FieldDef{fields[c].name, FieldType::Float, 0});
+            }
+            row.append(backend.fromStorage(fields[c].type, raw));
+        }
+        rows.append(row);
+    }
+    m_pendingFields = fields;
+    m_pendingRows = rows;
+}
+
+} // namespace dbe

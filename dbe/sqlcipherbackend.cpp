@@ -1,0 +1,699 @@
+#define SQLITE_HAS_CODEC 1
+#include "dbe/sqlcipherbackend.h"
+
+#include "dbe/error.h"
+#include "dbe/session.h"
+#include "dbe/tablelock.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QSet>
+
+#include <sqlite3.h>
+
+namespace dbe {
+
+namespace {
+
+constexpr int BusyTimeoutMs = 10000;
+
+const char *TimestampFormat = "yyyy-MM-dd HH:mm:ss.zzz";
+const char *DateFormat = "yyyy-MM-dd";
+
+QString sqliteText(sqlite3 *db)
+{
+    return QString::fromUtf8(sqlite3_errmsg(db));
+}
+
+// The engine's own words for the failures callers react to; SQLite's text for the rest.
+[[noreturn]] void throwFor(int rc, sqlite3 *db, const QString &context = {})
+{
+    const int primary = rc & 0xff;
+    const QString detail = sqliteText(db);
+    const QString where = context.isEmpty() ? QString() : context + QStringLiteral(": ");
+    switch (primary) {
+    case SQLITE_CONSTRAINT:
+        throw Error(QStringLiteral("Key violation."), Error::KeyViolation);
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+        throw Error(where + QStringLiteral("Table is busy (%1).").arg(detail), Error::Locked);
+    case SQLITE_NOTADB:
+        throw Error(where + QStringLiteral("Invalid password or not a table (%1).").arg(detail),
+                    Error::BadPassword);
+    default:
+        throw Error(where + detail, Error::General);
+    }
+}
+
+class SqliteStatement : public Statement
+{
+public:
+    SqliteStatement(sqlite3 *db, sqlite3_stmt *stmt) : m_db(db), m_stmt(stmt) {}
+    ~SqliteStatement() override { sqlite3_finalize(m_stmt); }
+
+    void bind(int position, const QVariant &value) override
+    {
+        int rc = SQLITE_OK;
+        if (value.isNull() || !value.isValid()) {
+            rc = sqlite3_bind_null(m_stmt, position);
+        } else {
+            switch (value.typeId()) {
+            case QMetaType::Bool:
+            case QMetaType::Int:
+            case QMetaType::UInt:
+            case QMetaType::LongLong:
+            case QMetaType::ULongLong:
+            case QMetaType::Long:
+            case QMetaType::Short:
+                rc = sqlite3_bind_int64(m_stmt, position, value.toLongLong());
+                break;
+            case QMetaType::Double:
+            case QMetaType::Float:
+                rc = sqlite3_bind_double(m_stmt, position, value.toDouble());
+                break;
+            case QMetaType::QByteArray: {
+                const QByteArray bytes = value.toByteArray();
+                rc = sqlite3_bind_blob(m_stmt, position, bytes.constData(), int(bytes.size()),
+                                       SQLITE_TRANSIENT);
+                break;
+            }
+            default: {
+                const QByteArray text = value.toString().toUtf8();
+                rc = sqlite3_bind_text(m_stmt, position, text.constData(), int(text.size()),
+                                       SQLITE_TRANSIENT);
+                break;
+            }
+            }
+        }
+        if (rc != SQLITE_OK)
+            throwFor(rc, m_db);
+    }
+
+    bool step() override
+    {
+        const int rc = sqlite3_step(m_stmt);
+        if (rc == SQLITE_ROW)
+            return true;
+        if (rc == SQLITE_DONE)
+            return false;
+        sqlite3_reset(m_stmt);
+        throwFor(rc, m_db);
+    }
+
+    void reset() override
+    {
+        sqlite3_reset(m_stmt);
+        sqlite3_clear_bindings(m_stmt);
+    }
+
+    int columnCount() const override { return sqlite3_column_count(m_stmt); }
+
+    QString columnName(int column) const override
+    {
+        return QString::fromUtf8(sqlite3_column_name(m_stmt, column));
+    }
+
+    QVariant columnValue(int column) const override
+    {
+        switch (sqlite3_column_type(m_stmt, column)) {
+        case SQLITE_INTEGER:
+            return QVariant(qint64(sqlite3_column_int64(m_stmt, column)));
+        case SQLITE_FLOAT:
+            return QVariant(sqlite3_column_double(m_stmt, column));
+        case SQLITE_TEXT:
+            return QVariant(QString::fromUtf8(
+                reinterpret_cast<const char *>(sqlite3_column_text(m_stmt, column)),
+                sqlite3_column_bytes(m_stmt, column)));
+        case SQLITE_BLOB:
+            return QVariant(QByteArray(static_cast<const char *>(sqlite3_column_blob(m_stmt, column)),
+                                       sqlite3_column_bytes(m_stmt, column)));
+        default:
+            return {};
+        }
+    }
+
+    ColumnOrigin columnOrigin(int column) const override
+    {
+        const char *schema = sqlite3_column_database_name(m_stmt, column);
+        const char *name = sqlite3_column_origin_name(m_stmt, column);
+        if (!schema || !name)
+            return {};
+        return {QString::fromUtf8(schema), QString::fromUtf8(name)};
+    }
+
+private:
+    sqlite3 *m_db;
+    sqlite3_stmt *m_stmt;
+};
+
+// Runs statements on a connection of its own, as table creation does.
+void execOn(sqlite3 *db, const QString &sql)
+{
+    char *message = nullptr;
+    const int rc = sqlite3_exec(db, sql.toUtf8().constData(), nullptr, nullptr, &message);
+    sqlite3_free(message);
+    if (rc != SQLITE_OK)
+        throwFor(rc, db);
+}
+
+QString storageTypeToken(FieldType type)
+{
+    switch (type) {
+    case FieldType::Alpha:
+        return QStringLiteral("ALPHA");
+    case FieldType::LongInt:
+        return QStringLiteral("LONGINT");
+    case FieldType::AutoInc:
+        return QStringLiteral("AUTOINC");
+    case FieldType::Timestamp:
+        return QStringLiteral("TIMESTAMP");
+    case FieldType::Date:
+        return QStringLiteral("DATE");
+    case FieldType::Logical:
+        return QStringLiteral("LOGICAL");
+    case FieldType::Float:
+        return QStringLiteral("FLOAT");
+    }
+    return {};
+}
+
+FieldType fieldTypeFromToken(const QString &token)
+{
+    for (FieldType type : {FieldType::Alpha, FieldType::LongInt, FieldType::AutoInc,
+                           FieldType::Timestamp, FieldType::Date, FieldType::Logical,
+                           FieldType::Float}) {
+        if (storageTypeToken(type) == token)
+            return type;
+    }
+    throw Error(QStringLiteral("Unknown field type '%1' in table description.").arg(token));
+}
+
+// The SQL column type: TEXT affinity for text, dates and times, so "007" stays "007" and
+// ISO text sorts in time order; INTEGER for numbers and logicals (0/1).
+QString sqlColumnType(FieldType type)
+{
+    switch (type) {
+    case FieldType::Alpha:
+    case FieldType::Timestamp:
+    case FieldType::Date:
+        return QStringLiteral("TEXT");
+    case FieldType::Float:
+        return QStringLiteral("REAL");
+    default:
+        return QStringLiteral("INTEGER");
+    }
+}
+
+QString sqlLiteral(const QString &text)
+{
+    QString escaped = text;
+    escaped.replace(QLatin1Char('\''), QStringLiteral("''"));
+    return QLatin1Char('\'') + escaped + QLatin1Char('\'');
+}
+
+// Checks a description before anything touches the disk, with the engine's kind of message.
+QString validate(const TableDef &def)
+{
+    if (def.name.trimmed().isEmpty())
+        return QStringLiteral("Invalid table name.");
+    if (def.fields.isEmpty())
+        return QStringLiteral("A table needs at least one field.");
+    QSet<QString> names;
+    int autoIncrements = 0;
+    for (const FieldDef &field : def.fields) {
+        if (field.name.trimmed().isEmpty())
+            return QStringLiteral("Invalid field name.");
+        if (names.contains(field.name.toUpper()))
+            return QStringLiteral("Duplicate field name: %1").arg(field.name);
+        names.insert(field.name.toUpper());
+        if (field.type == FieldType::Alpha && (field.size < 1 || field.size > 255))
+            return QStringLiteral("Invalid field size for %1.").arg(field.name);
+        if (field.type == FieldType::AutoInc)
+            ++autoIncrements;
+    }
+    if (autoIncrements > 1)
+        return QStringLiteral("A table can have only one autoincrement field.");
+    int primaries = 0;
+    QSet<QString> indexNames;
+    for (const IndexDef &index : def.indexes) {
+        if (index.name.trimmed().isEmpty() || index.fields.isEmpty())
+            return QStringLiteral("Invalid index description.");
+        if (indexNames.contains(index.name.toUpper()))
+            return QStringLiteral("Duplicate index name: %1").arg(index.name);
+        indexNames.insert(index.name.toUpper());
+        if (index.primary)
+            ++primaries;
+        for (const QString &field : index.fields) {
+            if (!names.contains(field.toUpper()))
+                return QStringLiteral("Index %1 names an unknown field %2.").arg(index.name, field);
+        }
+    }
+    if (primaries > 1)
+        return QStringLiteral("A table can have only one primary index.");
+    return {};
+}
+
+QStringList createStatements(const TableDef &def)
+{
+    const FieldDef *autoInc = nullptr;
+    for (const FieldDef &field : def.fields) {
+        if (field.type == FieldType::AutoInc)
+            autoInc = &field;
+    }
+    const IndexDef *primary = def.primaryIndex();
+    QStringList columns;
+    for (const FieldDef &field : def.fields) {
+        QString column = quoteIdentifier(field.name) + QLatin1Char(' ') + sqlColumnType(field.type);
+        // The engine numbers an autoincrement field as the row's own id: never reused, 1 first.
+        if (&field == autoInc)
+            column += QStringLiteral(" PRIMARY KEY AUTOINCREMENT");
+        columns.append(column);
+    }
+    QStringList statements;
+    statements.append(QStringLiteral("CREATE TABLE %1 (%2)")
+                          .arg(quoteIdentifier(def.name), columns.join(QStringLiteral(", "))));
+    for (const IndexDef &index : def.indexes) {
+        const bool coveredByRowId = index.primary && autoInc && index.fields.size() == 1
+                                    && index.fields.first().compare(autoInc->name,
+                                                                    Qt::CaseInsensitive)
+                                           == 0;
+        if (coveredByRowId)
+            continue;
+        QStringList keyColumns;
+        for (const QString &field : index.fields) {
+            QString column = quoteIdentifier(def.field(field)->name);
+            if (index.caseInsensitive)
+                column += QStringLiteral(" COLLATE NOCASE");
+            keyColumns.append(column);
+        }
+        statements.append(QStringLiteral("CREATE %1INDEX %2 ON %3 (%4)")
+                              .arg(index.unique || index.primary ? QStringLiteral("UNIQUE ")
+                                                                 : QString(),
+                                   quoteIdentifier(index.name), quoteIdentifier(def.name),
+                                   keyColumns.join(QStringLiteral(", "))));
+    }
+    Q_UNUSED(primary)
+
+    statements.append(QStringLiteral("CREATE TABLE dbe_table (name TEXT NOT NULL)"));
+    statements.append(QStringLiteral("INSERT INTO dbe_table VALUES (%1)").arg(sqlLiteral(def.name)));
+    statements.append(QStringLiteral("CREATE TABLE dbe_fields (position INTEGER PRIMARY KEY, "
+                                     "name TEXT NOT NULL, type TEXT NOT NULL, size INTEGER)"));
+    for (int i = 0; i < def.fields.size(); ++i) {
+        const FieldDef &field = def.fields[i];
+        statements.append(QStringLiteral("INSERT INTO dbe_fields VALUES (%1, %2, %3, %4)")
+                              .arg(i + 1)
+                              .arg(sqlLiteral(field.name), sqlLiteral(storageTypeToken(field.type)))
+                              .arg(field.size));
+    }
+    statements.append(QStringLiteral(
+        "CREATE TABLE dbe_indexes (number INTEGER, name TEXT NOT NULL, fields TEXT NOT NULL, "
+        "is_primary INTEGER, is_unique INTEGER, maintained INTEGER, case_insensitive INTEGER)"));
+    for (const IndexDef &index : def.indexes) {
+        statements.append(QStringLiteral("INSERT INTO dbe_indexes VALUES (%1, %2, %3, %4, %5, %6, %7)")
+                              .arg(index.number)
+                              .arg(sqlLiteral(index.name),
+                                   sqlLiteral(index.fields.join(QLatin1Char(';'))))
+                              .arg(int(index.primary))
+                              .arg(int(index.unique || index.primary))
+                              .arg(int(index.maintained))
+                              .arg(int(index.caseInsensitive)));
+    }
+    return statements;
+}
+
+} // namespace
+
+QString quoteIdentifier(const QString &name)
+{
+    QString escaped = name;
+    escaped.replace(QLatin1Char('"'), QStringLiteral("\"\""));
+    return QLatin1Char('"') + escaped + QLatin1Char('"');
+}
+
+SqlCipherBackend::SqlCipherBackend(QString directory) : m_directory(std::move(directory))
+{
+    const int rc = sqlite3_open_v2(":memory:", &m_db,
+                                   SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX,
+                                   nullptr);
+    if (rc != SQLITE_OK) {
+        const QString text = m_db ? sqliteText(m_db) : QStringLiteral("out of memory");
+        sqlite3_close(m_db);
+        m_db = nullptr;
+        throw Error(QStringLiteral("Cannot start the database engine: %1").arg(text));
+    }
+    sqlite3_busy_timeout(m_db, BusyTimeoutMs);
+    sqlite3_extended_result_codes(m_db, 1);
+}
+
+SqlCipherBackend::~SqlCipherBackend()
+{
+    sqlite3_close_v2(m_db);
+}
+
+QString SqlCipherBackend::baseName(const QString &name)
+{
+    QString base = QFileInfo(name).fileName();
+    if (base.endsWith(fileSuffix(), Qt::CaseInsensitive))
+        base.chop(fileSuffix().size());
+    return base;
+}
+
+QString SqlCipherBackend::findTableFile(const QString &name) const
+{
+    const QString wanted = baseName(name) + fileSuffix();
+    const QStringList files = QDir(m_directory).entryList(QDir::Files);
+    for (const QString &file : files) {
+        if (file.compare(wanted, Qt::CaseInsensitive) == 0)
+            return file;
+    }
+    return {};
+}
+
+QStringList SqlCipherBackend::tableNames()
+{
+    QStringList names;
+    const QStringList files = QDir(m_directory).entryList(QDir::Files, QDir::Name);
+    for (const QString &file : files) {
+        if (file.endsWith(fileSuffix(), Qt::CaseInsensitive))
+            names.append(baseName(file).toUpper());
+    }
+    names.sort();
+    return names;
+}
+
+bool SqlCipherBackend::tryAttach(const QString &schema, const QString &path,
+                                 const QString &password)
+{
+    sqlite3_stmt *stmt = nullptr;
+    const QString sql = QStringLiteral("ATTACH DATABASE ?1 AS %1 KEY ?2").arg(quoteIdentifier(schema));
+    int rc = sqlite3_prepare_v2(m_db, sql.toUtf8().constData(), -1, &stmt, nullptr);
+    if (rc != SQLITE_OK)
+        throwFor(rc, m_db);
+    const QByteArray file = QFile::encodeName(path);
+    const QByteArray key = password.toUtf8();
+    sqlite3_bind_text(stmt, 1, file.constData(), int(file.size()), SQLITE_TRANSIENT);
+    sqlite3_bind_text(stmt, 2, key.constData(), int(key.size()), SQLITE_TRANSIENT);
+    rc = sqlite3_step(stmt);
+    sqlite3_finalize(stmt);
+    if (rc != SQLITE_DONE)
+        throwFor(rc, m_db, QFileInfo(path).fileName());
+
+    // The key is only checked when a page is read: probe with a real query.
+    const QString probe =
+        QStringLiteral("SELECT count(*) FROM %1.sqlite_master").arg(quoteIdentifier(schema));
+    rc = sqlite3_prepare_v2(m_db, probe.toUtf8().constData(), -1, &stmt, nullptr);
+    if (rc == SQLITE_OK) {
+        rc = sqlite3_step(stmt);
+        sqlite3_finalize(stmt);
+    }
+    if (rc == SQLITE_ROW)
+        return true;
+    const int primary = rc & 0xff;
+    const QString reason = sqliteText(m_db);
+    detach(schema);
+    if (primary == SQLITE_NOTADB)
+        return false;
+    throw Error(QStringLiteral("%1: %2").arg(QFileInfo(path).fileName(), reason),
+                primary == SQLITE_BUSY ? Error::Locked : Error::General);
+}
+
+void SqlCipherBackend::detach(const QString &schema)
+{
+    execute(QStringLiteral("DETACH DATABASE %1").arg(quoteIdentifier(schema)));
+    m_attached.remove(schema.toUpper());
+}
+
+TableDef SqlCipherBackend::readDefinition(const QString &schema)
+{
+    const QString q = quoteIdentifier(schema);
+    TableDef def;
+    auto names = prepare(QStringLiteral("SELECT name FROM %1.dbe_table").arg(q));
+    if (names->step())
+        def.name = names->columnValue(0).toString();
+    auto fields =
+        prepare(QStringLiteral("SELECT name, type, size FROM %1.dbe_fields ORDER BY position").arg(q));
+    while (fields->step()) {
+        def.fields.append(FieldDef{fields->columnValue(0).toString(),
+                                   fieldTypeFromToken(fields->columnValue(1).toString()),
+                                   fields->columnValue(2).toInt()});
+    }
+    auto indexes = prepare(QStringLiteral("SELECT number, name, fields, is_primary, is_unique, "
+                                          "maintained, case_insensitive FROM %1.dbe_indexes "
+                                          "ORDER BY number, name")
+                               .arg(q));
+    while (indexes->step()) {
+        IndexDef index;
+        index.number = indexes->columnValue(0).toInt();
+        index.name = indexes->columnValue(1).toString();
+        index.fields = indexes->columnValue(2).toString().split(QLatin1Char(';'));
+        index.primary = indexes->columnValue(3).toBool();
+        index.unique = indexes->columnValue(4).toBool();
+        index.maintained = indexes->columnValue(5).toBool();
+        index.caseInsensitive = indexes->columnValue(6).toBool();
+        def.indexes.append(index);
+    }
+    if (def.name.isEmpty() || def.fields.isEmpty())
+        throw Error(QStringLiteral("%1 is not a table of this engine.").arg(schema));
+    return def;
+}
+
+TableHandle SqlCipherBackend::openTable(const QString &name)
+{
+    const QString schema = baseName(name).toUpper();
+    if (const auto it = m_attached.constFind(schema); it != m_attached.cend())
+        return *it;
+
+    const QString file = findTableFile(name);
+    if (file.isEmpty())
+        throw Error(QStringLiteral("Table does not exist: %1")
+                        .arg(QDir(m_directory).filePath(baseName(name) + fileSuffix())),
+                    Error::TableNotFound);
+    const QString path = QDir(m_directory).filePath(file);
+
+    Session &session = Session::instance();
+    bool attached = false;
+    for (const QString &password : session.passwords()) {
+        if (tryAttach(schema, path, password)) {
+            attached = true;
+            break;
+        }
+    }
+    if (!attached && session.passwordPrompt()) {
+        if (const std::optional<QString> typed = session.passwordPrompt()(file)) {
+            attached = tryAttach(schema, path, *typed);
+            if (attached)
+                session.addPassword(*typed);
+        }
+    }
+    if (!attached)
+        throw Error(QStringLiteral("Invalid password: the table %1 cannot be opened without its "
+                                   "password.")
+                        .arg(file),
+                    Error::BadPassword);
+
+    TableHandle handle;
+    try {
+        handle.def = readDefinition(schema);
+    } catch (...) {
+        detach(schema);
+        throw;
+    }
+    handle.canonicalName = schema;
+    handle.sqlName = quoteIdentifier(schema) + QLatin1Char('.') + quoteIdentifier(handle.def.name);
+    m_attached.insert(schema, handle);
+    return handle;
+}
+
+CreateResult SqlCipherBackend::createTable(const TableDef &def, const QString &password,
+                                           bool overwrite)
+{
+    if (const QString problem = validate(def); !problem.isEmpty())
+        return {SQLITE_MISUSE, problem};
+
+    const QString fileName = def.name.toUpper() + fileSuffix();
+    std::unique_ptr<TableLock> lock;
+    try {
+        // Nobody may have the table open while it is replaced.
+        lock = FileTableLocks::acquire(m_directory, fileName, true, Session::netUserName());
+    } catch (const Error &error) {
+        return {SQLITE_BUSY, error.text()};
+    }
+
+    const QString existing = findTableFile(def.name);
+    if (!existing.isEmpty()) {
+        if (!overwrite)
+            return {SQLITE_CANTOPEN, QStringLiteral("Table already exists: %1").arg(existing)};
+        const QString schema = baseName(existing).toUpper();
+        try {
+            if (m_attached.contains(schema))
+                detach(schema);
+        } catch (const Error &error) {
+            return {SQLITE_BUSY, error.text()};
+        }
+        QFile old(QDir(m_directory).filePath(existing));
+        if (!old.remove())
+            return {SQLITE_CANTOPEN, QStringLiteral("Cannot replace %1: %2")
+                                         .arg(existing, old.errorString())};
+        QFile::remove(QDir(m_directory).filePath(existing + QStringLiteral("-journal")));
+    }
+
+    const QString path = QDir(m_directory).filePath(fileName);
+    sqlite3 *db = nullptr;
+    int rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &db,
+                             SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+    CreateResult result;
+    if (rc != SQLITE_OK) {
+        result = {rc, QStringLiteral("%1: %2").arg(fileName, db ? sqliteText(db)
+                                                                 : QStringLiteral("out of memory"))};
+        sqlite3_close(db);
+        return result;
+    }
+    const QByteArray key = password.toUtf8();
+    rc = sqlite3_key(db, key.constData(), int(key.size()));
+    try {
+        if (rc != SQLITE_OK)
+            throwFor(rc, db);
+        execOn(db, QStringLiteral("BEGIN"));
+        for (const QString &statement : createStatements(def))
+            execOn(db, statement);
+        execOn(db, QStringLiteral("COMMIT"));
+    } catch (const Error &error) {
+        result = {rc == SQLITE_OK ? SQLITE_ERROR : rc,
+                  QStringLiteral("%1: %2").arg(fileName, error.text())};
+    }
+    sqlite3_close(db);
+    if (!result.ok())
+        QFile::remove(path);
+    return result;
+}
+
+std::unique_ptr<TableLock> SqlCipherBackend::lockTable(const QString &canonicalName,
+                                                       bool exclusive)
+{
+    QString file = findTableFile(canonicalName);
+    if (file.isEmpty())
+        file = canonicalName + fileSuffix();
+    return FileTableLocks::acquire(m_directory, file, exclusive, Session::netUserName());
+}
+
+QStringList SqlCipherBackend::lockHolders(const QString &canonicalName)
+{
+    QString file = findTableFile(canonicalName);
+    if (file.isEmpty())
+        file = canonicalName + fileSuffix();
+    return FileTableLocks::holders(m_directory, file);
+}
+
+void SqlCipherBackend::prepareForQuery(const QString &sql)
+{
+    static const QRegularExpression word(QStringLiteral("[A-Za-z_][A-Za-z0-9_]*"));
+    QSet<QString> seen;
+    auto it = word.globalMatch(sql);
+    while (it.hasNext()) {
+        const QString token = it.next().captured().toUpper();
+        if (seen.contains(token) || m_attached.contains(token))
+            continue;
+        seen.insert(token);
+        if (!findTableFile(token).isEmpty())
+            openTable(token);
+    }
+}
+
+std::unique_ptr<Statement> SqlCipherBackend::prepare(const QString &sql)
+{
+    const QByteArray text = sql.toUtf8();
+    sqlite3_stmt *stmt = nullptr;
+    const char *tail = nullptr;
+    const int rc = sqlite3_prepare_v2(m_db, text.constData(), int(text.size()), &stmt, &tail);
+    if (rc != SQLITE_OK)
+        throwFor(rc, m_db);
+    if (tail && !QByteArray(tail).trimmed().isEmpty()) {
+        sqlite3_finalize(stmt);
+        throw Error(QStringLiteral("Only one SQL statement may be given at a time."));
+    }
+    if (!stmt)
+        throw Error(QStringLiteral("The SQL text is empty."));
+    return std::make_unique<SqliteStatement>(m_db, stmt);
+}
+
+void SqlCipherBackend::execute(const QString &sql)
+{
+    execOn(m_db, sql);
+}
+
+qint64 SqlCipherBackend::lastInsertId()
+{
+    return sqlite3_last_insert_rowid(m_db);
+}
+
+int SqlCipherBackend::changedRows()
+{
+    return sqlite3_changes(m_db);
+}
+
+QVariant SqlCipherBackend::toStorage(FieldType type, const QVariant &value) const
+{
+    if (value.isNull() || !value.isValid())
+        return {};
+    switch (type) {
+    case FieldType::Alpha:
+        return value.toString();
+    case FieldType::LongInt:
+    case FieldType::AutoInc:
+        return QVariant(value.toLongLong());
+    case FieldType::Logical:
+        return QVariant(qint64(value.toBool() ? 1 : 0));
+    case FieldType::Float:
+        return QVariant(value.toDouble());
+    case FieldType::Timestamp: {
+        const QDateTime dt = value.typeId() == QMetaType::QDate ? value.toDate().startOfDay()
+                                                                : value.toDateTime();
+        return dt.isValid() ? QVariant(dt.toLocalTime().toString(QLatin1String(TimestampFormat)))
+                            : QVariant();
+    }
+    case FieldType::Date: {
+        const QDate d = value.typeId() == QMetaType::QDateTime ? value.toDateTime().date()
+                                                               : value.toDate();
+        return d.isValid() ? QVariant(d.toString(QLatin1String(DateFormat))) : QVariant();
+    }
+    }
+    return value;
+}
+
+QVariant SqlCipherBackend::fromStorage(FieldType type, const QVariant &stored) const
+{
+    if (stored.isNull() || !stored.isValid())
+        return {};
+    switch (type) {
+    case FieldType::Alpha:
+        return stored.toString();
+    case FieldType::LongInt:
+    case FieldType::AutoInc:
+        return QVariant(stored.toInt());
+    case FieldType::Logical:
+        return QVariant(stored.toLongLong() != 0);
+    case FieldType::Float:
+        return QVariant(stored.toDouble());
+    case FieldType::Timestamp: {
+        const QString text = stored.toString();
+        QDateTime dt = QDateTime::fromString(text, QLatin1String(TimestampFormat));
+        if (!dt.isValid())
+            dt = QDateTime::fromString(text, Qt::ISODateWithMs);
+        return dt.isValid() ? QVariant(dt) : QVariant();
+    }
+    case FieldType::Date: {
+        const QDate d = QDate::fromString(stored.toString().left(10), QLatin1String(DateFormat));
+        return d.isValid() ? QVariant(d) : QVariant();
+    }
+    }
+    return stored;
+}
+
+QString SqlCipherBackend::caseBlind(const QString &expression) const
+{
+    return expression + QStringLiteral(" COLLATE NOCASE");
+}
+
+} // namespace dbe

@@ -1,0 +1,737 @@
+#include "dbe/table.h"
+
+#include "dbe/backend.h"
+#include "dbe/database.h"
+#include "dbe/error.h"
+#include "dbe/session.h"
+
+#include <QHash>
+
+#include <algorithm>
+#include <optional>
+
+namespace dbe {
+
+namespace {
+
+enum class Compare { Greater, GreaterOrEqual, Less, LessOrEqual };
+
+// One column of an ordering or a key, as SQL names it (with its collation where case-blind).
+struct KeyColumn {
+    int field = 0;      // index into the stored fields
+    QString expression; // "\"User_Name\" COLLATE NOCASE"
+};
+
+// Collects the values of numbered parameters while a statement's text is built.
+class Parameters
+{
+public:
+    QString add(const QVariant &value)
+    {
+        m_values.append(value);
+        return QStringLiteral("?%1").arg(m_values.size());
+    }
+    const QVariantList &values() const { return m_values; }
+
+private:
+    QVariantList m_values;
+};
+
+QString equalTo(const KeyColumn &column, const QVariant &value, Parameters &params)
+{
+    if (value.isNull())
+        return column.expression + QStringLiteral(" IS NULL");
+    return column.expression + QStringLiteral(" = ") + params.add(value);
+}
+
+// Blank (NULL) keys sort first, as the engine orders them; comparisons must agree with that.
+QString strictlyBeyond(const KeyColumn &column, const QVariant &value, bool greater,
+                       Parameters &params)
+{
+    if (greater) {
+        if (value.isNull())
+            return column.expression + QStringLiteral(" IS NOT NULL");
+        return column.expression + QStringLiteral(" > ") + params.add(value);
+    }
+    if (value.isNull())
+        return QStringLiteral("0");
+    return QStringLiteral("(%1 < %2 OR %1 IS NULL)").arg(column.expression, params.add(value));
+}
+
+// Lexicographic comparison of the leading columns with `values`, NULL-aware, with a plain
+// bound on the first column so that the index can be used.
+QString compareKeys(const QList<KeyColumn> &columns, const QVariantList &values, Compare op,
+                    Parameters &params)
+{
+    const bool greater = op == Compare::Greater || op == Compare::GreaterOrEqual;
+    const bool inclusive = op == Compare::GreaterOrEqual || op == Compare::LessOrEqual;
+    const int n = int(qMin(columns.size(), values.size()));
+    if (n == 0)
+        return QStringLiteral("1");
+    QStringList alternatives;
+    for (int i = 0; i < n; ++i) {
+        QStringList parts;
+        for (int j = 0; j < i; ++j)
+            parts.append(equalTo(columns[j], values[j], params));
+        parts.append(strictlyBeyond(columns[i], values[i], greater, params));
+        alternatives.append(QLatin1Char('(') + parts.join(QStringLiteral(" AND ")) + QLatin1Char(')'));
+    }
+    if (inclusive) {
+        QStringList parts;
+        for (int j = 0; j < n; ++j)
+            parts.append(equalTo(columns[j], values[j], params));
+        alternatives.append(QLatin1Char('(') + parts.join(QStringLiteral(" AND ")) + QLatin1Char(')'));
+    }
+    QString clause = QLatin1Char('(') + alternatives.join(QStringLiteral(" OR ")) + QLatin1Char(')');
+    if (!values[0].isNull()) {
+        const QString bound = greater ? QStringLiteral(" >= ") : QStringLiteral(" <= ");
+        const QString hint = columns[0].expression + bound + params.add(values[0]);
+        clause = greater ? hint + QStringLiteral(" AND ") + clause
+                         : QStringLiteral("(%1 OR %2 IS NULL) AND %3")
+                               .arg(hint, columns[0].expression, clause);
+    }
+    return clause;
+}
+
+} // namespace
+
+struct Table::Impl {
+    std::shared_ptr<Database> db;
+    Backend *backend = nullptr;
+    TableHandle handle;
+    std::unique_ptr<TableLock> lock;
+
+    QList<KeyColumn> indexColumns; // key of the current index
+    QList<KeyColumn> orderColumns; // index key, then the primary key: a total order
+    QList<KeyColumn> rowColumns;   // what identifies a row: the primary key
+    QString selectList;
+    int autoIncField = -1;
+
+    QVariantList rangeStart; // storage values
+    QVariantList rangeEnd;
+
+    bool hasRow = false;
+    QVariantList rowStored; // the current row as stored
+
+    QHash<QString, std::shared_ptr<Statement>> statements;
+
+    const TableDef &def() const { return handle.def; }
+
+    Statement &statement(const QString &sql, const QVariantList &values)
+    {
+        std::shared_ptr<Statement> &cached = statements[sql];
+        if (!cached)
+            cached = backend->prepare(sql);
+        cached->reset();
+        for (int i = 0; i < values.size(); ++i)
+            cached->bind(i + 1, values[i]);
+        return *cached;
+    }
+
+    KeyColumn column(int field, bool caseBlind) const
+    {
+        const QString quoted = quoteIdentifier(def().fields[field].name);
+        return {field, caseBlind ? backend->caseBlind(quoted) : quoted};
+    }
+
+    int fieldNumber(const QString &name) const
+    {
+        for (int i = 0; i < def().fields.size(); ++i) {
+            if (def().fields[i].name.compare(name, Qt::CaseInsensitive) == 0)
+                return i;
+        }
+        throw Error(QStringLiteral("Field '%1' not found.").arg(name), Error::UnknownField);
+    }
+
+    void chooseIndex(const QString &indexName)
+    {
+        const IndexDef *index = indexName.isEmpty() ? def().primaryIndex() : def().index(indexName);
+        if (!index && !indexName.isEmpty())
+            throw Error(QStringLiteral("Index does not exist. Index: %1 (table %2)")
+                            .arg(indexName, handle.canonicalName),
+                        Error::UnknownIndex);
+        rowColumns.clear();
+        if (const IndexDef *primary = def().primaryIndex()) {
+            for (const QString &field : primary->fields)
+                rowColumns.append(column(fieldNumber(field), false));
+        } else {
+            for (int i = 0; i < def().fields.size(); ++i)
+                rowColumns.append(column(i, false));
+        }
+        indexColumns.clear();
+        if (index) {
+            for (const QString &field : index->fields)
+                indexColumns.append(column(fieldNumber(field), index->caseInsensitive));
+        }
+        orderColumns = indexColumns;
+        for (const KeyColumn &key : rowColumns) {
+            const bool present = std::any_of(orderColumns.cbegin(), orderColumns.cend(),
+                                             [&](const KeyColumn &c) { return c.field == key.field; });
+            if (!present || (index && index->caseInsensitive))
+                orderColumns.append(key);
+        }
+        rangeStart.clear();
+        rangeEnd.clear();
+    }
+
+    QString orderBy(bool descending) const
+    {
+        QStringList parts;
+        for (const KeyColumn &c : orderColumns)
+            parts.append(c.expression + (descending ? QStringLiteral(" DESC") : QString()));
+        return QStringLiteral(" ORDER BY ") + parts.join(QStringLiteral(", "));
+    }
+
+    QString rangeClause(Parameters &params, bool hasRange) const
+    {
+        if (!hasRange)
+            return QStringLiteral("1");
+        return compareKeys(indexColumns, rangeStart, Compare::GreaterOrEqual, params)
+               + QStringLiteral(" AND ")
+               + compareKeys(indexColumns, rangeEnd, Compare::LessOrEqual, params);
+    }
+
+    QVariantList keyOf(const QList<KeyColumn> &columns, const QVariantList &stored) const
+    {
+        QVariantList key;
+        for (const KeyColumn &c : columns)
+            key.append(stored.value(c.field));
+        return key;
+    }
+
+    QString rowCondition(const QVariantList &stored, Parameters &params) const
+    {
+        QStringList parts;
+        for (const KeyColumn &c : rowColumns)
+            parts.append(equalTo(c, stored.value(c.field), params));
+        return parts.join(QStringLiteral(" AND "));
+    }
+
+    // Runs a SELECT of whole rows and takes the first one, if any.
+    std::optional<QVariantList> fetchOne(const QString &where, const Parameters &params,
+                                         const QString &order)
+    {
+        const QString sql = QStringLiteral("SELECT %1 FROM %2 WHERE %3%4 LIMIT 1")
+                                .arg(selectList, handle.sqlName, where, order);
+        Statement &s = statement(sql, params.values());
+        if (!s.step())
+            return std::nullopt;
+        QVariantList row;
+        for (int i = 0; i < def().fields.size(); ++i)
+            row.append(s.columnValue(i));
+        s.reset();
+        return row;
+    }
+
+    QVariantList toLogical(const QVariantList &stored) const
+    {
+        QVariantList values;
+        for (int i = 0; i < def().fields.size(); ++i)
+            values.append(backend->fromStorage(def().fields[i].type, stored.value(i)));
+        return values;
+    }
+
+    // Search keys are converted without the size cut: a longer name must not find a shorter one.
+    QVariantList keyToStorage(const QVariantList &key) const
+    {
+        QVariantList stored;
+        for (int i = 0; i < key.size() && i < indexColumns.size(); ++i) {
+            const FieldType type = def().fields[indexColumns[i].field].type;
+            stored.append(backend->toStorage(type, DataSet::coerce(type, 0, key[i])));
+        }
+        return stored;
+    }
+};
+
+Table::Table(QObject *parent) : DataSet(parent), d(std::make_unique<Impl>()) {}
+
+Table::~Table()
+{
+    try {
+        close();
+    } catch (...) {
+        // Closing releases locks and statements only; nothing left to report to.
+    }
+}
+
+void Table::setTableName(const QString &name)
+{
+    if (isOpen())
+        throw Error(QStringLiteral("Cannot rename an open table."), Error::WrongState);
+    m_tableName = name;
+}
+
+void Table::setIndexName(const QString &name)
+{
+    if (!isOpen()) {
+        m_indexName = name;
+        return;
+    }
+    d->chooseIndex(name);
+    m_indexName = name;
+    m_hasRange = false;
+    first();
+}
+
+void Table::setExclusive(bool exclusive)
+{
+    if (isOpen())
+        throw Error(QStringLiteral("Cannot change the sharing of an open table."),
+                    Error::WrongState);
+    m_exclusive = exclusive;
+}
+
+const TableDef &Table::definition() const
+{
+    ensureOpen();
+    return d->def();
+}
+
+QStringList Table::indexFields() const
+{
+    ensureOpen();
+    QStringList names;
+    for (const KeyColumn &c : d->indexColumns)
+        names.append(d->def().fields[c.field].name);
+    return names;
+}
+
+void Table::doOpen()
+{
+    if (m_tableName.isEmpty())
+        throw Error(QStringLiteral("No table name given."), Error::TableNotFound);
+    auto impl = std::make_unique<Impl>();
+    impl->db = Session::instance().database(databaseName());
+    impl->backend = &impl->db->backend();
+    impl->handle = impl->backend->openTable(m_tableName);
+    impl->chooseIndex(m_indexName);
+    impl->lock = impl->backend->lockTable(impl->handle.canonicalName, m_exclusive);
+
+    QStringList columns;
+    QList<FieldInfo> fields;
+    for (int i = 0; i < impl->def().fields.size(); ++i) {
+        const FieldDef &field = impl->def().fields[i];
+        columns.append(quoteIdentifier(field.name));
+        fields.append(FieldInfo::fromDef(field));
+        if (field.type == FieldType::AutoInc)
+            impl->autoIncField = i;
+    }
+    impl->selectList = columns.join(QStringLiteral(", "));
+    d = std::move(impl);
+    m_hasRange = false;
+    setStructure(fields);
+}
+
+void Table::doClose()
+{
+    d = std::make_unique<Impl>();
+    m_hasRange = false;
+}
+
+namespace {
+
+// Data-aware windows edit a row and then move on; the move saves the edit, as users expect.
+void saveBeforeMoving(Table &table)
+{
+    if (table.state() == DataSet::State::Edit || table.state() == DataSet::State::Insert)
+        table.post();
+}
+
+} // namespace
+
+void Table::first()
+{
+    ensureOpen();
+    saveBeforeMoving(*this);
+    Parameters params;
+    const QString where = d->rangeClause(params, m_hasRange);
+    const std::optional<QVariantList> row = d->fetchOne(where, params, d->orderBy(false));
+    if (!row) {
+        d->hasRow = false;
+        d->rowStored.clear();
+        clearRow();
+        setPosition(true, true, true);
+        return;
+    }
+    d->hasRow = true;
+    d->rowStored = *row;
+    loadRow(d->toLogical(*row));
+    setPosition(true, false, false);
+}
+
+void Table::last()
+{
+    ensureOpen();
+    saveBeforeMoving(*this);
+    Parameters params;
+    const QString where = d->rangeClause(params, m_hasRange);
+    const std::optional<QVariantList> row = d->fetchOne(where, params, d->orderBy(true));
+    if (!row) {
+        first();
+        return;
+    }
+    d->hasRow = true;
+    d->rowStored = *row;
+    loadRow(d->toLogical(*row));
+    setPosition(false, true, false);
+}
+
+void Table::next()
+{
+    ensureOpen();
+    saveBeforeMoving(*this);
+    if (!d->hasRow) {
+        first();
+        if (!isEmpty())
+            setPosition(false, false, false);
+        return;
+    }
+    Parameters params;
+    const QString where =
+        d->rangeClause(params, m_hasRange) + QStringLiteral(" AND ")
+        + compareKeys(d->orderColumns, d->keyOf(d->orderColumns, d->rowStored), Compare::Greater,
+                      params);
+    const std::optional<QVariantList> row = d->fetchOne(where, params, d->orderBy(false));
+    if (!row) {
+        setPosition(bof(), true, false);
+        return;
+    }
+    d->rowStored = *row;
+    loadRow(d->toLogical(*row));
+    setPosition(false, false, false);
+}
+
+void Table::prior()
+{
+    ensureOpen();
+    saveBeforeMoving(*this);
+    if (!d->hasRow) {
+        first();
+        return;
+    }
+    Parameters params;
+    const QString where =
+        d->rangeClause(params, m_hasRange) + QStringLiteral(" AND ")
+        + compareKeys(d->orderColumns, d->keyOf(d->orderColumns, d->rowStored), Compare::Less,
+                      params);
+    const std::optional<QVariantList> row = d->fetchOne(where, params, d->orderBy(true));
+    if (!row) {
+        setPosition(true, eof(), false);
+        return;
+    }
+    d->rowStored = *row;
+    loadRow(d->toLogical(*row));
+    setPosition(false, false, false);
+}
+
+int Table::recordCount()
+{
+    ensureOpen();
+    Parameters params;
+    const QString sql = QStringLiteral("SELECT count(*) FROM %1 WHERE %2")
+                            .arg(d->handle.sqlName, d->rangeClause(params, m_hasRange));
+    Statement &s = d->statement(sql, params.values());
+    const int count = s.step() ? s.columnValue(0).toInt() : 0;
+    s.reset();
+    return count;
+}
+
+bool Table::findKey(const QVariantList &key)
+{
+    ensureOpen();
+    saveBeforeMoving(*this);
+    if (key.isEmpty() || key.size() > d->indexColumns.size())
+        throw Error(QStringLiteral("The key has %1 values; the index %2 has %3 fields.")
+                        .arg(key.size())
+                        .arg(m_indexName.isEmpty() ? QStringLiteral("(primary)") : m_indexName)
+                        .arg(d->indexColumns.size()));
+    const QVariantList stored = d->keyToStorage(key);
+    Parameters params;
+    QStringList parts;
+    for (int i = 0; i < stored.size(); ++i)
+        parts.append(equalTo(d->indexColumns[i], stored[i], params));
+    const QString where = parts.join(QStringLiteral(" AND ")) + QStringLiteral(" AND ")
+                          + d->rangeClause(params, m_hasRange);
+    const std::optional<QVariantList> row = d->fetchOne(where, params, d->orderBy(false));
+    if (!row)
+        return false;
+    d->hasRow = true;
+    d->rowStored = *row;
+    loadRow(d->toLogical(*row));
+    setPosition(false, false, false);
+    return true;
+}
+
+void Table::setRange(const QVariantList &start, const QVariantList &end)
+{
+    ensureOpen();
+    saveBeforeMoving(*this);
+    d->rangeStart = d->keyToStorage(start);
+    d->rangeEnd = d->keyToStorage(end);
+    m_hasRange = true;
+    first();
+}
+
+void Table::cancelRange()
+{
+    ensureOpen();
+    d->rangeStart.clear();
+    d->rangeEnd.clear();
+    m_hasRange = false;
+    first();
+}
+
+void Table::insert()
+{
+    ensureOpen();
+    saveBeforeMoving(*this);
+    clearRow();
+    setState(State::Insert);
+}
+
+void Table::append()
+{
+    insert();
+}
+
+void Table::edit()
+{
+    ensureOpen();
+    if (state() == State::Edit || state() == State::Insert)
+        return;
+    if (!d->hasRow) {
+        insert();
+        return;
+    }
+    // Start from the row as it is now, so the changed-row check compares with what was seen.
+    Parameters params;
+    const QString where = d->rowCondition(d->rowStored, params);
+    const std::optional<QVariantList> row = d->fetchOne(where, params, QString());
+    if (!row)
+        throw Error(QStringLiteral("Record was deleted by another user."), Error::RecordChanged);
+    d->rowStored = *row;
+    loadRow(d->toLogical(*row));
+    setState(State::Edit);
+}
+
+void Table::post()
+{
+    ensureOpen();
+    if (state() != State::Edit && state() != State::Insert)
+        return;
+    const TableDef &def = d->def();
+    const QVariantList values = storedValues();
+    QVariantList stored;
+    for (int i = 0; i < def.fields.size(); ++i)
+        stored.append(d->backend->toStorage(def.fields[i].type, values[i]));
+
+    if (state() == State::Insert) {
+        QStringList names;
+        Parameters params;
+        QStringList placeholders;
+        for (int i = 0; i < def.fields.size(); ++i) {
+            if (i == d->autoIncField && stored[i].isNull())
+                continue; // numbered by the engine
+            names.append(quoteIdentifier(def.fields[i].name));
+            placeholders.append(params.add(stored[i]));
+        }
+        const QString sql = names.isEmpty()
+                                ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(d->handle.sqlName)
+                                : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                                      .arg(d->handle.sqlName, names.join(QStringLiteral(", ")),
+                                           placeholders.join(QStringLiteral(", ")));
+        Statement &s = d->statement(sql, params.values());
+        s.step();
+        s.reset();
+        if (d->autoIncField >= 0 && stored[d->autoIncField].isNull())
+            stored[d->autoIncField] = d->backend->lastInsertId();
+    } else {
+        QStringList assignments;
+        QStringList unchangedSince;
+        Parameters params;
+        for (int i = 0; i < def.fields.size(); ++i) {
+            if (!isModified(i))
+                continue;
+            const QString column = quoteIdentifier(def.fields[i].name);
+            assignments.append(column + QStringLiteral(" = ") + params.add(stored[i]));
+            const QVariant original = d->rowStored.value(i);
+            unchangedSince.append(original.isNull()
+                                      ? column + QStringLiteral(" IS NULL")
+                                      : column + QStringLiteral(" = ") + params.add(original));
+        }
+        if (!assignments.isEmpty()) {
+            QString where = d->rowCondition(d->rowStored, params);
+            if (!unchangedSince.isEmpty())
+                where += QStringLiteral(" AND ") + unchangedSince.join(QStringLiteral(" AND "));
+            const QString sql = QStringLiteral("UPDATE %1 SET %2 WHERE %3")
+                                    .arg(d->handle.sqlName, assignments.join(QStringLiteral(", ")),
+                                         where);
+            Statement &s = d->statement(sql, params.values());
+            s.step();
+            s.reset();
+            if (d->backend->changedRows() == 0) {
+                Parameters exists;
+                const bool present =
+                    d->fetchOne(d->rowCondition(d->rowStored, exists), exists, QString()).has_value();
+                throw Error(present ? QStringLiteral("Record changed by another user.")
+                                    : QStringLiteral("Record was deleted by another user."),
+                            Error::RecordChanged);
+            }
+        }
+    }
+
+    // Read the row back as stored, so the cursor stands on it with the engine's values.
+    Parameters params;
+    const std::optional<QVariantList> row =
+        d->fetchOne(d->rowCondition(stored, params), params, QString());
+    setState(State::Browse);
+    if (row) {
+        d->hasRow = true;
+        d->rowStored = *row;
+        loadRow(d->toLogical(*row));
+        setPosition(false, false, false);
+    } else {
+        first();
+    }
+    Q_EMIT posted();
+}
+
+void Table::cancel()
+{
+    ensureOpen();
+    if (state() != State::Edit && state() != State::Insert)
+        return;
+    setState(State::Browse);
+    if (d->hasRow) {
+        loadRow(d->toLogical(d->rowStored));
+        setPosition(bof(), eof(), false);
+    } else {
+        clearRow();
+        setPosition(true, true, true);
+    }
+}
+
+void Table::remove()
+{
+    ensureOpen();
+    if (state() == State::Insert) {
+        cancel();
+        return;
+    }
+    if (state() == State::Edit)
+        cancel();
+    if (!d->hasRow)
+        throw Error(QStringLiteral("Cannot perform this operation on an empty dataset."),
+                    Error::WrongState);
+    const QVariantList removed = d->rowStored;
+    Parameters params;
+    const QString sql = QStringLiteral("DELETE FROM %1 WHERE %2")
+                            .arg(d->handle.sqlName, d->rowCondition(removed, params));
+    Statement &s = d->statement(sql, params.values());
+    s.step();
+    s.reset();
+
+    // Stand on the row that followed the deleted one, or on the one before it at the end.
+    const QVariantList key = d->keyOf(d->orderColumns, removed);
+    for (const bool forward : {true, false}) {
+        Parameters p;
+        const QString where = d->rangeClause(p, m_hasRange) + QStringLiteral(" AND ")
+                              + compareKeys(d->orderColumns, key,
+                                            forward ? Compare::Greater : Compare::Less, p);
+        if (const auto row = d->fetchOne(where, p, d->orderBy(!forward))) {
+            d->rowStored = *row;
+            loadRow(d->toLogical(*row));
+            setPosition(false, !forward, false);
+            return;
+        }
+    }
+    d->hasRow = false;
+    d->rowStored.clear();
+    clearRow();
+    setPosition(true, true, true);
+}
+
+void Table::updateCurrent(const QVariantMap &set, const QMap<QString, qint64> &add)
+{
+    ensureOpen();
+    if (!d->hasRow)
+        throw Error(QStringLiteral("Cannot perform this operation on an empty dataset."),
+                    Error::WrongState);
+    if (set.isEmpty() && add.isEmpty())
+        return;
+    QStringList assignments;
+    Parameters params;
+    for (auto it = set.cbegin(); it != set.cend(); ++it) {
+        const int field = d->fieldNumber(it.key());
+        const FieldDef &def = d->def().fields[field];
+        assignments.append(quoteIdentifier(def.name) + QStringLiteral(" = ")
+                           + params.add(d->backend->toStorage(
+                               def.type, DataSet::coerce(def.type, def.size, it.value()))));
+    }
+    for (auto it = add.cbegin(); it != add.cend(); ++it) {
+        const QString column = quoteIdentifier(d->def().fields[d->fieldNumber(it.key())].name);
+        assignments.append(QStringLiteral("%1 = COALESCE(%1, 0) + %2").arg(column, params.add(it.value())));
+    }
+    const QString sql = QStringLiteral("UPDATE %1 SET %2 WHERE %3")
+                            .arg(d->handle.sqlName, assignments.join(QStringLiteral(", ")),
+                                 d->rowCondition(d->rowStored, params));
+    Statement &s = d->statement(sql, params.values());
+    s.step();
+    s.reset();
+    if (d->backend->changedRows() == 0)
+        throw Error(QStringLiteral("Record was deleted by another user."), Error::RecordChanged);
+    refresh();
+}
+
+void Table::emptyTable()
+{
+    ensureOpen();
+    if (!m_exclusive)
+        throw Error(QStringLiteral("Table %1 must be opened exclusively to be emptied.")
+                        .arg(d->handle.canonicalName),
+                    Error::Locked);
+    if (state() == State::Edit || state() == State::Insert)
+        cancel();
+    d->backend->execute(QStringLiteral("DELETE FROM %1").arg(d->handle.sqlName));
+    first();
+}
+
+void Table::refresh()
+{
+    ensureOpen();
+    if (!d->hasRow) {
+        first();
+        return;
+    }
+    // The row may have changed its key since it was read: it is found by the key it had.
+    Parameters params;
+    const std::optional<QVariantList> row =
+        d->fetchOne(d->rowCondition(d->rowStored, params), params, QString());
+    if (!row) {
+        first();
+        return;
+    }
+    d->rowStored = *row;
+    loadRow(d->toLogical(*row));
+    setPosition(bof(), eof(), false);
+}
+
+QStringList Table::lockHolders()
+{
+    ensureOpen();
+    return d->backend->lockHolders(d->handle.canonicalName);
+}
+
+std::unique_ptr<DataSet> Table::lockList(QObject *parent)
+{
+    auto list = std::make_unique<MemoryDataSet>(parent);
+    QList<QVariantList> rows;
+    for (const QString &user : lockHolders())
+        rows.append({user});
+    list->setContent({FieldInfo::fromDef(FieldDef{QStringLiteral("USERNAME"), FieldType::Alpha, 48})},
+                     rows);
+    list->open();
+    return list;
+}
+
+} // namespace dbe

@@ -1,0 +1,145 @@
+#include "security/createtables.h"
+
+#include "dbe/database.h"
+#include "dbe/error.h"
+#include "dbe/session.h"
+#include "dbe/table.h"
+#include "security/schema.h"
+
+#include <QDateTime>
+
+namespace security {
+
+namespace {
+
+// Each table's refusal is reported with its own prefix; the engine's text follows directly.
+QString failureMessage(const QString &table, const QString &engineText)
+{
+    if (table == QLatin1String("ACCESS"))
+        return QStringLiteral("DBE Error (ACCESS.DB): ") + engineText;
+    if (table == QLatin1String("GROUPS"))
+        return QStringLiteral("DBE Error (GROUPS.DB): ") + engineText;
+    if (table == QLatin1String("GRPCOLL"))
+        return QStringLiteral("DBE Error : (GRPCOLL.DB)") + engineText;
+    return QStringLiteral("DBE Error : ") + engineText;
+}
+
+} // namespace
+
+bool createSecurityTables(const QString &databaseName, const QString &masterPassword,
+                          const std::function<void(const QString &)> &showError)
+{
+    std::shared_ptr<dbe::Database> db = dbe::Session::instance().database(databaseName);
+    for (const dbe::TableDef &def : securityTables()) {
+        const dbe::CreateResult result = db->createTable(def, masterPassword, true);
+        if (!result.ok()) {
+            showError(failureMessage(def.name, result.errorText));
+            return false;
+        }
+    }
+    dbe::Session::instance().addPassword(masterPassword);
+    return true;
+}
+
+namespace {
+
+int appendRow(const QString &databaseName, const QString &table, const QVariantMap &values,
+              const QString &autoIncField = {})
+{
+    dbe::Table t;
+    t.setDatabaseName(databaseName);
+    t.setTableName(table);
+    t.open();
+    t.append();
+    for (auto it = values.cbegin(); it != values.cend(); ++it)
+        t.setValue(it.key(), it.value());
+    t.post();
+    return autoIncField.isEmpty() ? 0 : t.asInteger(autoIncField);
+}
+
+} // namespace
+
+void fillDemoData(const QString &databaseName)
+{
+    appendRow(databaseName, QStringLiteral("PROGRAM.DB"),
+              {{QStringLiteral("Security_Label"), QStringLiteral("Demo Security Database")},
+               {QStringLiteral("Enabled"), true},
+               {QStringLiteral("Label1"), QStringLiteral("Department")},
+               {QStringLiteral("Label2"), QStringLiteral("Extension")},
+               {QStringLiteral("LogEnabled"), true}});
+
+    const QStringList constants = {
+        QStringLiteral("View Orders"),    QStringLiteral("Edit Orders"),
+        QStringLiteral("Delete Orders"),  QStringLiteral("View Customers"),
+        QStringLiteral("Edit Customers"), QStringLiteral("Print Reports"),
+        QStringLiteral("Export Data"),    QStringLiteral("Close Period"),
+    };
+    QMap<QString, int> accessId;
+    for (const QString &name : constants)
+        accessId[name] = appendRow(databaseName, QStringLiteral("ACCESS.DB"),
+                                   {{QStringLiteral("Access_Name"), name}},
+                                   QStringLiteral("Access_ID"));
+
+    const auto addGroup = [&](const QString &name, const QStringList &members) {
+        const int id = appendRow(databaseName, QStringLiteral("GROUPS.DB"),
+                                 {{QStringLiteral("Group_Name"), name}}, QStringLiteral("Group_ID"));
+        for (const QString &member : members)
+            appendRow(databaseName, QStringLiteral("GRPCOLL.DB"),
+                      {{QStringLiteral("Group_ID"), id},
+                       {QStringLiteral("Access_ID"), accessId.value(member)}});
+        return id;
+    };
+    const int clerks = addGroup(QStringLiteral("Order Clerks"),
+                                {QStringLiteral("View Orders"), QStringLiteral("Edit Orders"),
+                                 QStringLiteral("View Customers")});
+    const int managers = addGroup(QStringLiteral("Managers"),
+                                  {QStringLiteral("View Orders"), QStringLiteral("Delete Orders"),
+                                   QStringLiteral("Print Reports"), QStringLiteral("Export Data"),
+                                   QStringLiteral("Close Period")});
+
+    struct DemoUser {
+        const char *name;
+        const char *password;
+        const char *department;
+        const char *extension;
+        bool enabled;
+        bool admin;
+    };
+    const DemoUser users[] = {
+        {"admin", "admin", "IT", "100", true, true},
+        {"clerk", "clerk", "Sales", "210", true, false},
+        {"manager", "manager", "Sales", "200", true, false},
+        {"auditor", "auditor", "Finance", "300", true, false},
+        {"former", "former", "Sales", "211", false, false},
+    };
+    QMap<QString, int> userId;
+    for (const DemoUser &u : users) {
+        userId[QString::fromLatin1(u.name)] = appendRow(
+            databaseName, QStringLiteral("USERS.DB"),
+            {{QStringLiteral("User_Name"), QString::fromLatin1(u.name)},
+             {QStringLiteral("User_Password"), QString::fromLatin1(u.password)},
+             {QStringLiteral("User_Def1"), QString::fromLatin1(u.department)},
+             {QStringLiteral("User_Def2"), QString::fromLatin1(u.extension)},
+             {QStringLiteral("User_AccessCount"), 0},
+             {QStringLiteral("User_Enabled"), u.enabled},
+             {QStringLiteral("User_Admin"), u.admin}},
+            QStringLiteral("User_ID"));
+    }
+
+    const auto grant = [&](const char *user, int id, const QString &type) {
+        appendRow(databaseName, QStringLiteral("USERACC.DB"),
+                  {{QStringLiteral("User_ID"), userId.value(QString::fromLatin1(user))},
+                   {QStringLiteral("Access_ID"), id},
+                   {QStringLiteral("Type"), type}});
+    };
+    grant("admin", managers, RightGroup);
+    grant("admin", accessId.value(QStringLiteral("Edit Customers")), RightConstant);
+    grant("clerk", clerks, RightGroup);
+    grant("manager", managers, RightGroup);
+    grant("manager", clerks, RightGroup);
+    grant("auditor", accessId.value(QStringLiteral("Print Reports")), RightConstant);
+    grant("auditor", accessId.value(QStringLiteral("View Orders")), RightConstant);
+    grant("former", clerks, RightGroup);
+}
+
+} // namespace security

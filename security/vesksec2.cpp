@@ -1,0 +1,111 @@
+#include "vesksec2.h"
+
+#include "dbe/session.h"
+#include "dbe/table.h"
+#include "ui/messages.h"
+
+#include <QCoreApplication>
+#include <QWidget>
+
+namespace {
+
+const QString DisabledMessage = QStringLiteral("Security for this application has been disabled.");
+const QString InitFailedMessage =
+    QStringLiteral("Error occured initializing security. Execution Ending.");
+
+std::unique_ptr<dbe::Table> openTable(const QString &alias, const QString &name)
+{
+    auto table = std::make_unique<dbe::Table>();
+    table->setDatabaseName(alias);
+    table->setTableName(name);
+    table->open();
+    return table;
+}
+
+} // namespace
+
+TVeskSecure::TVeskSecure(QObject *owner)
+    : QObject(owner), m_options{soAutoValidate, soShowUI}
+{
+}
+
+TVeskSecure::~TVeskSecure()
+{
+    // The log first, then the two tables of the access test, as they were opened.
+    m_logTable.reset();
+    if (m_grpCollTable && m_userAccTable) {
+        m_grpCollTable.reset();
+        m_userAccTable.reset();
+    }
+}
+
+void TVeskSecure::SetActive(bool active)
+{
+    if (!active && GetActive())
+        logOff();
+}
+
+void TVeskSecure::SetShowUI(bool show)
+{
+    if (show)
+        m_options.include(soShowUI);
+    else
+        m_options.exclude(soShowUI);
+}
+
+void TVeskSecure::logOff()
+{
+    m_userId = -1;
+    m_userName.clear();
+    m_currentPassword.clear();
+    m_userDef1.clear();
+    m_userDef2.clear();
+    m_lastAccess = QDateTime();
+    m_accessCount = 0;
+    m_isAdmin = false;
+}
+
+void TVeskSecure::requestTermination()
+{
+    m_terminationRequested = true;
+    // Queued, so that a host still building its window ends as soon as it reaches exec().
+    if (QCoreApplication *app = QCoreApplication::instance())
+        QMetaObject::invokeMethod(app, &QCoreApplication::quit, Qt::QueuedConnection);
+}
+
+void TVeskSecure::Loaded()
+{
+    if (m_designing)
+        return;
+    QWidget *dialogParent = qobject_cast<QWidget *>(parent());
+    try {
+        dbe::Session::instance().addPassword(m_password);
+        m_grpCollTable = openTable(m_alias, QStringLiteral("GrpColl"));
+        m_userAccTable = openTable(m_alias, QStringLiteral("UserAcc"));
+
+        std::unique_ptr<dbe::Table> settings = openTable(m_alias, QStringLiteral("Program"));
+        settings->first();
+        if (!settings->asBoolean(QStringLiteral("Enabled"))) {
+            if (GetShowUI())
+                ui::showError(dialogParent, DisabledMessage);
+            settings.reset();
+            requestTermination();
+            return;
+        }
+        if (settings->asBoolean(QStringLiteral("LogEnabled")))
+            m_logTable = openTable(m_alias, QStringLiteral("Log"));
+        settings.reset();
+
+        if (m_options.contains(soAutoValidate)) {
+            const bool network = m_options.contains(soWinNetSupport)
+                                 || m_options.contains(soNetwareSupport);
+            const bool loggedOn = (network && NWLogon()) || Logon();
+            if (!loggedOn)
+                requestTermination();
+        }
+    } catch (...) {
+        // Whatever failed, the host must not run unprotected.
+        ui::showError(dialogParent, InitFailedMessage);
+        requestTermination();
+    }
+}

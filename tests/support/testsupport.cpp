@@ -1,0 +1,125 @@
+#include "tests/support/testsupport.h"
+
+#include "dbe/error.h"
+#include "dbe/session.h"
+#include "dbe/table.h"
+#include "security/createtables.h"
+
+#include <QTest>
+
+namespace testsupport {
+
+void isolateEngineConfig()
+{
+    static QTemporaryDir configDir;
+    qputenv("VESK_DBE_CONFIG", (configDir.path() + QStringLiteral("/dbe.ini")).toLocal8Bit());
+    dbe::Session::instance().reloadConfig();
+}
+
+SecurityDb::SecurityDb(const QString &alias, const QString &password)
+    : m_alias(alias), m_password(password)
+{
+    dbe::Session &session = dbe::Session::instance();
+    if (session.hasAlias(alias))
+        session.deleteAlias(alias);
+    session.addStandardAlias(alias, m_dir.path());
+    QString failure;
+    if (!security::createSecurityTables(alias, password,
+                                        [&](const QString &message) { failure = message; }))
+        throw dbe::Error(QStringLiteral("test database not created: ") + failure);
+}
+
+SecurityDb::~SecurityDb()
+{
+    dbe::Session &session = dbe::Session::instance();
+    if (session.hasAlias(m_alias))
+        session.deleteAlias(m_alias);
+}
+
+namespace {
+
+int append(const QString &alias, const QString &table, const QVariantMap &values,
+           const QString &idField = {})
+{
+    dbe::Table t;
+    t.setDatabaseName(alias);
+    t.setTableName(table);
+    t.open();
+    t.append();
+    for (auto it = values.cbegin(); it != values.cend(); ++it)
+        t.setValue(it.key(), it.value());
+    t.post();
+    return idField.isEmpty() ? 0 : t.asInteger(idField);
+}
+
+} // namespace
+
+void SecurityDb::setSettings(bool enabled, bool logEnabled, const QString &label,
+                             const QString &label1, const QString &label2)
+{
+    dbe::Table t;
+    t.setDatabaseName(m_alias);
+    t.setTableName(QStringLiteral("PROGRAM.DB"));
+    t.open();
+    if (t.isEmpty())
+        t.append();
+    else
+        t.edit();
+    t.setValue(QStringLiteral("Security_Label"), label);
+    t.setValue(QStringLiteral("Enabled"), enabled);
+    t.setValue(QStringLiteral("LogEnabled"), logEnabled);
+    t.setValue(QStringLiteral("Label1"), label1);
+    t.setValue(QStringLiteral("Label2"), label2);
+    t.post();
+}
+
+int SecurityDb::addUser(const QString &name, const QString &password, bool enabled, bool admin,
+                        const QString &def1, const QString &def2)
+{
+    return append(m_alias, QStringLiteral("USERS.DB"),
+                  {{QStringLiteral("User_Name"), name},
+                   {QStringLiteral("User_Password"), password},
+                   {QStringLiteral("User_Def1"), def1},
+                   {QStringLiteral("User_Def2"), def2},
+                   {QStringLiteral("User_AccessCount"), 0},
+                   {QStringLiteral("User_Enabled"), enabled},
+                   {QStringLiteral("User_Admin"), admin}},
+                  QStringLiteral("User_ID"));
+}
+
+int SecurityDb::addAccess(const QString &name)
+{
+    return append(m_alias, QStringLiteral("ACCESS.DB"), {{QStringLiteral("Access_Name"), name}},
+                  QStringLiteral("Access_ID"));
+}
+
+int SecurityDb::addGroup(const QString &name)
+{
+    return append(m_alias, QStringLiteral("GROUPS.DB"), {{QStringLiteral("Group_Name"), name}},
+                  QStringLiteral("Group_ID"));
+}
+
+void SecurityDb::addMember(int groupId, int accessId)
+{
+    append(m_alias, QStringLiteral("GRPCOLL.DB"),
+           {{QStringLiteral("Group_ID"), groupId}, {QStringLiteral("Access_ID"), accessId}});
+}
+
+void SecurityDb::grant(int userId, int id, const QString &type)
+{
+    append(m_alias, QStringLiteral("USERACC.DB"),
+           {{QStringLiteral("User_ID"), userId},
+            {QStringLiteral("Access_ID"), id},
+            {QStringLiteral("Type"), type}});
+}
+
+int SecurityDb::rowCount(const QString &table) const
+{
+    dbe::Table t;
+    t.setDatabaseName(m_alias);
+    t.setTableName(table);
+    t.open();
+    return t.recordCount();
+}
+
+} // namespace testsupport
