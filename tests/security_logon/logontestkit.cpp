@@ -1,0 +1,246 @@
+#include "logontestkit.h"
+
+#include "dbe/error.h"
+#include "dbe/session.h"
+#include "dbe/table.h"
+#include "tests/support/testsupport.h"
+
+#include <QDialog>
+#include <QPointer>
+#include <QProcess>
+#include <QTest>
+#include <QTextStream>
+#include <QTimer>
+
+#include <cstdio>
+
+namespace logontest {
+
+ModalDriver::ModalDriver(std::function<void(QWidget *)> action)
+    : m_action(std::move(action)), m_timer(std::make_unique<QTimer>())
+{
+    QObject::connect(m_timer.get(), &QTimer::timeout, m_timer.get(), [this] { poll(); });
+    m_timer->start(10);
+}
+
+ModalDriver::~ModalDriver() = default;
+
+void ModalDriver::poll()
+{
+    QWidget *modal = QApplication::activeModalWidget();
+    if (!modal || !modal->isVisible())
+        return;
+    m_timer->stop();
+    m_ran = true;
+    QPointer<QWidget> guard(modal);
+    m_action(modal);
+    if (guard && guard->isVisible()) {
+        if (auto *dialog = qobject_cast<QDialog *>(guard.data()))
+            dialog->reject();
+    }
+}
+
+std::unique_ptr<TVeskSecure> unloadedComponent(const testsupport::SecurityDb &db,
+                                               TSecurityOptions options)
+{
+    auto component = std::make_unique<TVeskSecure>();
+    component->SetAlias(db.alias());
+    component->SetPassword(db.password());
+    component->SetOptions(options);
+    return component;
+}
+
+std::unique_ptr<TVeskSecure> activatedComponent(const testsupport::SecurityDb &db,
+                                                TSecurityOptions options)
+{
+    auto component = unloadedComponent(db, options);
+    component->Loaded();
+    if (component->TerminationRequested())
+        qWarning("the component asked to end the application while loading");
+    return component;
+}
+
+QList<QVariantMap> rowsOf(const QString &databaseName, const QString &table)
+{
+    dbe::Table cursor;
+    cursor.setDatabaseName(databaseName);
+    cursor.setTableName(table);
+    cursor.open();
+    QList<QVariantMap> rows;
+    for (cursor.first(); !cursor.eof(); cursor.next()) {
+        QVariantMap row;
+        for (const dbe::FieldInfo &field : cursor.fields())
+            row.insert(field.name, cursor.value(field.name));
+        rows.append(row);
+    }
+    return rows;
+}
+
+QVariantMap userRow(const QString &databaseName, int userId)
+{
+    for (const QVariantMap &row : rowsOf(databaseName, QStringLiteral("Users"))) {
+        if (row.value(QStringLiteral("User_ID")).toInt() == userId)
+            return row;
+    }
+    return {};
+}
+
+void setUserFields(const QString &databaseName, int userId, const QVariantMap &fields)
+{
+    dbe::Table users;
+    users.setDatabaseName(databaseName);
+    users.setTableName(QStringLiteral("Users"));
+    users.open();
+    if (!users.findKey({userId}))
+        throw dbe::Error(QStringLiteral("no user %1").arg(userId));
+    users.edit();
+    for (auto it = fields.begin(); it != fields.end(); ++it)
+        users.setValue(it.key(), it.value());
+    users.post();
+}
+
+QString runChildAt(const QString &executable, const QStringList &arguments, int timeoutMs)
+{
+    QProcess child;
+    child.start(executable, QStringList{QStringLiteral("--child")} + arguments);
+    if (!child.waitForFinished(timeoutMs)) {
+        child.kill();
+        child.waitForFinished();
+        QTest::qFail("child process did not finish in time", __FILE__, __LINE__);
+        return {};
+    }
+    const QString output = QString::fromLocal8Bit(child.readAllStandardOutput());
+    if (child.exitStatus() != QProcess::NormalExit || child.exitCode() != 0) {
+        const QString message = QStringLiteral("child %1 failed (%2): %3 %4")
+                                    .arg(arguments.join(u' '))
+                                    .arg(child.exitCode())
+                                    .arg(output, QString::fromLocal8Bit(
+                                                     child.readAllStandardError()));
+        QTest::qFail(qPrintable(message), __FILE__, __LINE__);
+    }
+    return output;
+}
+
+QString runChild(const QStringList &arguments, int timeoutMs)
+{
+    return runChildAt(QCoreApplication::applicationFilePath(), arguments, timeoutMs);
+}
+
+namespace {
+
+void print(const QString &line)
+{
+    std::fputs(qPrintable(line + u'\n'), stdout);
+    std::fflush(stdout);
+}
+
+std::unique_ptr<TVeskSecure> childComponent(const QString &dir, const QString &master,
+                                            TSecurityOptions options)
+{
+    auto component = std::make_unique<TVeskSecure>();
+    component->SetAlias(dir);
+    component->SetPassword(master);
+    component->SetOptions(options);
+    component->Loaded();
+    return component;
+}
+
+// logonex DIR MASTER USER PASSWORD TIMES: logs the user on TIMES times.
+int logonRepeatedly(const QStringList &args)
+{
+    const auto component = childComponent(args.at(0), args.at(1), {});
+    const int times = args.at(4).toInt();
+    int succeeded = 0;
+    for (int i = 0; i < times; ++i) {
+        if (component->LogonEx(args.at(2), args.at(3)))
+            ++succeeded;
+    }
+    print(QString::number(succeeded));
+    return succeeded == times ? 0 : 1;
+}
+
+// rights DIR MASTER add|remove TABLE VALUE...: an administrator's change of one row, the
+// values given in the order of the table's primary key.
+int changeRights(const QStringList &args)
+{
+    dbe::Session::instance().addPassword(args.at(1));
+    dbe::Table table;
+    table.setDatabaseName(args.at(0));
+    table.setTableName(args.at(3));
+    table.open();
+    const QStringList keyFields = table.indexFields();
+    QVariantList key;
+    for (int i = 0; i < keyFields.size(); ++i) {
+        const QString &value = args.at(4 + i);
+        bool isNumber = false;
+        const int number = value.toInt(&isNumber);
+        key << (isNumber ? QVariant(number) : QVariant(value));
+    }
+    if (args.at(2) == QStringLiteral("add")) {
+        table.append();
+        for (int i = 0; i < keyFields.size(); ++i)
+            table.setValue(keyFields.at(i), key.at(i));
+        table.post();
+    } else {
+        if (!table.findKey(key))
+            return 2;
+        table.remove();
+    }
+    return 0;
+}
+
+// netware DIR MASTER OPTIONS: the NetWare name and a network logon, as a host would see them.
+int networkLogon(const QStringList &args)
+{
+    const auto component =
+        childComponent(args.at(0), args.at(1), TSecurityOptions::fromByte(quint8(args.at(2).toUInt())));
+    const QString name = component->GetNetwareUserName();
+    const bool loggedOn = component->NWLogon();
+    print(QStringLiteral("name=%1;result=%2;user=%3")
+              .arg(name)
+              .arg(loggedOn ? 1 : 0)
+              .arg(component->UserID()));
+    return 0;
+}
+
+// activate DIR MASTER OPTIONS: activation with automatic logon; any logon dialog is cancelled.
+int activate(const QStringList &args)
+{
+    bool dialogShown = false;
+    const ModalDriver driver([&dialogShown](QWidget *modal) {
+        dialogShown = modal->objectName() == QStringLiteral("FormLogon");
+    });
+    const auto component =
+        childComponent(args.at(0), args.at(1), TSecurityOptions::fromByte(quint8(args.at(2).toUInt())));
+    print(QStringLiteral("dialog=%1;user=%2;terminated=%3")
+              .arg(dialogShown ? 1 : 0)
+              .arg(component->UserID())
+              .arg(component->TerminationRequested() ? 1 : 0));
+    return 0;
+}
+
+} // namespace
+
+int childMain(const QStringList &arguments)
+{
+    if (arguments.isEmpty())
+        return 64;
+    const QString task = arguments.first();
+    const QStringList args = arguments.mid(1);
+    try {
+        if (task == QStringLiteral("logonex"))
+            return logonRepeatedly(args);
+        if (task == QStringLiteral("rights"))
+            return changeRights(args);
+        if (task == QStringLiteral("netware"))
+            return networkLogon(args);
+        if (task == QStringLiteral("activate"))
+            return activate(args);
+    } catch (const dbe::Error &error) {
+        std::fputs(qPrintable(error.text() + u'\n'), stderr);
+        return 3;
+    }
+    return 64;
+}
+
+} // namespace logontest
