@@ -1,0 +1,66 @@
+#include "setup/draglistbox.h"
+
+#include <QDragEnterEvent>
+#include <QDragMoveEvent>
+#include <QDropEvent>
+
+DragListBox::DragListBox(QWidget *parent) : QListWidget(parent)
+{
+    setSortingEnabled(true);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setDragEnabled(true);
+    setDragDropMode(QAbstractItemView::DragOnly);
+    setDefaultDropAction(Qt::CopyAction);
+}
+
+void DragListBox::setDropAcceptor(DropAcceptor acceptor)
+{
+    m_acceptor = std::move(acceptor);
+    // The lines never move: a drop runs the owner's handler instead of inserting anything.
+    setDragDropMode(m_acceptor ? QAbstractItemView::DragDrop : QAbstractItemView::DragOnly);
+    setDropIndicatorShown(false);
+}
+
+void DragListBox::setDropHandler(std::function<void(QObject *)> handler)
+{
+    m_dropHandler = std::move(handler);
+}
+
+// A move would let the source view delete the dragged line once the drop is done.
+void DragListBox::acceptAsCopy(QDropEvent *event)
+{
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
+}
+
+bool DragListBox::accepts(QDropEvent *event) const
+{
+    return m_acceptor && m_acceptor(event->source());
+}
+
+void DragListBox::dragEnterEvent(QDragEnterEvent *event)
+{
+    if (accepts(event))
+        acceptAsCopy(event);
+    else
+        event->ignore();
+}
+
+void DragListBox::dragMoveEvent(QDragMoveEvent *event)
+{
+    if (accepts(event))
+        acceptAsCopy(event);
+    else
+        event->ignore();
+}
+
+void DragListBox::dropEvent(QDropEvent *event)
+{
+    if (!accepts(event)) {
+        event->ignore();
+        return;
+    }
+    acceptAsCopy(event);
+    if (m_dropHandler)
+        m_dropHandler(event->source());
+}

@@ -1,0 +1,244 @@
+#include "setup/frmgroup.h"
+
+#include "dbe/table.h"
+#include "setup/arrowglyph.h"
+#include "setup/draglistbox.h"
+#include "setup/engineguard.h"
+#include "setup/fieldnames.h"
+#include "setup/intobject.h"
+#include "security/schema.h"
+#include "ui/dbcontrols.h"
+
+#include <QLabel>
+#include <QPushButton>
+#include <QScreen>
+#include <QToolButton>
+
+using namespace fieldnames;
+
+TFormGroup *FormGroup = nullptr;
+
+namespace {
+
+QLabel *placeLabel(const QString &name, const QString &text, QWidget *parent, int x, int y)
+{
+    auto *label = new QLabel(text, parent);
+    label->setObjectName(name);
+    label->move(x, y);
+    label->adjustSize();
+    return label;
+}
+
+DragListBox *placeList(const QString &name, QWidget *parent, int x)
+{
+    auto *list = new DragListBox(parent);
+    list->setObjectName(name);
+    list->setGeometry(x, 58, 116, 114);
+    return list;
+}
+
+QToolButton *placeArrow(const QString &name, const QIcon &glyph, QWidget *parent, int y)
+{
+    auto *button = new QToolButton(parent);
+    button->setObjectName(name);
+    button->setGeometry(132, y, 25, 25);
+    button->setIcon(glyph);
+    button->setIconSize(QSize(15, 12));
+    button->setFocusPolicy(Qt::NoFocus);
+    return button;
+}
+
+QPushButton *placeButton(const QString &name, const QString &text, QWidget *parent, int x)
+{
+    auto *button = new QPushButton(text, parent);
+    button->setObjectName(name);
+    button->setGeometry(x, 181, 81, 27);
+    button->setAutoDefault(false);
+    return button;
+}
+
+} // namespace
+
+TFormGroup::TFormGroup(QWidget *owner) : QDialog(owner)
+{
+    setObjectName(QStringLiteral("FormGroup"));
+    setWindowTitle(QStringLiteral("Modify Group Information"));
+    QFont font(QStringLiteral("MS Sans Serif"));
+    font.setPointSize(8);
+    setFont(font);
+    setFixedSize(289, 215);
+
+    lblGroupName = placeLabel(QStringLiteral("lblGroupName"), QStringLiteral("Group Name:"), this,
+                              8, 12);
+    dbedGroupName = new ui::DbEdit(this);
+    dbedGroupName->setObjectName(QStringLiteral("dbedGroupName"));
+    dbedGroupName->setGeometry(84, 9, 197, 21);
+    lblSelected = placeLabel(QStringLiteral("lblSelected"), QStringLiteral("Selected Constants:"),
+                             this, 8, 40);
+    lbSelected = placeList(QStringLiteral("lbSelected"), this, 8);
+    spbtnAdd = placeArrow(QStringLiteral("spbtnAdd"), leftArrowGlyph(), this, 84);
+    spbtnDel = placeArrow(QStringLiteral("spbtnDel"), rightArrowGlyph(), this, 114);
+    lblComplete = placeLabel(QStringLiteral("lblComplete"), QStringLiteral("Complete List:"),
+                             this, 165, 40);
+    lbComplete = placeList(QStringLiteral("lbComplete"), this, 165);
+    bbtnOk = placeButton(QStringLiteral("bbtnOk"), QStringLiteral("OK"), this, 110);
+    bbtnOk->setDefault(true);
+    bbtnCancel = placeButton(QStringLiteral("bbtnCancel"), QStringLiteral("Cancel"), this, 200);
+
+    lbSelected->setDropAcceptor([this](QObject *source) { return lbSelectedDragOver(source); });
+    lbSelected->setDropHandler([this](QObject *source) { lbSelectedDragDrop(source); });
+    connect(lbSelected, &QListWidget::itemDoubleClicked, this, &TFormGroup::RemoveAccess);
+    connect(lbComplete, &QListWidget::itemDoubleClicked, this, &TFormGroup::SelectAccess);
+    connect(spbtnAdd, &QToolButton::clicked, this, &TFormGroup::SelectAccess);
+    connect(spbtnDel, &QToolButton::clicked, this, &TFormGroup::RemoveAccess);
+    connect(bbtnOk, &QPushButton::clicked, this, &TFormGroup::bbtnOkClick);
+    connect(bbtnCancel, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+void TFormGroup::BindDataSets(dbe::Table *groups, dbe::Table *access, dbe::Table *grpColl)
+{
+    m_groups = groups;
+    m_access = access;
+    m_grpColl = grpColl;
+    dbedGroupName->setDataField(groups, GroupName);
+}
+
+void TFormGroup::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    if (m_shown)
+        return;
+    m_shown = true;
+    if (const QScreen *screen = this->screen())
+        move(screen->availableGeometry().center() - rect().center());
+    FormShow();
+}
+
+void TFormGroup::FormShow()
+{
+    UpdateAccessInformation();
+    UpdateGrpAccInformation();
+}
+
+int TFormGroup::groupId() const
+{
+    return m_groups->asInteger(GroupId);
+}
+
+bool TFormGroup::groupPending() const
+{
+    const dbe::DataSet::State state = m_groups->state();
+    return state == dbe::DataSet::State::Edit || state == dbe::DataSet::State::Insert;
+}
+
+void TFormGroup::UpdateAccessInformation()
+{
+    lbComplete->clear();
+    runGuarded(this, [this] {
+        for (m_access->first(); !m_access->eof(); m_access->next()) {
+            addIdLine(lbComplete, m_access->asString(AccessName),
+                      {m_access->asInteger(AccessId), security::RightConstant});
+        }
+    });
+}
+
+void TFormGroup::UpdateGrpAccInformation()
+{
+    lbSelected->clear();
+    runGuarded(this, [this] {
+        const int group = groupId();
+        for (m_grpColl->first(); !m_grpColl->eof(); m_grpColl->next()) {
+            if (m_grpColl->asInteger(GroupId) != group)
+                continue;
+            const int accessId = m_grpColl->asInteger(AccessId);
+            const QString name = m_access->findKey({accessId}) ? m_access->asString(AccessName)
+                                                               : QStringLiteral("Error");
+            addIdLine(lbSelected, name, {accessId, security::RightConstant});
+        }
+    });
+}
+
+void TFormGroup::SelectAccess()
+{
+    const std::optional<TIntObject> line = selectedObject(lbComplete);
+    if (!line)
+        return;
+    bool inserted = false;
+    runGuarded(this, [&] {
+        // The membership needs the group's id, which a new group only gets when posted.
+        if (m_groups->state() == dbe::DataSet::State::Insert)
+            m_groups->post();
+        const int group = groupId();
+        if (m_grpColl->findKey({group, line->id}))
+            return;
+        m_grpColl->insert();
+        m_grpColl->setValue(GroupId, group);
+        m_grpColl->setValue(AccessId, line->id);
+        try {
+            m_grpColl->post();
+        } catch (...) {
+            m_grpColl->cancel();
+            throw;
+        }
+        inserted = true;
+    });
+    if (inserted)
+        UpdateGrpAccInformation();
+}
+
+void TFormGroup::RemoveAccess()
+{
+    const std::optional<TIntObject> line = selectedObject(lbSelected);
+    if (!line)
+        return;
+    bool removed = false;
+    runGuarded(this, [&] {
+        if (!m_grpColl->findKey({groupId(), line->id}))
+            return;
+        m_grpColl->remove();
+        removed = true;
+    });
+    if (removed)
+        UpdateGrpAccInformation();
+}
+
+bool TFormGroup::lbSelectedDragOver(QObject *source) const
+{
+    if (!source || source->objectName() != QLatin1String("lbComplete"))
+        return false;
+    const auto *list = qobject_cast<const QListWidget *>(source);
+    const std::optional<TIntObject> line = list ? selectedObject(list) : std::nullopt;
+    if (!line)
+        return false;
+    bool member = true;
+    runGuarded(const_cast<TFormGroup *>(this),
+               [&] { member = m_grpColl->findKey({groupId(), line->id}); });
+    return !member;
+}
+
+void TFormGroup::lbSelectedDragDrop(QObject *)
+{
+    SelectAccess();
+}
+
+void TFormGroup::bbtnOkClick()
+{
+    const bool saved = runGuarded(this, [this] {
+        if (groupPending())
+            m_groups->post();
+    });
+    if (saved)
+        accept();
+}
+
+void TFormGroup::FormClose(int result)
+{
+    if (result != QDialog::Accepted && groupPending())
+        runGuarded(this, [this] { m_groups->cancel(); });
+}
+
+void TFormGroup::done(int result)
+{
+    FormClose(result);
+    QDialog::done(result);
+}

@@ -1,0 +1,273 @@
+#include "setup/frmsecmn.h"
+
+#include "dbe/table.h"
+#include "setup/arrowglyph.h"
+#include "setup/draglistbox.h"
+#include "setup/engineguard.h"
+#include "setup/fieldnames.h"
+#include "setup/userselector.h"
+#include "ui/dbcontrols.h"
+
+#include <QDate>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QToolButton>
+
+using namespace fieldnames;
+
+TFormMain *FormMain = nullptr;
+
+namespace {
+
+QLabel *placeLabel(const QString &name, const QString &text, QWidget *parent, int x, int y)
+{
+    auto *label = new QLabel(text, parent);
+    label->setObjectName(name);
+    label->move(x, y);
+    label->adjustSize();
+    return label;
+}
+
+template <typename Widget>
+Widget *place(Widget *widget, const QString &name, const QRect &geometry)
+{
+    widget->setObjectName(name);
+    widget->setGeometry(geometry);
+    return widget;
+}
+
+// A speed button: it acts on a click but never takes the focus, so tabbing skips it.
+QToolButton *speedButton(const QString &name, const QString &text, QWidget *parent,
+                         const QRect &geometry)
+{
+    auto *button = place(new QToolButton(parent), name, geometry);
+    button->setText(text);
+    button->setFocusPolicy(Qt::NoFocus);
+    return button;
+}
+
+QToolButton *arrowButton(const QString &name, const QIcon &glyph, QWidget *parent,
+                         const QRect &geometry)
+{
+    QToolButton *button = speedButton(name, QString(), parent, geometry);
+    button->setIcon(glyph);
+    button->setIconSize(QSize(15, 12));
+    return button;
+}
+
+} // namespace
+
+TFormMain::TFormMain(QWidget *owner) : QDialog(owner)
+{
+    FormMain = this;
+    setObjectName(QStringLiteral("FormMain"));
+    setWindowTitle(QStringLiteral("Security Setup"));
+    QFont font(QStringLiteral("MS Sans Serif"));
+    font.setPointSize(8);
+    setFont(font);
+    setFixedSize(499, 340);
+
+    createTables();
+    buildSystemGroup();
+    btnOk = place(new QPushButton(QStringLiteral("OK"), this), QStringLiteral("btnOk"),
+                  QRect(412, 10, 79, 27));
+    btnOk->setDefault(true);
+    connect(btnOk, &QPushButton::clicked, this, &TFormMain::btnOkClick);
+    buildUsersGroup();
+}
+
+TFormMain::~TFormMain()
+{
+    FormDestroy();
+    if (FormMain == this)
+        FormMain = nullptr;
+}
+
+void TFormMain::createTables()
+{
+    const auto table = [this](const QString &name, const QString &tableName) {
+        auto *result = new dbe::Table(this);
+        result->setObjectName(name);
+        // The design-time database name; FormShow puts the alias in its place.
+        result->setDatabaseName(QStringLiteral("SECURITY"));
+        result->setTableName(tableName);
+        return result;
+    };
+    tblGroups = table(QStringLiteral("tblGroups"), GroupsTable);
+    tblAccess = table(QStringLiteral("tblAccess"), AccessTable);
+    tblGrpColl = table(QStringLiteral("tblGrpColl"), GrpCollTable);
+    tblProgram = table(QStringLiteral("tblProgram"), ProgramTable);
+    tblUsers = table(QStringLiteral("tblUsers"), UsersTable);
+    tblUsers->setIndexName(UserNameIndex);
+    tblUsrAcc = table(QStringLiteral("tblUsrAcc"), UserAccTable);
+    tblUsrAcc->addCalculatedField(AccLabel, dbe::FieldType::Alpha, 22);
+    tblUsrAcc->setCalcFieldsHandler([this](dbe::DataSet &row) { tblUsrAccCalcFields(row); });
+}
+
+void TFormMain::buildSystemGroup()
+{
+    grpSystem = place(new QGroupBox(QStringLiteral("Security System:"), this),
+                      QStringLiteral("grpSystem"), QRect(8, 4, 396, 126));
+    lblSecLabel = placeLabel(QStringLiteral("lblSecLabel"), QStringLiteral("Security Label:"),
+                             grpSystem, 10, 25);
+    dbedSecLabel = place(new ui::DbEdit(grpSystem), QStringLiteral("dbedSecLabel"),
+                         QRect(136, 21, 250, 21));
+    lblEdit1 = placeLabel(QStringLiteral("lblEdit1"), QStringLiteral("Label for User Field 1:"),
+                          grpSystem, 10, 51);
+    DBEdit1 = place(new ui::DbEdit(grpSystem), QStringLiteral("DBEdit1"), QRect(136, 47, 150, 21));
+    lblEdit2 = placeLabel(QStringLiteral("lblEdit2"), QStringLiteral("Label for User Field 2:"),
+                          grpSystem, 10, 77);
+    DBEdit2 = place(new ui::DbEdit(grpSystem), QStringLiteral("DBEdit2"), QRect(136, 73, 150, 21));
+    dbchkSecEnabled = place(new ui::DbCheckBox(QStringLiteral("Security Enabled"), grpSystem),
+                            QStringLiteral("dbchkSecEnabled"), QRect(10, 101, 120, 17));
+    dbcxLogEnabled = place(new ui::DbCheckBox(QStringLiteral("Logging Enabled"), grpSystem),
+                           QStringLiteral("dbcxLogEnabled"), QRect(136, 101, 120, 17));
+
+    dbedSecLabel->setDataField(tblProgram, SecurityLabel);
+    DBEdit1->setDataField(tblProgram, Label1);
+    DBEdit2->setDataField(tblProgram, Label2);
+    dbchkSecEnabled->setDataField(tblProgram, Enabled);
+    dbcxLogEnabled->setDataField(tblProgram, LogEnabled);
+}
+
+void TFormMain::buildUsersGroup()
+{
+    grpUsers = place(new QGroupBox(QStringLiteral("Users:"), this), QStringLiteral("grpUsers"),
+                     QRect(8, 134, 483, 198));
+    dblkUserName = place(new UserSelector(grpUsers), QStringLiteral("dblkUserName"),
+                         QRect(10, 20, 236, 22));
+    connect(dblkUserName, &UserSelector::userPicked, this, [this](int userId) {
+        runGuarded(this, [&] { locateUser(*tblUsers, userId); });
+        dblkUserNameChange();
+    });
+    spbtnAddUser = speedButton(QStringLiteral("spbtnAddUser"), QStringLiteral("Add"), grpUsers,
+                               QRect(252, 19, 44, 24));
+    spbtnEditUser = speedButton(QStringLiteral("spbtnEditUser"), QStringLiteral("Edit"), grpUsers,
+                                QRect(298, 19, 44, 24));
+    spbtnDelUser = speedButton(QStringLiteral("spbtnDelUser"), QStringLiteral("Del"), grpUsers,
+                               QRect(344, 19, 44, 24));
+    connect(spbtnAddUser, &QToolButton::clicked, this, &TFormMain::spbtnAddUserClick);
+    connect(spbtnEditUser, &QToolButton::clicked, this, &TFormMain::spbtnEditUserClick);
+    connect(spbtnDelUser, &QToolButton::clicked, this, &TFormMain::spbtnDelUserClick);
+
+    lblUsrAccLst = placeLabel(QStringLiteral("lblUsrAccLst"),
+                              QStringLiteral("Security Access for User:"), grpUsers, 10, 50);
+    lbUsrAccess = place(new DragListBox(grpUsers), QStringLiteral("lbUsrAccess"),
+                        QRect(10, 66, 198, 122));
+    lbUsrAccess->setDropAcceptor([this](QObject *source) { return lbUsrAccessDragOver(source); });
+    lbUsrAccess->setDropHandler([this](QObject *source) { lbUsrAccessDragDrop(source); });
+
+    spbtnAddAccess = arrowButton(QStringLiteral("spbtnAddAccess"), leftArrowGlyph(), grpUsers,
+                                 QRect(214, 98, 25, 25));
+    spbtnDelAccess = arrowButton(QStringLiteral("spbtnDelAccess"), rightArrowGlyph(), grpUsers,
+                                 QRect(214, 128, 25, 25));
+    connect(spbtnAddAccess, &QToolButton::clicked, this, &TFormMain::AddAccess);
+    connect(spbtnDelAccess, &QToolButton::clicked, this, &TFormMain::RemoveAccess);
+
+    tnbkLists = place(new QTabWidget(grpUsers), QStringLiteral("tnbkLists"),
+                      QRect(245, 48, 228, 140));
+    tnbkLists->addTab(buildGroupsPage(), QStringLiteral("Groups"));
+    tnbkLists->addTab(buildConstantsPage(), QStringLiteral("Constants"));
+}
+
+QWidget *TFormMain::buildGroupsPage()
+{
+    auto *page = new QWidget;
+    page->setObjectName(QStringLiteral("pageGroups"));
+    lbGroups = place(new DragListBox(page), QStringLiteral("lbGroups"), QRect(4, 4, 150, 104));
+    spbtnAddGroup = speedButton(QStringLiteral("spbtnAddGroup"), QStringLiteral("Add"), page,
+                                QRect(160, 4, 58, 24));
+    spbtnEditGroup = speedButton(QStringLiteral("spbtnEditGroup"), QStringLiteral("Edit"), page,
+                                 QRect(160, 30, 58, 24));
+    spbtnDelGroup = speedButton(QStringLiteral("spbtnDelGroup"), QStringLiteral("Del"), page,
+                                QRect(160, 56, 58, 24));
+    connect(spbtnAddGroup, &QToolButton::clicked, this, &TFormMain::spbtnAddGroupClick);
+    connect(spbtnEditGroup, &QToolButton::clicked, this, &TFormMain::spbtnEditGroupClick);
+    connect(spbtnDelGroup, &QToolButton::clicked, this, &TFormMain::spbtnDelGroupClick);
+    return page;
+}
+
+QWidget *TFormMain::buildConstantsPage()
+{
+    auto *page = new QWidget;
+    page->setObjectName(QStringLiteral("pageConstants"));
+    lbConstants = place(new DragListBox(page), QStringLiteral("lbConstants"),
+                        QRect(4, 4, 150, 104));
+    spbtnAccAdd = speedButton(QStringLiteral("spbtnAccAdd"), QStringLiteral("Add"), page,
+                              QRect(160, 4, 58, 24));
+    spbtnAccEdit = speedButton(QStringLiteral("spbtnAccEdit"), QStringLiteral("Edit"), page,
+                               QRect(160, 30, 58, 24));
+    spbtnAccDel = speedButton(QStringLiteral("spbtnAccDel"), QStringLiteral("Del"), page,
+                              QRect(160, 56, 58, 24));
+    connect(spbtnAccAdd, &QToolButton::clicked, this, &TFormMain::spbtnAccAddClick);
+    connect(spbtnAccEdit, &QToolButton::clicked, this, &TFormMain::spbtnAccEditClick);
+    connect(spbtnAccDel, &QToolButton::clicked, this, &TFormMain::spbtnAccDelClick);
+    return page;
+}
+
+void TFormMain::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    if (m_shown)
+        return;
+    m_shown = true;
+    FormShow();
+}
+
+void TFormMain::FormShow()
+{
+    const bool opened = runGuarded(this, [this] {
+        const QList<dbe::Table *> tables = {tblGroups, tblAccess, tblGrpColl,
+                                            tblProgram, tblUsers, tblUsrAcc};
+        for (dbe::Table *table : tables)
+            table->setDatabaseName(m_aliasName);
+        for (dbe::Table *table : tables)
+            table->open();
+        dbe::FieldInfo &userName = tblUsers->fieldInfo(UserName);
+        userName.required = true;
+        userName.displayLabel = QStringLiteral("User Name");
+        tblUsrAcc->fieldInfo(UserId).visible = false;
+        tblUsrAcc->fieldInfo(AccessId).visible = false;
+    });
+    if (!opened) {
+        // Without its tables the window has nothing to show; it closes once it is up.
+        QMetaObject::invokeMethod(this, &QDialog::reject, Qt::QueuedConnection);
+        return;
+    }
+    dblkUserName->reload(*tblUsers);
+    dblkUserName->setKeyValue(0);
+    UpdateAccessInformation();
+    UpdateGroupInformation();
+    m_enabledOnShow = tblProgram->asBoolean(Enabled);
+    if (m_hideAccessButtons) {
+        spbtnAccAdd->hide();
+        spbtnAccEdit->hide();
+        spbtnAccDel->hide();
+    }
+}
+
+void TFormMain::FormDestroy()
+{
+    runGuarded(this, [this] {
+        if (tblProgram->isOpen()) {
+            const bool switchedOff = !tblProgram->asBoolean(Enabled) && m_enabledOnShow;
+            if (switchedOff) {
+                if (tblProgram->state() == dbe::DataSet::State::Browse)
+                    tblProgram->edit();
+                tblProgram->setValue(DateDisabled, QDate::currentDate());
+            }
+            const dbe::DataSet::State state = tblProgram->state();
+            if (state == dbe::DataSet::State::Edit || state == dbe::DataSet::State::Insert)
+                tblProgram->post();
+        }
+    });
+    for (dbe::Table *table : {tblUsrAcc, tblUsers, tblProgram, tblGrpColl, tblAccess, tblGroups})
+        runGuarded(this, [table] { table->close(); });
+}
+
+void TFormMain::btnOkClick()
+{
+    accept();
+}

@@ -1,0 +1,107 @@
+// The groups of the setup editor: the list on page "Groups", the group dialog for add and
+// edit, and what a deletion takes from users.
+
+#include "dbe/database.h"
+#include "dbe/session.h"
+#include "dbe/table.h"
+#include "security/schema.h"
+#include "setup/draglistbox.h"
+#include "setup/engineguard.h"
+#include "setup/fieldnames.h"
+#include "setup/frmgroup.h"
+#include "setup/frmsecmn.h"
+#include "setup/intobject.h"
+
+using namespace fieldnames;
+
+void TFormMain::UpdateGroupInformation()
+{
+    lbGroups->clear();
+    runGuarded(this, [this] {
+        for (tblGroups->first(); !tblGroups->eof(); tblGroups->next()) {
+            addIdLine(lbGroups, tblGroups->asString(GroupName),
+                      {tblGroups->asInteger(GroupId), security::RightGroup});
+        }
+    });
+}
+
+namespace {
+
+void showGroupDialog(QWidget *owner, dbe::Table *groups, dbe::Table *access,
+                     dbe::Table *grpColl, bool newGroup)
+{
+    TFormGroup dialog(owner);
+    FormGroup = &dialog;
+    dialog.BindDataSets(groups, access, grpColl);
+    if (newGroup)
+        groups->insert();
+    dialog.exec();
+    FormGroup = nullptr;
+}
+
+} // namespace
+
+void TFormMain::spbtnAddGroupClick()
+{
+    runGuarded(this, [this] { showGroupDialog(this, tblGroups, tblAccess, tblGrpColl, true); });
+    UpdateGroupInformation();
+}
+
+void TFormMain::spbtnEditGroupClick()
+{
+    const std::optional<TIntObject> line = selectedObject(lbGroups);
+    if (!line)
+        return;
+    bool found = false;
+    runGuarded(this, [&] {
+        found = tblGroups->findKey({line->id});
+        if (found)
+            showGroupDialog(this, tblGroups, tblAccess, tblGrpColl, false);
+    });
+    if (!found)
+        return;
+    UpdateGroupInformation();
+    UpdateUserInformation();
+}
+
+void TFormMain::spbtnDelGroupClick()
+{
+    const std::optional<TIntObject> line = selectedObject(lbGroups);
+    if (!line)
+        return;
+    if (!ui::askYesNo(this, QStringLiteral("Confirm deletion of ") + selectedText(lbGroups)))
+        return;
+    bool found = false;
+    runGuarded(this, [&] {
+        found = tblGroups->findKey({line->id});
+        if (found)
+            deleteGroup(line->id);
+    });
+    if (!found)
+        return;
+    UpdateUserInformation();
+    UpdateGroupInformation();
+}
+
+void TFormMain::deleteGroup(int groupId)
+{
+    const auto database = dbe::Session::instance().database(m_aliasName);
+    // The group, its grants to users and its members go together or not at all.
+    dbe::Transaction transaction(*database);
+    tblGroups->remove();
+    tblUsrAcc->cancelRange();
+    for (tblUsrAcc->first(); !tblUsrAcc->eof();) {
+        if (tblUsrAcc->asInteger(AccessId) == groupId &&
+            tblUsrAcc->asString(RightType) == security::RightGroup)
+            tblUsrAcc->remove();
+        else
+            tblUsrAcc->next();
+    }
+    for (tblGrpColl->first(); !tblGrpColl->eof();) {
+        if (tblGrpColl->asInteger(GroupId) == groupId)
+            tblGrpColl->remove();
+        else
+            tblGrpColl->next();
+    }
+    transaction.commit();
+}

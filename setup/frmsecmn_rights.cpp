@@ -1,0 +1,98 @@
+// The rights of the selected user: granting by arrow or drop, taking away, and the label each
+// right shows in the list.
+
+#include "dbe/table.h"
+#include "security/schema.h"
+#include "setup/draglistbox.h"
+#include "setup/engineguard.h"
+#include "setup/fieldnames.h"
+#include "setup/frmsecmn.h"
+#include "setup/intobject.h"
+
+#include <QTabWidget>
+
+using namespace fieldnames;
+
+namespace {
+
+constexpr int ConstantsPage = 1;
+
+} // namespace
+
+void TFormMain::tblUsrAccCalcFields(dbe::DataSet &row)
+{
+    const int id = row.asInteger(AccessId);
+    // Only the capital letter names a group; every other code is labelled as a constant.
+    if (row.asString(RightType) == security::RightGroup) {
+        if (tblGroups->findKey({id}))
+            row.setValue(AccLabel, QStringLiteral("(") + tblGroups->asString(GroupName) +
+                                       QStringLiteral(")"));
+        else
+            row.setValue(AccLabel, QStringLiteral("(**Error**)"));
+    } else {
+        if (tblAccess->findKey({id}))
+            row.setValue(AccLabel, tblAccess->asString(AccessName));
+        else
+            row.setValue(AccLabel, QStringLiteral("**Error**"));
+    }
+}
+
+void TFormMain::AddAccess()
+{
+    // A grant goes to the user whose rights are on show, never to a row the users table
+    // happens to stand on while nobody is selected.
+    if (!userSelected())
+        return;
+    const bool constants = tnbkLists->currentIndex() == ConstantsPage;
+    const QString type = constants ? security::RightConstant : security::RightGroup;
+    const std::optional<TIntObject> line = selectedObject(constants ? lbConstants : lbGroups);
+    if (!line)
+        return;
+    bool inserted = false;
+    runGuarded(this, [&] {
+        const int userId = tblUsers->asInteger(UserId);
+        if (tblUsrAcc->findKey({userId, line->id, type}))
+            return;
+        tblUsrAcc->insert();
+        tblUsrAcc->setValue(UserId, userId);
+        tblUsrAcc->setValue(AccessId, line->id);
+        tblUsrAcc->setValue(RightType, type);
+        try {
+            tblUsrAcc->post();
+        } catch (...) {
+            tblUsrAcc->cancel();
+            throw;
+        }
+        inserted = true;
+    });
+    if (inserted)
+        UpdateUserInformation();
+}
+
+void TFormMain::RemoveAccess()
+{
+    const QList<QListWidgetItem *> selected = lbUsrAccess->selectedItems();
+    if (selected.isEmpty())
+        return;
+    QListWidgetItem *item = selected.first();
+    const TIntObject line = static_cast<IdListItem *>(item)->object();
+    runGuarded(this, [&] {
+        const int userId = tblUsers->asInteger(UserId);
+        // The type comes from the line's object, not from its text.
+        if (!tblUsrAcc->findKey({userId, line.id, line.type}))
+            return;
+        tblUsrAcc->remove();
+        delete item;
+    });
+}
+
+bool TFormMain::lbUsrAccessDragOver(QObject *source) const
+{
+    const auto *list = qobject_cast<const QListWidget *>(source);
+    return userSelected() && list && !list->selectedItems().isEmpty();
+}
+
+void TFormMain::lbUsrAccessDragDrop(QObject *)
+{
+    AddAccess();
+}

@@ -1,0 +1,131 @@
+// The users of the setup editor: the selector, the user dialog for add and edit, deletion, and
+// the rebuilding of the selected user's rights list.
+
+#include "dbe/database.h"
+#include "dbe/session.h"
+#include "dbe/table.h"
+#include "setup/draglistbox.h"
+#include "setup/engineguard.h"
+#include "setup/fieldnames.h"
+#include "setup/frmsecmn.h"
+#include "setup/frmuser.h"
+#include "setup/intobject.h"
+#include "setup/userselector.h"
+
+#include <QLabel>
+#include <QPushButton>
+
+using namespace fieldnames;
+
+bool TFormMain::userSelected() const
+{
+    return dblkUserName->hasSelection();
+}
+
+void TFormMain::selectUser(int userId)
+{
+    dblkUserName->setKeyValue(userId);
+    if (userSelected())
+        locateUser(*tblUsers, userId);
+}
+
+void TFormMain::rangeOnUser(int userId)
+{
+    // Access and group ids are positive and "B" sorts before both type codes, so these two
+    // keys hold exactly one user's rights.
+    tblUsrAcc->setRange({userId, 0, QStringLiteral("C")},
+                        {userId + 1, 0, QStringLiteral("B")});
+}
+
+void TFormMain::UpdateUserInformation()
+{
+    lbUsrAccess->clear();
+    if (!userSelected())
+        return;
+    runGuarded(this, [this] {
+        rangeOnUser(tblUsers->asInteger(UserId));
+        for (tblUsrAcc->first(); !tblUsrAcc->eof(); tblUsrAcc->next()) {
+            addIdLine(lbUsrAccess, tblUsrAcc->asString(AccLabel),
+                      {tblUsrAcc->asInteger(AccessId), tblUsrAcc->asString(RightType)});
+        }
+    });
+}
+
+void TFormMain::dblkUserNameChange()
+{
+    UpdateUserInformation();
+}
+
+void TFormMain::spbtnAddUserClick()
+{
+    runGuarded(this, [this] {
+        tblUsers->insert();
+        {
+            TformUser dialog(this);
+            formUser = &dialog;
+            dialog.BindUsers(tblUsers);
+            tblUsers->setValue(UserEnabled, true);
+            dialog.bbtnAnother->show();
+            dialog.lblDef1->setText(tblProgram->asString(Label1) + QStringLiteral(":"));
+            dialog.lblDef2->setText(tblProgram->asString(Label2) + QStringLiteral(":"));
+            dialog.exec();
+            formUser = nullptr;
+        }
+        // After a save the table stands on the user saved last, after a cancel on the row it
+        // returned to; either is the user to show.
+        const int current = tblUsers->isEmpty() ? 0 : tblUsers->asInteger(UserId);
+        dblkUserName->reload(*tblUsers);
+        selectUser(current);
+    });
+    UpdateUserInformation();
+}
+
+void TFormMain::spbtnEditUserClick()
+{
+    if (!userSelected())
+        return;
+    runGuarded(this, [this] {
+        {
+            TformUser dialog(this);
+            formUser = &dialog;
+            dialog.BindUsers(tblUsers);
+            dialog.lblDef1->setText(tblProgram->asString(Label1) + QStringLiteral(":"));
+            dialog.lblDef2->setText(tblProgram->asString(Label2) + QStringLiteral(":"));
+            dialog.exec();
+            formUser = nullptr;
+        }
+        // The selector shows the name as it now stands; the rights list is left as it was.
+        const int current = tblUsers->asInteger(UserId);
+        dblkUserName->reload(*tblUsers);
+        selectUser(current);
+    });
+}
+
+void TFormMain::spbtnDelUserClick()
+{
+    if (!userSelected())
+        return;
+    if (!ui::askYesNo(this, QStringLiteral("Confirm deletion of ") + tblUsers->asString(UserName)))
+        return;
+    const int userId = tblUsers->asInteger(UserId);
+    const bool deleted = runGuarded(this, [this] { deleteSelectedUser(); });
+    runGuarded(this, [&] {
+        dblkUserName->reload(*tblUsers);
+        // Key 0 belongs to nobody, so the selector is left empty after a deletion.
+        selectUser(deleted ? 0 : userId);
+    });
+    UpdateUserInformation();
+}
+
+void TFormMain::deleteSelectedUser()
+{
+    const auto database = dbe::Session::instance().database(m_aliasName);
+    // The user and the rights go together or not at all.
+    dbe::Transaction transaction(*database);
+    // The range is set again rather than trusted, so that only this user's rights can go.
+    rangeOnUser(tblUsers->asInteger(UserId));
+    for (tblUsrAcc->first(); !tblUsrAcc->eof();)
+        tblUsrAcc->remove();
+    tblUsers->remove();
+    transaction.commit();
+}

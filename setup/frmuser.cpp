@@ -1,0 +1,157 @@
+#include "setup/frmuser.h"
+
+#include "dbe/error.h"
+#include "dbe/table.h"
+#include "setup/engineguard.h"
+#include "setup/fieldnames.h"
+#include "ui/dbcontrols.h"
+#include "ui/messages.h"
+
+#include <QLabel>
+#include <QPushButton>
+
+using namespace fieldnames;
+
+TformUser *formUser = nullptr;
+
+namespace {
+
+QLabel *placeLabel(const QString &name, const QString &text, QWidget *parent, int y)
+{
+    auto *label = new QLabel(text, parent);
+    label->setObjectName(name);
+    label->setGeometry(8, y, 114, 16);
+    return label;
+}
+
+ui::DbEdit *placeEdit(const QString &name, QWidget *parent, const QRect &geometry)
+{
+    auto *edit = new ui::DbEdit(parent);
+    edit->setObjectName(name);
+    edit->setGeometry(geometry);
+    return edit;
+}
+
+QPushButton *placeButton(const QString &name, const QString &text, QWidget *parent, int x)
+{
+    auto *button = new QPushButton(text, parent);
+    button->setObjectName(name);
+    button->setGeometry(x, 162, 91, 27);
+    button->setAutoDefault(false);
+    return button;
+}
+
+} // namespace
+
+TformUser::TformUser(QWidget *owner) : QDialog(owner)
+{
+    setObjectName(QStringLiteral("formUser"));
+    setWindowTitle(QStringLiteral("Modify User"));
+    QFont font(QStringLiteral("MS Sans Serif"));
+    font.setPointSize(8);
+    setFont(font);
+    setFixedSize(311, 197);
+    // The dialog keeps the place it was designed at rather than being centred.
+    move(323, 245);
+
+    // Created in tab order.
+    Label1 = placeLabel(QStringLiteral("Label1"), QStringLiteral("Name:"), this, 12);
+    dbedName = placeEdit(QStringLiteral("dbedName"), this, QRect(124, 9, 179, 21));
+    Label4 = placeLabel(QStringLiteral("Label4"), QStringLiteral("Password:"), this, 39);
+    dbedPassword = placeEdit(QStringLiteral("dbedPassword"), this, QRect(124, 36, 100, 21));
+    dbedPassword->setEchoMode(QLineEdit::Password);
+    dbedPassword->setStyleSheet(QStringLiteral("lineedit-password-character: 42"));
+    lblDef1 = placeLabel(QStringLiteral("lblDef1"), QStringLiteral("User Defined 1:"), this, 66);
+    dbedUserDef1 = placeEdit(QStringLiteral("dbedUserDef1"), this, QRect(124, 63, 179, 21));
+    lblDef2 = placeLabel(QStringLiteral("lblDef2"), QStringLiteral("User Defined 2:"), this, 93);
+    dbedUserDef2 = placeEdit(QStringLiteral("dbedUserDef2"), this, QRect(124, 90, 179, 21));
+    dbchboxEnabled = new ui::DbCheckBox(QStringLiteral("Enabled"), this);
+    dbchboxEnabled->setObjectName(QStringLiteral("dbchboxEnabled"));
+    dbchboxEnabled->setGeometry(124, 116, 179, 17);
+    dbchAdmin = new ui::DbCheckBox(QStringLiteral("Administrative Rights"), this);
+    dbchAdmin->setObjectName(QStringLiteral("dbchAdmin"));
+    dbchAdmin->setGeometry(124, 137, 179, 17);
+
+    bbtnAnother = placeButton(QStringLiteral("bbtnAnother"), QStringLiteral("&Another"), this, 8);
+    bbtnAnother->hide();
+    bbtnOk = placeButton(QStringLiteral("bbtnOk"), QStringLiteral("OK"), this, 110);
+    bbtnOk->setDefault(true);
+    bbtnCancel = placeButton(QStringLiteral("bbtnCancel"), QStringLiteral("Cancel"), this, 212);
+
+    connect(bbtnAnother, &QPushButton::clicked, this, &TformUser::bbtnAnotherClick);
+    connect(bbtnOk, &QPushButton::clicked, this, &QDialog::accept);
+    connect(bbtnCancel, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+void TformUser::BindUsers(dbe::Table *users)
+{
+    m_users = users;
+    dbedName->setDataField(users, UserName);
+    dbedPassword->setDataField(users, UserPassword);
+    dbedUserDef1->setDataField(users, UserDef1);
+    dbedUserDef2->setDataField(users, UserDef2);
+    dbchboxEnabled->setDataField(users, UserEnabled);
+    dbchAdmin->setDataField(users, UserAdmin);
+}
+
+bool TformUser::isEditing() const
+{
+    if (!m_users)
+        return false;
+    const dbe::DataSet::State state = m_users->state();
+    return state == dbe::DataSet::State::Edit || state == dbe::DataSet::State::Insert;
+}
+
+void TformUser::reportSaveFailure()
+{
+    if (dbedName->text().isEmpty()) {
+        ui::showError(this, QStringLiteral("Name field is Required."));
+        dbedName->setFocus();
+    } else {
+        ui::showError(this, QStringLiteral("Unable to save current user."));
+    }
+}
+
+bool TformUser::FormCloseQuery(int result)
+{
+    if (result != QDialog::Accepted || !isEditing())
+        return true;
+    try {
+        m_users->post();
+    } catch (const dbe::Error &) {
+        // Whatever the engine's reason, the user is told in the dialog's own words and keeps
+        // the input on screen.
+        reportSaveFailure();
+        return false;
+    }
+    return true;
+}
+
+void TformUser::FormClose(int result)
+{
+    if (result != QDialog::Accepted && isEditing())
+        runGuarded(this, [this] { m_users->cancel(); });
+}
+
+void TformUser::bbtnAnotherClick()
+{
+    if (!isEditing())
+        return;
+    try {
+        m_users->post();
+        m_users->append();
+        m_users->setValue(UserEnabled, true);
+    } catch (const dbe::Error &) {
+        reportSaveFailure();
+        return;
+    }
+    dbedName->setFocus();
+}
+
+void TformUser::done(int result)
+{
+    if (!FormCloseQuery(result))
+        return;
+    FormClose(result);
+    QDialog::done(result);
+}
