@@ -1,0 +1,455 @@
+// Table cursors: walking, key search, ranges, editing, typed fields, calculated fields, locks.
+
+#include "dbe/error.h"
+#include "dbe/query.h"
+#include "enginefixture.h"
+#include "tests/support/testsupport.h"
+
+#include <QTest>
+
+using dbe::DataSet;
+using dbe::Error;
+using dbe::Table;
+
+namespace {
+
+QStringList walk(Table &t, const QString &field)
+{
+    QStringList values;
+    for (t.first(); !t.eof(); t.next())
+        values.append(t.asString(field));
+    return values;
+}
+
+Error::Code codeOf(const std::function<void()> &action)
+{
+    try {
+        action();
+    } catch (const Error &e) {
+        return e.code();
+    }
+    return Error::Code(0);
+}
+
+} // namespace
+
+class TableTest : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase() { testsupport::isolateEngineConfig(); }
+
+    void walksInIndexOrder()
+    {
+        EngineFixture db;
+        db.addItem(QStringLiteral("cherry"));
+        db.addItem(QStringLiteral("apple"));
+        db.addItem(QStringLiteral("Banana"));
+        auto byId = db.open(QStringLiteral("ITEMS"));
+        QCOMPARE(walk(*byId, QStringLiteral("Item_ID")), QStringList({"1", "2", "3"}));
+        auto byName = db.open(QStringLiteral("ITEMS"), QStringLiteral("ByName"));
+        QCOMPARE(walk(*byName, QStringLiteral("Name")), QStringList({"apple", "Banana", "cherry"}));
+        byName->last();
+        QCOMPARE(byName->asString(QStringLiteral("Name")), QStringLiteral("cherry"));
+        byName->prior();
+        QCOMPARE(byName->asString(QStringLiteral("Name")), QStringLiteral("Banana"));
+        QVERIFY(!byName->bof());
+    }
+
+    void opensByAnyFormOfTheName_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("no extension") << "ITEMS";
+        QTest::newRow("mixed case") << "Items";
+        QTest::newRow("extension") << "ITEMS.DB";
+        QTest::newRow("lower extension") << "items.db";
+    }
+    void opensByAnyFormOfTheName()
+    {
+        QFETCH(QString, name);
+        EngineFixture db;
+        db.addItem(QStringLiteral("one"));
+        auto t = db.open(name);
+        QCOMPARE(t->recordCount(), 1);
+        QCOMPARE(t->definition().name, QStringLiteral("ITEMS"));
+    }
+
+    void refusesMissingTableAndIndex()
+    {
+        EngineFixture db;
+        Table missing;
+        missing.setDatabaseName(db.alias());
+        missing.setTableName(QStringLiteral("NOSUCH"));
+        try {
+            missing.open();
+            QFAIL("a missing table opened");
+        } catch (const Error &e) {
+            QCOMPARE(e.code(), Error::TableNotFound);
+            QVERIFY(e.text().contains(QStringLiteral("NOSUCH.DB")));
+        }
+        QVERIFY(!missing.isOpen());
+        QCOMPARE(codeOf([&] { db.open(QStringLiteral("ITEMS"), QStringLiteral("NoIndex")); }),
+                 Error::UnknownIndex);
+        Table unknownAlias;
+        unknownAlias.setDatabaseName(QStringLiteral("NO_SUCH_ALIAS"));
+        unknownAlias.setTableName(QStringLiteral("ITEMS"));
+        QCOMPARE(codeOf([&] { unknownAlias.open(); }), Error::UnknownAlias);
+    }
+
+    void findsWholeKeysCaseBlindOnCaseBlindIndex_data()
+    {
+        QTest::addColumn<QString>("index");
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<bool>("found");
+        QTest::newRow("exact") << "ByName" << "Banana" << true;
+        QTest::newRow("capitals") << "ByName" << "BANANA" << true;
+        QTest::newRow("small letters") << "ByName" << "banana" << true;
+        QTest::newRow("prefix is not the key") << "ByName" << "Ban" << false;
+        QTest::newRow("absent") << "ByName" << "Kiwi" << false;
+        QTest::newRow("longer than the field") << "ByName" << "Bananarama!" << false;
+        QTest::newRow("trailing blank counts") << "ByName" << "Banana " << false;
+    }
+    void findsWholeKeysCaseBlindOnCaseBlindIndex()
+    {
+        QFETCH(QString, index);
+        QFETCH(QString, key);
+        QFETCH(bool, found);
+        EngineFixture db;
+        db.addItem(QStringLiteral("apple"));
+        db.addItem(QStringLiteral("Banana"), 7);
+        db.addItem(QStringLiteral("Bananaram"));
+        auto t = db.open(QStringLiteral("ITEMS"), index);
+        QCOMPARE(t->asString(QStringLiteral("Name")), QStringLiteral("apple"));
+        QCOMPARE(t->findKey({key}), found);
+        // Found: the cursor stands on the row; not found: it has not moved.
+        QCOMPARE(t->asString(QStringLiteral("Name")),
+                 found ? QStringLiteral("Banana") : QStringLiteral("apple"));
+    }
+
+    void primaryKeySearchIsExact()
+    {
+        EngineFixture db;
+        db.addPair(1, 5, QStringLiteral("C"));
+        db.addPair(1, 5, QStringLiteral("G"));
+        auto t = db.open(QStringLiteral("PAIRS"));
+        QVERIFY(t->findKey({1, 5, QStringLiteral("G")}));
+        QCOMPARE(t->asString(QStringLiteral("T")), QStringLiteral("G"));
+        QVERIFY(!t->findKey({1, 5, QStringLiteral("g")}));
+        QVERIFY(!t->findKey({1, 6, QStringLiteral("C")}));
+        QVERIFY(t->findKey({1})); // leading fields only
+        QCOMPARE(t->asString(QStringLiteral("T")), QStringLiteral("C"));
+    }
+
+    void rangesIncludeBothEnds_data()
+    {
+        QTest::addColumn<QVariantList>("from");
+        QTest::addColumn<QVariantList>("to");
+        QTest::addColumn<QStringList>("rows");
+        QTest::newRow("one user's rows and the end key")
+            << QVariantList{1, 0, "A"} << QVariantList{2, 0, "A"}
+            << QStringList{"1/1/C", "1/2/G", "2/0/A"};
+        QTest::newRow("next user") << QVariantList{2, 0, "A"} << QVariantList{3, 0, "A"}
+                                   << QStringList{"2/0/A", "2/1/C"};
+        QTest::newRow("leading field only") << QVariantList{2} << QVariantList{2}
+                                            << QStringList{"2/0/A", "2/1/C"};
+        QTest::newRow("empty") << QVariantList{4} << QVariantList{9} << QStringList{};
+        QTest::newRow("start after end") << QVariantList{3} << QVariantList{1} << QStringList{};
+    }
+    void rangesIncludeBothEnds()
+    {
+        QFETCH(QVariantList, from);
+        QFETCH(QVariantList, to);
+        QFETCH(QStringList, rows);
+        EngineFixture db;
+        db.addPair(3, 1, QStringLiteral("C"));
+        db.addPair(2, 1, QStringLiteral("C"));
+        db.addPair(2, 0, QStringLiteral("A"));
+        db.addPair(1, 2, QStringLiteral("G"));
+        db.addPair(1, 1, QStringLiteral("C"));
+        auto t = db.open(QStringLiteral("PAIRS"));
+        t->setRange(from, to);
+        QStringList seen;
+        for (t->first(); !t->eof(); t->next())
+            seen.append(QStringLiteral("%1/%2/%3")
+                            .arg(t->asInteger(QStringLiteral("A")))
+                            .arg(t->asInteger(QStringLiteral("B")))
+                            .arg(t->asString(QStringLiteral("T"))));
+        QCOMPARE(seen, rows);
+        QCOMPARE(t->recordCount(), rows.size());
+        QCOMPARE(t->isEmpty(), rows.isEmpty());
+        t->cancelRange();
+        QCOMPARE(t->recordCount(), 5);
+    }
+
+    void deleteLeavesTheFollowingRow_data()
+    {
+        QTest::addColumn<QString>("victim");
+        QTest::addColumn<QString>("after");
+        QTest::addColumn<int>("left");
+        QTest::newRow("first") << "a" << "b" << 2;
+        QTest::newRow("middle") << "b" << "c" << 2;
+        QTest::newRow("last moves back") << "c" << "b" << 2;
+    }
+    void deleteLeavesTheFollowingRow()
+    {
+        QFETCH(QString, victim);
+        QFETCH(QString, after);
+        QFETCH(int, left);
+        EngineFixture db;
+        for (const char *name : {"a", "b", "c"})
+            db.addItem(QString::fromLatin1(name));
+        auto t = db.open(QStringLiteral("ITEMS"), QStringLiteral("ByName"));
+        QVERIFY(t->findKey({victim}));
+        t->remove();
+        QCOMPARE(t->asString(QStringLiteral("Name")), after);
+        QCOMPARE(t->recordCount(), left);
+    }
+
+    void deletingTheLastRowLeavesAnEmptyCursor()
+    {
+        EngineFixture db;
+        db.addItem(QStringLiteral("only"));
+        auto t = db.open(QStringLiteral("ITEMS"));
+        t->remove();
+        QVERIFY(t->isEmpty());
+        QVERIFY(t->eof());
+        QCOMPARE(t->asString(QStringLiteral("Name")), QString());
+        QCOMPARE(codeOf([&] { t->remove(); }), Error::WrongState);
+    }
+
+    void numbersAutoincrementAtPostWithoutReuse()
+    {
+        EngineFixture db;
+        auto t = db.open(QStringLiteral("ITEMS"));
+        t->append();
+        t->setString(QStringLiteral("Name"), QStringLiteral("x"));
+        QVERIFY(t->isNull(QStringLiteral("Item_ID")));
+        t->post();
+        QCOMPARE(t->asInteger(QStringLiteral("Item_ID")), 1);
+        QCOMPARE(db.addItem(QStringLiteral("y")), 2);
+        t->last();
+        t->remove();
+        QCOMPARE(db.addItem(QStringLiteral("z")), 3);
+    }
+
+    void duplicateKeyIsAKeyViolationAtPost()
+    {
+        EngineFixture db;
+        db.addPair(1, 1, QStringLiteral("C"));
+        auto t = db.open(QStringLiteral("PAIRS"));
+        t->append();
+        t->setInteger(QStringLiteral("A"), 1);
+        t->setInteger(QStringLiteral("B"), 1);
+        t->setString(QStringLiteral("T"), QStringLiteral("C"));
+        try {
+            t->post();
+            QFAIL("a duplicate key was posted");
+        } catch (const Error &e) {
+            QCOMPARE(e.code(), Error::KeyViolation);
+            QCOMPARE(e.text(), QStringLiteral("Key violation."));
+        }
+        QCOMPARE(t->state(), DataSet::State::Insert);
+        t->setString(QStringLiteral("T"), QStringLiteral("G"));
+        t->post();
+        QCOMPARE(t->recordCount(), 2);
+    }
+
+    void cutsTextToTheFieldAndReadsBlanksAsEmpty()
+    {
+        EngineFixture db;
+        auto t = db.open(QStringLiteral("ITEMS"));
+        t->append();
+        t->setString(QStringLiteral("Name"), QStringLiteral("ABCDEFGHIJKLMNOP"));
+        QCOMPARE(t->asString(QStringLiteral("Name")), QStringLiteral("ABCDEFGHIJ"));
+        t->post();
+        auto again = db.open(QStringLiteral("ITEMS"));
+        QCOMPARE(again->asString(QStringLiteral("Name")), QStringLiteral("ABCDEFGHIJ"));
+        QCOMPARE(again->asInteger(QStringLiteral("Qty")), 0);
+        QCOMPARE(again->asBoolean(QStringLiteral("Flag")), false);
+        QVERIFY(!again->asDateTime(QStringLiteral("Stamp")).isValid());
+        QVERIFY(again->isNull(QStringLiteral("Day")));
+        again->edit();
+        again->setString(QStringLiteral("Name"), QString());
+        again->post();
+        QVERIFY(again->isNull(QStringLiteral("Name")));
+    }
+
+    void keepsTypedValues()
+    {
+        EngineFixture db;
+        const QDateTime stamp(QDate(2026, 3, 4), QTime(5, 6, 7, 89));
+        auto t = db.open(QStringLiteral("ITEMS"));
+        t->append();
+        t->setDateTime(QStringLiteral("Stamp"), stamp);
+        t->setValue(QStringLiteral("Day"), QDate(1999, 12, 31));
+        t->setBoolean(QStringLiteral("Flag"), true);
+        t->setInteger(QStringLiteral("Qty"), -2147483647);
+        t->post();
+        auto again = db.open(QStringLiteral("ITEMS"));
+        QCOMPARE(again->asDateTime(QStringLiteral("Stamp")), stamp);
+        QCOMPARE(again->asDate(QStringLiteral("Day")), QDate(1999, 12, 31));
+        QCOMPARE(again->asBoolean(QStringLiteral("Flag")), true);
+        QCOMPARE(again->asInteger(QStringLiteral("Qty")), -2147483647);
+        QCOMPARE(codeOf([&] { again->setInteger(QStringLiteral("Qty"), 1); }), Error::WrongState);
+        QCOMPARE(codeOf([&] { (void)again->value(QStringLiteral("Nope")); }), Error::UnknownField);
+    }
+
+    void fillsCalculatedFieldsForEveryRow()
+    {
+        EngineFixture db;
+        db.addItem(QStringLiteral("a"), 1);
+        db.addItem(QStringLiteral("b"), 2);
+        Table t;
+        t.setDatabaseName(db.alias());
+        t.setTableName(QStringLiteral("ITEMS"));
+        t.addCalculatedField(QStringLiteral("Label"), dbe::FieldType::Alpha, 5);
+        int calls = 0;
+        t.setCalcFieldsHandler([&](DataSet &row) {
+            ++calls;
+            row.setValue(QStringLiteral("Label"), row.asString(QStringLiteral("Name")).repeated(3)
+                                                      + row.asString(QStringLiteral("Qty")));
+        });
+        t.open();
+        QVERIFY(t.fieldInfo(QStringLiteral("Label")).calculated);
+        QCOMPARE(walk(t, QStringLiteral("Label")), QStringList({"aaa1", "bbb2"}));
+        QVERIFY(calls >= 2);
+        QVERIFY(t.findKey({1}));
+        QCOMPARE(t.asString(QStringLiteral("Label")), QStringLiteral("aaa1"));
+        // Outside the handler a calculated field cannot be written, even while editing.
+        t.edit();
+        QCOMPARE(codeOf([&] { t.setValue(QStringLiteral("Label"), QStringLiteral("x")); }),
+                 Error::WrongState);
+        t.cancel();
+    }
+
+    void editPostAndCancel()
+    {
+        EngineFixture db;
+        db.addItem(QStringLiteral("pen"), 1);
+        auto t = db.open(QStringLiteral("ITEMS"));
+        t->edit();
+        t->setInteger(QStringLiteral("Qty"), 5);
+        t->cancel();
+        QCOMPARE(t->asInteger(QStringLiteral("Qty")), 1);
+        t->edit();
+        t->setInteger(QStringLiteral("Qty"), 6);
+        t->post();
+        QCOMPARE(db.open(QStringLiteral("ITEMS"))->asInteger(QStringLiteral("Qty")), 6);
+        // Moving away saves an edit in progress.
+        t->edit();
+        t->setInteger(QStringLiteral("Qty"), 7);
+        t->first();
+        QCOMPARE(t->state(), DataSet::State::Browse);
+        QCOMPARE(db.open(QStringLiteral("ITEMS"))->asInteger(QStringLiteral("Qty")), 7);
+    }
+
+    void secondEditOfTheSameFieldFailsInsteadOfLosingTheFirst()
+    {
+        EngineFixture db;
+        db.addItem(QStringLiteral("pen"), 1);
+        auto first = db.open(QStringLiteral("ITEMS"));
+        auto second = db.open(QStringLiteral("ITEMS"));
+        first->edit();
+        second->edit();
+        first->setInteger(QStringLiteral("Qty"), 10);
+        first->post();
+        second->setInteger(QStringLiteral("Qty"), 20);
+        QCOMPARE(codeOf([&] { second->post(); }), Error::RecordChanged);
+        second->cancel();
+        // A change of another field goes through and keeps the first user's value.
+        second->edit();
+        second->setString(QStringLiteral("Name"), QStringLiteral("ink"));
+        second->post();
+        QCOMPARE(second->asInteger(QStringLiteral("Qty")), 10);
+        QCOMPARE(second->asString(QStringLiteral("Name")), QStringLiteral("ink"));
+    }
+
+    void incrementsInTheDatabase()
+    {
+        EngineFixture db;
+        db.addItem(QStringLiteral("pen"), 1);
+        auto a = db.open(QStringLiteral("ITEMS"));
+        auto b = db.open(QStringLiteral("ITEMS"));
+        a->updateCurrent({}, {{QStringLiteral("Qty"), 1}});
+        b->updateCurrent({{QStringLiteral("Flag"), true}}, {{QStringLiteral("Qty"), 1}});
+        QCOMPARE(b->asInteger(QStringLiteral("Qty")), 3);
+        QCOMPARE(b->asBoolean(QStringLiteral("Flag")), true);
+        a->refresh();
+        QCOMPARE(a->asInteger(QStringLiteral("Qty")), 3);
+    }
+
+    void emptiesOnlyAnExclusiveTable()
+    {
+        EngineFixture db;
+        db.addItem(QStringLiteral("a"));
+        db.addItem(QStringLiteral("b"));
+        {
+            auto shared = db.open(QStringLiteral("ITEMS"));
+            QCOMPARE(codeOf([&] { shared->emptyTable(); }), Error::Locked);
+            QCOMPARE(codeOf([&] { db.open(QStringLiteral("ITEMS"), {}, true); }), Error::Locked);
+        }
+        auto exclusive = db.open(QStringLiteral("ITEMS"), {}, true);
+        QCOMPARE(codeOf([&] { db.open(QStringLiteral("ITEMS")); }), Error::Locked);
+        exclusive->emptyTable();
+        QVERIFY(exclusive->isEmpty());
+        QCOMPARE(exclusive->recordCount(), 0);
+    }
+
+    void listsOneLockPerCursor()
+    {
+        EngineFixture db;
+        auto a = db.open(QStringLiteral("ITEMS"));
+        auto b = db.open(QStringLiteral("ITEMS"));
+        auto c = db.open(QStringLiteral("ITEMS"), QStringLiteral("ByName"));
+        auto other = db.open(QStringLiteral("PAIRS"));
+        const QString me = dbe::Session::netUserName();
+        QCOMPARE(a->lockHolders(), QStringList({me, me, me}));
+        c.reset();
+        std::unique_ptr<DataSet> list = a->lockList();
+        QCOMPARE(list->recordCount(), 2);
+        QCOMPARE(list->asString(QStringLiteral("USERNAME")), me);
+        QCOMPARE(other->lockHolders().size(), 1);
+    }
+
+    void seesRowsAddedByAnotherCursorAtTheNextMove()
+    {
+        EngineFixture db;
+        db.addItem(QStringLiteral("a"));
+        db.addItem(QStringLiteral("c"));
+        auto reader = db.open(QStringLiteral("ITEMS"), QStringLiteral("ByName"));
+        QVERIFY(!reader->findKey({QStringLiteral("b")}));
+        db.addItem(QStringLiteral("b"));
+        QVERIFY(reader->findKey({QStringLiteral("a")}));
+        reader->next();
+        QCOMPARE(reader->asString(QStringLiteral("Name")), QStringLiteral("b"));
+    }
+
+    void rollsBackATransaction()
+    {
+        EngineFixture db;
+        auto database = dbe::Session::instance().database(db.alias());
+        auto items = db.open(QStringLiteral("ITEMS"));
+        auto pairs = db.open(QStringLiteral("PAIRS"));
+        {
+            dbe::Transaction transaction(*database);
+            items->append();
+            items->setString(QStringLiteral("Name"), QStringLiteral("gone"));
+            items->post();
+            pairs->append();
+            pairs->setInteger(QStringLiteral("A"), 1);
+            pairs->post();
+        } // no commit
+        QCOMPARE(items->recordCount(), 0);
+        QCOMPARE(pairs->recordCount(), 0);
+        {
+            dbe::Transaction transaction(*database);
+            db.addItem(QStringLiteral("kept"));
+            transaction.commit();
+        }
+        QCOMPARE(items->recordCount(), 1);
+    }
+};
+
+QTEST_GUILESS_MAIN(TableTest)
+#include "tst_table.moc"
