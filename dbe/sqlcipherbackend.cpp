@@ -397,6 +397,9 @@ bool SqlCipherBackend::tryAttach(const QString &schema, const QString &path,
     sqlite3_bind_text(stmt, 2, key.constData(), int(key.size()), SQLITE_TRANSIENT);
     rc = sqlite3_step(stmt);
     sqlite3_finalize(stmt);
+    // ATTACH reads the schema at once: a wrong key shows here already, and leaves nothing attached.
+    if ((rc & 0xff) == SQLITE_NOTADB)
+        return false;
     if (rc != SQLITE_DONE)
         throwFor(rc, m_db, QFileInfo(path).fileName());
 

@@ -113,7 +113,7 @@ private Q_SLOTS:
             t.open();
             QVERIFY(opens);
         } catch (const Error &e) {
-            QVERIFY(!opens);
+            QVERIFY2(!opens, qPrintable(e.text()));
             QCOMPARE(e.code(), Error::BadPassword);
         }
     }
