@@ -1,0 +1,480 @@
+#include "admin/admnunt.h"
+
+#include "admin/constantsource.h"
+#include "admin/databasenames.h"
+#include "admin/dirslunt.h"
+#include "admin/filebrowsers.h"
+#include "admin/formstyle.h"
+#include "admin/frmabout.h"
+#include "admin/gendlunt.h"
+#include "admin/passwordprompt.h"
+#include "admin/pickdlg.h"
+#include "admin/toolglyphs.h"
+#include "admin/vwlogunt.h"
+#include "admin/vwusrunt.h"
+#include "dbe/database.h"
+#include "dbe/error.h"
+#include "dbe/session.h"
+#include "dbe/table.h"
+#include "security/createtables.h"
+#include "ui/helpwindow.h"
+#include "ui/messages.h"
+
+#if __has_include("setup/frmsecmn.h")
+#include "setup/frmsecmn.h"
+#define VESK_HAVE_SETUP_EDITOR 1
+#endif
+
+#include <QApplication>
+#include <QClipboard>
+#include <QDir>
+#include <QFileInfo>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenuBar>
+#include <QPageSetupDialog>
+#include <QPrinter>
+#include <QStatusTipEvent>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+QString CurrentAlias;
+
+namespace {
+
+// The help book that stands where "ADMIN.HLP" stood.
+const QString HelpBookName = QStringLiteral("admin");
+
+const QString NoSecurityFiles =
+    QStringLiteral("Valid Security files were not found at the location specified by the "
+                   "selected alias.  Check your BDE configuration for possible errors.");
+
+bool holdsProgramTable(const QString &directory)
+{
+    // The engine finds its tables whatever the letter case of the file names, so the test
+    // for existing security tables does too.
+    const QStringList files = QDir(directory).entryList(QDir::Files | QDir::Hidden);
+    return std::any_of(files.cbegin(), files.cend(), [](const QString &name) {
+        return name.compare(QStringLiteral("program.db"), Qt::CaseInsensitive) == 0;
+    });
+}
+
+// Runs a command that reads the engine; a failure ends the command with the engine's text, and
+// the desktop goes on as it was.
+template <typename Command> void runCommand(QWidget *window, Command command)
+{
+    try {
+        command();
+    } catch (const dbe::Error &error) {
+        ui::showError(window, error.text());
+    }
+}
+
+} // namespace
+
+QString AliasPathFor(const QString &directory)
+{
+    QString path = directory;
+    while (path.size() > 1 && path.endsWith(QLatin1Char('/')))
+        path.chop(1);
+    return path;
+}
+
+TFormAdmin::TFormAdmin(QWidget *parent)
+    : QMainWindow(parent), tblSecProg(new dbe::Table(this)),
+      m_printer(std::make_unique<QPrinter>())
+{
+    setObjectName(QStringLiteral("FormAdmin"));
+    setWindowTitle(QStringLiteral("Security Administration Desktop"));
+    formstyle::applyDialogFont(this);
+    resize(464, 329);
+    tblSecProg->setObjectName(QStringLiteral("tblSecProg"));
+
+    buildMenus();
+    auto *client = new QWidget;
+    auto *layout = new QVBoxLayout(client);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    buildToolBar();
+    layout->addWidget(pnlToolBar);
+    auto *workspace = new QWidget;
+    workspace->setObjectName(QStringLiteral("pnlWorkspace"));
+    workspace->setAutoFillBackground(true);
+    QPalette workspaceColours = workspace->palette();
+    // The application-workspace colour of the old desktop: a mid grey behind no documents.
+    workspaceColours.setColor(QPalette::Window, QColor(128, 128, 128));
+    workspace->setPalette(workspaceColours);
+    layout->addWidget(workspace, 1);
+    buildStatusBar();
+    layout->addWidget(sbMainStatus);
+    setCentralWidget(client);
+
+    TPasswordPrompt::install();
+    FormCreate();
+}
+
+TFormAdmin::~TFormAdmin()
+{
+    TPasswordPrompt::uninstall();
+}
+
+void TFormAdmin::buildMenus()
+{
+    const auto item = [this](QMenu *menu, const QString &name, const QString &text,
+                             const QString &hint, void (TFormAdmin::*handler)()) {
+        QAction *action = menu->addAction(text);
+        action->setObjectName(name);
+        action->setStatusTip(hint);
+        if (handler)
+            connect(action, &QAction::triggered, this, handler);
+        return action;
+    };
+    QMenuBar *bar = menuBar();
+    File1 = bar->addMenu(QStringLiteral("&File"));
+    File1->setObjectName(QStringLiteral("File1"));
+    New1 = item(File1, QStringLiteral("New1"), QStringLiteral("&New"),
+                QStringLiteral("Create new security database"), &TFormAdmin::New1Click);
+    Open1 = item(File1, QStringLiteral("Open1"), QStringLiteral("&Open..."),
+                 QStringLiteral("Open existing security database"), &TFormAdmin::Open1Click);
+    Close1 = item(File1, QStringLiteral("Close1"), QStringLiteral("&Close"),
+                  QStringLiteral("Close Security Database"), &TFormAdmin::Close1Click);
+    File1->addSeparator();
+    PrintSetup1 = item(File1, QStringLiteral("PrintSetup1"), QStringLiteral("P&rint Setup..."),
+                       QStringLiteral("Change printer settings"), &TFormAdmin::PrintSetup1Click);
+    File1->addSeparator();
+    Exit1 = item(File1, QStringLiteral("Exit1"), QStringLiteral("E&xit"),
+                 QStringLiteral("Quit Security Administration"), &TFormAdmin::Exit1Click);
+
+    Security1 = bar->addMenu(QStringLiteral("&Security"));
+    Security1->setObjectName(QStringLiteral("Security1"));
+    // The import of the previous version's files and the reports window are not part of this
+    // program yet: their items are shown with their menus but not offered.
+    Import1 = item(Security1, QStringLiteral("Import1"), QStringLiteral("&Import..."),
+                   QStringLiteral("Import data from previous version"), nullptr);
+    Setup1 = item(Security1, QStringLiteral("Setup1"), QStringLiteral("&Setup..."),
+                  QStringLiteral("Modify Security Databases"), &TFormAdmin::Setup1Click);
+    Generate1 = item(Security1, QStringLiteral("Generate1"), QStringLiteral("&Generate..."),
+                     QStringLiteral("Output security constants"), &TFormAdmin::Generate1Click);
+
+    Tools1 = bar->addMenu(QStringLiteral("&Tools"));
+    Tools1->setObjectName(QStringLiteral("Tools1"));
+    Reporting1 = item(Tools1, QStringLiteral("Reporting1"), QStringLiteral("&Reporting..."),
+                      QStringLiteral("Preview and print security reports"), nullptr);
+    ViewLog1 = item(Tools1, QStringLiteral("ViewLog1"), QStringLiteral("&View Log"),
+                    QStringLiteral("View the activity log table"), &TFormAdmin::ViewLog1Click);
+    ViewUsers1 =
+        item(Tools1, QStringLiteral("ViewUsers1"), QStringLiteral("View &Users"),
+             QStringLiteral("View network users in security"), &TFormAdmin::ViewUsers1Click);
+
+    Help1 = bar->addMenu(QStringLiteral("&Help"));
+    Help1->setObjectName(QStringLiteral("Help1"));
+    Contents1 = item(Help1, QStringLiteral("Contents1"), QStringLiteral("&Contents"),
+                     QStringLiteral("View help contents"), &TFormAdmin::Contents1Click);
+    SearchforHelp1 =
+        item(Help1, QStringLiteral("SearchforHelp1"), QStringLiteral("&Search for Help"),
+             QStringLiteral("Search help for a keyword"), &TFormAdmin::SearchforHelp1Click);
+    Help1->addSeparator();
+    About1 = item(Help1, QStringLiteral("About1"), QStringLiteral("&About"),
+                  QStringLiteral("View Program Information"), &TFormAdmin::About1Click);
+}
+
+QToolButton *TFormAdmin::addToolButton(const QString &name, int left, const QIcon &glyph,
+                                       const QString &hint, QAction *runs)
+{
+    auto *button = new QToolButton(pnlToolBar);
+    button->setObjectName(name);
+    button->setGeometry(left, 2, 25, 25);
+    button->setIcon(glyph);
+    button->setIconSize(QSize(16, 16));
+    // "short|long": the short part is the tooltip, the long part goes to the status bar.
+    button->setToolTip(hint.section(QLatin1Char('|'), 0, 0));
+    button->setStatusTip(hint.section(QLatin1Char('|'), 1));
+    connect(button, &QToolButton::clicked, runs, &QAction::trigger);
+    return button;
+}
+
+void TFormAdmin::buildToolBar()
+{
+    pnlToolBar = new QFrame;
+    pnlToolBar->setObjectName(QStringLiteral("pnlToolBar"));
+    pnlToolBar->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    pnlToolBar->setFixedHeight(30);
+    spbtnNew = addToolButton(QStringLiteral("spbtnNew"), 8, toolglyphs::newDatabase(),
+                             QStringLiteral("New|Create new security database"), New1);
+    spbtnOpen = addToolButton(QStringLiteral("spbtnOpen"), 33, toolglyphs::openDatabase(),
+                              QStringLiteral("Open|Open existing security database"), Open1);
+    spbtnReports =
+        addToolButton(QStringLiteral("spbtnReports"), 64, toolglyphs::reports(),
+                      QStringLiteral("Reports|Preview and print security reports"), Reporting1);
+    spbtnSetup = addToolButton(QStringLiteral("spbtnSetup"), 89, toolglyphs::setup(),
+                               QStringLiteral("Setup|Modify Security Databases"), Setup1);
+    spbtnGenerate = addToolButton(QStringLiteral("spbtnGenerate"), 114, toolglyphs::generate(),
+                                  QStringLiteral("Generate|Output security constants"), Generate1);
+    spbtnHelp = addToolButton(QStringLiteral("spbtnHelp"), 146, toolglyphs::help(),
+                              QStringLiteral("Help|Display Contents of Help File"), Contents1);
+}
+
+void TFormAdmin::buildStatusBar()
+{
+    sbMainStatus = new QFrame;
+    sbMainStatus->setObjectName(QStringLiteral("sbMainStatus"));
+    sbMainStatus->setFixedHeight(19);
+    auto *layout = new QHBoxLayout(sbMainStatus);
+    layout->setContentsMargins(0, 1, 0, 0);
+    layout->setSpacing(2);
+    const QString designTexts[3] = {QStringLiteral("Hint"), QStringLiteral("Alias"),
+                                    QStringLiteral("Title")};
+    const int widths[3] = {200, 120, 200};
+    for (int i = 0; i < 3; ++i) {
+        m_panels[i] = new QLabel(designTexts[i]);
+        m_panels[i]->setObjectName(QStringLiteral("sbMainStatusPanel%1").arg(i));
+        m_panels[i]->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        m_panels[i]->setIndent(2);
+        // The window is narrower than the three panels together; the last one takes what is
+        // left rather than running off the edge.
+        if (i < 2)
+            m_panels[i]->setFixedWidth(widths[i]);
+        else
+            m_panels[i]->setMinimumWidth(0);
+        m_panels[i]->setSizePolicy(i < 2 ? QSizePolicy::Fixed : QSizePolicy::Ignored,
+                                   QSizePolicy::Preferred);
+        layout->addWidget(m_panels[i], i < 2 ? 0 : 1);
+    }
+}
+
+QString TFormAdmin::panelText(int panel) const
+{
+    return m_panels[panel]->text();
+}
+
+void TFormAdmin::FormCreate()
+{
+    CurrentAlias.clear();
+    UpdateControls();
+}
+
+bool TFormAdmin::event(QEvent *event)
+{
+    // Menu items and tool buttons send their long hints here as the pointer moves over them,
+    // and an empty one when it leaves them.
+    if (event->type() == QEvent::StatusTip) {
+        DisplayHint(static_cast<QStatusTipEvent *>(event)->tip());
+        return true;
+    }
+    return QMainWindow::event(event);
+}
+
+void TFormAdmin::DisplayHint(const QString &hint)
+{
+    m_panels[0]->setText(hint);
+}
+
+void TFormAdmin::UpdateControls()
+{
+    const bool open = !CurrentAlias.isEmpty();
+    Security1->menuAction()->setVisible(open);
+    Tools1->menuAction()->setVisible(open);
+    Close1->setEnabled(open);
+    spbtnSetup->setEnabled(open);
+    spbtnGenerate->setEnabled(open);
+    Import1->setEnabled(false);
+    Reporting1->setEnabled(false);
+    spbtnReports->setEnabled(false);
+    if (open) {
+        m_panels[2]->setText(SecurityLabel);
+        m_panels[1]->setText(QStringLiteral("Alias: ") + CurrentAlias);
+    } else {
+        m_panels[2]->clear();
+        m_panels[1]->setText(QStringLiteral("Alias:"));
+    }
+}
+
+void TFormAdmin::OpenSecurity(const QString &alias)
+{
+    tblSecProg->setDatabaseName(alias);
+    tblSecProg->setTableName(QStringLiteral("Program"));
+    try {
+        tblSecProg->open();
+    } catch (const std::exception &) {
+        // Whatever went wrong (unknown alias, missing files, refused password), the alias does
+        // not lead to a security database; the engine's own text would not say more to the
+        // administrator than this does.
+        ui::showError(this, NoSecurityFiles);
+        CurrentAlias.clear();
+    }
+    if (tblSecProg->isOpen()) {
+        tblSecProg->first();
+        SecurityLabel = tblSecProg->isEmpty()
+                            ? QString()
+                            : tblSecProg->asString(QStringLiteral("Security_Label"));
+        tblSecProg->close();
+        CurrentAlias = alias;
+    }
+    UpdateControls();
+}
+
+void TFormAdmin::CreateSecurityTables(const QString &masterPassword)
+{
+    const bool created = security::createSecurityTables(
+        Database1->name(), masterPassword,
+        [this](const QString &message) { ui::showError(this, message); });
+    if (!created)
+        CreateFailed = true;
+}
+
+void TFormAdmin::New1Click()
+{
+    CreateFailed = false;
+    auto *dialog = new TFormOpenSecurity(this);
+    if (dialog->exec() == QDialog::Accepted) {
+        QString directory = dialog->dlbDirectory->directory();
+        if (!directory.endsWith(QLatin1Char('/')))
+            directory += QLatin1Char('/');
+        if (holdsProgramTable(directory)) {
+            ui::showError(this, QStringLiteral("Security databases found at this location. "
+                                               "Please remove databases or select a new "
+                                               "directory."));
+        } else {
+            const QString alias = dialog->cmboxAlias->currentText();
+            if (dialog->aliasItemIndex() < 0) {
+                try {
+                    dbe::Session &session = dbe::Session::instance();
+                    session.addStandardAlias(alias, AliasPathFor(directory));
+                    session.saveConfig();
+                } catch (const std::exception &) {
+                    ui::showError(this, QStringLiteral("Unable to add alias."));
+                }
+            }
+            try {
+                Database1 = dbe::Session::instance().database(alias);
+                CreateSecurityTables(dialog->edPassword->text());
+                Database1.reset();
+                if (!CreateFailed)
+                    OpenSecurity(alias);
+            } catch (const std::exception &) {
+                Database1.reset();
+                ui::showError(this, QStringLiteral("Unable to Add Databases."));
+            }
+        }
+    }
+    delete dialog;
+}
+
+void TFormAdmin::Open1Click()
+{
+    const QStringList names = KnownDatabaseNames();
+    const int index = PickFromList(QStringLiteral("Alias:"),
+                                   QStringLiteral("Select Security Alias"), names, this);
+    if (index >= 0)
+        OpenSecurity(names.at(index));
+}
+
+void TFormAdmin::Close1Click()
+{
+    CurrentAlias.clear();
+    UpdateControls();
+}
+
+void TFormAdmin::PrintSetup1Click()
+{
+    QPageSetupDialog dialog(m_printer.get(), this);
+    dialog.exec();
+}
+
+void TFormAdmin::Exit1Click()
+{
+    close();
+}
+
+void TFormAdmin::Setup1Click()
+{
+#ifdef VESK_HAVE_SETUP_EDITOR
+    runCommand(this, [this] {
+        std::unique_ptr<TFormMain> editor(new TFormMain(this));
+        editor->SetAliasName(CurrentAlias);
+        editor->SetHideAccessButtons(false);
+        editor->exec();
+    });
+#endif
+}
+
+void TFormAdmin::Generate1Click()
+{
+    std::unique_ptr<TfrmGenerate> dialog(new TfrmGenerate(this));
+    if (dialog->exec() != QDialog::Accepted)
+        return;
+    runCommand(this, [&] {
+        const QList<constsource::AccessConstant> constants =
+            constsource::readAccessConstants(*tblSecProg);
+        const QString path = dialog->outputPath();
+        switch (dialog->destination()) {
+        case TfrmGenerate::Clipboard:
+            QApplication::clipboard()->setText(constsource::pascalText(constants));
+            return;
+        case TfrmGenerate::PascalIncludeFile:
+            if (!constsource::writeTextFile(path, constsource::pascalText(constants)))
+                ui::showError(this, QStringLiteral("Unable to Save File."));
+            return;
+        case TfrmGenerate::CppHeaderFile:
+            if (!constsource::writeTextFile(path, constsource::cppHeader(constants, path)))
+                ui::showError(this, QStringLiteral("Unable to Save File."));
+            return;
+        }
+    });
+}
+
+void TFormAdmin::ViewLog1Click()
+{
+    TfrmViewLog viewer(this);
+    viewer.tblUsers->setDatabaseName(CurrentAlias);
+    viewer.tblAccess->setDatabaseName(CurrentAlias);
+    viewer.tblLog->setDatabaseName(CurrentAlias);
+    viewer.exec();
+}
+
+void TFormAdmin::ViewUsers1Click()
+{
+    TfrmViewUsers viewer(this);
+    viewer.tblUserAcc->setDatabaseName(CurrentAlias);
+    viewer.exec();
+}
+
+bool TFormAdmin::ensureHelpWindow()
+{
+    if (m_helpWindow)
+        return true;
+    const ui::HelpBook book = ui::HelpBook::find(HelpBookName);
+    if (!book.isValid()) {
+        ui::showError(this, tr("The help book \"%1\" was not found. Set VESK_HELP_DIR to the "
+                               "folder that holds it.")
+                                .arg(HelpBookName));
+        return false;
+    }
+    m_helpWindow = new ui::HelpWindow(book, this);
+    return true;
+}
+
+void TFormAdmin::Contents1Click()
+{
+    if (ensureHelpWindow())
+        m_helpWindow->showContents();
+}
+
+void TFormAdmin::SearchforHelp1Click()
+{
+    if (ensureHelpWindow())
+        m_helpWindow->showSearch(QString());
+}
+
+void TFormAdmin::About1Click()
+{
+    auto *about = new TformAbout(this);
+    about->lbProgrammers->addItem(QStringLiteral("The VeskSecure developers"));
+    about->lblVersion->setText(QStringLiteral("Version 2.0"));
+    about->lblProgName->setText(QStringLiteral("VeskSecure Security Administration"));
+    about->exec();
+    delete about;
+}

@@ -1,0 +1,203 @@
+#include "admin/dirslunt.h"
+
+#include "admin/databasenames.h"
+#include "admin/filebrowsers.h"
+#include "admin/formstyle.h"
+#include "ui/messages.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+TFormOpenSecurity::TFormOpenSecurity(QWidget *parent) : QDialog(parent)
+{
+    setObjectName(QStringLiteral("FormOpenSecurity"));
+    setWindowTitle(QStringLiteral("Security Information"));
+    formstyle::applyDialogFont(this);
+    formstyle::fixClientSize(this, 439, 267);
+
+    buildDirectoryGroup();
+    buildAliasGroup();
+    buildPasswordGroup();
+
+    bbnOk = new QPushButton(QStringLiteral("OK"), this);
+    bbnOk->setObjectName(QStringLiteral("bbnOk"));
+    bbnOk->setGeometry(248, 226, 85, 27);
+    bbnOk->setDefault(true);
+    bbnCancel = new QPushButton(QStringLiteral("Cancel"), this);
+    bbnCancel->setObjectName(QStringLiteral("bbnCancel"));
+    bbnCancel->setGeometry(342, 226, 85, 27);
+    connect(bbnOk, &QPushButton::clicked, this, &QDialog::accept);
+    connect(bbnCancel, &QPushButton::clicked, this, &QDialog::reject);
+
+    setTabOrder(dlbDirectory, dcxDrives);
+    setTabOrder(dcxDrives, edDir);
+    setTabOrder(edDir, btnCreateDir);
+    setTabOrder(btnCreateDir, cmboxAlias);
+    setTabOrder(cmboxAlias, edPassword);
+    setTabOrder(edPassword, bbnOk);
+    setTabOrder(bbnOk, bbnCancel);
+}
+
+void TFormOpenSecurity::buildDirectoryGroup()
+{
+    grpDirectory = new QGroupBox(QStringLiteral("Security Directory:"), this);
+    grpDirectory->setObjectName(QStringLiteral("grpDirectory"));
+    grpDirectory->setGeometry(8, 6, 221, 253);
+
+    dlbDirectory = new DirectoryListBox(grpDirectory);
+    dlbDirectory->setObjectName(QStringLiteral("dlbDirectory"));
+    dlbDirectory->setGeometry(8, 20, 205, 132);
+
+    dcxDrives = new RootComboBox(grpDirectory);
+    dcxDrives->setObjectName(QStringLiteral("dcxDrives"));
+    dcxDrives->setGeometry(8, 156, 205, 24);
+
+    lblCreate = new QLabel(QStringLiteral("Create New Directory (relative):"), grpDirectory);
+    lblCreate->setObjectName(QStringLiteral("lblCreate"));
+    lblCreate->setGeometry(8, 186, 205, 16);
+
+    edDir = new QLineEdit(grpDirectory);
+    edDir->setObjectName(QStringLiteral("edDir"));
+    edDir->setMaxLength(8);
+    edDir->setGeometry(8, 206, 120, 24);
+
+    btnCreateDir = new QPushButton(QStringLiteral("&Create"), grpDirectory);
+    btnCreateDir->setObjectName(QStringLiteral("btnCreateDir"));
+    btnCreateDir->setGeometry(136, 205, 77, 26);
+
+    connect(dcxDrives, &RootComboBox::rootChosen, dlbDirectory, &DirectoryListBox::setDirectory);
+    connect(dlbDirectory, &DirectoryListBox::directoryChanged, dcxDrives,
+            &RootComboBox::showRootOf);
+    connect(btnCreateDir, &QPushButton::clicked, this, &TFormOpenSecurity::btnCreateDirClick);
+
+    dlbDirectory->setDirectory(QDir::currentPath());
+    dcxDrives->showRootOf(dlbDirectory->directory());
+}
+
+void TFormOpenSecurity::buildAliasGroup()
+{
+    grpAlias = new QGroupBox(QStringLiteral("Alias:"), this);
+    grpAlias->setObjectName(QStringLiteral("grpAlias"));
+    grpAlias->setGeometry(237, 6, 194, 100);
+
+    lblAliasNote =
+        new QLabel(QStringLiteral("Select Alias or enter a new Alias to be created."), grpAlias);
+    lblAliasNote->setObjectName(QStringLiteral("lblAliasNote"));
+    lblAliasNote->setWordWrap(true);
+    lblAliasNote->setGeometry(8, 18, 178, 42);
+
+    cmboxAlias = new QComboBox(grpAlias);
+    cmboxAlias->setObjectName(QStringLiteral("cmboxAlias"));
+    cmboxAlias->setEditable(true);
+    // A typed name is a new alias; it is never added to the list nor completed to an old one.
+    cmboxAlias->setInsertPolicy(QComboBox::NoInsert);
+    cmboxAlias->setCompleter(nullptr);
+    cmboxAlias->setGeometry(8, 66, 178, 24);
+
+    const auto chosen = [this](int index) {
+        m_aliasIndex = index;
+        cmboxAliasChange();
+    };
+    connect(cmboxAlias, &QComboBox::activated, this, chosen);
+    connect(cmboxAlias, &QComboBox::currentIndexChanged, this, chosen);
+    connect(cmboxAlias->lineEdit(), &QLineEdit::textEdited, this, [this] {
+        m_aliasIndex = -1;
+        cmboxAliasChange();
+    });
+}
+
+void TFormOpenSecurity::buildPasswordGroup()
+{
+    grpPassword = new QGroupBox(QStringLiteral("Master Password:"), this);
+    grpPassword->setObjectName(QStringLiteral("grpPassword"));
+    grpPassword->setGeometry(237, 112, 194, 104);
+
+    edPassword = new QLineEdit(grpPassword);
+    edPassword->setObjectName(QStringLiteral("edPassword"));
+    edPassword->setGeometry(8, 20, 178, 24);
+
+    lblPassNote = new QLabel(
+        QStringLiteral("Required field (case sensitive) which must be entered in component."),
+        grpPassword);
+    lblPassNote->setObjectName(QStringLiteral("lblPassNote"));
+    lblPassNote->setWordWrap(true);
+    lblPassNote->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    lblPassNote->setGeometry(8, 50, 178, 48);
+}
+
+void TFormOpenSecurity::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    if (!m_shown) {
+        m_shown = true;
+        FormShow();
+    }
+}
+
+void TFormOpenSecurity::FormShow()
+{
+    const QSignalBlocker quiet(cmboxAlias);
+    cmboxAlias->clear();
+    cmboxAlias->addItems(KnownDatabaseNames());
+    cmboxAlias->setCurrentIndex(-1);
+    cmboxAlias->setEditText(QString());
+    m_aliasIndex = -1;
+    cmboxAliasChange();
+}
+
+void TFormOpenSecurity::cmboxAliasChange()
+{
+    const bool typedName = m_aliasIndex < 0;
+    dlbDirectory->setEnabled(typedName);
+    dcxDrives->setEnabled(typedName);
+    edDir->setEnabled(typedName);
+    btnCreateDir->setEnabled(typedName);
+}
+
+void TFormOpenSecurity::btnCreateDirClick()
+{
+    if (edDir->text().isEmpty())
+        return;
+    QString path = dlbDirectory->directory();
+    if (!path.endsWith(QLatin1Char('/')))
+        path += QLatin1Char('/');
+    path += edDir->text();
+    // mkdir refuses an existing name, a name the file system does not allow and a parent
+    // that cannot be written, which is each a reason to keep things as they are.
+    if (!QDir().mkdir(path)) {
+        ui::showError(this, QStringLiteral("Error occured creating directory"));
+        return;
+    }
+    dlbDirectory->setDirectory(path);
+    edDir->clear();
+}
+
+void TFormOpenSecurity::FormCloseQuery(bool &canClose)
+{
+    canClose = true;
+    if (cmboxAlias->currentText().isEmpty()) {
+        ui::showError(this, QStringLiteral("An Alias must be either selected or created."));
+        cmboxAlias->setFocus();
+        canClose = false;
+    } else if (edPassword->text().isEmpty()) {
+        ui::showError(this, QStringLiteral("A Password must be selected."));
+        edPassword->setFocus();
+        canClose = false;
+    }
+}
+
+void TFormOpenSecurity::done(int result)
+{
+    // Cancel, Escape and the close box always close; only OK is checked.
+    if (result == QDialog::Accepted) {
+        bool canClose = true;
+        FormCloseQuery(canClose);
+        if (!canClose)
+            return;
+    }
+    QDialog::done(result);
+}

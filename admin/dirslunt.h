@@ -1,0 +1,57 @@
+#pragma once
+
+#include <QDialog>
+
+class DirectoryListBox;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class RootComboBox;
+
+// Collects the directory, the alias and the master password of a security database about to be
+// created. Choosing an existing alias freezes the directory part, which then plays no part.
+class TFormOpenSecurity : public QDialog
+{
+    Q_OBJECT
+
+public:
+    explicit TFormOpenSecurity(QWidget *parent = nullptr);
+
+    QGroupBox *grpDirectory = nullptr;
+    DirectoryListBox *dlbDirectory = nullptr;
+    RootComboBox *dcxDrives = nullptr;
+    QLabel *lblCreate = nullptr;
+    QLineEdit *edDir = nullptr;
+    QPushButton *btnCreateDir = nullptr;
+    QGroupBox *grpAlias = nullptr;
+    QLabel *lblAliasNote = nullptr;
+    QComboBox *cmboxAlias = nullptr;
+    QGroupBox *grpPassword = nullptr;
+    QLineEdit *edPassword = nullptr;
+    QLabel *lblPassNote = nullptr;
+    QPushButton *bbnOk = nullptr;
+    QPushButton *bbnCancel = nullptr;
+
+    // The index of the alias entry chosen from the list; -1 while the text is a typed name.
+    int aliasItemIndex() const { return m_aliasIndex; }
+
+    void FormShow();
+    void cmboxAliasChange();
+    void btnCreateDirClick();
+    void FormCloseQuery(bool &canClose);
+
+    void done(int result) override;
+
+protected:
+    void showEvent(QShowEvent *event) override;
+
+private:
+    void buildDirectoryGroup();
+    void buildAliasGroup();
+    void buildPasswordGroup();
+
+    int m_aliasIndex = -1;
+    bool m_shown = false;
+};

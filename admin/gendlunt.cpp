@@ -1,0 +1,170 @@
+#include "admin/gendlunt.h"
+
+#include "admin/filebrowsers.h"
+#include "admin/formstyle.h"
+#include "ui/messages.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QFileInfo>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+namespace {
+
+bool namesCppHeader(const QString &fileName)
+{
+    const QString suffix = QFileInfo(fileName).suffix().toLower();
+    return suffix == QLatin1String("h") || suffix == QLatin1String("hpp") ||
+           suffix == QLatin1String("hh") || suffix == QLatin1String("hxx");
+}
+
+bool namesPascalFile(const QString &fileName)
+{
+    const QString suffix = QFileInfo(fileName).suffix().toLower();
+    return suffix == QLatin1String("pas") || suffix == QLatin1String("inc");
+}
+
+} // namespace
+
+TfrmGenerate::TfrmGenerate(QWidget *parent) : QDialog(parent)
+{
+    setObjectName(QStringLiteral("frmGenerate"));
+    setWindowTitle(QStringLiteral("Generate Constants"));
+    formstyle::applyDialogFont(this);
+    formstyle::fixClientSize(this, 338, 284);
+
+    rgrpGen = new RadioGroup(QStringLiteral("Output Location:"),
+                             {QStringLiteral("Windows Clipboard"),
+                              QStringLiteral("Pascal Include File"),
+                              QStringLiteral("C++ Header File")},
+                             this);
+    rgrpGen->setObjectName(QStringLiteral("rgrpGen"));
+    rgrpGen->setGeometry(8, 4, 222, 90);
+
+    bbtnOk = new QPushButton(QStringLiteral("OK"), this);
+    bbtnOk->setObjectName(QStringLiteral("bbtnOk"));
+    bbtnOk->setDefault(true);
+    bbtnOk->setGeometry(244, 12, 86, 27);
+    bbtnCancel = new QPushButton(QStringLiteral("Cancel"), this);
+    bbtnCancel->setObjectName(QStringLiteral("bbtnCancel"));
+    bbtnCancel->setGeometry(244, 46, 86, 27);
+    connect(bbtnOk, &QPushButton::clicked, this, &QDialog::accept);
+    connect(bbtnCancel, &QPushButton::clicked, this, &QDialog::reject);
+
+    buildFileControls();
+}
+
+void TfrmGenerate::buildFileControls()
+{
+    edFile = new QLineEdit(QStringLiteral("*.pas"), this);
+    edFile->setObjectName(QStringLiteral("edFile"));
+    edFile->setGeometry(8, 100, 150, 24);
+
+    FileListBox1 = new FileListBox(this);
+    FileListBox1->setObjectName(QStringLiteral("FileListBox1"));
+    FileListBox1->setGeometry(8, 128, 150, 118);
+    FileListBox1->setMask(QStringLiteral("*.pas"));
+
+    FilterComboBox1 = new QComboBox(this);
+    FilterComboBox1->setObjectName(QStringLiteral("FilterComboBox1"));
+    FilterComboBox1->setGeometry(8, 252, 150, 24);
+    FilterComboBox1->addItem(QStringLiteral("Pascal files (*.pas)"), QStringLiteral("*.pas"));
+    FilterComboBox1->addItem(QStringLiteral("C++ header files (*.h)"), QStringLiteral("*.h"));
+    FilterComboBox1->addItem(QStringLiteral("All files (*.*)"), QStringLiteral("*.*"));
+
+    Panel1 = new QFrame(this);
+    Panel1->setObjectName(QStringLiteral("Panel1"));
+    Panel1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    Panel1->setGeometry(166, 100, 164, 24);
+    lblDir = new QLabel(Panel1);
+    lblDir->setObjectName(QStringLiteral("lblDir"));
+    // A deep directory shows its end, where the folder names that matter are.
+    lblDir->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    auto *panelLayout = new QHBoxLayout(Panel1);
+    panelLayout->setContentsMargins(3, 0, 3, 0);
+    panelLayout->addWidget(lblDir);
+
+    DirectoryListBox1 = new DirectoryListBox(this);
+    DirectoryListBox1->setObjectName(QStringLiteral("DirectoryListBox1"));
+    DirectoryListBox1->setGeometry(166, 128, 164, 118);
+
+    DriveComboBox1 = new RootComboBox(this);
+    DriveComboBox1->setObjectName(QStringLiteral("DriveComboBox1"));
+    DriveComboBox1->setGeometry(166, 252, 164, 24);
+
+    connect(DriveComboBox1, &RootComboBox::rootChosen, DirectoryListBox1,
+            &DirectoryListBox::setDirectory);
+    connect(DirectoryListBox1, &DirectoryListBox::directoryChanged, this, [this](const QString &dir) {
+        FileListBox1->setDirectory(dir);
+        DriveComboBox1->showRootOf(dir);
+        lblDir->setText(
+            lblDir->fontMetrics().elidedText(dir, Qt::ElideLeft, Panel1->width() - 8));
+        lblDir->setToolTip(dir);
+    });
+    connect(FilterComboBox1, &QComboBox::activated, this, [this](int index) {
+        const QString mask = FilterComboBox1->itemData(index).toString();
+        FileListBox1->setMask(mask);
+        edFile->setText(mask);
+    });
+    connect(FileListBox1, &FileListBox::fileChosen, edFile, &QLineEdit::setText);
+    // Connected after the start text is in place, so the clipboard stays the start choice.
+    connect(edFile, &QLineEdit::textChanged, this, &TfrmGenerate::edFileChange);
+
+    DirectoryListBox1->setDirectory(QDir::currentPath());
+}
+
+TfrmGenerate::Destination TfrmGenerate::destination() const
+{
+    return static_cast<Destination>(rgrpGen->itemIndex());
+}
+
+QString TfrmGenerate::outputPath() const
+{
+    QString path = DirectoryListBox1->directory();
+    if (!path.endsWith(QLatin1Char('/')))
+        path += QLatin1Char('/');
+    return path + edFile->text();
+}
+
+void TfrmGenerate::edFileChange()
+{
+    // A file name means a file destination. Which one follows the name's extension; a name that
+    // shows neither keeps the file destination already chosen, and turns the clipboard into the
+    // Pascal include file.
+    const QString name = edFile->text();
+    if (namesCppHeader(name))
+        rgrpGen->setItemIndex(CppHeaderFile);
+    else if (namesPascalFile(name) || destination() == Clipboard)
+        rgrpGen->setItemIndex(PascalIncludeFile);
+}
+
+void TfrmGenerate::FormCloseQuery(bool &canClose)
+{
+    canClose = true;
+    if (destination() == Clipboard)
+        return;
+    const QString path = outputPath();
+    if (path.contains(QLatin1Char('*'))) {
+        ui::showError(this, QStringLiteral("Invalid file name."));
+        canClose = false;
+        return;
+    }
+    const QFileInfo file(path);
+    if (file.exists() && !file.isDir())
+        canClose = ui::askYesNo(this, QStringLiteral("File Exists. Overite?"));
+}
+
+void TfrmGenerate::done(int result)
+{
+    if (result == QDialog::Accepted) {
+        bool canClose = true;
+        FormCloseQuery(canClose);
+        if (!canClose)
+            return;
+    }
+    QDialog::done(result);
+}

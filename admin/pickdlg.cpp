@@ -1,0 +1,64 @@
+#include "admin/pickdlg.h"
+
+#include "admin/formstyle.h"
+
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+
+namespace {
+
+// The index chosen by the OK handler, held from the click until PickFromList returns.
+int pickedIndex = -1;
+
+} // namespace
+
+TfrmPickList::TfrmPickList(QWidget *parent) : QDialog(parent)
+{
+    setObjectName(QStringLiteral("frmPickList"));
+    formstyle::applyDialogFont(this);
+    formstyle::fixClientSize(this, 327, 129);
+
+    lblLabel = new QLabel(this);
+    lblLabel->setObjectName(QStringLiteral("lblLabel"));
+    lblLabel->setGeometry(8, 6, 209, 16);
+
+    lboxList = new QListWidget(this);
+    lboxList->setObjectName(QStringLiteral("lboxList"));
+    lboxList->setGeometry(8, 24, 209, 97);
+
+    bbtnOk = new QPushButton(QStringLiteral("Ok"), this);
+    bbtnOk->setObjectName(QStringLiteral("bbtnOk"));
+    bbtnOk->setGeometry(232, 24, 87, 27);
+    bbtnOk->setDefault(true);
+
+    bbtnCancel = new QPushButton(QStringLiteral("Cancel"), this);
+    bbtnCancel->setObjectName(QStringLiteral("bbtnCancel"));
+    bbtnCancel->setGeometry(232, 60, 87, 27);
+
+    connect(bbtnOk, &QPushButton::clicked, this, &TfrmPickList::bbtnOkClick);
+    connect(lboxList, &QListWidget::itemDoubleClicked, this, &TfrmPickList::bbtnOkClick);
+    connect(bbtnCancel, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+void TfrmPickList::bbtnOkClick()
+{
+    // A current row without a selection is only the keyboard focus; it chooses nothing.
+    const QListWidgetItem *selected =
+        lboxList->selectedItems().isEmpty() ? nullptr : lboxList->selectedItems().first();
+    pickedIndex = selected ? lboxList->row(selected) : -1;
+    accept();
+}
+
+int PickFromList(const QString &labelText, const QString &caption, const QStringList &strings,
+                 QWidget *parent)
+{
+    auto *dialog = new TfrmPickList(parent);
+    dialog->lblLabel->setText(labelText);
+    dialog->setWindowTitle(caption);
+    dialog->lboxList->addItems(strings);
+    pickedIndex = -1;
+    const int result = dialog->exec() == QDialog::Accepted ? pickedIndex : -1;
+    delete dialog;
+    return result;
+}

@@ -1,0 +1,191 @@
+#include "admin/vwlogunt.h"
+
+#include "admin/formstyle.h"
+#include "dbe/error.h"
+#include "dbe/table.h"
+#include "ui/datasetmodel.h"
+#include "ui/messages.h"
+
+#include <QHeaderView>
+#include <QPushButton>
+#include <QTableView>
+#include <QTimer>
+
+namespace {
+
+const QString UserNameField = QStringLiteral("UserName");
+const QString AccessLabelField = QStringLiteral("AccessLabel");
+constexpr int CalculatedTextSize = 30;
+
+} // namespace
+
+TfrmViewLog::TfrmViewLog(QWidget *parent) : QDialog(parent)
+{
+    setObjectName(QStringLiteral("frmViewLog"));
+    setWindowTitle(QStringLiteral("View Log"));
+    formstyle::applyDialogFont(this);
+    formstyle::fixClientSize(this, 522, 337);
+
+    DBGrid1 = new QTableView(this);
+    DBGrid1->setObjectName(QStringLiteral("DBGrid1"));
+    DBGrid1->setGeometry(8, 8, 505, 281);
+    DBGrid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    DBGrid1->setSelectionBehavior(QAbstractItemView::SelectRows);
+    DBGrid1->setSelectionMode(QAbstractItemView::SingleSelection);
+    DBGrid1->setShowGrid(true);
+    DBGrid1->setWordWrap(false);
+    DBGrid1->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+    DBGrid1->horizontalHeader()->setHighlightSections(false);
+    DBGrid1->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    DBGrid1->verticalHeader()->setDefaultSectionSize(DBGrid1->fontMetrics().height() + 4);
+    DBGrid1->verticalHeader()->setFixedWidth(14);
+
+    btnClearLog = new QPushButton(QStringLiteral("&Clear Log"), this);
+    btnClearLog->setObjectName(QStringLiteral("btnClearLog"));
+    btnClearLog->setGeometry(8, 300, 97, 27);
+    connect(btnClearLog, &QPushButton::clicked, this, &TfrmViewLog::btnClearLogClick);
+
+    OKBtn = new QPushButton(QStringLiteral("OK"), this);
+    OKBtn->setObjectName(QStringLiteral("OKBtn"));
+    OKBtn->setDefault(true);
+    OKBtn->setGeometry(424, 300, 89, 27);
+    connect(OKBtn, &QPushButton::clicked, this, &QDialog::accept);
+
+    tblUsers = new dbe::Table(this);
+    tblUsers->setObjectName(QStringLiteral("tblUsers"));
+    tblUsers->setTableName(QStringLiteral("USERS.DB"));
+    tblAccess = new dbe::Table(this);
+    tblAccess->setObjectName(QStringLiteral("tblAccess"));
+    tblAccess->setTableName(QStringLiteral("ACCESS.DB"));
+    tblLog = new dbe::Table(this);
+    tblLog->setObjectName(QStringLiteral("tblLog"));
+    tblLog->setTableName(QStringLiteral("LOG.DB"));
+    tblLog->setIndexName(QStringLiteral("LOGINFO"));
+    tblLog->addCalculatedField(UserNameField, dbe::FieldType::Alpha, CalculatedTextSize);
+    tblLog->addCalculatedField(AccessLabelField, dbe::FieldType::Alpha, CalculatedTextSize);
+    tblLog->setCalcFieldsHandler([this](dbe::DataSet &log) { tblLogCalcFields(log); });
+
+    dsLog = new ui::DataSetModel(this);
+    dsLog->setObjectName(QStringLiteral("dsLog"));
+    dsLog->setColumnOrder({QStringLiteral("Access_Date"), QStringLiteral("LogCount"),
+                           UserNameField, QStringLiteral("User_ID"),
+                           QStringLiteral("Access_ID"), AccessLabelField});
+    dsLog->setDataSet(tblLog);
+    DBGrid1->setModel(dsLog);
+    connect(DBGrid1->selectionModel(), &QItemSelectionModel::currentRowChanged, dsLog,
+            [this](const QModelIndex &current) { dsLog->setCurrentRow(current.row()); });
+}
+
+TfrmViewLog::~TfrmViewLog()
+{
+    // The model must not hear of tables closing while the window comes apart.
+    dsLog->setDataSet(nullptr);
+}
+
+void TfrmViewLog::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    OKBtn->setFocus();
+    try {
+        FormShow();
+    } catch (const dbe::Error &error) {
+        // Without its tables the window has nothing to show: report the engine's text and
+        // close it again.
+        ui::showError(this, error.text());
+        QTimer::singleShot(0, this, &QDialog::reject);
+    }
+}
+
+void TfrmViewLog::hideEvent(QHideEvent *event)
+{
+    FormHide();
+    QDialog::hideEvent(event);
+}
+
+void TfrmViewLog::FormShow()
+{
+    // The calculated fields look rows up in the user and constant tables, so those open first.
+    tblUsers->open();
+    tblAccess->open();
+    tblLog->open();
+    showLog();
+}
+
+void TfrmViewLog::FormHide()
+{
+    tblLog->close();
+    tblUsers->close();
+    tblAccess->close();
+}
+
+void TfrmViewLog::describeLogFields()
+{
+    struct Column {
+        QString field;
+        QString title;
+        int width;
+        bool visible;
+    };
+    const Column columns[] = {
+        {QStringLiteral("Access_Date"), QStringLiteral("Access Date"), 16, true},
+        {QStringLiteral("LogCount"), QStringLiteral("Cnt"), 5, true},
+        {UserNameField, QStringLiteral("User Name"), 20, true},
+        {QStringLiteral("User_ID"), QStringLiteral("User ID"), 0, false},
+        {QStringLiteral("Access_ID"), QStringLiteral("Acc ID"), 4, true},
+        {AccessLabelField, QStringLiteral("Access Label"), 20, true},
+    };
+    for (const Column &column : columns) {
+        dbe::FieldInfo &field = tblLog->fieldInfo(column.field);
+        field.displayLabel = column.title;
+        if (column.width > 0)
+            field.displayWidth = column.width;
+        field.visible = column.visible;
+    }
+}
+
+void TfrmViewLog::showLog()
+{
+    describeLogFields();
+    dsLog->reload();
+    ui::applyColumnWidths(DBGrid1, *dsLog);
+    if (dsLog->rowCount() > 0)
+        DBGrid1->setCurrentIndex(dsLog->index(0, 0));
+}
+
+void TfrmViewLog::tblLogCalcFields(dbe::DataSet &log)
+{
+    if (tblUsers->findKey({log.asInteger(QStringLiteral("User_ID"))}))
+        log.setString(UserNameField, tblUsers->asString(QStringLiteral("User_Name")));
+    else
+        log.setString(UserNameField, QStringLiteral("Unknown"));
+
+    if (log.isNull(QStringLiteral("Access_ID")))
+        log.setString(AccessLabelField, QStringLiteral("*** Logon ***"));
+    else if (tblAccess->findKey({log.asInteger(QStringLiteral("Access_ID"))}))
+        log.setString(AccessLabelField, tblAccess->asString(QStringLiteral("Access_Name")));
+    else
+        log.setString(AccessLabelField, QStringLiteral("Unknown"));
+}
+
+void TfrmViewLog::btnClearLogClick()
+{
+    if (!ui::askYesNo(this, QStringLiteral("Are you sure you want to clear the Log?")))
+        return;
+    tblLog->close();
+    tblLog->setExclusive(true);
+    try {
+        tblLog->open();
+    } catch (const dbe::Error &) {
+        // Refused because another program or workstation has the log open; that is what the
+        // administrator needs to know, more than the engine's wording of it.
+        ui::showError(this, QStringLiteral("Unable to open Log Table Exclusively."));
+    }
+    if (tblLog->isOpen()) {
+        tblLog->emptyTable();
+        accept();
+        return;
+    }
+    tblLog->setExclusive(false);
+    tblLog->open();
+    showLog();
+}

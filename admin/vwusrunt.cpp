@@ -1,0 +1,83 @@
+#include "admin/vwusrunt.h"
+
+#include "admin/formstyle.h"
+#include "admin/usertbl.h"
+#include "dbe/error.h"
+#include "dbe/table.h"
+#include "ui/datasetmodel.h"
+#include "ui/messages.h"
+
+#include <QLabel>
+#include <QListView>
+#include <QPushButton>
+#include <QTimer>
+
+TfrmViewUsers::TfrmViewUsers(QWidget *parent) : QDialog(parent)
+{
+    setObjectName(QStringLiteral("frmViewUsers"));
+    setWindowTitle(QStringLiteral("Current Users"));
+    formstyle::applyDialogFont(this);
+    formstyle::fixClientSize(this, 262, 202);
+
+    auto *heading = new QLabel(QStringLiteral("Network User Name"), this);
+    heading->setObjectName(QStringLiteral("lblUserName"));
+    heading->setGeometry(8, 8, 153, 16);
+
+    DBLookupList1 = new QListView(this);
+    DBLookupList1->setObjectName(QStringLiteral("DBLookupList1"));
+    DBLookupList1->setGeometry(8, 26, 153, 169);
+    DBLookupList1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+
+    OKBtn = new QPushButton(QStringLiteral("OK"), this);
+    OKBtn->setObjectName(QStringLiteral("OKBtn"));
+    OKBtn->setDefault(true);
+    OKBtn->setGeometry(172, 26, 82, 27);
+    connect(OKBtn, &QPushButton::clicked, this, &QDialog::accept);
+
+    tblUserAcc = new dbe::Table(this);
+    tblUserAcc->setObjectName(QStringLiteral("tblUserAcc"));
+    tblUserAcc->setTableName(QStringLiteral("USERACC.DB"));
+
+    dsUsers = new ui::DataSetModel(this);
+    dsUsers->setObjectName(QStringLiteral("dsUsers"));
+    dsUsers->setColumnOrder({QStringLiteral("USERNAME")});
+    DBLookupList1->setModel(dsUsers);
+}
+
+TfrmViewUsers::~TfrmViewUsers()
+{
+    FormDestroy();
+}
+
+void TfrmViewUsers::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    OKBtn->setFocus();
+    if (m_shown)
+        return;
+    m_shown = true;
+    try {
+        FormShow();
+    } catch (const dbe::Error &error) {
+        // Nothing to show without the lock list: report the engine's text and close.
+        ui::showError(this, error.text());
+        QTimer::singleShot(0, this, &QDialog::reject);
+    }
+}
+
+void TfrmViewUsers::FormShow()
+{
+    tblUserAcc->open();
+    m_locks = new TLocksTable(this);
+    m_locks->SourceCursor = tblUserAcc;
+    m_locks->open();
+    dsUsers->setDataSet(m_locks);
+}
+
+void TfrmViewUsers::FormDestroy()
+{
+    dsUsers->setDataSet(nullptr);
+    delete m_locks;
+    m_locks = nullptr;
+    tblUserAcc->close();
+}

@@ -1,0 +1,170 @@
+#include "ui/datasetmodel.h"
+
+#include "dbe/dataset.h"
+
+#include <QDateTime>
+#include <QHeaderView>
+#include <QLocale>
+#include <QTableView>
+
+namespace ui {
+
+DataSetModel::DataSetModel(QObject *parent) : QAbstractTableModel(parent) {}
+
+void DataSetModel::setDataSet(dbe::DataSet *dataSet)
+{
+    if (m_dataSet)
+        disconnect(m_dataSet, nullptr, this, nullptr);
+    m_dataSet = dataSet;
+    if (m_dataSet)
+        connect(m_dataSet, &dbe::DataSet::closed, this, &DataSetModel::clear);
+    reload();
+}
+
+void DataSetModel::clear()
+{
+    beginResetModel();
+    m_columns.clear();
+    m_columnFieldIndex.clear();
+    m_rows.clear();
+    m_currentRow = -1;
+    endResetModel();
+}
+
+void DataSetModel::reload()
+{
+    beginResetModel();
+    m_columns.clear();
+    m_columnFieldIndex.clear();
+    m_rows.clear();
+    m_currentRow = -1;
+    if (m_dataSet && m_dataSet->isOpen()) {
+        const QList<dbe::FieldInfo> &fields = m_dataSet->fields();
+        QList<int> order;
+        if (m_columnOrder.isEmpty()) {
+            for (int i = 0; i < fields.size(); ++i)
+                order.append(i);
+        } else {
+            for (const QString &name : std::as_const(m_columnOrder))
+                order.append(m_dataSet->fieldIndex(name));
+        }
+        for (int i : std::as_const(order)) {
+            if (i >= 0 && fields.at(i).visible) {
+                m_columns.append(fields.at(i));
+                m_columnFieldIndex.append(i);
+            }
+        }
+        m_dataSet->first();
+        while (!m_dataSet->eof()) {
+            QVariantList row;
+            row.reserve(m_columnFieldIndex.size());
+            for (int fieldIndex : std::as_const(m_columnFieldIndex))
+                row.append(m_dataSet->value(fieldIndex));
+            m_rows.append(row);
+            m_dataSet->next();
+        }
+        // Leave the cursor where a grid starts: on the first row.
+        m_dataSet->first();
+        if (!m_rows.isEmpty())
+            m_currentRow = 0;
+    }
+    endResetModel();
+}
+
+void DataSetModel::setCurrentRow(int row)
+{
+    if (row == m_currentRow)
+        return;
+    const int previous = m_currentRow;
+    m_currentRow = row;
+    if (previous >= 0)
+        Q_EMIT headerDataChanged(Qt::Vertical, previous, previous);
+    if (row >= 0)
+        Q_EMIT headerDataChanged(Qt::Vertical, row, row);
+}
+
+int DataSetModel::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : int(m_rows.size());
+}
+
+int DataSetModel::columnCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : int(m_columns.size());
+}
+
+QString DataSetModel::displayText(dbe::FieldType type, const QVariant &value)
+{
+    if (value.isNull())
+        return {};
+    switch (type) {
+    case dbe::FieldType::Timestamp: {
+        // The locale's short date, then the time to the second: log rows a second apart must
+        // be told apart, which the locale's short date-time format would not do.
+        const QDateTime stamp = value.toDateTime();
+        const QLocale locale;
+        return locale.toString(stamp.date(), QLocale::ShortFormat) + QLatin1Char(' ') +
+               stamp.time().toString(QStringLiteral("hh:mm:ss"));
+    }
+    case dbe::FieldType::Date:
+        return QLocale().toString(value.toDate(), QLocale::ShortFormat);
+    case dbe::FieldType::Logical:
+        return value.toBool() ? QStringLiteral("True") : QStringLiteral("False");
+    default:
+        return value.toString();
+    }
+}
+
+QVariant DataSetModel::data(const QModelIndex &index, int role) const
+{
+    if (!index.isValid() || index.row() >= m_rows.size() || index.column() >= m_columns.size())
+        return {};
+    const dbe::FieldInfo &field = m_columns.at(index.column());
+    switch (role) {
+    case Qt::DisplayRole:
+        return displayText(field.type, m_rows.at(index.row()).at(index.column()));
+    case Qt::TextAlignmentRole:
+        return QVariant::fromValue(field.alignment | Qt::AlignVCenter);
+    default:
+        return {};
+    }
+}
+
+QVariant DataSetModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation == Qt::Vertical) {
+        // The row indicator: an arrow beside the current row, nothing beside the others.
+        if (role == Qt::DisplayRole)
+            return section == m_currentRow ? QStringLiteral("\u25B6") : QString();
+        return {};
+    }
+    if (section < 0 || section >= m_columns.size())
+        return {};
+    const dbe::FieldInfo &field = m_columns.at(section);
+    if (role == Qt::DisplayRole)
+        return field.displayLabel.isEmpty() ? field.name : field.displayLabel;
+    if (role == Qt::TextAlignmentRole)
+        return QVariant::fromValue(field.alignment | Qt::AlignVCenter);
+    return {};
+}
+
+void applyColumnWidths(QTableView *view, const DataSetModel &model)
+{
+    const QFontMetrics cellMetrics = view->fontMetrics();
+    const QFontMetrics titleMetrics = view->horizontalHeader()->fontMetrics();
+    // Room for the cell's margins and the grid line on top of the characters.
+    const int padding = 8;
+    for (int column = 0; column < model.columnCount(); ++column) {
+        const int characters = model.columnField(column).displayWidth;
+        if (characters <= 0)
+            continue;
+        // A title wider than the field's characters widens the column, so it is never cut.
+        const QString title = model.headerData(column, Qt::Horizontal).toString();
+        const int width = std::max(characters * cellMetrics.averageCharWidth(),
+                                   titleMetrics.horizontalAdvance(title)) +
+                          padding;
+        view->setColumnWidth(column, width);
+    }
+}
+
+} // namespace ui

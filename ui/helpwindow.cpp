@@ -1,0 +1,198 @@
+#include "ui/helpwindow.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QSplitter>
+#include <QTabWidget>
+#include <QTextBrowser>
+#include <QVBoxLayout>
+
+namespace ui {
+
+namespace {
+
+const QString ContentsPage = QStringLiteral("contents.html");
+
+QStringList keywordsOfPage(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    const QString html = QString::fromUtf8(file.readAll());
+    static const QRegularExpression meta(
+        QStringLiteral(R"re(<meta\s+name\s*=\s*"keywords"\s+content\s*=\s*"([^"]*)")re"),
+        QRegularExpression::CaseInsensitiveOption);
+    QStringList keywords;
+    const QRegularExpressionMatch match = meta.match(html);
+    if (match.hasMatch()) {
+        for (const QString &keyword : match.captured(1).split(QLatin1Char(';'))) {
+            const QString trimmed = keyword.trimmed();
+            if (!trimmed.isEmpty())
+                keywords.append(trimmed);
+        }
+    }
+    return keywords;
+}
+
+} // namespace
+
+HelpBook::HelpBook(const QString &folder) : m_folder(folder)
+{
+    const QDir dir(folder);
+    const QStringList pages = dir.entryList({QStringLiteral("*.html")}, QDir::Files, QDir::Name);
+    for (const QString &page : pages) {
+        const QUrl url = QUrl::fromLocalFile(dir.absoluteFilePath(page));
+        for (const QString &keyword : keywordsOfPage(dir.absoluteFilePath(page))) {
+            // The first page to claim a keyword keeps it; pages are read in name order.
+            if (!m_keywords.contains(keyword))
+                m_keywords.insert(keyword, url);
+        }
+    }
+}
+
+bool HelpBook::isValid() const
+{
+    return !m_folder.isEmpty() && QFileInfo::exists(QDir(m_folder).filePath(ContentsPage));
+}
+
+QUrl HelpBook::contentsPage() const
+{
+    return QUrl::fromLocalFile(QDir(m_folder).absoluteFilePath(ContentsPage));
+}
+
+QStringList HelpBook::sortedKeywords() const
+{
+    QStringList list = m_keywords.keys();
+    std::sort(list.begin(), list.end(), [](const QString &a, const QString &b) {
+        return QString::compare(a, b, Qt::CaseInsensitive) < 0;
+    });
+    return list;
+}
+
+HelpBook HelpBook::find(const QString &name)
+{
+    QStringList candidates;
+    const QString fromEnvironment = qEnvironmentVariable("VESK_HELP_DIR");
+    if (!fromEnvironment.isEmpty())
+        candidates.append(QDir(fromEnvironment).filePath(name));
+    candidates.append(QDir(QCoreApplication::applicationDirPath())
+                          .filePath(QStringLiteral("../share/vesksecure/help/") + name));
+    for (const QString &candidate : std::as_const(candidates)) {
+        HelpBook book(QDir::cleanPath(candidate));
+        if (book.isValid())
+            return book;
+    }
+    return {};
+}
+
+HelpWindow::HelpWindow(const HelpBook &book, QWidget *parent)
+    : QWidget(parent, Qt::Window), m_book(book)
+{
+    setObjectName(QStringLiteral("HelpWindow"));
+    setWindowTitle(tr("Security Administration Help"));
+    resize(760, 500);
+
+    m_tabs = new QTabWidget;
+    m_tabs->setObjectName(QStringLiteral("tabsHelp"));
+
+    m_contents = new QTextBrowser;
+    m_contents->setObjectName(QStringLiteral("browserContents"));
+    m_contents->setOpenLinks(false);
+    m_contents->setSource(m_book.contentsPage());
+    connect(m_contents, &QTextBrowser::anchorClicked, this,
+            [this](const QUrl &url) { m_page->setSource(url); });
+    m_tabs->addTab(m_contents, tr("Contents"));
+
+    auto *indexPage = new QWidget;
+    auto *indexLayout = new QVBoxLayout(indexPage);
+    indexLayout->addWidget(new QLabel(tr("Type the first letters of a keyword:")));
+    m_keywordEdit = new QLineEdit;
+    m_keywordEdit->setObjectName(QStringLiteral("edKeyword"));
+    indexLayout->addWidget(m_keywordEdit);
+    m_keywordList = new QListWidget;
+    m_keywordList->setObjectName(QStringLiteral("lbKeywords"));
+    m_keywordList->addItems(m_book.sortedKeywords());
+    indexLayout->addWidget(m_keywordList);
+    auto *display = new QPushButton(tr("&Display"));
+    display->setObjectName(QStringLiteral("btnDisplay"));
+    indexLayout->addWidget(display);
+    m_tabs->addTab(indexPage, tr("Index"));
+
+    connect(m_keywordEdit, &QLineEdit::textEdited, this, &HelpWindow::filterKeywords);
+    connect(m_keywordEdit, &QLineEdit::returnPressed, this, &HelpWindow::openSelectedKeyword);
+    connect(m_keywordList, &QListWidget::itemActivated, this, &HelpWindow::openSelectedKeyword);
+    connect(display, &QPushButton::clicked, this, &HelpWindow::openSelectedKeyword);
+
+    m_page = new QTextBrowser;
+    m_page->setObjectName(QStringLiteral("browserPage"));
+
+    auto *splitter = new QSplitter;
+    splitter->addWidget(m_tabs);
+    splitter->addWidget(m_page);
+    splitter->setStretchFactor(1, 1);
+    splitter->setSizes({240, 520});
+    auto *layout = new QHBoxLayout(this);
+    layout->addWidget(splitter);
+}
+
+void HelpWindow::presentWindow()
+{
+    show();
+    raise();
+    activateWindow();
+}
+
+void HelpWindow::showContents()
+{
+    m_tabs->setCurrentIndex(0);
+    m_page->setSource(m_book.contentsPage());
+    presentWindow();
+}
+
+void HelpWindow::showSearch(const QString &keyword)
+{
+    m_tabs->setCurrentIndex(1);
+    m_keywordEdit->setText(keyword);
+    filterKeywords(keyword);
+    presentWindow();
+    m_keywordEdit->setFocus();
+}
+
+QUrl HelpWindow::currentPage() const
+{
+    return m_page->source();
+}
+
+void HelpWindow::filterKeywords(const QString &typed)
+{
+    // As in a printed index: the list stays whole and the first entry starting with the typed
+    // letters is selected.
+    for (int row = 0; row < m_keywordList->count(); ++row) {
+        if (m_keywordList->item(row)->text().startsWith(typed, Qt::CaseInsensitive)) {
+            m_keywordList->setCurrentRow(row);
+            m_keywordList->scrollToItem(m_keywordList->item(row),
+                                        QAbstractItemView::PositionAtTop);
+            return;
+        }
+    }
+}
+
+void HelpWindow::openSelectedKeyword()
+{
+    const QListWidgetItem *item = m_keywordList->currentItem();
+    if (!item)
+        return;
+    const QUrl page = m_book.keywords().value(item->text());
+    if (page.isValid())
+        m_page->setSource(page);
+}
+
+} // namespace ui
