@@ -1,0 +1,200 @@
+// Activation of the security component and its states before any logon.
+
+#include "dbe/session.h"
+#include "dbe/table.h"
+#include "security/schema.h"
+#include "tests/support/testsupport.h"
+#include "ui/messages.h"
+#include "vesksec2.h"
+
+#include <QApplication>
+#include <QTest>
+#include <QTimer>
+
+namespace {
+
+const QString Disabled = QStringLiteral("Security for this application has been disabled.");
+const QString InitFailed = QStringLiteral("Error occured initializing security. Execution Ending.");
+
+} // namespace
+
+class ActivationTest : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase() { testsupport::isolateEngineConfig(); }
+
+    void holdsTheOptionsInOneByte()
+    {
+        TVeskSecure component;
+        QCOMPARE(component.Options().toByte(), quint8(0b00101));
+        QCOMPARE(component.UserID(), -1);
+        QVERIFY(!component.GetActive());
+        QCOMPARE(TSecurityOptions({soCaseSensitive, soWinNetSupport}).toByte(), quint8(0b10010));
+        QCOMPARE(TSecurityOptions::fromByte(0b01000).contains(soNetwareSupport), true);
+        component.SetShowUI(false);
+        QCOMPARE(component.Options().toByte(), quint8(0b00001));
+        QVERIFY(component.setProperty("Alias", QStringLiteral("X")));
+        QCOMPARE(component.Alias(), QStringLiteral("X"));
+        QCOMPARE(component.property("ShowUI").toBool(), false);
+    }
+
+    void opensNothingWhileDesigned()
+    {
+        ui::MessageRecorder messages;
+        TVeskSecure component;
+        component.SetAlias(QStringLiteral("NO_SUCH_ALIAS"));
+        component.SetDesigning(true);
+        component.Loaded();
+        QVERIFY(messages.requests().isEmpty());
+        QVERIFY(!component.TerminationRequested());
+        QVERIFY(!component.GrpCollTable());
+        QVERIFY(!component.UserAccTable());
+    }
+
+    void endsTheHostWhenSecurityIsDisabled_data()
+    {
+        QTest::addColumn<bool>("hasSettings");
+        QTest::addColumn<bool>("showUI");
+        QTest::addColumn<QStringList>("shown");
+        QTest::newRow("disabled, with messages") << true << true << QStringList{Disabled};
+        QTest::newRow("disabled, silent") << true << false << QStringList{};
+        QTest::newRow("no settings row") << false << true << QStringList{Disabled};
+    }
+    void endsTheHostWhenSecurityIsDisabled()
+    {
+        QFETCH(bool, hasSettings);
+        QFETCH(bool, showUI);
+        QFETCH(QStringList, shown);
+        testsupport::SecurityDb db;
+        if (hasSettings)
+            db.setSettings(false, true);
+        ui::MessageRecorder messages;
+        TVeskSecure component;
+        component.SetAlias(db.alias());
+        component.SetPassword(db.password());
+        component.SetShowUI(showUI);
+        component.Loaded();
+        QCOMPARE(messages.texts(), shown);
+        QVERIFY(component.TerminationRequested());
+        QVERIFY(!component.LogTable());
+        // The request to end is carried out by the event loop as soon as it runs.
+        QTimer::singleShot(5000, [] { QCoreApplication::exit(99); });
+        QCOMPARE(QCoreApplication::exec(), 0);
+    }
+
+    void opensTheTablesButLogsNobodyOnWithoutOptions_data()
+    {
+        QTest::addColumn<bool>("logEnabled");
+        QTest::newRow("logging on") << true;
+        QTest::newRow("logging off") << false;
+    }
+    void opensTheTablesButLogsNobodyOnWithoutOptions()
+    {
+        QFETCH(bool, logEnabled);
+        testsupport::SecurityDb db;
+        db.setSettings(true, logEnabled);
+        ui::MessageRecorder messages;
+        {
+            TVeskSecure component;
+            component.SetAlias(db.alias());
+            component.SetPassword(db.password());
+            component.SetOptions({});
+            component.Loaded();
+            QVERIFY(messages.requests().isEmpty());
+            QVERIFY(!component.TerminationRequested());
+            QVERIFY(component.GrpCollTable() && component.GrpCollTable()->isOpen());
+            QVERIFY(component.UserAccTable() && component.UserAccTable()->isOpen());
+            QCOMPARE(component.LogTable() != nullptr, logEnabled);
+            QVERIFY(!component.GetActive());
+            QCOMPARE(component.UserID(), -1);
+            component.SetActive(true); // never logs anybody on
+            QVERIFY(!component.GetActive());
+            QCOMPARE(component.UserAccTable()->lockHolders().size(), 1);
+        }
+        // Destruction closed the tables: nobody holds them any more.
+        dbe::Table probe;
+        probe.setDatabaseName(db.alias());
+        probe.setTableName(QStringLiteral("UserAcc"));
+        probe.setExclusive(true);
+        probe.open();
+        QVERIFY(probe.isOpen());
+    }
+
+    void settingActiveFalseLogsOff()
+    {
+        testsupport::SecurityDb db;
+        db.setSettings(true, false);
+        db.addUser(QStringLiteral("ann"), QStringLiteral("pw"), true, true, QStringLiteral("d1"));
+        TVeskSecure component;
+        component.SetAlias(db.alias());
+        component.SetPassword(db.password());
+        component.SetOptions({});
+        component.Loaded();
+        QVERIFY(component.LogonEx(QStringLiteral("ann"), QStringLiteral("pw")));
+        QVERIFY(component.GetActive());
+        QVERIFY(component.IsAdmin());
+        component.SetActive(false);
+        QCOMPARE(component.UserID(), -1);
+        QCOMPARE(component.CurrentUserName(), QString());
+        QCOMPARE(component.CurrentPassword(), QString());
+        QCOMPARE(component.UserDef1(), QString());
+        QVERIFY(!component.LastAccess().isValid());
+        QCOMPARE(component.AccessCount(), 0);
+        QVERIFY(!component.IsAdmin());
+    }
+
+    void reportsEngineFailuresAndEnds_data()
+    {
+        QTest::addColumn<QString>("alias");
+        QTest::addColumn<QString>("password");
+        QTest::newRow("unknown alias") << "NO_SUCH_ALIAS" << "Master1";
+        QTest::newRow("wrong master password") << "TESTSEC" << "wrong";
+        QTest::newRow("missing master password") << "TESTSEC" << "";
+    }
+    void reportsEngineFailuresAndEnds()
+    {
+        QFETCH(QString, alias);
+        QFETCH(QString, password);
+        testsupport::SecurityDb db(QStringLiteral("TESTSEC"), QStringLiteral("Master1"));
+        db.setSettings(true, true);
+        dbe::Session::instance().removeAllPasswords();
+        dbe::Session::instance().closeDatabases();
+        ui::MessageRecorder messages;
+        TVeskSecure component;
+        component.SetAlias(alias);
+        component.SetPassword(password);
+        component.SetShowUI(false); // shown whatever the options say
+        component.Loaded();
+        QCOMPARE(messages.texts(), QStringList{InitFailed});
+        QVERIFY(component.TerminationRequested());
+        QCoreApplication::processEvents();
+    }
+
+    void fallsBackToTheDialogWithoutANetWareClient()
+    {
+        testsupport::SecurityDb db;
+        db.setSettings(true, false);
+        ui::MessageRecorder messages;
+        TVeskSecure component;
+        component.SetAlias(db.alias());
+        component.SetPassword(db.password());
+        component.SetOptions({soAutoValidate, soNetwareSupport});
+        QString dialogSeen;
+        QTimer::singleShot(0, [&] {
+            if (QWidget *modal = QApplication::activeModalWidget()) {
+                dialogSeen = modal->objectName();
+                modal->close();
+            }
+        });
+        component.Loaded();
+        QCOMPARE(dialogSeen, QStringLiteral("FormLogon"));
+        QVERIFY(!component.GetActive());
+        QVERIFY(component.TerminationRequested()); // the dialog was cancelled
+        QCoreApplication::processEvents();
+    }
+};
+
+QTEST_MAIN(ActivationTest)
+#include "tst_activation.moc"

@@ -1,0 +1,236 @@
+// The security tables as created: files, encryption, structure, failures, the vesksec tool.
+
+#include "dbe/error.h"
+#include "dbe/session.h"
+#include "dbe/table.h"
+#include "security/createtables.h"
+#include "security/schema.h"
+#include "tests/support/testsupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTest>
+
+namespace {
+
+const QStringList AllTables = {"ACCESS", "GROUPS", "GRPCOLL", "LOG", "PROGRAM", "USERACC", "USERS"};
+
+// Runs the plain SQLCipher shell on a table file, as any outside client would.
+QString sqlcipher(const QString &file, const QString &script)
+{
+    QProcess shell;
+    shell.setProcessChannelMode(QProcess::MergedChannels);
+    shell.start(QStringLiteral("sqlcipher"), {QStringLiteral("-batch"), file});
+    shell.write(script.toUtf8());
+    shell.closeWriteChannel();
+    shell.waitForFinished(30000);
+    return QString::fromUtf8(shell.readAll()).trimmed();
+}
+
+QStringList filesIn(const QString &dir)
+{
+    return QDir(dir).entryList({QStringLiteral("*.DB")}, QDir::Files, QDir::Name);
+}
+
+} // namespace
+
+class SchemaTest : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase() { testsupport::isolateEngineConfig(); }
+
+    void createsSevenTablesWithTheirExactStructure()
+    {
+        testsupport::SecurityDb db;
+        QStringList expectedFiles;
+        for (const QString &name : AllTables)
+            expectedFiles.append(name + QStringLiteral(".DB"));
+        QCOMPARE(filesIn(db.dir()), expectedFiles);
+        QCOMPARE(security::securityTables().size(), 7);
+        int indexes = 0;
+        for (const dbe::TableDef &def : security::securityTables()) {
+            dbe::Table t;
+            t.setDatabaseName(db.alias());
+            t.setTableName(def.name);
+            t.open();
+            QCOMPARE(t.definition(), def);
+            QVERIFY(t.isEmpty());
+            indexes += int(def.indexes.size());
+        }
+        QCOMPARE(indexes, 9);
+        const dbe::TableDef &users = security::securityTable(QStringLiteral("users"));
+        QCOMPARE(users.fields.size(), 9);
+        QCOMPARE(users.index(QStringLiteral("UserName"))->caseInsensitive, true);
+        QCOMPARE(security::securityTable(QStringLiteral("GRPCOLL")).primaryIndex()->name,
+                 QStringLiteral("GROUPID"));
+    }
+
+    void encryptsEveryFileReadableOnlyWithTheMasterPassword()
+    {
+        testsupport::SecurityDb db(QStringLiteral("ENC"), QStringLiteral("Master1"));
+        for (const QString &name : AllTables) {
+            QFile file(db.dir() + QLatin1Char('/') + name + QStringLiteral(".DB"));
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            QVERIFY2(!file.read(16).startsWith("SQLite format 3"), qPrintable(name));
+        }
+        const QString usersFile = db.dir() + QStringLiteral("/USERS.DB");
+        QVERIFY(sqlcipher(usersFile, QStringLiteral("SELECT count(*) FROM sqlite_master;\n"))
+                    .contains(QStringLiteral("not a database")));
+        QVERIFY(sqlcipher(usersFile, QStringLiteral("PRAGMA key='master1';\nSELECT count(*) FROM "
+                                                    "sqlite_master;\n"))
+                    .contains(QStringLiteral("not a database")));
+        const QString columns = sqlcipher(
+            usersFile, QStringLiteral("PRAGMA key='Master1';\nSELECT group_concat(name, ',') FROM "
+                                      "pragma_table_info('USERS');\n"));
+        QCOMPARE(columns, QStringLiteral("User_ID,User_Name,User_Password,User_Def1,User_Def2,"
+                                         "User_LastAccess,User_AccessCount,User_Enabled,User_Admin"));
+    }
+
+    void storesValuesInTheirDocumentedForm()
+    {
+        testsupport::SecurityDb db(QStringLiteral("FORM"), QStringLiteral("Master1"));
+        dbe::Table users;
+        users.setDatabaseName(db.alias());
+        users.setTableName(QStringLiteral("USERS.DB"));
+        users.open();
+        users.append();
+        users.setString(QStringLiteral("User_Name"), QStringLiteral("007"));
+        users.setDateTime(QStringLiteral("User_LastAccess"),
+                          QDateTime(QDate(2026, 1, 2), QTime(3, 4, 5, 678)));
+        users.setBoolean(QStringLiteral("User_Enabled"), true);
+        users.post();
+        const QString row = sqlcipher(
+            db.dir() + QStringLiteral("/USERS.DB"),
+            QStringLiteral("PRAGMA key='Master1';\nSELECT User_ID, User_Name, typeof(User_Name), "
+                           "User_LastAccess, User_Enabled, quote(User_Admin), quote(User_Def1) "
+                           "FROM USERS;\n"));
+        QCOMPARE(row, QStringLiteral("1|007|text|2026-01-02 03:04:05.678|1|NULL|NULL"));
+        const QString autoinc = sqlcipher(
+            db.dir() + QStringLiteral("/USERS.DB"),
+            QStringLiteral("PRAGMA key='Master1';\nSELECT sql FROM sqlite_master WHERE name='USERS';\n"));
+        QVERIFY(autoinc.contains(QStringLiteral("\"User_ID\" INTEGER PRIMARY KEY AUTOINCREMENT")));
+    }
+
+    void stopsAtTheFirstRefusedTable_data()
+    {
+        QTest::addColumn<QString>("blocked");
+        QTest::addColumn<QString>("prefix");
+        QTest::addColumn<QStringList>("left");
+        QTest::newRow("ACCESS") << "ACCESS" << "DBE Error (ACCESS.DB): " << QStringList{};
+        QTest::newRow("GROUPS") << "GROUPS" << "DBE Error (GROUPS.DB): "
+                                << QStringList{"ACCESS.DB"};
+        QTest::newRow("GRPCOLL") << "GRPCOLL" << "DBE Error : (GRPCOLL.DB)"
+                                 << QStringList{"ACCESS.DB", "GROUPS.DB"};
+        QTest::newRow("LOG") << "LOG" << "DBE Error : "
+                             << QStringList{"ACCESS.DB", "GROUPS.DB", "GRPCOLL.DB"};
+        QTest::newRow("USERS") << "USERS" << "DBE Error : "
+                               << QStringList{"ACCESS.DB", "GROUPS.DB", "GRPCOLL.DB", "LOG.DB",
+                                              "PROGRAM.DB", "USERACC.DB"};
+    }
+    void stopsAtTheFirstRefusedTable()
+    {
+        QFETCH(QString, blocked);
+        QFETCH(QString, prefix);
+        QFETCH(QStringList, left);
+        QTemporaryDir dir;
+        // A folder of the table's name that cannot be removed stands where the file would go.
+        QVERIFY(QDir(dir.path()).mkpath(blocked + QStringLiteral(".DB/inside")));
+        dbe::Session &session = dbe::Session::instance();
+        session.removeAllPasswords();
+        session.addStandardAlias(QStringLiteral("BLOCKED"), dir.path());
+        QStringList messages;
+        const bool created = security::createSecurityTables(
+            QStringLiteral("BLOCKED"), QStringLiteral("Pw"),
+            [&](const QString &message) { messages.append(message); });
+        session.deleteAlias(QStringLiteral("BLOCKED"));
+        QVERIFY(!created);
+        QCOMPARE(messages.size(), 1);
+        QVERIFY2(messages.first().startsWith(prefix), qPrintable(messages.first()));
+        QVERIFY(messages.first().size() > prefix.size()); // the engine's text follows
+        QCOMPARE(filesIn(dir.path()), left);
+        QVERIFY(!session.passwords().contains(QStringLiteral("Pw")));
+    }
+
+    void creatingAgainEmptiesEveryTable()
+    {
+        testsupport::SecurityDb db(QStringLiteral("AGAIN"), QStringLiteral("Master1"));
+        db.setSettings(true, true);
+        const int user = db.addUser(QStringLiteral("ann"), QStringLiteral("pw"));
+        db.grant(user, db.addAccess(QStringLiteral("Edit")), security::RightConstant);
+        QVERIFY(security::createSecurityTables(db.alias(), db.password(), [](const QString &) {}));
+        for (const QString &name : AllTables)
+            QCOMPARE(db.rowCount(name), 0);
+        QCOMPARE(db.addUser(QStringLiteral("bob"), QStringLiteral("pw")), 1);
+    }
+
+    void keepsTwoLogRowsOfTheSameMoment()
+    {
+        testsupport::SecurityDb db(QStringLiteral("LOGS"), QStringLiteral("Master1"));
+        const QDateTime now = QDateTime::currentDateTime();
+        dbe::Table log;
+        log.setDatabaseName(db.alias());
+        log.setTableName(QStringLiteral("Log"));
+        log.open();
+        for (int i = 0; i < 2; ++i) {
+            log.append();
+            log.setDateTime(QStringLiteral("Access_Date"), now);
+            log.setInteger(QStringLiteral("User_ID"), 3);
+            log.post();
+        }
+        QStringList counts;
+        for (log.first(); !log.eof(); log.next()) {
+            counts.append(log.asString(QStringLiteral("LogCount")));
+            QVERIFY(log.isNull(QStringLiteral("Access_ID")));
+        }
+        QCOMPARE(counts, QStringList({"1", "2"}));
+    }
+
+    void commandLineToolCreatesAndFillsADemo()
+    {
+        QTemporaryDir dir;
+        QProcess tool;
+        tool.setProcessChannelMode(QProcess::MergedChannels);
+        tool.start(QStringLiteral(VESKSEC_PATH),
+                   {QStringLiteral("demo"), QStringLiteral("--dir"), dir.path() + QStringLiteral("/db"),
+                    QStringLiteral("--alias"), QStringLiteral("CliDemo"), QStringLiteral("--password"),
+                    QStringLiteral("Pw9")});
+        QVERIFY(tool.waitForFinished(60000));
+        QVERIFY2(tool.exitCode() == 0, tool.readAll().constData());
+
+        dbe::Session &session = dbe::Session::instance();
+        session.reloadConfig();
+        QVERIFY(session.hasAlias(QStringLiteral("CliDemo")));
+        session.addPassword(QStringLiteral("Pw9"));
+        dbe::Table program;
+        program.setDatabaseName(QStringLiteral("CliDemo"));
+        program.setTableName(QStringLiteral("Program"));
+        program.open();
+        QVERIFY(program.asBoolean(QStringLiteral("Enabled")));
+        QVERIFY(program.asBoolean(QStringLiteral("LogEnabled")));
+        program.close();
+        dbe::Table users;
+        users.setDatabaseName(QStringLiteral("CliDemo"));
+        users.setTableName(QStringLiteral("Users"));
+        users.open();
+        QVERIFY(users.recordCount() >= 4);
+        users.close();
+
+        QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("bad/LOG.DB/inside")));
+        tool.start(QStringLiteral(VESKSEC_PATH),
+                   {QStringLiteral("create"), QStringLiteral("--dir"), dir.path() + QStringLiteral("/bad"),
+                    QStringLiteral("--alias"), QStringLiteral("CliBad"), QStringLiteral("--password"),
+                    QStringLiteral("Pw9")});
+        QVERIFY(tool.waitForFinished(60000));
+        QCOMPARE(tool.exitCode(), 1);
+        QVERIFY(QString::fromUtf8(tool.readAll()).contains(QStringLiteral("DBE Error : ")));
+        session.reloadConfig();
+        session.deleteAlias(QStringLiteral("CliDemo"));
+        session.deleteAlias(QStringLiteral("CliBad"));
+    }
+};
+
+QTEST_GUILESS_MAIN(SchemaTest)
+#include "tst_schema.moc"
