@@ -5,7 +5,7 @@
 #include "security/schema.h"
 #include "tests/support/testsupport.h"
 #include "ui/messages.h"
-#include "vesksec2.h"
+#include "security/vesksec2.h"
 
 #include <QApplication>
 #include <QTest>
