@@ -1,0 +1,351 @@
+// Generate: the declaration lines, the destinations and their refusals, the C++ header compiled
+// by a real compiler, and the same texts from the command line tool.
+
+#include "admin/admnunt.h"
+#include "admin/constantsource.h"
+#include "admin/filebrowsers.h"
+#include "admin/gendlunt.h"
+#include "dbe/session.h"
+#include "tests/admin/adminfixture.h"
+#include "ui/messages.h"
+
+#include <QClipboard>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QProcess>
+#include <QPushButton>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+
+using adminfixture::whenModal;
+
+namespace {
+
+QString readFile(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return QStringLiteral("<unreadable>");
+    return QString::fromUtf8(file.readAll());
+}
+
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+// Chooses a destination and a file name in the dialog and presses OK once.
+struct GenerateChoice {
+    int destination = TfrmGenerate::Clipboard;
+    QString directory;
+    QString fileName;
+};
+
+void chooseInGenerateDialog(const GenerateChoice &choice, bool thenCancel = false)
+{
+    whenModal<TfrmGenerate>([choice, thenCancel](TfrmGenerate *dialog) {
+        if (!choice.directory.isEmpty())
+            dialog->DirectoryListBox1->setDirectory(choice.directory);
+        if (choice.destination != TfrmGenerate::Clipboard)
+            dialog->edFile->setText(choice.fileName);
+        dialog->rgrpGen->setItemIndex(choice.destination);
+        dialog->bbtnOk->click();
+        if (thenCancel && dialog->isVisible())
+            dialog->bbtnCancel->click();
+    });
+}
+
+} // namespace
+
+class TestAdminGenerate : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void lineLayout_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("line");
+        QTest::newRow("short name filled to 23")
+            << "Edit Users" << "  dsc_Edit_Users         =1;\r\n";
+        QTest::newRow("identifier of 22 gets one blank")
+            << "ABCDEFGHIJKLMNOPQR" << "  dsc_ABCDEFGHIJKLMNOPQR =1;\r\n";
+        QTest::newRow("identifier of 23 gets none")
+            << "ABCDEFGHIJKLMNOPQRS" << "  dsc_ABCDEFGHIJKLMNOPQRS=1;\r\n";
+        QTest::newRow("identifier of 24 is not cut")
+            << "Print Monthly Summar" << "  dsc_Print_Monthly_Summar=1;\r\n";
+        QTest::newRow("every blank becomes an underscore") << "A B C" << "  dsc_A_B_C              =1;\r\n";
+        QTest::newRow("other characters pass unchanged")
+            << "Größe-2 ändern" << "  dsc_Größe-2_ändern     =1;\r\n";
+    }
+
+    void lineLayout()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, line);
+        testsupport::SecurityDb db;
+        QCOMPARE(db.addAccess(name), 1);
+        TFormAdmin window;
+        window.OpenSecurity(db.alias());
+        QApplication::clipboard()->setText(QStringLiteral("before"));
+        chooseInGenerateDialog({});
+        window.Generate1Click();
+        QCOMPARE(QApplication::clipboard()->text(), line);
+    }
+
+    void linesFollowAccessIdsIntoPascalFile()
+    {
+        testsupport::SecurityDb db;
+        db.addAccess(QStringLiteral("Zeta"));
+        db.addAccess(QStringLiteral("Alpha"));
+        db.addAccess(QStringLiteral("Mid Value"));
+        QTemporaryDir out;
+        TFormAdmin window;
+        window.OpenSecurity(db.alias());
+        ui::MessageRecorder messages;
+        chooseInGenerateDialog({TfrmGenerate::PascalIncludeFile, out.path(),
+                                QStringLiteral("secconst.pas")});
+        window.Generate1Click();
+        QVERIFY(messages.texts().isEmpty());
+        QCOMPARE(readFile(out.filePath(QStringLiteral("secconst.pas"))),
+                 QStringLiteral("  dsc_Zeta               =1;\r\n"
+                                "  dsc_Alpha              =2;\r\n"
+                                "  dsc_Mid_Value          =3;\r\n"));
+    }
+
+    void emptyTableGivesEmptyText_data()
+    {
+        QTest::addColumn<int>("destination");
+        QTest::newRow("clipboard") << int(TfrmGenerate::Clipboard);
+        QTest::newRow("Pascal include file") << int(TfrmGenerate::PascalIncludeFile);
+        QTest::newRow("C++ header") << int(TfrmGenerate::CppHeaderFile);
+    }
+
+    void emptyTableGivesEmptyText()
+    {
+        QFETCH(int, destination);
+        testsupport::SecurityDb db;
+        QTemporaryDir out;
+        const QString fileName = destination == TfrmGenerate::CppHeaderFile
+                                     ? QStringLiteral("none.h")
+                                     : QStringLiteral("none.pas");
+        TFormAdmin window;
+        window.OpenSecurity(db.alias());
+        QApplication::clipboard()->setText(QStringLiteral("before"));
+        chooseInGenerateDialog({destination, out.path(), fileName});
+        window.Generate1Click();
+        const QString path = out.filePath(fileName);
+        switch (destination) {
+        case TfrmGenerate::Clipboard:
+            QCOMPARE(QApplication::clipboard()->text(), QString());
+            QVERIFY(!QFile::exists(path));
+            break;
+        case TfrmGenerate::PascalIncludeFile:
+            QVERIFY(QFile::exists(path));
+            QCOMPARE(QFileInfo(path).size(), 0);
+            break;
+        default:
+            QCOMPARE(readFile(path), constsource::cppHeader({}, fileName));
+            QVERIFY(!readFile(path).contains(QStringLiteral("constexpr")));
+        }
+    }
+
+    void wildcardNameIsRefused_data()
+    {
+        QTest::addColumn<QString>("fileName");
+        QTest::newRow("start text") << "*.pas";
+        QTest::newRow("star inside") << "sec*.h";
+    }
+
+    void wildcardNameIsRefused()
+    {
+        QFETCH(QString, fileName);
+        QTemporaryDir out;
+        TfrmGenerate dialog;
+        dialog.DirectoryListBox1->setDirectory(out.path());
+        dialog.edFile->setText(fileName);
+        dialog.show();
+        ui::MessageRecorder messages;
+        dialog.bbtnOk->click();
+        QCOMPARE(messages.texts(), QStringList{QStringLiteral("Invalid file name.")});
+        QVERIFY(dialog.isVisible());
+    }
+
+    void clipboardIgnoresTheFileName()
+    {
+        TfrmGenerate dialog;
+        QCOMPARE(dialog.windowTitle(), QStringLiteral("Generate Constants"));
+        QCOMPARE(dialog.edFile->text(), QStringLiteral("*.pas"));
+        QCOMPARE(dialog.destination(), TfrmGenerate::Clipboard);
+        dialog.show();
+        ui::MessageRecorder messages;
+        dialog.bbtnOk->click();
+        QVERIFY(messages.texts().isEmpty());
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+    }
+
+    void existingFileNeedsConfirmation_data()
+    {
+        QTest::addColumn<bool>("yes");
+        QTest::newRow("Yes overwrites") << true;
+        QTest::newRow("No keeps the dialog open") << false;
+    }
+
+    void existingFileNeedsConfirmation()
+    {
+        QFETCH(bool, yes);
+        testsupport::SecurityDb db;
+        db.addAccess(QStringLiteral("Only"));
+        QTemporaryDir out;
+        const QString path = out.filePath(QStringLiteral("old.pas"));
+        writeFile(path, "old contents\r\n");
+        TFormAdmin window;
+        window.OpenSecurity(db.alias());
+        ui::MessageRecorder messages;
+        if (!yes)
+            messages.answerNo();
+        bool stayedOpen = false;
+        whenModal<TfrmGenerate>([&](TfrmGenerate *dialog) {
+            dialog->DirectoryListBox1->setDirectory(out.path());
+            dialog->edFile->setText(QStringLiteral("old.pas"));
+            dialog->bbtnOk->click();
+            stayedOpen = dialog->isVisible();
+            if (stayedOpen)
+                dialog->bbtnCancel->click();
+        });
+        window.Generate1Click();
+        QCOMPARE(messages.texts(), QStringList{QStringLiteral("File Exists. Overite?")});
+        QCOMPARE(messages.requests().first().kind, ui::MessageKind::Confirmation);
+        QCOMPARE(stayedOpen, !yes);
+        QCOMPARE(readFile(path), yes ? QStringLiteral("  dsc_Only               =1;\r\n")
+                                     : QStringLiteral("old contents\r\n"));
+    }
+
+    void unwritableFileIsReported_data()
+    {
+        QTest::addColumn<QString>("fileName");
+        QTest::newRow("empty name") << "";
+        QTest::newRow("missing folder") << "nofolder/sec.pas";
+    }
+
+    void unwritableFileIsReported()
+    {
+        QFETCH(QString, fileName);
+        testsupport::SecurityDb db;
+        db.addAccess(QStringLiteral("Only"));
+        QTemporaryDir out;
+        TFormAdmin window;
+        window.OpenSecurity(db.alias());
+        QApplication::clipboard()->setText(QStringLiteral("untouched"));
+        ui::MessageRecorder messages;
+        chooseInGenerateDialog({TfrmGenerate::PascalIncludeFile, out.path(), fileName});
+        window.Generate1Click();
+        QCOMPARE(messages.texts(), QStringList{QStringLiteral("Unable to Save File.")});
+        QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("untouched"));
+    }
+
+    void fileNameChoosesDestination_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<int>("before");
+        QTest::addColumn<int>("after");
+        QTest::newRow("Pascal file from the list") << "list:consts.pas" << 0 << 1;
+        QTest::newRow("header from the list") << "list:consts.h" << 0 << 2;
+        QTest::newRow("header filter") << "filter:*.h" << 0 << 2;
+        QTest::newRow("typed name without extension keeps the header") << "type:consts" << 2 << 2;
+        QTest::newRow("typed name without extension leaves the clipboard") << "type:consts" << 0 << 1;
+    }
+
+    void fileNameChoosesDestination()
+    {
+        QFETCH(QString, how);
+        QFETCH(int, before);
+        QFETCH(int, after);
+        QTemporaryDir dir;
+        writeFile(QDir(dir.path()).filePath(QStringLiteral("consts.pas")), "");
+        writeFile(QDir(dir.path()).filePath(QStringLiteral("consts.h")), "");
+        TfrmGenerate dialog;
+        dialog.DirectoryListBox1->setDirectory(dir.path());
+        dialog.rgrpGen->setItemIndex(before);
+        const QString kind = how.section(QLatin1Char(':'), 0, 0);
+        const QString value = how.section(QLatin1Char(':'), 1);
+        if (kind == QLatin1String("list")) {
+            const QString mask = QFileInfo(value).suffix() == QLatin1String("h")
+                                     ? QStringLiteral("*.h")
+                                     : QStringLiteral("*.pas");
+            dialog.FileListBox1->setMask(mask);
+            dialog.FileListBox1->setCurrentRow(0);
+            QCOMPARE(dialog.edFile->text(), value);
+        } else if (kind == QLatin1String("filter")) {
+            const int index = dialog.FilterComboBox1->findData(value);
+            QVERIFY(index >= 0);
+            dialog.FilterComboBox1->setCurrentIndex(index);
+            Q_EMIT dialog.FilterComboBox1->activated(index);
+            QCOMPARE(dialog.edFile->text(), value);
+            QCOMPARE(dialog.FileListBox1->count(), 1);
+        } else {
+            dialog.edFile->clear();
+            QTest::keyClicks(dialog.edFile, value);
+        }
+        QCOMPARE(int(dialog.destination()), after);
+    }
+
+    void cppHeaderCompilesAndDeclaresIds()
+    {
+        const QString compiler = QStandardPaths::findExecutable(QStringLiteral("g++"));
+        if (compiler.isEmpty())
+            QSKIP("g++ is not installed");
+        testsupport::SecurityDb db;
+        db.addAccess(QStringLiteral("Edit Users"));
+        db.addAccess(QStringLiteral("Print-Report"));
+        db.addAccess(QStringLiteral("Größe ändern"));
+        db.addAccess(QStringLiteral("A B"));
+        db.addAccess(QStringLiteral("A-B"));
+        db.addAccess(QStringLiteral("9 Lives"));
+        QTemporaryDir out;
+        TFormAdmin window;
+        window.OpenSecurity(db.alias());
+        ui::MessageRecorder messages;
+        chooseInGenerateDialog({TfrmGenerate::CppHeaderFile, out.path(),
+                                QStringLiteral("secconst.h")});
+        window.Generate1Click();
+        QVERIFY(messages.texts().isEmpty());
+
+        const QString header = readFile(out.filePath(QStringLiteral("secconst.h")));
+        QVERIFY(header.contains(QStringLiteral("#ifndef SECCONST_H")));
+        QVERIFY(header.contains(QStringLiteral("constexpr int dsc_Edit_Users         =1;")));
+        QVERIFY(header.contains(QStringLiteral("constexpr int dsc_Print_Report       =2;")));
+        QVERIFY(header.contains(QStringLiteral("constexpr int dsc_Gr__e__ndern       =3;")));
+        QVERIFY(header.contains(QStringLiteral("constexpr int dsc_A_B                =4;")));
+        QVERIFY(header.contains(QStringLiteral("constexpr int dsc_A_B_5              =5;")));
+        QVERIFY(header.contains(QStringLiteral("constexpr int dsc_9_Lives            =6;")));
+        QVERIFY(header.indexOf(QStringLiteral("dsc_Edit_Users")) <
+                header.indexOf(QStringLiteral("dsc_9_Lives")));
+
+        writeFile(out.filePath(QStringLiteral("main.cpp")),
+                  "#include \"secconst.h\"\n"
+                  "#include \"secconst.h\"\n" // the guard makes a second include harmless
+                  "#include <cstdio>\n"
+                  "int main() { std::printf(\"%d %d %d\\n\", dsc_Print_Report, dsc_A_B_5, "
+                  "dsc_9_Lives); }\n");
+        QProcess gxx;
+        gxx.setWorkingDirectory(out.path());
+        gxx.start(compiler, {QStringLiteral("-std=c++17"), QStringLiteral("-Wall"),
+                             QStringLiteral("-Werror"), QStringLiteral("main.cpp"),
+                             QStringLiteral("-o"), QStringLiteral("printconst")});
+        QVERIFY(gxx.waitForFinished(60000));
+        QVERIFY2(gxx.exitCode() == 0, gxx.readAllStandardError().constData());
+        QProcess program;
+        program.start(out.filePath(QStringLiteral("printconst")), QStringList());
+        QVERIFY(program.waitForFinished(10000));
+        QCOMPARE(program.readAllStandardOutput(), QByteArray("2 5 6\n"));
+    }
+};
+
+VESK_ADMIN_TEST_MAIN(TestAdminGenerate)
+#include "tst_admingenerate.moc"

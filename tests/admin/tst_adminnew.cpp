@@ -1,0 +1,290 @@
+// New: the Security Information dialog and the creation of a security database from it.
+
+#include "admin/admnunt.h"
+#include "admin/databasenames.h"
+#include "admin/dirslunt.h"
+#include "admin/filebrowsers.h"
+#include "dbe/session.h"
+#include "tests/admin/adminfixture.h"
+#include "ui/messages.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QTemporaryDir>
+
+using adminfixture::whenModal;
+
+namespace {
+
+const QString TablesFound = QStringLiteral("Security databases found at this location. Please "
+                                           "remove databases or select a new directory.");
+
+struct NewInput {
+    QString directory;
+    QString alias;
+    bool chooseFromList = false;
+    QString password = QStringLiteral("Master1");
+};
+
+// Fills the dialog as an administrator would and presses OK.
+void answerNewDialog(const NewInput &input)
+{
+    whenModal<TFormOpenSecurity>([input](TFormOpenSecurity *dialog) {
+        dialog->dlbDirectory->setDirectory(input.directory);
+        if (input.chooseFromList)
+            dialog->cmboxAlias->setCurrentIndex(dialog->cmboxAlias->findText(input.alias));
+        else
+            QTest::keyClicks(dialog->cmboxAlias->lineEdit(), input.alias);
+        dialog->edPassword->setText(input.password);
+        dialog->bbnOk->click();
+    });
+}
+
+QStringList tableFiles(const QString &directory)
+{
+    return QDir(directory).entryList({QStringLiteral("*.DB")}, QDir::Files, QDir::Name);
+}
+
+} // namespace
+
+class TestAdminNew : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void refusedOverExistingTablesInAnyCase_data()
+    {
+        QTest::addColumn<QString>("fileName");
+        QTest::newRow("lower case") << "program.db";
+        QTest::newRow("upper case") << "PROGRAM.DB";
+        QTest::newRow("mixed case") << "Program.Db";
+    }
+
+    void refusedOverExistingTablesInAnyCase()
+    {
+        QFETCH(QString, fileName);
+        QTemporaryDir dir;
+        QFile existing(QDir(dir.path()).filePath(fileName));
+        QVERIFY(existing.open(QIODevice::WriteOnly));
+        existing.close();
+        TFormAdmin window;
+        ui::MessageRecorder messages;
+        answerNewDialog({dir.path(), QStringLiteral("REFUSED")});
+        window.New1Click();
+        QCOMPARE(messages.texts(), QStringList{TablesFound});
+        QVERIFY(!dbe::Session::instance().hasAlias(QStringLiteral("REFUSED")));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{fileName});
+        QVERIFY(CurrentAlias.isEmpty());
+    }
+
+    void typedAliasIsRegisteredCreatedAndOpened()
+    {
+        testsupport::SecurityDb before(QStringLiteral("BEFORE"));
+        QTemporaryDir dir;
+        TFormAdmin window;
+        window.OpenSecurity(before.alias());
+        ui::MessageRecorder messages;
+        answerNewDialog({dir.path(), QStringLiteral("FRESH"), false, QStringLiteral("Fresh7")});
+        window.New1Click();
+
+        QVERIFY(messages.texts().isEmpty());
+        dbe::Session &session = dbe::Session::instance();
+        QVERIFY(session.hasAlias(QStringLiteral("FRESH")));
+        QCOMPARE(session.alias(QStringLiteral("FRESH")).path, dir.path());
+        QVERIFY(session.alias(QStringLiteral("FRESH")).persistent);
+        QCOMPARE(tableFiles(dir.path()).size(), 7);
+        QVERIFY(!window.CreateFailed);
+        QCOMPARE(CurrentAlias, QStringLiteral("FRESH"));
+        QCOMPARE(window.panelText(1), QStringLiteral("Alias: FRESH"));
+        QCOMPARE(window.panelText(2), QString());
+        QVERIFY(window.Security1->menuAction()->isVisible());
+
+        // The alias outlives the program: another reader of the configuration finds it.
+        session.reloadConfig();
+        QVERIFY(session.hasAlias(QStringLiteral("FRESH")));
+        session.deleteAlias(QStringLiteral("FRESH"));
+        session.saveConfig();
+    }
+
+    void existingAliasCreatesWhereItPoints_data()
+    {
+        QTest::addColumn<bool>("chooseFromList");
+        QTest::addColumn<QStringList>("expectedMessages");
+        QTest::newRow("name typed again: refused, creation goes on")
+            << false << QStringList{QStringLiteral("Unable to add alias.")};
+        QTest::newRow("chosen from the list") << true << QStringList();
+    }
+
+    void existingAliasCreatesWhereItPoints()
+    {
+        QFETCH(bool, chooseFromList);
+        QFETCH(QStringList, expectedMessages);
+        testsupport::SecurityDb taken(QStringLiteral("TAKEN"));
+        taken.addUser(QStringLiteral("Alice"), QStringLiteral("pw"));
+        QTemporaryDir elsewhere;
+        TFormAdmin window;
+        ui::MessageRecorder messages;
+        answerNewDialog({elsewhere.path(), QStringLiteral("TAKEN"), chooseFromList});
+        window.New1Click();
+
+        QCOMPARE(messages.texts(), expectedMessages);
+        QCOMPARE(dbe::Session::instance().alias(QStringLiteral("TAKEN")).path, taken.dir());
+        QVERIFY(tableFiles(elsewhere.path()).isEmpty());
+        QCOMPARE(taken.rowCount(QStringLiteral("USERS.DB")), 0);
+        QCOMPARE(CurrentAlias, QStringLiteral("TAKEN"));
+    }
+
+    void aliasPathDropsFinalSeparatorButKeepsRoot_data()
+    {
+        QTest::addColumn<QString>("directory");
+        QTest::addColumn<QString>("path");
+        QTest::newRow("root") << "/" << "/";
+        QTest::newRow("folder with separator") << "/srv/security/" << "/srv/security";
+        QTest::newRow("folder without separator") << "/srv/security" << "/srv/security";
+    }
+
+    void aliasPathDropsFinalSeparatorButKeepsRoot()
+    {
+        QFETCH(QString, directory);
+        QFETCH(QString, path);
+        QCOMPARE(AliasPathFor(directory), path);
+    }
+
+    void cancelChangesNothing()
+    {
+        testsupport::SecurityDb open;
+        TFormAdmin window;
+        window.OpenSecurity(open.alias());
+        const QStringList aliases = dbe::Session::instance().aliasNames();
+        ui::MessageRecorder messages;
+        whenModal<TFormOpenSecurity>([](TFormOpenSecurity *dialog) {
+            QTest::keyClicks(dialog->cmboxAlias->lineEdit(), QStringLiteral("NEVER"));
+            dialog->edPassword->setText(QStringLiteral("pw"));
+            dialog->bbnCancel->click();
+        });
+        window.New1Click();
+        QVERIFY(messages.texts().isEmpty());
+        QCOMPARE(dbe::Session::instance().aliasNames(), aliases);
+        QCOMPARE(CurrentAlias, open.alias());
+    }
+
+    void dialogStartsInCurrentDirectoryWithKnownAliases()
+    {
+        testsupport::SecurityDb db(QStringLiteral("LISTED"));
+        TFormOpenSecurity dialog;
+        dialog.show();
+        QCOMPARE(dialog.windowTitle(), QStringLiteral("Security Information"));
+        QCOMPARE(dialog.dlbDirectory->directory(), QDir::currentPath());
+        QStringList items;
+        for (int i = 0; i < dialog.cmboxAlias->count(); ++i)
+            items.append(dialog.cmboxAlias->itemText(i));
+        QCOMPARE(items, KnownDatabaseNames());
+        QVERIFY(items.contains(QStringLiteral("LISTED")));
+        QCOMPARE(dialog.cmboxAlias->currentText(), QString());
+        QCOMPARE(dialog.aliasItemIndex(), -1);
+        QVERIFY(dialog.edPassword->echoMode() == QLineEdit::Normal);
+        QCOMPARE(dialog.edDir->maxLength(), 8);
+    }
+
+    void choosingAliasFreezesDirectoryPart()
+    {
+        testsupport::SecurityDb db(QStringLiteral("CHOSEN"));
+        TFormOpenSecurity dialog;
+        dialog.show();
+        const QList<QWidget *> directoryPart{dialog.dlbDirectory, dialog.dcxDrives, dialog.edDir,
+                                             dialog.btnCreateDir};
+        for (QWidget *control : directoryPart)
+            QVERIFY(control->isEnabled());
+        dialog.cmboxAlias->setCurrentIndex(dialog.cmboxAlias->findText(QStringLiteral("CHOSEN")));
+        QVERIFY(dialog.aliasItemIndex() >= 0);
+        for (QWidget *control : directoryPart)
+            QVERIFY2(!control->isEnabled(), qPrintable(control->objectName()));
+        QTest::keyClick(dialog.cmboxAlias->lineEdit(), Qt::Key_Backspace);
+        QCOMPARE(dialog.aliasItemIndex(), -1);
+        for (QWidget *control : directoryPart)
+            QVERIFY2(control->isEnabled(), qPrintable(control->objectName()));
+    }
+
+    void createDirectory_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("alreadyThere");
+        QTest::addColumn<bool>("moves");
+        QTest::addColumn<QStringList>("expectedMessages");
+        QTest::newRow("empty name does nothing") << "" << false << false << QStringList();
+        QTest::newRow("new name moves into it") << "secdata" << false << true << QStringList();
+        QTest::newRow("existing name is refused")
+            << "secdata" << true << false
+            << QStringList{QStringLiteral("Error occured creating directory")};
+    }
+
+    void createDirectory()
+    {
+        QFETCH(QString, name);
+        QFETCH(bool, alreadyThere);
+        QFETCH(bool, moves);
+        QFETCH(QStringList, expectedMessages);
+        QTemporaryDir parent;
+        if (alreadyThere)
+            QVERIFY(QDir(parent.path()).mkdir(name));
+        TFormOpenSecurity dialog;
+        dialog.dlbDirectory->setDirectory(parent.path());
+        dialog.edDir->setText(name);
+        ui::MessageRecorder messages;
+        dialog.btnCreateDir->click();
+        QCOMPARE(messages.texts(), expectedMessages);
+        const QString target = QDir(parent.path()).filePath(name);
+        QCOMPARE(dialog.dlbDirectory->directory(), moves ? target : parent.path());
+        QCOMPARE(dialog.edDir->text(), moves ? QString() : name);
+        if (!name.isEmpty())
+            QVERIFY(QFileInfo(target).isDir());
+    }
+
+    void okNeedsAliasAndPassword_data()
+    {
+        QTest::addColumn<QString>("alias");
+        QTest::addColumn<QString>("password");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<QString>("focused");
+        QTest::newRow("no alias") << "" << "pw" << "An Alias must be either selected or created."
+                                  << "cmboxAlias";
+        QTest::newRow("no password") << "NEWONE" << "" << "A Password must be selected."
+                                     << "edPassword";
+    }
+
+    void okNeedsAliasAndPassword()
+    {
+        QFETCH(QString, alias);
+        QFETCH(QString, password);
+        QFETCH(QString, message);
+        QFETCH(QString, focused);
+        TFormOpenSecurity dialog;
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowActive(&dialog));
+        QTest::keyClicks(dialog.cmboxAlias->lineEdit(), alias);
+        dialog.edPassword->setText(password);
+        dialog.bbnCancel->setFocus();
+        ui::MessageRecorder messages;
+        dialog.bbnOk->click();
+        QCOMPARE(messages.texts(), QStringList{message});
+        QVERIFY(dialog.isVisible());
+        QCOMPARE(dialog.result(), int(QDialog::Rejected));
+        QWidget *focus = QApplication::focusWidget();
+        QVERIFY(focus);
+        QVERIFY2(focus->objectName() == focused || focus->parentWidget()->objectName() == focused,
+                 qPrintable(focus->objectName()));
+
+        // Cancel always closes.
+        messages.clear();
+        dialog.bbnCancel->click();
+        QVERIFY(!dialog.isVisible());
+        QVERIFY(messages.texts().isEmpty());
+    }
+};
+
+VESK_ADMIN_TEST_MAIN(TestAdminNew)
+#include "tst_adminnew.moc"

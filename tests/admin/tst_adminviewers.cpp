@@ -1,0 +1,233 @@
+// The activity log viewer (lookups, the cut of long names, clearing and its refusal) and the
+// list of network users holding the security tables open.
+
+#include "admin/admnunt.h"
+#include "admin/vwlogunt.h"
+#include "admin/vwusrunt.h"
+#include "dbe/session.h"
+#include "dbe/table.h"
+#include "tests/admin/adminfixture.h"
+#include "ui/datasetmodel.h"
+#include "ui/messages.h"
+
+#include <QHeaderView>
+#include <QListView>
+#include <QPushButton>
+#include <QTableView>
+
+using adminfixture::whenModal;
+
+namespace {
+
+const QDateTime Morning(QDate(2026, 3, 2), QTime(8, 15, 0));
+
+void appendLog(const QString &alias, int minutes, int userId, const QVariant &accessId)
+{
+    dbe::Table log;
+    log.setDatabaseName(alias);
+    log.setTableName(QStringLiteral("LOG.DB"));
+    log.open();
+    log.append();
+    log.setValue(QStringLiteral("Access_Date"), Morning.addSecs(60 * minutes));
+    log.setValue(QStringLiteral("User_ID"), userId);
+    log.setValue(QStringLiteral("Access_ID"), accessId);
+    log.post();
+}
+
+// The grid's text, one string per row, cells joined by "|".
+QStringList gridRows(const ui::DataSetModel &model)
+{
+    QStringList rows;
+    for (int row = 0; row < model.rowCount(); ++row) {
+        QStringList cells;
+        for (int column = 0; column < model.columnCount(); ++column)
+            cells.append(model.index(row, column).data().toString());
+        rows.append(cells.join(QLatin1Char('|')));
+    }
+    return rows;
+}
+
+QStringList gridTitles(const ui::DataSetModel &model)
+{
+    QStringList titles;
+    for (int column = 0; column < model.columnCount(); ++column)
+        titles.append(model.headerData(column, Qt::Horizontal).toString());
+    return titles;
+}
+
+QString stamp(int minutes)
+{
+    return ui::DataSetModel::displayText(dbe::FieldType::Timestamp, Morning.addSecs(60 * minutes));
+}
+
+} // namespace
+
+class TestAdminViewers : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void logShowsLookedUpNamesInTimeOrder()
+    {
+        testsupport::SecurityDb db;
+        const int alice = db.addUser(QStringLiteral("Alice"), QStringLiteral("pw"));
+        const QString longName = QStringLiteral("Bartholomew Fitzgerald-Montgomery III");
+        QVERIFY(longName.size() > 30);
+        const int bart = db.addUser(longName, QStringLiteral("pw"));
+        const int edit = db.addAccess(QStringLiteral("Edit Users"));
+        appendLog(db.alias(), 4, bart, QVariant());
+        appendLog(db.alias(), 0, alice, QVariant());
+        appendLog(db.alias(), 1, alice, edit);
+        appendLog(db.alias(), 2, 0, edit);
+        appendLog(db.alias(), 3, 99, 42);
+
+        TFormAdmin window;
+        window.OpenSecurity(db.alias());
+        QStringList titles;
+        QStringList rows;
+        QString caption;
+        bool okFocused = false;
+        TfrmViewLog *shown = nullptr;
+        whenModal<TfrmViewLog>([&](TfrmViewLog *viewer) {
+            shown = viewer;
+            caption = viewer->windowTitle();
+            titles = gridTitles(*viewer->dsLog);
+            rows = gridRows(*viewer->dsLog);
+            okFocused = viewer->OKBtn->hasFocus();
+            QVERIFY(viewer->tblLog->isOpen() && viewer->tblUsers->isOpen() &&
+                    viewer->tblAccess->isOpen());
+            viewer->OKBtn->click();
+            QVERIFY(!viewer->tblLog->isOpen() && !viewer->tblUsers->isOpen() &&
+                    !viewer->tblAccess->isOpen());
+        });
+        window.ViewLog1Click();
+        QVERIFY(shown);
+        QCOMPARE(caption, QStringLiteral("View Log"));
+        QVERIFY(okFocused);
+        QCOMPARE(titles, (QStringList{"Access Date", "Cnt", "User Name", "Acc ID",
+                                      "Access Label"}));
+        QCOMPARE(rows, (QStringList{
+                           stamp(0) + "|2|Alice||*** Logon ***",
+                           stamp(1) + "|3|Alice|1|Edit Users",
+                           stamp(2) + "|4|Unknown|1|Edit Users",
+                           stamp(3) + "|5|Unknown|42|Unknown",
+                           stamp(4) + "|1|" + longName.left(30) + "||*** Logon ***",
+                       }));
+    }
+
+    void columnsAreWideEnoughForTheirTitles()
+    {
+        testsupport::SecurityDb db;
+        appendLog(db.alias(), 0, 0, QVariant());
+        TfrmViewLog viewer;
+        viewer.tblUsers->setDatabaseName(db.alias());
+        viewer.tblAccess->setDatabaseName(db.alias());
+        viewer.tblLog->setDatabaseName(db.alias());
+        viewer.show();
+        const QFontMetrics titles = viewer.DBGrid1->horizontalHeader()->fontMetrics();
+        for (int column = 0; column < viewer.dsLog->columnCount(); ++column) {
+            const QString title = viewer.dsLog->headerData(column, Qt::Horizontal).toString();
+            QVERIFY2(viewer.DBGrid1->columnWidth(column) > titles.horizontalAdvance(title),
+                     qPrintable(title));
+        }
+        // "User Name" is 20 characters wide, "Cnt" 5.
+        QVERIFY(viewer.DBGrid1->columnWidth(2) > 3 * viewer.DBGrid1->columnWidth(1));
+    }
+
+    void clearLog_data()
+    {
+        QTest::addColumn<bool>("yes");
+        QTest::addColumn<bool>("heldElsewhere");
+        QTest::addColumn<QStringList>("messages");
+        QTest::addColumn<int>("rowsAfter");
+        QTest::addColumn<bool>("closes");
+        const QString question = QStringLiteral("Are you sure you want to clear the Log?");
+        QTest::newRow("No leaves the log") << false << false << QStringList{question} << 2 << false;
+        QTest::newRow("Yes empties and closes") << true << false << QStringList{question} << 0
+                                                << true;
+        QTest::newRow("refused while a host has the log open")
+            << true << true
+            << QStringList{question, QStringLiteral("Unable to open Log Table Exclusively.")} << 2
+            << false;
+    }
+
+    void clearLog()
+    {
+        QFETCH(bool, yes);
+        QFETCH(bool, heldElsewhere);
+        QFETCH(QStringList, messages);
+        QFETCH(int, rowsAfter);
+        QFETCH(bool, closes);
+        testsupport::SecurityDb db;
+        appendLog(db.alias(), 0, 0, QVariant());
+        appendLog(db.alias(), 1, 0, QVariant());
+        // A host application with logging enabled keeps LOG.DB open for its whole run.
+        dbe::Table hostLog;
+        hostLog.setDatabaseName(db.alias());
+        hostLog.setTableName(QStringLiteral("Log"));
+        if (heldElsewhere)
+            hostLog.open();
+
+        TfrmViewLog viewer;
+        viewer.tblUsers->setDatabaseName(db.alias());
+        viewer.tblAccess->setDatabaseName(db.alias());
+        viewer.tblLog->setDatabaseName(db.alias());
+        viewer.show();
+        QCOMPARE(viewer.dsLog->rowCount(), 2);
+        ui::MessageRecorder recorder;
+        if (!yes)
+            recorder.answerNo();
+        viewer.btnClearLog->click();
+        QCOMPARE(recorder.texts(), messages);
+        QCOMPARE(recorder.requests().first().kind, ui::MessageKind::Confirmation);
+        QCOMPARE(viewer.isVisible(), !closes);
+        if (!closes) {
+            QVERIFY(viewer.tblLog->isOpen());
+            QVERIFY(!viewer.tblLog->exclusive());
+            QCOMPARE(viewer.dsLog->rowCount(), rowsAfter);
+        }
+        hostLog.close();
+        viewer.hide();
+        QCOMPARE(db.rowCount(QStringLiteral("LOG.DB")), rowsAfter);
+    }
+
+    void usersListsThisWorkstationOncePerLock_data()
+    {
+        QTest::addColumn<int>("otherCursors");
+        QTest::newRow("the viewer alone") << 0;
+        QTest::newRow("and one more program") << 1;
+        QTest::newRow("and two more") << 2;
+    }
+
+    void usersListsThisWorkstationOncePerLock()
+    {
+        QFETCH(int, otherCursors);
+        testsupport::SecurityDb db;
+        std::vector<std::unique_ptr<dbe::Table>> others;
+        for (int i = 0; i < otherCursors; ++i) {
+            auto table = std::make_unique<dbe::Table>();
+            table->setDatabaseName(db.alias());
+            table->setTableName(QStringLiteral("UserAcc"));
+            table->open();
+            others.push_back(std::move(table));
+        }
+        TFormAdmin window;
+        window.OpenSecurity(db.alias());
+        QStringList names;
+        QString caption;
+        whenModal<TfrmViewUsers>([&](TfrmViewUsers *viewer) {
+            caption = viewer->windowTitle();
+            QAbstractItemModel *model = viewer->DBLookupList1->model();
+            for (int row = 0; row < model->rowCount(); ++row)
+                names.append(model->index(row, 0).data().toString());
+            viewer->OKBtn->click();
+        });
+        window.ViewUsers1Click();
+        QCOMPARE(caption, QStringLiteral("Current Users"));
+        QCOMPARE(names, QStringList(QList<QString>(otherCursors + 1,
+                                                   dbe::Session::netUserName())));
+    }
+};
+
+VESK_ADMIN_TEST_MAIN(TestAdminViewers)
+#include "tst_adminviewers.moc"

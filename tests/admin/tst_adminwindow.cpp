@@ -1,0 +1,403 @@
+// The desktop's main window: its state with and without an open database, hints, the password
+// prompt, Open through the alias list, Close, Setup, About, help, the top-level error handler
+// and the program's own start-up with an alias and --screenshot.
+
+#include "admin/admnunt.h"
+#include "admin/aboutframes.h"
+#include "admin/frmabout.h"
+#include "admin/passwordprompt.h"
+#include "admin/pickdlg.h"
+#include "dbe/error.h"
+#include "dbe/session.h"
+#include "setup/frmsecmn.h"
+#include "tests/admin/adminfixture.h"
+#include "ui/helpwindow.h"
+#include "ui/messages.h"
+
+#include <QDir>
+#include <QEnterEvent>
+#include <QImage>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
+#include <QProcess>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QToolButton>
+
+using adminfixture::whenModal;
+
+namespace {
+
+const QString NoSecurityFiles =
+    QStringLiteral("Valid Security files were not found at the location specified by the "
+                   "selected alias.  Check your BDE configuration for possible errors.");
+
+bool menuShown(const QMenu *menu)
+{
+    return menu->menuAction()->isVisible();
+}
+
+} // namespace
+
+class TestAdminWindow : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init() { dbe::Session::instance().removeAllPasswords(); }
+
+    void startStateShowsNoDatabase()
+    {
+        TFormAdmin window;
+        QCOMPARE(window.windowTitle(), QStringLiteral("Security Administration Desktop"));
+        QCOMPARE(window.panelText(0), QStringLiteral("Hint"));
+        QCOMPARE(window.panelText(1), QStringLiteral("Alias:"));
+        QCOMPARE(window.panelText(2), QString());
+        QVERIFY(!menuShown(window.Security1));
+        QVERIFY(!menuShown(window.Tools1));
+        QVERIFY(menuShown(window.File1));
+        QVERIFY(menuShown(window.Help1));
+        QVERIFY(!window.Close1->isEnabled());
+        QVERIFY(!window.spbtnSetup->isEnabled());
+        QVERIFY(!window.spbtnGenerate->isEnabled());
+        for (QToolButton *always : {window.spbtnNew, window.spbtnOpen, window.spbtnHelp})
+            QVERIFY(always->isEnabled());
+        QVERIFY(CurrentAlias.isEmpty());
+    }
+
+    void hintsGoToFirstPanel_data()
+    {
+        QTest::addColumn<QString>("control");
+        QTest::addColumn<QString>("tooltip");
+        QTest::addColumn<QString>("hint");
+        QTest::newRow("New item") << "New1" << "" << "Create new security database";
+        QTest::newRow("Print Setup item") << "PrintSetup1" << "" << "Change printer settings";
+        QTest::newRow("About item") << "About1" << "" << "View Program Information";
+        QTest::newRow("New button") << "spbtnNew" << "New" << "Create new security database";
+        QTest::newRow("Generate button")
+            << "spbtnGenerate" << "Generate" << "Output security constants";
+        QTest::newRow("Help button") << "spbtnHelp" << "Help" << "Display Contents of Help File";
+    }
+
+    void hintsGoToFirstPanel()
+    {
+        QFETCH(QString, control);
+        QFETCH(QString, tooltip);
+        QFETCH(QString, hint);
+        TFormAdmin window;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        if (auto *action = window.findChild<QAction *>(control)) {
+            action->showStatusText(window.menuBar());
+            QCOMPARE(window.panelText(0), hint);
+        } else {
+            auto *button = window.findChild<QToolButton *>(control);
+            QVERIFY(button);
+            QCOMPARE(button->toolTip(), tooltip);
+            QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
+            QApplication::sendEvent(button, &enter);
+            QCOMPARE(window.panelText(0), hint);
+            QEvent leave(QEvent::Leave);
+            QApplication::sendEvent(button, &leave);
+            QCOMPARE(window.panelText(0), QString());
+        }
+    }
+
+    void openWithoutSettingsRowLeavesTitleEmpty()
+    {
+        testsupport::SecurityDb db(QStringLiteral("NOSETTINGS"));
+        TFormAdmin window;
+        window.OpenSecurity(db.alias());
+        QCOMPARE(CurrentAlias, db.alias());
+        QCOMPARE(window.panelText(1), QStringLiteral("Alias: NOSETTINGS"));
+        QCOMPARE(window.panelText(2), QString());
+        QVERIFY(menuShown(window.Security1));
+        QVERIFY(menuShown(window.Tools1));
+        QVERIFY(window.Close1->isEnabled());
+        QVERIFY(window.spbtnSetup->isEnabled());
+        QVERIFY(window.spbtnGenerate->isEnabled());
+    }
+
+    void openShowsSecurityLabel()
+    {
+        testsupport::SecurityDb db;
+        db.setSettings(true, false, QStringLiteral("Head Office"));
+        TFormAdmin window;
+        window.OpenSecurity(db.alias());
+        QCOMPARE(window.SecurityLabel, QStringLiteral("Head Office"));
+        QCOMPARE(window.panelText(2), QStringLiteral("Head Office"));
+    }
+
+    void failedOpenClosesTheOpenDatabase_data()
+    {
+        QTest::addColumn<bool>("aliasExists");
+        QTest::newRow("alias of a folder without tables") << true;
+        QTest::newRow("alias the engine does not know") << false;
+    }
+
+    void failedOpenClosesTheOpenDatabase()
+    {
+        QFETCH(bool, aliasExists);
+        testsupport::SecurityDb db;
+        QTemporaryDir empty;
+        if (aliasExists)
+            dbe::Session::instance().addStandardAlias(QStringLiteral("EMPTYDIR"), empty.path());
+        TFormAdmin window;
+        window.OpenSecurity(db.alias());
+        QCOMPARE(CurrentAlias, db.alias());
+
+        ui::MessageRecorder messages;
+        window.OpenSecurity(QStringLiteral("EMPTYDIR"));
+        if (aliasExists)
+            dbe::Session::instance().deleteAlias(QStringLiteral("EMPTYDIR"));
+        QCOMPARE(messages.texts(), QStringList{NoSecurityFiles});
+        QCOMPARE(messages.requests().first().kind, ui::MessageKind::Error);
+        QVERIFY(CurrentAlias.isEmpty());
+        QVERIFY(!menuShown(window.Security1));
+        QVERIFY(!menuShown(window.Tools1));
+        QCOMPARE(window.panelText(1), QStringLiteral("Alias:"));
+        QCOMPARE(window.panelText(2), QString());
+    }
+
+    void passwordPromptUnlocksOrFails_data()
+    {
+        QTest::addColumn<bool>("answer");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<bool>("opens");
+        QTest::newRow("right password") << true << "Secret9" << true;
+        QTest::newRow("wrong password") << true << "secret9" << false;
+        QTest::newRow("cancelled") << false << "Secret9" << false;
+    }
+
+    void passwordPromptUnlocksOrFails()
+    {
+        QFETCH(bool, answer);
+        QFETCH(QString, typed);
+        QFETCH(bool, opens);
+        testsupport::SecurityDb db(QStringLiteral("PROMPTED"), QStringLiteral("Secret9"));
+        dbe::Session::instance().closeDatabases();
+        dbe::Session::instance().removeAllPasswords();
+        TFormAdmin window;
+        QString caption;
+        whenModal<TPasswordPrompt>([&](TPasswordPrompt *prompt) {
+            caption = prompt->windowTitle();
+            QVERIFY(prompt->edPassword->echoMode() == QLineEdit::Password);
+            QTest::keyClicks(prompt->edPassword, typed);
+            (answer ? prompt->btnOk : prompt->btnCancel)->click();
+        });
+        ui::MessageRecorder messages;
+        window.OpenSecurity(db.alias());
+        QCOMPARE(caption, QStringLiteral("Enter password"));
+        QCOMPARE(CurrentAlias, opens ? db.alias() : QString());
+        QCOMPARE(messages.texts(), opens ? QStringList() : QStringList{NoSecurityFiles});
+        QCOMPARE(dbe::Session::instance().passwords().contains(QStringLiteral("Secret9")), opens);
+    }
+
+    void openThroughAliasList_data()
+    {
+        QTest::addColumn<QString>("choice"); // "cancel", "none" or an alias to double-click
+        QTest::addColumn<QString>("openAfter");
+        QTest::newRow("cancelled") << "cancel" << "FIRST";
+        QTest::newRow("OK without selection") << "none" << "FIRST";
+        QTest::newRow("double click") << "SECOND" << "SECOND";
+    }
+
+    void openThroughAliasList()
+    {
+        QFETCH(QString, choice);
+        QFETCH(QString, openAfter);
+        testsupport::SecurityDb first(QStringLiteral("FIRST"));
+        testsupport::SecurityDb second(QStringLiteral("SECOND"));
+        TFormAdmin window;
+        window.OpenSecurity(first.alias());
+        QStringList offered;
+        QString label;
+        QString caption;
+        whenModal<TfrmPickList>([&](TfrmPickList *pick) {
+            caption = pick->windowTitle();
+            label = pick->lblLabel->text();
+            for (int row = 0; row < pick->lboxList->count(); ++row)
+                offered.append(pick->lboxList->item(row)->text());
+            if (choice == QLatin1String("cancel")) {
+                pick->bbtnCancel->click();
+            } else if (choice == QLatin1String("none")) {
+                pick->bbtnOk->click();
+            } else {
+                const QList<QListWidgetItem *> items =
+                    pick->lboxList->findItems(choice, Qt::MatchExactly);
+                QCOMPARE(items.size(), 1);
+                const QRect rect = pick->lboxList->visualItemRect(items.first());
+                QTest::mouseClick(pick->lboxList->viewport(), Qt::LeftButton, {}, rect.center());
+                QTest::mouseDClick(pick->lboxList->viewport(), Qt::LeftButton, {}, rect.center());
+            }
+        });
+        window.Open1Click();
+        QCOMPARE(caption, QStringLiteral("Select Security Alias"));
+        QCOMPARE(label, QStringLiteral("Alias:"));
+        QCOMPARE(offered, dbe::Session::instance().aliasNames());
+        QCOMPARE(CurrentAlias, openAfter);
+    }
+
+    void closeReturnsToStartState()
+    {
+        testsupport::SecurityDb db;
+        db.setSettings(true, false, QStringLiteral("Branch"));
+        TFormAdmin window;
+        window.OpenSecurity(db.alias());
+        window.Close1Click();
+        QVERIFY(CurrentAlias.isEmpty());
+        QCOMPARE(window.panelText(1), QStringLiteral("Alias:"));
+        QCOMPARE(window.panelText(2), QString());
+        QVERIFY(!menuShown(window.Security1));
+        QVERIFY(!window.Close1->isEnabled());
+    }
+
+    void setupOpensEditorOnCurrentAlias()
+    {
+        testsupport::SecurityDb db;
+        TFormAdmin window;
+        window.OpenSecurity(db.alias());
+        QString alias;
+        bool hidden = true;
+        whenModal<TFormMain>([&](TFormMain *editor) {
+            alias = editor->AliasName();
+            hidden = editor->HideAccessButtons();
+            editor->reject();
+        });
+        window.Setup1Click();
+        QCOMPARE(alias, db.alias());
+        QVERIFY(!hidden);
+    }
+
+    void aboutBoxTexts()
+    {
+        TFormAdmin window;
+        QStringList texts;
+        whenModal<TformAbout>([&](TformAbout *about) {
+            texts << about->windowTitle() << about->lblProgName->text()
+                  << about->lblVersion->text() << about->lbProgrammers->item(0)->text()
+                  << about->tnbkInfo->tabText(0) << about->tnbkInfo->tabText(1);
+            about->btnOk->click();
+        });
+        window.About1Click();
+        QCOMPARE(texts, (QStringList{"Vesk Application Information",
+                                     "VeskSecure Security Administration", "Version 2.0",
+                                     "The VeskSecure developers", "Development", "System"}));
+    }
+
+    void aboutAnimationCyclesFifteenFrames()
+    {
+        TformAbout about;
+        QCOMPARE(about.frameIndex(), -1);
+        QCOMPARE(about.frames().size(), 15);
+        QCOMPARE(about.tmAnimation->interval(), 175);
+        for (int i = 0; i < 15; ++i) {
+            for (int j = i + 1; j < 15; ++j)
+                QVERIFY2(about.frames().at(i) != about.frames().at(j), "two frames are alike");
+        }
+        about.tmAnimationTimer();
+        QCOMPARE(about.frameIndex(), 0);
+        QCOMPARE(about.pbxLogo->grab().toImage().convertToFormat(QImage::Format_RGB32),
+                 aboutframes::drawFrame(1));
+        for (int tick = 2; tick <= 15; ++tick)
+            about.tmAnimationTimer();
+        QCOMPARE(about.frameIndex(), 14);
+        about.tmAnimationTimer();
+        QCOMPARE(about.frameIndex(), 0);
+    }
+
+    void helpContentsAndSearch()
+    {
+        TFormAdmin window;
+        ui::MessageRecorder messages;
+        window.Contents1Click();
+        QVERIFY(messages.texts().isEmpty());
+        QVERIFY(window.helpWindow() && window.helpWindow()->isVisible());
+        QCOMPARE(window.helpWindow()->currentPage().fileName(), QStringLiteral("contents.html"));
+
+        window.SearchforHelp1Click();
+        auto *keyword = window.helpWindow()->findChild<QLineEdit *>(QStringLiteral("edKeyword"));
+        auto *list = window.helpWindow()->findChild<QListWidget *>(QStringLiteral("lbKeywords"));
+        QVERIFY(keyword && list);
+        QVERIFY(keyword->text().isEmpty());
+        QTest::keyClicks(keyword, QStringLiteral("c++ h"));
+        QCOMPARE(list->currentItem()->text(), QStringLiteral("C++ Header File"));
+        QTest::keyClick(keyword, Qt::Key_Return);
+        QCOMPARE(window.helpWindow()->currentPage().fileName(), QStringLiteral("generate.html"));
+    }
+
+    void helpBookLinksAndKeywordsResolve()
+    {
+        const ui::HelpBook book = ui::HelpBook::find(QStringLiteral("admin"));
+        QVERIFY(book.isValid());
+        const QDir dir(book.folder());
+        const QStringList pages = dir.entryList({QStringLiteral("*.html")}, QDir::Files);
+        QVERIFY(pages.size() > 5);
+        const QRegularExpression link(QStringLiteral("href=\"([^\"#]+)"));
+        for (const QString &page : pages) {
+            QFile file(dir.filePath(page));
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            const QString html = QString::fromUtf8(file.readAll());
+            QVERIFY2(html.contains(QStringLiteral("name=\"keywords\"")), qPrintable(page));
+            for (const QRegularExpressionMatch &match : link.globalMatch(html))
+                QVERIFY2(dir.exists(match.captured(1)), qPrintable(page + " -> " + match.captured(1)));
+        }
+        for (const QString &keyword : {QStringLiteral("New"), QStringLiteral("Generate"),
+                                       QStringLiteral("View Log"), QStringLiteral("View Users"),
+                                       QStringLiteral("master password")})
+            QVERIFY2(book.keywords().contains(keyword), qPrintable(keyword));
+    }
+
+    void engineErrorInEventHandlerIsShown()
+    {
+        ui::MessageRecorder messages;
+        QTimer::singleShot(0, [] { throw dbe::Error(QStringLiteral("Table is busy."), dbe::Error::Locked); });
+        QTRY_COMPARE(messages.texts(), QStringList{QStringLiteral("Table is busy.")});
+        QCOMPARE(messages.requests().first().kind, ui::MessageKind::Error);
+    }
+
+    void programStartsOnAliasAndWritesScreenshot_data()
+    {
+        QTest::addColumn<bool>("passwordInEnvironment");
+        QTest::newRow("password from VESK_MASTER_PASSWORD") << true;
+        QTest::newRow("no password and nobody to ask") << false;
+    }
+
+    void programStartsOnAliasAndWritesScreenshot()
+    {
+        QFETCH(bool, passwordInEnvironment);
+        testsupport::SecurityDb db(QStringLiteral("SHOTDB"), QStringLiteral("Shot5"));
+        db.setSettings(true, false, QStringLiteral("Screenshot Label"));
+        dbe::Session::instance().saveConfig();
+        QTemporaryDir out;
+        const QString picture = out.filePath(QStringLiteral("main.png"));
+
+        QProcess secadmin;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        if (passwordInEnvironment)
+            environment.insert(QStringLiteral("VESK_MASTER_PASSWORD"), db.password());
+        else
+            environment.remove(QStringLiteral("VESK_MASTER_PASSWORD"));
+        secadmin.setProcessEnvironment(environment);
+        secadmin.start(QStringLiteral(VESK_SECADMIN),
+                       {QStringLiteral("--screenshot"), picture, db.alias()});
+        QVERIFY(secadmin.waitForFinished(30000));
+        QCOMPARE(secadmin.exitCode(), 0);
+        QCOMPARE(QString::fromLocal8Bit(secadmin.readAllStandardOutput()).trimmed(), picture);
+        const QString errors = QString::fromLocal8Bit(secadmin.readAllStandardError());
+        QCOMPARE(errors.contains(NoSecurityFiles), !passwordInEnvironment);
+
+        const QImage image(picture);
+        QVERIFY(!image.isNull());
+        QVERIFY(image.width() >= 464 && image.height() >= 329);
+    }
+};
+
+VESK_ADMIN_TEST_MAIN(TestAdminWindow)
+#include "tst_adminwindow.moc"
