@@ -41,6 +41,17 @@ QPushButton *placeButton(const QString &name, const QString &text, QWidget *pare
     return button;
 }
 
+// The engine leaves required fields to the data set's users, so a row that lacks one is refused
+// here before anything is written, as the engine refuses any other bad row.
+void postUser(dbe::Table &users)
+{
+    for (const dbe::FieldInfo &field : users.fields()) {
+        if (field.required && users.isNull(field.name))
+            throw dbe::Error(QStringLiteral("Field '%1' must have a value.").arg(field.displayLabel));
+    }
+    users.post();
+}
+
 } // namespace
 
 TformUser::TformUser(QWidget *owner) : QDialog(owner)
@@ -117,7 +128,7 @@ bool TformUser::FormCloseQuery(int result)
     if (result != QDialog::Accepted || !isEditing())
         return true;
     try {
-        m_users->post();
+        postUser(*m_users);
     } catch (const dbe::Error &) {
         // Whatever the engine's reason, the user is told in the dialog's own words and keeps
         // the input on screen.
@@ -138,7 +149,7 @@ void TformUser::bbtnAnotherClick()
     if (!isEditing())
         return;
     try {
-        m_users->post();
+        postUser(*m_users);
         m_users->append();
         m_users->setValue(UserEnabled, true);
     } catch (const dbe::Error &) {

@@ -1,0 +1,117 @@
+#include "tests/setup/setuptestkit.h"
+
+#include "dbe/table.h"
+#include "ui/application.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QTest>
+#include <QTimer>
+
+namespace setuptest {
+
+void initTestProgram()
+{
+    testsupport::isolateEngineConfig();
+    ui::Application::installFontSubstitutions();
+}
+
+std::unique_ptr<TFormMain> openEditor(const testsupport::SecurityDb &db, bool hideAccessButtons)
+{
+    auto editor = std::make_unique<TFormMain>();
+    editor->SetAliasName(db.alias());
+    editor->SetHideAccessButtons(hideAccessButtons);
+    editor->show();
+    return editor;
+}
+
+QStringList lines(const QListWidget *list)
+{
+    QStringList result;
+    for (int i = 0; i < list->count(); ++i)
+        result.append(list->item(i)->text());
+    return result;
+}
+
+void selectLine(QListWidget *list, const QString &text)
+{
+    const QList<QListWidgetItem *> found = list->findItems(text, Qt::MatchExactly);
+    if (found.isEmpty())
+        QFAIL(qPrintable(QStringLiteral("no line \"%1\" in %2").arg(text, list->objectName())));
+    list->setCurrentItem(found.first());
+    found.first()->setSelected(true);
+}
+
+void pickUser(TFormMain *editor, const QString &name)
+{
+    auto *selector = child<QComboBox>(editor, "dblkUserName");
+    const int index = selector->findText(name);
+    if (index < 0)
+        QFAIL(qPrintable(QStringLiteral("no user \"%1\" in the selector").arg(name)));
+    selector->setCurrentIndex(index);
+    Q_EMIT selector->activated(index);
+}
+
+QString selectedUserName(TFormMain *editor)
+{
+    return child<QComboBox>(editor, "dblkUserName")->currentText();
+}
+
+void whenModalWidget(const char *className, std::function<void(QWidget *)> step)
+{
+    auto *timer = new QTimer(qApp);
+    auto *clock = new QElapsedTimer;
+    clock->start();
+    timer->setInterval(10);
+    QObject::connect(timer, &QTimer::timeout, [timer, clock, className, step] {
+        QWidget *modal = QApplication::activeModalWidget();
+        if (modal && modal->inherits(className)) {
+            timer->stop();
+            timer->deleteLater();
+            delete clock;
+            step(modal);
+            return;
+        }
+        if (clock->elapsed() > 10000) {
+            timer->stop();
+            timer->deleteLater();
+            delete clock;
+            qFatal("no %s dialog came up", className);
+        }
+    });
+    timer->start();
+}
+
+QStringList rows(const testsupport::SecurityDb &db, const QString &table, const QStringList &fields)
+{
+    dbe::Table t;
+    t.setDatabaseName(db.alias());
+    t.setTableName(table);
+    t.open();
+    QStringList result;
+    for (t.first(); !t.eof(); t.next()) {
+        QStringList values;
+        for (const QString &field : fields)
+            values.append(t.asString(field));
+        result.append(values.join(QLatin1Char('|')));
+    }
+    return result;
+}
+
+int countWhere(const testsupport::SecurityDb &db, const QString &table, const QString &field,
+               const QVariant &value)
+{
+    dbe::Table t;
+    t.setDatabaseName(db.alias());
+    t.setTableName(table);
+    t.open();
+    int count = 0;
+    for (t.first(); !t.eof(); t.next()) {
+        if (t.value(field) == value)
+            ++count;
+    }
+    return count;
+}
+
+} // namespace setuptest
