@@ -1,0 +1,331 @@
+// What an access test, a logon and an activation cost on a database of realistic size, each
+// set against one bare prepared key lookup on the same USERACC.DB file.
+//
+// The database: 1,000 users, 200 access constants, 20 groups of 10 constants each, every user
+// holding 5 constants directly and 3 groups.
+
+#include "dbe/backend.h"
+#include "dbe/database.h"
+#include "dbe/session.h"
+#include "dbe/table.h"
+#include "security/createtables.h"
+#include "security/vesksec2.h"
+
+#include <QApplication>
+#include <QTemporaryDir>
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <map>
+#include <memory>
+#include <set>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace {
+
+const QString Alias = QStringLiteral("BENCHSEC");
+const QString Master = QStringLiteral("BenchMaster");
+constexpr int Users = 1000;
+constexpr int Constants = 200;
+constexpr int Groups = 20;
+constexpr int GroupSize = Constants / Groups;
+constexpr int DirectPerUser = 5;
+
+// Group g (from 1) holds constants (g-1)*10+1 to g*10, so the groups do not overlap.
+int firstConstantOf(int group)
+{
+    return (group - 1) * GroupSize + 1;
+}
+
+std::vector<int> groupsOf(int user)
+{
+    return {user % Groups + 1, (user + 7) % Groups + 1, (user + 13) % Groups + 1};
+}
+
+// Five constants from groups the user does not hold.
+std::vector<int> directConstantsOf(int user)
+{
+    const std::vector<int> held = groupsOf(user);
+    std::vector<int> constants;
+    for (int group = 1; group <= Groups && int(constants.size()) < DirectPerUser; ++group) {
+        const int candidate = (group + user) % Groups + 1;
+        if (std::find(held.begin(), held.end(), candidate) == held.end())
+            constants.push_back(firstConstantOf(candidate) + user % GroupSize);
+    }
+    return constants;
+}
+
+void append(dbe::Table &table, const QVariantMap &values)
+{
+    table.append();
+    for (auto it = values.begin(); it != values.end(); ++it)
+        table.setValue(it.key(), it.value());
+    table.post();
+}
+
+void fillDatabase()
+{
+    auto table = [](const QString &name) {
+        auto t = std::make_unique<dbe::Table>();
+        t->setDatabaseName(Alias);
+        t->setTableName(name);
+        t->open();
+        return t;
+    };
+    // Every table is opened before the transaction begins: the engine attaches table files
+    // only outside one.
+    auto program = table(QStringLiteral("Program"));
+    auto access = table(QStringLiteral("Access"));
+    auto groups = table(QStringLiteral("Groups"));
+    auto members = table(QStringLiteral("GrpColl"));
+    auto users = table(QStringLiteral("Users"));
+    auto rights = table(QStringLiteral("UserAcc"));
+    const std::shared_ptr<dbe::Database> database = dbe::Session::instance().database(Alias);
+    dbe::Transaction transaction(*database);
+
+    append(*program, {{QStringLiteral("Security_Label"), QStringLiteral("Benchmark")},
+                      {QStringLiteral("Enabled"), true},
+                      {QStringLiteral("LogEnabled"), false}});
+    for (int i = 1; i <= Constants; ++i)
+        append(*access, {{QStringLiteral("Access_Name"), QStringLiteral("RIGHT_%1").arg(i)}});
+    for (int g = 1; g <= Groups; ++g) {
+        append(*groups, {{QStringLiteral("Group_Name"), QStringLiteral("Group %1").arg(g)}});
+        for (int c = firstConstantOf(g); c < firstConstantOf(g) + GroupSize; ++c)
+            append(*members, {{QStringLiteral("Group_ID"), g}, {QStringLiteral("Access_ID"), c}});
+    }
+    for (int u = 1; u <= Users; ++u) {
+        append(*users, {{QStringLiteral("User_Name"), QStringLiteral("User%1").arg(u)},
+                        {QStringLiteral("User_Password"), QStringLiteral("pw%1").arg(u)},
+                        {QStringLiteral("User_AccessCount"), 0},
+                        {QStringLiteral("User_Enabled"), true},
+                        {QStringLiteral("User_Admin"), false}});
+        for (int c : directConstantsOf(u))
+            append(*rights, {{QStringLiteral("User_ID"), u},
+                             {QStringLiteral("Access_ID"), c},
+                             {QStringLiteral("Type"), QStringLiteral("C")}});
+        for (int g : groupsOf(u))
+            append(*rights, {{QStringLiteral("User_ID"), u},
+                             {QStringLiteral("Access_ID"), g},
+                             {QStringLiteral("Type"), QStringLiteral("G")}});
+    }
+    transaction.commit();
+}
+
+void setLogging(bool enabled)
+{
+    dbe::Table program;
+    program.setDatabaseName(Alias);
+    program.setTableName(QStringLiteral("Program"));
+    program.open();
+    program.first();
+    program.edit();
+    program.setValue(QStringLiteral("LogEnabled"), enabled);
+    program.post();
+}
+
+// The user the tests run as, from the middle of the table, and the three constants tested.
+constexpr int BenchUser = 500;
+struct TestedConstants {
+    int direct = 0;
+    int thirdGroup = 0; // in the group the walk over the user's rows reaches last
+    int refused = 0;
+};
+
+TestedConstants testedConstants()
+{
+    TestedConstants tested;
+    tested.direct = directConstantsOf(BenchUser).front();
+    std::vector<int> groups = groupsOf(BenchUser);
+    std::sort(groups.begin(), groups.end());
+    tested.thirdGroup = firstConstantOf(groups.back());
+    const std::vector<int> direct = directConstantsOf(BenchUser);
+    for (int c = 1; c <= Constants; ++c) {
+        const int group = (c - 1) / GroupSize + 1;
+        if (std::find(groups.begin(), groups.end(), group) == groups.end() &&
+            std::find(direct.begin(), direct.end(), c) == direct.end()) {
+            tested.refused = c;
+            break;
+        }
+    }
+    return tested;
+}
+
+std::unique_ptr<TVeskSecure> activated(bool logging)
+{
+    setLogging(logging);
+    auto component = std::make_unique<TVeskSecure>();
+    component->SetAlias(Alias);
+    component->SetPassword(Master);
+    component->SetOptions({});
+    component->Loaded();
+    if (!component->LogonEx(QStringLiteral("User%1").arg(BenchUser),
+                            QStringLiteral("pw%1").arg(BenchUser)))
+        throw std::runtime_error("benchmark user cannot log on");
+    return component;
+}
+
+void BM_BarePreparedKeyLookup(benchmark::State &state)
+{
+    const std::shared_ptr<dbe::Database> database = dbe::Session::instance().database(Alias);
+    const dbe::TableHandle handle = database->backend().openTable(QStringLiteral("USERACC"));
+    const auto statement = database->backend().prepare(
+        QStringLiteral("SELECT User_ID, Access_ID, Type FROM %1 "
+                       "WHERE User_ID = ?1 AND Access_ID = ?2 AND Type = ?3")
+            .arg(handle.sqlName));
+    const int direct = testedConstants().direct;
+    for (auto _ : state) {
+        statement->reset();
+        statement->bind(1, qint64(BenchUser));
+        statement->bind(2, qint64(direct));
+        statement->bind(3, QStringLiteral("C"));
+        const bool found = statement->step();
+        if (!found)
+            state.SkipWithError("the direct grant was not found");
+        benchmark::DoNotOptimize(found);
+    }
+}
+
+void runTestAccess(benchmark::State &state, int accessId, bool expected)
+{
+    const auto component = activated(state.range(0) != 0);
+    for (auto _ : state) {
+        if (component->TestAccess(accessId) != expected) {
+            state.SkipWithError("unexpected answer");
+            break;
+        }
+    }
+}
+
+void BM_TestAccessDirect(benchmark::State &state)
+{
+    runTestAccess(state, testedConstants().direct, true);
+}
+
+void BM_TestAccessThirdGroup(benchmark::State &state)
+{
+    runTestAccess(state, testedConstants().thirdGroup, true);
+}
+
+void BM_TestAccessRefused(benchmark::State &state)
+{
+    runTestAccess(state, testedConstants().refused, false);
+}
+
+void BM_LogonEx(benchmark::State &state)
+{
+    const auto component = activated(state.range(0) != 0);
+    const QString name = QStringLiteral("USER%1").arg(BenchUser);
+    const QString password = QStringLiteral("PW%1").arg(BenchUser);
+    for (auto _ : state) {
+        if (!component->LogonEx(name, password)) {
+            state.SkipWithError("logon refused");
+            break;
+        }
+    }
+}
+
+// Argument 1: another table keeps the database connection open, so the files stay attached;
+// 0: every activation attaches (and so keys) the table files afresh.
+void BM_Activation(benchmark::State &state)
+{
+    setLogging(true);
+    std::unique_ptr<dbe::Table> keepOpen;
+    if (state.range(0) != 0) {
+        keepOpen = std::make_unique<dbe::Table>();
+        keepOpen->setDatabaseName(Alias);
+        keepOpen->setTableName(QStringLiteral("Access"));
+        keepOpen->open();
+        TVeskSecure warmUp;
+        warmUp.SetAlias(Alias);
+        warmUp.SetPassword(Master);
+        warmUp.SetOptions({});
+        warmUp.Loaded();
+    }
+    for (auto _ : state) {
+        TVeskSecure component;
+        component.SetAlias(Alias);
+        component.SetPassword(Master);
+        component.SetOptions({});
+        component.Loaded();
+        if (!component.LogTable()) {
+            state.SkipWithError("activation failed");
+            break;
+        }
+    }
+}
+
+BENCHMARK(BM_BarePreparedKeyLookup);
+BENCHMARK(BM_TestAccessDirect)->ArgName("logging")->Arg(0)->Arg(1);
+BENCHMARK(BM_TestAccessThirdGroup)->ArgName("logging")->Arg(0)->Arg(1);
+BENCHMARK(BM_TestAccessRefused)->ArgName("logging")->Arg(0)->Arg(1);
+BENCHMARK(BM_LogonEx)->ArgName("logging")->Arg(0)->Arg(1);
+BENCHMARK(BM_Activation)->ArgName("connection_open")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+// Prints the usual table, then every figure again as a multiple of the bare lookup.
+class RatioReporter : public benchmark::ConsoleReporter
+{
+public:
+    void ReportRuns(const std::vector<Run> &runs) override
+    {
+        ConsoleReporter::ReportRuns(runs);
+        for (const Run &run : runs) {
+            if (run.error_occurred || run.run_type != Run::RT_Iteration || run.iterations == 0)
+                continue;
+            const double seconds = run.real_accumulated_time / double(run.iterations);
+            m_order.push_back(run.benchmark_name());
+            m_seconds[run.benchmark_name()] = seconds;
+        }
+    }
+
+    void Finalize() override
+    {
+        ConsoleReporter::Finalize();
+        const auto baseline = m_seconds.find("BM_BarePreparedKeyLookup");
+        if (baseline == m_seconds.end())
+            return;
+        std::printf("\n%-44s %14s %12s\n", "Operation", "microseconds", "x lookup");
+        for (const std::string &name : m_order) {
+            const double seconds = m_seconds[name];
+            std::printf("%-44s %14.2f %12.1f\n", name.c_str(), seconds * 1e6,
+                        seconds / baseline->second);
+        }
+    }
+
+private:
+    std::vector<std::string> m_order;
+    std::map<std::string, double> m_seconds;
+};
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QTemporaryDir configDir;
+    QTemporaryDir dataDir;
+    // The benchmark's alias lives in a configuration of its own, never the user's.
+    qputenv("VESK_DBE_CONFIG", (configDir.path() + QStringLiteral("/dbe.ini")).toLocal8Bit());
+    dbe::Session &session = dbe::Session::instance();
+    session.reloadConfig();
+    session.addStandardAlias(Alias, dataDir.path());
+    QString failure;
+    if (!security::createSecurityTables(Alias, Master,
+                                        [&failure](const QString &text) { failure = text; })) {
+        std::fprintf(stderr, "cannot create the database: %s\n", qPrintable(failure));
+        return 1;
+    }
+    std::fprintf(stderr, "filling the database...\n");
+    fillDatabase();
+
+    benchmark::Initialize(&argc, argv);
+    RatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    benchmark::Shutdown();
+    return 0;
+}
