@@ -4,7 +4,6 @@
 #include <QFlags>
 #include <QPointer>
 #include <QString>
-
 #include <functional>
 
 // What a form designer may offer for a property in its object inspector.

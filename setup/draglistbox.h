@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QListWidget>
-
 #include <functional>
 
 // A sorted list box whose lines can be dragged to another list of the same window, and which

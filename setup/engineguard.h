@@ -8,8 +8,7 @@
 // Runs one step of a window handler. An engine failure cannot travel through Qt's event loop,
 // so it ends the step here and its text is shown, as the program's general exception report
 // would show it. Answers whether the step ran to its end.
-template <typename Step>
-bool runGuarded(QWidget *parent, Step &&step)
+template <typename Step> bool runGuarded(QWidget *parent, Step &&step)
 {
     try {
         step();

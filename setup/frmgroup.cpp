@@ -1,12 +1,12 @@
 #include "setup/frmgroup.h"
 
 #include "dbe/table.h"
+#include "security/schema.h"
 #include "setup/arrowglyph.h"
 #include "setup/draglistbox.h"
 #include "setup/engineguard.h"
 #include "setup/fieldnames.h"
 #include "setup/intobject.h"
-#include "security/schema.h"
 #include "ui/dbcontrols.h"
 
 #include <QLabel>
@@ -68,8 +68,8 @@ TFormGroup::TFormGroup(QWidget *owner) : QDialog(owner)
     setFont(font);
     setFixedSize(289, 215);
 
-    lblGroupName = placeLabel(QStringLiteral("lblGroupName"), QStringLiteral("Group Name:"), this,
-                              8, 12);
+    lblGroupName =
+        placeLabel(QStringLiteral("lblGroupName"), QStringLiteral("Group Name:"), this, 8, 12);
     dbedGroupName = new ui::DbEdit(this);
     dbedGroupName->setObjectName(QStringLiteral("dbedGroupName"));
     dbedGroupName->setGeometry(84, 9, 197, 21);
@@ -78,8 +78,8 @@ TFormGroup::TFormGroup(QWidget *owner) : QDialog(owner)
     lbSelected = placeList(QStringLiteral("lbSelected"), this, 8);
     spbtnAdd = placeArrow(QStringLiteral("spbtnAdd"), leftArrowGlyph(), this, 84);
     spbtnDel = placeArrow(QStringLiteral("spbtnDel"), rightArrowGlyph(), this, 114);
-    lblComplete = placeLabel(QStringLiteral("lblComplete"), QStringLiteral("Complete List:"),
-                             this, 165, 40);
+    lblComplete =
+        placeLabel(QStringLiteral("lblComplete"), QStringLiteral("Complete List:"), this, 165, 40);
     lbComplete = placeList(QStringLiteral("lbComplete"), this, 165);
     bbtnOk = placeButton(QStringLiteral("bbtnOk"), QStringLiteral("OK"), this, 110);
     bbtnOk->setDefault(true);
@@ -211,8 +211,9 @@ bool TFormGroup::lbSelectedDragOver(QObject *source) const
     if (!line)
         return false;
     bool member = true;
-    runGuarded(const_cast<TFormGroup *>(this),
-               [&] { member = m_grpColl->findKey({groupId(), line->id}); });
+    runGuarded(const_cast<TFormGroup *>(this), [&] {
+        member = m_grpColl->findKey({groupId(), line->id});
+    });
     return !member;
 }
 

@@ -30,8 +30,7 @@ QLabel *placeLabel(const QString &name, const QString &text, QWidget *parent, in
     return label;
 }
 
-template <typename Widget>
-Widget *place(Widget *widget, const QString &name, const QRect &geometry)
+template <typename Widget> Widget *place(Widget *widget, const QString &name, const QRect &geometry)
 {
     widget->setObjectName(name);
     widget->setGeometry(geometry);
@@ -112,8 +111,8 @@ void TFormMain::buildSystemGroup()
                       QStringLiteral("grpSystem"), QRect(8, 4, 396, 126));
     lblSecLabel = placeLabel(QStringLiteral("lblSecLabel"), QStringLiteral("Security Label:"),
                              grpSystem, 10, 25);
-    dbedSecLabel = place(new ui::DbEdit(grpSystem), QStringLiteral("dbedSecLabel"),
-                         QRect(136, 21, 250, 21));
+    dbedSecLabel =
+        place(new ui::DbEdit(grpSystem), QStringLiteral("dbedSecLabel"), QRect(136, 21, 250, 21));
     lblEdit1 = placeLabel(QStringLiteral("lblEdit1"), QStringLiteral("Label for User Field 1:"),
                           grpSystem, 10, 51);
     DBEdit1 = place(new ui::DbEdit(grpSystem), QStringLiteral("DBEdit1"), QRect(136, 47, 150, 21));
@@ -136,8 +135,8 @@ void TFormMain::buildUsersGroup()
 {
     grpUsers = place(new QGroupBox(QStringLiteral("Users:"), this), QStringLiteral("grpUsers"),
                      QRect(8, 134, 483, 198));
-    dblkUserName = place(new UserSelector(grpUsers), QStringLiteral("dblkUserName"),
-                         QRect(10, 20, 236, 22));
+    dblkUserName =
+        place(new UserSelector(grpUsers), QStringLiteral("dblkUserName"), QRect(10, 20, 236, 22));
     connect(dblkUserName, &UserSelector::userPicked, this, [this](int userId) {
         runGuarded(this, [&] { locateUser(*tblUsers, userId); });
         dblkUserNameChange();
@@ -154,8 +153,8 @@ void TFormMain::buildUsersGroup()
 
     lblUsrAccLst = placeLabel(QStringLiteral("lblUsrAccLst"),
                               QStringLiteral("Security Access for User:"), grpUsers, 10, 50);
-    lbUsrAccess = place(new DragListBox(grpUsers), QStringLiteral("lbUsrAccess"),
-                        QRect(10, 66, 198, 122));
+    lbUsrAccess =
+        place(new DragListBox(grpUsers), QStringLiteral("lbUsrAccess"), QRect(10, 66, 198, 122));
     lbUsrAccess->setDropAcceptor([this](QObject *source) { return lbUsrAccessDragOver(source); });
     lbUsrAccess->setDropHandler([this](QObject *source) { lbUsrAccessDragDrop(source); });
 
@@ -166,8 +165,8 @@ void TFormMain::buildUsersGroup()
     connect(spbtnAddAccess, &QToolButton::clicked, this, &TFormMain::AddAccess);
     connect(spbtnDelAccess, &QToolButton::clicked, this, &TFormMain::RemoveAccess);
 
-    tnbkLists = place(new QTabWidget(grpUsers), QStringLiteral("tnbkLists"),
-                      QRect(245, 48, 228, 140));
+    tnbkLists =
+        place(new QTabWidget(grpUsers), QStringLiteral("tnbkLists"), QRect(245, 48, 228, 140));
     tnbkLists->addTab(buildGroupsPage(), QStringLiteral("Groups"));
     tnbkLists->addTab(buildConstantsPage(), QStringLiteral("Constants"));
 }
@@ -193,8 +192,8 @@ QWidget *TFormMain::buildConstantsPage()
 {
     auto *page = new QWidget;
     page->setObjectName(QStringLiteral("pageConstants"));
-    lbConstants = place(new DragListBox(page), QStringLiteral("lbConstants"),
-                        QRect(4, 4, 150, 104));
+    lbConstants =
+        place(new DragListBox(page), QStringLiteral("lbConstants"), QRect(4, 4, 150, 104));
     spbtnAccAdd = speedButton(QStringLiteral("spbtnAccAdd"), QStringLiteral("Add"), page,
                               QRect(160, 4, 58, 24));
     spbtnAccEdit = speedButton(QStringLiteral("spbtnAccEdit"), QStringLiteral("Edit"), page,
@@ -219,8 +218,8 @@ void TFormMain::showEvent(QShowEvent *event)
 void TFormMain::FormShow()
 {
     const bool opened = runGuarded(this, [this] {
-        const QList<dbe::Table *> tables = {tblGroups, tblAccess, tblGrpColl,
-                                            tblProgram, tblUsers, tblUsrAcc};
+        const QList<dbe::Table *> tables = {tblGroups,  tblAccess, tblGrpColl,
+                                            tblProgram, tblUsers,  tblUsrAcc};
         for (dbe::Table *table : tables)
             table->setDatabaseName(m_aliasName);
         for (dbe::Table *table : tables)

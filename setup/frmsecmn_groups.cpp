@@ -27,8 +27,8 @@ void TFormMain::UpdateGroupInformation()
 
 namespace {
 
-void showGroupDialog(QWidget *owner, dbe::Table *groups, dbe::Table *access,
-                     dbe::Table *grpColl, bool newGroup)
+void showGroupDialog(QWidget *owner, dbe::Table *groups, dbe::Table *access, dbe::Table *grpColl,
+                     bool newGroup)
 {
     TFormGroup dialog(owner);
     FormGroup = &dialog;

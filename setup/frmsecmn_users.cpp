@@ -33,8 +33,7 @@ void TFormMain::rangeOnUser(int userId)
 {
     // Access and group ids are positive and "B" sorts before both type codes, so these two
     // keys hold exactly one user's rights.
-    tblUsrAcc->setRange({userId, 0, QStringLiteral("C")},
-                        {userId + 1, 0, QStringLiteral("B")});
+    tblUsrAcc->setRange({userId, 0, QStringLiteral("C")}, {userId + 1, 0, QStringLiteral("B")});
 }
 
 void TFormMain::UpdateUserInformation()

@@ -47,7 +47,8 @@ void postUser(dbe::Table &users)
 {
     for (const dbe::FieldInfo &field : users.fields()) {
         if (field.required && users.isNull(field.name))
-            throw dbe::Error(QStringLiteral("Field '%1' must have a value.").arg(field.displayLabel));
+            throw dbe::Error(
+                QStringLiteral("Field '%1' must have a value.").arg(field.displayLabel));
     }
     users.post();
 }

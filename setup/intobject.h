@@ -3,7 +3,6 @@
 #include <QListWidgetItem>
 #include <QMetaType>
 #include <QString>
-
 #include <optional>
 
 class QListWidget;

@@ -9,7 +9,6 @@
 #include <QPointer>
 #include <QString>
 #include <QVariant>
-
 #include <functional>
 
 namespace ui {

@@ -5,7 +5,6 @@
 
 #include <QListWidget>
 #include <QStringList>
-
 #include <functional>
 #include <memory>
 
@@ -21,10 +20,10 @@ void initTestProgram();
 
 // The setup editor shown on a test database, as an opener would show it (without waiting in
 // a modal loop, so that the test can press its buttons).
-std::unique_ptr<TFormMain> openEditor(const testsupport::SecurityDb &db, bool hideAccessButtons = false);
+std::unique_ptr<TFormMain> openEditor(const testsupport::SecurityDb &db,
+                                      bool hideAccessButtons = false);
 
-template <typename T>
-T *child(QObject *parent, const char *name)
+template <typename T> T *child(QObject *parent, const char *name)
 {
     T *found = parent->findChild<T *>(QString::fromLatin1(name));
     if (!found)
@@ -41,19 +40,18 @@ QString selectedUserName(TFormMain *editor);
 
 // Runs `step` on the next modal dialog of type T once it is up, then lets the caller's modal
 // call return when `step` closes it. Call before the action that opens the dialog.
-template <typename T>
-void whenModal(std::function<void(T *)> step);
+template <typename T> void whenModal(std::function<void(T *)> step);
 void whenModalWidget(const char *className, std::function<void(QWidget *)> step);
 
-template <typename T>
-void whenModal(std::function<void(T *)> step)
+template <typename T> void whenModal(std::function<void(T *)> step)
 {
     whenModalWidget(T::staticMetaObject.className(),
                     [step](QWidget *widget) { step(static_cast<T *>(widget)); });
 }
 
 // Rows of a table read afresh, each row as the listed fields joined by "|".
-QStringList rows(const testsupport::SecurityDb &db, const QString &table, const QStringList &fields);
+QStringList rows(const testsupport::SecurityDb &db, const QString &table,
+                 const QStringList &fields);
 // Count of rows of `table` whose `field` equals `value`.
 int countWhere(const testsupport::SecurityDb &db, const QString &table, const QString &field,
                const QVariant &value);

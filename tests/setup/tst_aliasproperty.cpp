@@ -1,10 +1,9 @@
 // The alias editor a form designer shows for the component's Alias property.
 
-#include "tests/setup/setuptestkit.h"
-
 #include "dbe/session.h"
 #include "security/vesksec2.h"
 #include "setup/aliasproperty.h"
+#include "tests/setup/setuptestkit.h"
 
 #include <QTest>
 

@@ -2,12 +2,11 @@
 // deletion that takes the constant out of every user's direct rights and every group, or,
 // when the engine fails half way, changes nothing at all.
 
-#include "tests/setup/setuptestkit.h"
-
 #include "dbe/database.h"
 #include "dbe/session.h"
 #include "dbe/table.h"
 #include "setup/intobject.h"
+#include "tests/setup/setuptestkit.h"
 #include "ui/messages.h"
 
 #include <QTabWidget>
@@ -35,14 +34,15 @@ private Q_SLOTS:
         QTest::addColumn<QString>("message");
         QTest::addColumn<QStringList>("stored");
         const QStringList before = {"ABCDEFGHIJKLMNOPQRST", "Print"};
-        QTest::newRow("new name") << "Delete" << QString() << QStringList({"ABCDEFGHIJKLMNOPQRST", "Delete", "Print"});
+        QTest::newRow("new name") << "Delete" << QString()
+                                  << QStringList({"ABCDEFGHIJKLMNOPQRST", "Delete", "Print"});
         QTest::newRow("other case") << "PRINT" << AddFailed << before;
         QTest::newRow("same after the cut") << "abcdefghijklmnopqrstUVW" << AddFailed << before;
-        QTest::newRow("long name is cut") << "Print the yearly totals" << QString()
-                                          << QStringList({"ABCDEFGHIJKLMNOPQRST", "Print",
-                                                          "Print the yearly tot"});
-        QTest::newRow("blanks count") << " Print" << QString()
-                                      << QStringList({" Print", "ABCDEFGHIJKLMNOPQRST", "Print"});
+        QTest::newRow("long name is cut")
+            << "Print the yearly totals" << QString()
+            << QStringList({"ABCDEFGHIJKLMNOPQRST", "Print", "Print the yearly tot"});
+        QTest::newRow("blanks count")
+            << " Print" << QString() << QStringList({" Print", "ABCDEFGHIJKLMNOPQRST", "Print"});
         QTest::newRow("empty") << "" << QString() << before;
     }
 
@@ -121,7 +121,8 @@ private Q_SLOTS:
         QCOMPARE(messages.requests().first().text, QStringLiteral("Access Label"));
         QCOMPARE(messages.requests().first().value, QStringLiteral("Print"));
         QCOMPARE(messages.texts().mid(1), message.isEmpty() ? QStringList() : QStringList{message});
-        QCOMPARE(countWhere(db, QStringLiteral("ACCESS.DB"), QStringLiteral("Access_ID"), print), 1);
+        QCOMPARE(countWhere(db, QStringLiteral("ACCESS.DB"), QStringLiteral("Access_ID"), print),
+                 1);
         QCOMPARE(rows(db, QStringLiteral("ACCESS.DB"), {"Access_ID", "Access_Name"}).first(),
                  QStringLiteral("%1|%2").arg(print).arg(storedName));
         // The user's line follows the new name at once; the right itself is untouched.
@@ -163,7 +164,8 @@ private Q_SLOTS:
                  QStringList({QStringLiteral("%1|%2|G").arg(ann).arg(groups.first()),
                               QStringLiteral("%1|%2|C").arg(bob).arg(keep)}));
         QCOMPARE(db.rowCount(QStringLiteral("GRPCOLL.DB")), 3);
-        QCOMPARE(countWhere(db, QStringLiteral("GRPCOLL.DB"), QStringLiteral("Access_ID"), keep), 3);
+        QCOMPARE(countWhere(db, QStringLiteral("GRPCOLL.DB"), QStringLiteral("Access_ID"), keep),
+                 3);
         QCOMPARE(lines(child<QListWidget>(editor.get(), "lbUsrAccess")), QStringList({"(G1)"}));
         QCOMPARE(lines(child<QListWidget>(editor.get(), "lbConstants")), QStringList({"Keep"}));
     }

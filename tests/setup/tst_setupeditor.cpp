@@ -1,11 +1,10 @@
 // The setup editor as a whole: what it shows when opened, the settings row it posts when it
 // goes, the constant buttons an opener may hide, and a layout that shows every text in full.
 
-#include "tests/setup/setuptestkit.h"
-
 #include "dbe/table.h"
 #include "setup/frmgroup.h"
 #include "setup/frmuser.h"
+#include "tests/setup/setuptestkit.h"
 #include "ui/messages.h"
 
 #include <QCheckBox>
@@ -175,7 +174,8 @@ private Q_SLOTS:
     {
         testsupport::SecurityDb db;
         db.setSettings(true, true, QStringLiteral("Northwind Accounting Security"),
-                       QStringLiteral("Department of Records"), QStringLiteral("Telephone Extension"));
+                       QStringLiteral("Department of Records"),
+                       QStringLiteral("Telephone Extension"));
         const int user = db.addUser(QStringLiteral("Administrator Account"), QStringLiteral("x"));
         const int group = db.addGroup(QStringLiteral("Accounts Receivable"));
         const int access = db.addAccess(QStringLiteral("Print Quarterly Sums"));

@@ -1,11 +1,10 @@
 // Groups in the setup editor: the group dialog's name and members (posted on the first member,
 // kept by Cancel), the drops it takes, and a deletion that takes the group from every user.
 
-#include "tests/setup/setuptestkit.h"
-
 #include "dbe/table.h"
 #include "setup/draglistbox.h"
 #include "setup/frmgroup.h"
+#include "tests/setup/setuptestkit.h"
 #include "ui/dbcontrols.h"
 #include "ui/messages.h"
 
@@ -61,8 +60,9 @@ private Q_SLOTS:
         editor->spbtnAddGroupClick();
         QCOMPARE(rows(db, QStringLiteral("GROUPS.DB"), {"Group_ID", "Group_Name"}),
                  QStringList({"1|Clerks"}));
-        QCOMPARE(rows(db, QStringLiteral("GRPCOLL.DB"), {"Group_ID", "Access_ID"}),
-                 QStringList({QStringLiteral("1|%1").arg(print), QStringLiteral("1|%1").arg(erase)}));
+        QCOMPARE(
+            rows(db, QStringLiteral("GRPCOLL.DB"), {"Group_ID", "Access_ID"}),
+            QStringList({QStringLiteral("1|%1").arg(print), QStringLiteral("1|%1").arg(erase)}));
         QCOMPARE(lines(child<QListWidget>(editor.get(), "lbGroups")), QStringList({"Clerks"}));
     }
 
@@ -74,8 +74,8 @@ private Q_SLOTS:
         QTest::newRow("Cancel without members") << "Clerks" << false << QStringList();
         QTest::newRow("OK with a name") << "Clerks" << true << QStringList({"Clerks"});
         QTest::newRow("OK with an empty name") << "" << true << QStringList({""});
-        QTest::newRow("a name taken already") << "Auditors" << true
-                                               << QStringList({"Auditors", "Auditors"});
+        QTest::newRow("a name taken already")
+            << "Auditors" << true << QStringList({"Auditors", "Auditors"});
     }
 
     void addEndsAsTheButtonSays()
@@ -113,8 +113,8 @@ private Q_SLOTS:
         whenModal<TFormGroup>([](TFormGroup *dialog) {
             QCOMPARE(lines(dialog->lbSelected), QStringList({"Print"}));
             addMember(dialog, QStringLiteral("Print"));
-            QListWidgetItem *line = dialog->lbComplete->findItems(QStringLiteral("Print"),
-                                                                  Qt::MatchExactly).first();
+            QListWidgetItem *line =
+                dialog->lbComplete->findItems(QStringLiteral("Print"), Qt::MatchExactly).first();
             Q_EMIT dialog->lbComplete->itemDoubleClicked(line);
             QVERIFY(!dialog->lbSelectedDragOver(dialog->lbComplete));
             selectLine(dialog->lbComplete, QStringLiteral("Delete"));
@@ -192,7 +192,8 @@ private Q_SLOTS:
             QTest::mouseClick(dialog->bbtnOk, Qt::LeftButton);
         });
         editor->spbtnEditGroupClick();
-        QCOMPARE(lines(child<QListWidget>(editor.get(), "lbUsrAccess")), QStringList({"(Tellers)"}));
+        QCOMPARE(lines(child<QListWidget>(editor.get(), "lbUsrAccess")),
+                 QStringList({"(Tellers)"}));
         QCOMPARE(lines(child<QListWidget>(editor.get(), "lbGroups")), QStringList({"Tellers"}));
         QCOMPARE(db.rowCount(QStringLiteral("USERACC.DB")), 1);
     }

@@ -2,7 +2,6 @@
 // right away, and the label each right shows.
 
 #include "tests/setup/setuptestkit.h"
-
 #include "ui/messages.h"
 
 #include <QTabWidget>
@@ -49,10 +48,10 @@ private Q_SLOTS:
         QTest::addColumn<QString>("line");
         QTest::addColumn<QString>("type");
         QTest::addColumn<QStringList>("shown");
-        QTest::newRow("Groups") << GroupsPage << "Clerks" << "G"
-                                << QStringList({"(Clerks)", "Delete"});
-        QTest::newRow("Constants") << ConstantsPage << "print" << "C"
-                                   << QStringList({"Delete", "print"});
+        QTest::newRow("Groups") << GroupsPage << "Clerks"
+                                << "G" << QStringList({"(Clerks)", "Delete"});
+        QTest::newRow("Constants") << ConstantsPage << "print"
+                                   << "C" << QStringList({"Delete", "print"});
     }
 
     void arrowGrantsFromTheVisiblePage()
@@ -148,10 +147,14 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("line");
         QTest::addColumn<QString>("gone");
-        QTest::newRow("group") << "(Clerks)" << "G";
-        QTest::newRow("constant of the same number") << "print" << "C";
-        QTest::newRow("lower-case code") << "Delete" << "g";
-        QTest::newRow("missing group") << "(**Error**)" << "missing";
+        QTest::newRow("group") << "(Clerks)"
+                               << "G";
+        QTest::newRow("constant of the same number") << "print"
+                                                     << "C";
+        QTest::newRow("lower-case code") << "Delete"
+                                         << "g";
+        QTest::newRow("missing group") << "(**Error**)"
+                                       << "missing";
     }
 
     void removeTakesExactlyTheSelectedRow()
@@ -184,7 +187,8 @@ private Q_SLOTS:
                                           .arg(gone == QLatin1String("g") ? f.erase : f.print)
                                           .arg(gone);
         QVERIFY(expected.removeOne(goneRow));
-        QStringList stored = rows(f.db, QStringLiteral("USERACC.DB"), {"User_ID", "Access_ID", "Type"});
+        QStringList stored =
+            rows(f.db, QStringLiteral("USERACC.DB"), {"User_ID", "Access_ID", "Type"});
         stored.sort();
         expected.sort();
         QCOMPARE(stored, expected);

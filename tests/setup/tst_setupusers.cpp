@@ -1,10 +1,9 @@
 // Users in the setup editor: adding through the user dialog (with "Another", Cancel and the two
 // save-failure messages), editing, deleting, and what the selector shows afterwards.
 
-#include "tests/setup/setuptestkit.h"
-
 #include "dbe/table.h"
 #include "setup/frmuser.h"
+#include "tests/setup/setuptestkit.h"
 #include "ui/dbcontrols.h"
 #include "ui/messages.h"
 
