@@ -22,7 +22,7 @@ install(TARGETS VeskSecure2 EXPORT VeskSecure2Targets
   INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
 install(FILES
   ${PROJECT_SOURCE_DIR}/security/vesksec2.h
-  ${VESK_GENERATED_INCLUDE}/VeskSecure2/vesksecure2_export.h
+  ${PROJECT_SOURCE_DIR}/security/vesksecure2_export.h
   DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/VeskSecure2)
 
 include(CMakePackageConfigHelpers)

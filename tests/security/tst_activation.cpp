@@ -181,13 +181,18 @@ private Q_SLOTS:
         component.SetAlias(db.alias());
         component.SetPassword(db.password());
         component.SetOptions({soAutoValidate, soNetwareSupport});
+        // Wait for the dialog however long a loaded machine takes to show it, then cancel it.
         QString dialogSeen;
-        QTimer::singleShot(0, [&] {
+        QTimer poll;
+        poll.setInterval(20);
+        QObject::connect(&poll, &QTimer::timeout, [&] {
             if (QWidget *modal = QApplication::activeModalWidget()) {
                 dialogSeen = modal->objectName();
+                poll.stop();
                 modal->close();
             }
         });
+        poll.start();
         component.Loaded();
         QCOMPARE(dialogSeen, QStringLiteral("FormLogon"));
         QVERIFY(!component.GetActive());
