@@ -13,10 +13,8 @@
 
 #include <QApplication>
 #include <QTemporaryDir>
-
-#include <benchmark/benchmark.h>
-
 #include <algorithm>
+#include <benchmark/benchmark.h>
 #include <cstdio>
 #include <map>
 #include <memory>

@@ -1,10 +1,9 @@
 // The access test: does the logged-on user hold an access constant, directly or through one
 // of his groups.
 
-#include "security/vesksec2.h"
-
 #include "dbe/table.h"
 #include "security/schema.h"
+#include "security/vesksec2.h"
 #include "ui/messages.h"
 
 namespace {
@@ -64,15 +63,13 @@ bool TVeskSecure::TestAccess(int accessId)
     // rather than open tables of its own, so that a forgotten Loaded() shows at once.
     if (!m_userAccTable || !m_grpCollTable) {
         if (GetShowUI())
-            ui::showError(nullptr,
-                          QStringLiteral("Access cannot be tested: security has not been "
-                                         "activated for this application."));
+            ui::showError(nullptr, QStringLiteral("Access cannot be tested: security has not been "
+                                                  "activated for this application."));
         return false;
     }
 
-    const bool granted =
-        m_userAccTable->findKey({m_userId, accessId, security::RightConstant}) ||
-        grantedThroughGroup(*m_userAccTable, *m_grpCollTable, m_userId, accessId);
+    const bool granted = m_userAccTable->findKey({m_userId, accessId, security::RightConstant}) ||
+                         grantedThroughGroup(*m_userAccTable, *m_grpCollTable, m_userId, accessId);
     if (granted && m_logTable)
         appendLogRow(accessId, false);
     if (!granted && GetShowUI())

@@ -1,14 +1,13 @@
 // The component's logon operations: the dialog, a name and password from the host, and the
 // workstation's network user name.
 
-#include "security/vesksec2.h"
-
 #include "dbe/error.h"
 #include "dbe/session.h"
 #include "dbe/table.h"
 #include "security/logonunt.h"
 #include "security/netware.h"
 #include "security/schema.h"
+#include "security/vesksec2.h"
 #include "ui/messages.h"
 
 #include <memory>

@@ -1,14 +1,12 @@
 // The password change of the logged-on user.
 
-#include "security/vesksec2.h"
-
 #include "dbe/table.h"
 #include "security/pswdunt.h"
 #include "security/schema.h"
+#include "security/vesksec2.h"
 #include "ui/messages.h"
 
 #include <QWidget>
-
 #include <memory>
 
 namespace {

@@ -2,7 +2,6 @@
 
 #include <QDialog>
 #include <QString>
-
 #include <exception>
 
 class QLabel;

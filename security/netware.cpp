@@ -4,10 +4,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-
-#include <dlfcn.h>
-
 #include <cstring>
+#include <dlfcn.h>
 
 namespace security {
 

@@ -41,8 +41,7 @@ TFormPassword::TFormPassword(QWidget *parent)
       m_edPassword1(makePasswordEdit(QStringLiteral("edPassword1"), this)),
       m_edPassword2(makePasswordEdit(QStringLiteral("edPassword2"), this)),
       m_bbnOk(new QPushButton(QStringLiteral("OK"), this)),
-      m_bbnCancel(new QPushButton(QStringLiteral("Cancel"), this)),
-      m_tblUsers(new dbe::Table(this))
+      m_bbnCancel(new QPushButton(QStringLiteral("Cancel"), this)), m_tblUsers(new dbe::Table(this))
 {
     setObjectName(QStringLiteral("FormPassword"));
     setWindowTitle(QStringLiteral("Change Password"));
@@ -52,8 +51,8 @@ TFormPassword::TFormPassword(QWidget *parent)
                          m_edPassword, this);
     m_lblPassword1 = makeLabel(QStringLiteral("lblPassword1"), QStringLiteral("New Password:"),
                                m_edPassword1, this);
-    m_lblPassword2 = makeLabel(QStringLiteral("lblPassword2"),
-                               QStringLiteral("Verify Password:"), m_edPassword2, this);
+    m_lblPassword2 = makeLabel(QStringLiteral("lblPassword2"), QStringLiteral("Verify Password:"),
+                               m_edPassword2, this);
 
     m_bbnOk->setObjectName(QStringLiteral("bbnOk"));
     m_bbnOk->setDefault(true);

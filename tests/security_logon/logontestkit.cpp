@@ -11,7 +11,6 @@
 #include <QTest>
 #include <QTextStream>
 #include <QTimer>
-
 #include <cstdio>
 
 namespace logontest {
@@ -111,11 +110,11 @@ QString runChildAt(const QString &executable, const QStringList &arguments, int 
     }
     const QString output = QString::fromLocal8Bit(child.readAllStandardOutput());
     if (child.exitStatus() != QProcess::NormalExit || child.exitCode() != 0) {
-        const QString message = QStringLiteral("child %1 failed (%2): %3 %4")
-                                    .arg(arguments.join(u' '))
-                                    .arg(child.exitCode())
-                                    .arg(output, QString::fromLocal8Bit(
-                                                     child.readAllStandardError()));
+        const QString message =
+            QStringLiteral("child %1 failed (%2): %3 %4")
+                .arg(arguments.join(u' '))
+                .arg(child.exitCode())
+                .arg(output, QString::fromLocal8Bit(child.readAllStandardError()));
         QTest::qFail(qPrintable(message), __FILE__, __LINE__);
     }
     return output;
@@ -192,8 +191,8 @@ int changeRights(const QStringList &args)
 // netware DIR MASTER OPTIONS: the NetWare name and a network logon, as a host would see them.
 int networkLogon(const QStringList &args)
 {
-    const auto component =
-        childComponent(args.at(0), args.at(1), TSecurityOptions::fromByte(quint8(args.at(2).toUInt())));
+    const auto component = childComponent(args.at(0), args.at(1),
+                                          TSecurityOptions::fromByte(quint8(args.at(2).toUInt())));
     const QString name = component->GetNetwareUserName();
     const bool loggedOn = component->NWLogon();
     print(QStringLiteral("name=%1;result=%2;user=%3")
@@ -210,8 +209,8 @@ int activate(const QStringList &args)
     const ModalDriver driver([&dialogShown](QWidget *modal) {
         dialogShown = modal->objectName() == QStringLiteral("FormLogon");
     });
-    const auto component =
-        childComponent(args.at(0), args.at(1), TSecurityOptions::fromByte(quint8(args.at(2).toUInt())));
+    const auto component = childComponent(args.at(0), args.at(1),
+                                          TSecurityOptions::fromByte(quint8(args.at(2).toUInt())));
     print(QStringLiteral("dialog=%1;user=%2;terminated=%3")
               .arg(dialogShown ? 1 : 0)
               .arg(component->UserID())

@@ -9,7 +9,6 @@
 #include <QList>
 #include <QStringList>
 #include <QVariantMap>
-
 #include <functional>
 #include <memory>
 
@@ -60,8 +59,7 @@ void setUserFields(const QString &databaseName, int userId, const QVariantMap &f
 // Returns the child's standard output; fails the test on a non-zero exit.
 QString runChild(const QStringList &arguments, int timeoutMs = 120000);
 // The same, with the executable at `executable` (a copy placed elsewhere).
-QString runChildAt(const QString &executable, const QStringList &arguments,
-                   int timeoutMs = 120000);
+QString runChildAt(const QString &executable, const QStringList &arguments, int timeoutMs = 120000);
 
 // The child side: performs one of the tasks runChild() names. Returns the exit code.
 int childMain(const QStringList &arguments);
@@ -70,14 +68,14 @@ int childMain(const QStringList &arguments);
 
 // main() for the test executables of this folder: `--child ...` runs a child task instead of
 // the tests.
-#define LOGON_TEST_MAIN(TestClass)                                                             \
-    int main(int argc, char **argv)                                                            \
-    {                                                                                          \
-        QApplication app(argc, argv);                                                          \
-        testsupport::isolateEngineConfig();                                                    \
-        if (argc > 1 && qstrcmp(argv[1], "--child") == 0)                                      \
-            return logontest::childMain(app.arguments().mid(2));                               \
-        TestClass test;                                                                        \
-        QTEST_SET_MAIN_SOURCE_PATH                                                             \
-        return QTest::qExec(&test, argc, argv);                                                \
+#define LOGON_TEST_MAIN(TestClass)                                                                 \
+    int main(int argc, char **argv)                                                                \
+    {                                                                                              \
+        QApplication app(argc, argv);                                                              \
+        testsupport::isolateEngineConfig();                                                        \
+        if (argc > 1 && qstrcmp(argv[1], "--child") == 0)                                          \
+            return logontest::childMain(app.arguments().mid(2));                                   \
+        TestClass test;                                                                            \
+        QTEST_SET_MAIN_SOURCE_PATH                                                                 \
+        return QTest::qExec(&test, argc, argv);                                                    \
     }

@@ -9,7 +9,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
-
 #include <algorithm>
 
 using namespace logontest;
@@ -77,17 +76,28 @@ void TestAccessTest::grants_data()
     QTest::addColumn<int>("accessId");
     QTest::addColumn<bool>("granted");
 
-    QTest::newRow("direct grant") << "C7" << "" << 7 << true;
-    QTest::newRow("through group 3") << "G3" << "" << 7 << true;
-    QTest::newRow("direct and through a group") << "C7 G3" << "" << 7 << true;
-    QTest::newRow("the third group holds it") << "G1 G5 G3" << "" << 8 << true;
-    QTest::newRow("no rights at all") << "" << "" << 7 << false;
-    QTest::newRow("lower-case g is no group") << "g3" << "" << 7 << false;
-    QTest::newRow("lower-case c is no grant") << "c7" << "" << 7 << false;
-    QTest::newRow("G5 names group 5, not constant 5") << "G5" << "" << 5 << false;
-    QTest::newRow("another constant") << "C8 G1" << "" << 7 << false;
-    QTest::newRow("the next user's rights") << "" << "C7 G3" << 7 << false;
-    QTest::newRow("id missing from ACCESS.DB") << "C99" << "" << 99 << true;
+    QTest::newRow("direct grant") << "C7"
+                                  << "" << 7 << true;
+    QTest::newRow("through group 3") << "G3"
+                                     << "" << 7 << true;
+    QTest::newRow("direct and through a group") << "C7 G3"
+                                                << "" << 7 << true;
+    QTest::newRow("the third group holds it") << "G1 G5 G3"
+                                              << "" << 8 << true;
+    QTest::newRow("no rights at all") << ""
+                                      << "" << 7 << false;
+    QTest::newRow("lower-case g is no group") << "g3"
+                                              << "" << 7 << false;
+    QTest::newRow("lower-case c is no grant") << "c7"
+                                              << "" << 7 << false;
+    QTest::newRow("G5 names group 5, not constant 5") << "G5"
+                                                      << "" << 5 << false;
+    QTest::newRow("another constant") << "C8 G1"
+                                      << "" << 7 << false;
+    QTest::newRow("the next user's rights") << ""
+                                            << "C7 G3" << 7 << false;
+    QTest::newRow("id missing from ACCESS.DB") << "C99"
+                                               << "" << 99 << true;
 }
 
 void TestAccessTest::grants()
@@ -171,8 +181,10 @@ void TestAccessTest::supervisorPassesEverything()
     RightsFixture fixture(true);
     const auto component = activatedComponent(fixture.db, {soShowUI});
     const ModalDriver driver([&](QWidget *dialog) {
-        dialog->findChild<QLineEdit *>(QStringLiteral("edUserName"))->setText(QStringLiteral("SUPERVISOR"));
-        dialog->findChild<QLineEdit *>(QStringLiteral("edPassword"))->setText(fixture.db.password());
+        dialog->findChild<QLineEdit *>(QStringLiteral("edUserName"))
+            ->setText(QStringLiteral("SUPERVISOR"));
+        dialog->findChild<QLineEdit *>(QStringLiteral("edPassword"))
+            ->setText(fixture.db.password());
         dialog->findChild<QPushButton *>(QStringLiteral("bbtnOk"))->click();
     });
     QVERIFY(component->Logon());

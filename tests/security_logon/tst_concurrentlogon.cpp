@@ -7,7 +7,6 @@
 #include <QProcess>
 #include <QSet>
 #include <QTest>
-
 #include <memory>
 #include <vector>
 
@@ -36,9 +35,8 @@ void TestConcurrentLogon::everyLogonIsCounted()
         auto child = std::make_unique<QProcess>();
         child->setProcessChannelMode(QProcess::ForwardedErrorChannel);
         child->start(QCoreApplication::applicationFilePath(),
-                     {QStringLiteral("--child"), QStringLiteral("logonex"), db.dir(),
-                      db.password(), QStringLiteral("SHARED"), QStringLiteral("PW"),
-                      QString::number(LogonsEach)});
+                     {QStringLiteral("--child"), QStringLiteral("logonex"), db.dir(), db.password(),
+                      QStringLiteral("SHARED"), QStringLiteral("PW"), QString::number(LogonsEach)});
         QVERIFY(child->waitForStarted());
         children.push_back(std::move(child));
     }

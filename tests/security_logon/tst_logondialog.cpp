@@ -39,8 +39,7 @@ void typeInto(QLineEdit *edit, const QString &text)
 }
 
 // Types the name and password, then closes the dialog the way `how` names.
-void fillAndClose(QWidget *dialog, const QString &name, const QString &password,
-                  const QString &how)
+void fillAndClose(QWidget *dialog, const QString &name, const QString &password, const QString &how)
 {
     typeInto(lineEdit(dialog, QStringLiteral("edUserName")), name);
     QLineEdit *passwordEdit = lineEdit(dialog, QStringLiteral("edPassword"));
@@ -112,14 +111,30 @@ void TestLogonDialog::supervisorCredentials_data()
     QTest::addColumn<QString>("password");
     QTest::addColumn<bool>("isSupervisor");
 
-    QTest::newRow("blind, all lower case") << false << "Master1" << "supervisor" << "master1" << true;
-    QTest::newRow("blind, all upper case") << false << "Master1" << "SUPERVISOR" << "MASTER1" << true;
-    QTest::newRow("blind, wrong password") << false << "Master1" << "SUPERVISOR" << "Master2" << false;
-    QTest::newRow("blind, trailing blank") << false << "Master1" << "SUPERVISOR " << "Master1" << false;
-    QTest::newRow("blind folds A-Z only") << false << "Mäster" << "supervisor" << "MÄSTER" << false;
-    QTest::newRow("exact, as written") << true << "Master1" << "SUPERVISOR" << "Master1" << true;
-    QTest::newRow("exact, name in mixed case") << true << "Master1" << "Supervisor" << "Master1" << false;
-    QTest::newRow("exact, password in other case") << true << "Master1" << "SUPERVISOR" << "master1" << false;
+    QTest::newRow("blind, all lower case") << false << "Master1"
+                                           << "supervisor"
+                                           << "master1" << true;
+    QTest::newRow("blind, all upper case") << false << "Master1"
+                                           << "SUPERVISOR"
+                                           << "MASTER1" << true;
+    QTest::newRow("blind, wrong password") << false << "Master1"
+                                           << "SUPERVISOR"
+                                           << "Master2" << false;
+    QTest::newRow("blind, trailing blank") << false << "Master1"
+                                           << "SUPERVISOR "
+                                           << "Master1" << false;
+    QTest::newRow("blind folds A-Z only") << false << "Mäster"
+                                          << "supervisor"
+                                          << "MÄSTER" << false;
+    QTest::newRow("exact, as written") << true << "Master1"
+                                       << "SUPERVISOR"
+                                       << "Master1" << true;
+    QTest::newRow("exact, name in mixed case") << true << "Master1"
+                                               << "Supervisor"
+                                               << "Master1" << false;
+    QTest::newRow("exact, password in other case") << true << "Master1"
+                                                   << "SUPERVISOR"
+                                                   << "master1" << false;
 }
 
 void TestLogonDialog::supervisorCredentials()
@@ -182,7 +197,8 @@ void TestLogonDialog::supervisorWhicheverWayTheDialogCloses()
     const QVariantMap rowBefore = userRow(db.alias(), user);
     const auto component = activatedComponent(db);
 
-    const ModalDriver driver([&](QWidget *dialog) { fillAndClose(dialog, "SUPERVISOR", db.password(), how); });
+    const ModalDriver driver(
+        [&](QWidget *dialog) { fillAndClose(dialog, "SUPERVISOR", db.password(), how); });
     QCOMPARE(component->Logon(), result);
 
     // Cancelled or not, the component holds the supervisor; only an accepted logon is logged.
@@ -246,11 +262,16 @@ void TestLogonDialog::refusedLogonKeepsDialogOpen_data()
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("password");
 
-    QTest::newRow("unknown name") << false << "Nobody" << "secret";
-    QTest::newRow("wrong password") << false << "Alice" << "wrong";
-    QTest::newRow("password with a blank") << false << "Alice" << "Secret ";
-    QTest::newRow("exact, password in other case") << true << "Alice" << "SECRET";
-    QTest::newRow("empty fields") << false << "" << "";
+    QTest::newRow("unknown name") << false << "Nobody"
+                                  << "secret";
+    QTest::newRow("wrong password") << false << "Alice"
+                                    << "wrong";
+    QTest::newRow("password with a blank") << false << "Alice"
+                                           << "Secret ";
+    QTest::newRow("exact, password in other case") << true << "Alice"
+                                                   << "SECRET";
+    QTest::newRow("empty fields") << false << ""
+                                  << "";
 }
 
 void TestLogonDialog::refusedLogonKeepsDialogOpen()
@@ -294,10 +315,14 @@ void TestLogonDialog::userCaseRules_data()
     QTest::addColumn<QString>("password");
     QTest::addColumn<bool>("loggedOn");
 
-    QTest::newRow("blind, name in capitals") << false << "MIXEDCASE" << "PassWord" << true;
-    QTest::newRow("blind, password in other case") << false << "mixedcase" << "PASSWORD" << true;
-    QTest::newRow("exact, name in capitals") << true << "MIXEDCASE" << "PassWord" << true;
-    QTest::newRow("exact, password in other case") << true << "MixedCase" << "password" << false;
+    QTest::newRow("blind, name in capitals") << false << "MIXEDCASE"
+                                             << "PassWord" << true;
+    QTest::newRow("blind, password in other case") << false << "mixedcase"
+                                                   << "PASSWORD" << true;
+    QTest::newRow("exact, name in capitals") << true << "MIXEDCASE"
+                                             << "PassWord" << true;
+    QTest::newRow("exact, password in other case") << true << "MixedCase"
+                                                   << "password" << false;
 }
 
 void TestLogonDialog::userCaseRules()
@@ -316,7 +341,8 @@ void TestLogonDialog::userCaseRules()
     const auto component = activatedComponent(db, options);
     ui::MessageRecorder messages;
 
-    const ModalDriver driver([&](QWidget *dialog) { fillAndClose(dialog, name, password, "enter"); });
+    const ModalDriver driver(
+        [&](QWidget *dialog) { fillAndClose(dialog, name, password, "enter"); });
     QCOMPARE(component->Logon(), loggedOn);
     QCOMPARE(component->UserID(), loggedOn ? user : -1);
     if (loggedOn)
@@ -353,9 +379,9 @@ void TestLogonDialog::logonKeepsValuesFromBeforeIt()
     const int user = db.addUser(QStringLiteral("Carol"), QStringLiteral("pw"), true, true,
                                 QStringLiteral("Sales"), QStringLiteral("555"));
     const QDateTime earlier(QDate(2020, 5, 17), QTime(9, 30, 15));
-    setUserFields(db.alias(), user,
-                  {{QStringLiteral("User_LastAccess"), earlier},
-                   {QStringLiteral("User_AccessCount"), 41}});
+    setUserFields(
+        db.alias(), user,
+        {{QStringLiteral("User_LastAccess"), earlier}, {QStringLiteral("User_AccessCount"), 41}});
     const auto component = activatedComponent(db);
 
     const QDateTime before = QDateTime::currentDateTime().addSecs(-1);
@@ -391,10 +417,9 @@ void TestLogonDialog::unreadableUsersTableShowsNoDialog()
     component->SetAlias(QStringLiteral("NOSUCHALIAS"));
     ui::MessageRecorder messages;
 
-    bool dialogShown = false;
-    const ModalDriver driver([&](QWidget *) { dialogShown = true; });
+    const ModalDriver driver([](QWidget *) {});
     QVERIFY(!component->Logon());
-    QVERIFY(!dialogShown);
+    QVERIFY(!driver.ran());
     QCOMPARE(messages.texts(), QStringList{QStringLiteral("Unable to Access Security Files")});
     QCOMPARE(component->UserID(), -1);
 }

@@ -41,16 +41,26 @@ void TestLogonOperations::logonExRules_data()
 
     const quint8 none = TSecurityOptions{}.toByte();
     const quint8 exact = TSecurityOptions{soCaseSensitive}.toByte();
-    QTest::newRow("as stored") << true << none << "MixedCase" << "PassWord" << true;
-    QTest::newRow("name in capitals") << true << none << "MIXEDCASE" << "PassWord" << true;
-    QTest::newRow("password in capitals") << true << none << "mixedcase" << "PASSWORD" << true;
-    QTest::newRow("case-blind even with soCaseSensitive") << true << exact << "mixedcase" << "password" << true;
-    QTest::newRow("wrong password") << true << none << "MixedCase" << "PassWort" << false;
-    QTest::newRow("password with a blank") << true << none << "MixedCase" << "PassWord " << false;
-    QTest::newRow("name with a blank") << true << none << "MixedCase " << "PassWord" << false;
-    QTest::newRow("unknown name") << true << none << "Nobody" << "PassWord" << false;
-    QTest::newRow("disabled account") << false << none << "MixedCase" << "PassWord" << false;
-    QTest::newRow("supervisor is an ordinary name") << true << none << "SUPERVISOR" << "Master1" << false;
+    QTest::newRow("as stored") << true << none << "MixedCase"
+                               << "PassWord" << true;
+    QTest::newRow("name in capitals") << true << none << "MIXEDCASE"
+                                      << "PassWord" << true;
+    QTest::newRow("password in capitals") << true << none << "mixedcase"
+                                          << "PASSWORD" << true;
+    QTest::newRow("case-blind even with soCaseSensitive") << true << exact << "mixedcase"
+                                                          << "password" << true;
+    QTest::newRow("wrong password") << true << none << "MixedCase"
+                                    << "PassWort" << false;
+    QTest::newRow("password with a blank") << true << none << "MixedCase"
+                                           << "PassWord " << false;
+    QTest::newRow("name with a blank") << true << none << "MixedCase "
+                                       << "PassWord" << false;
+    QTest::newRow("unknown name") << true << none << "Nobody"
+                                  << "PassWord" << false;
+    QTest::newRow("disabled account") << false << none << "MixedCase"
+                                      << "PassWord" << false;
+    QTest::newRow("supervisor is an ordinary name") << true << none << "SUPERVISOR"
+                                                    << "Master1" << false;
 }
 
 void TestLogonOperations::logonExRules()
@@ -82,9 +92,9 @@ void TestLogonOperations::logonExKeepsValuesFromBeforeIt()
     const int user = db.addUser(QStringLiteral("Dave"), QStringLiteral("pw"), true, false,
                                 QStringLiteral("Def one"), QStringLiteral("Def two"));
     const QDateTime earlier(QDate(2019, 12, 31), QTime(23, 59, 58, 250));
-    setUserFields(db.alias(), user,
-                  {{QStringLiteral("User_LastAccess"), earlier},
-                   {QStringLiteral("User_AccessCount"), 7}});
+    setUserFields(
+        db.alias(), user,
+        {{QStringLiteral("User_LastAccess"), earlier}, {QStringLiteral("User_AccessCount"), 7}});
     const auto component = activatedComponent(db);
 
     QVERIFY(component->LogonEx(QStringLiteral("dave"), QStringLiteral("pw")));
@@ -196,7 +206,8 @@ void TestLogonOperations::networkLogon_data()
     QTest::newRow("network name as stored") << winNet << netName << true << true;
     QTest::newRow("stored in capitals") << winNet << netName.toUpper() << true << true;
     QTest::newRow("disabled account") << winNet << netName << false << false;
-    QTest::newRow("no user of that name") << winNet << QStringLiteral("x") + netName << true << false;
+    QTest::newRow("no user of that name")
+        << winNet << QStringLiteral("x") + netName << true << false;
     QTest::newRow("both network options clear") << everything << netName << true << false;
     QTest::newRow("NetWare without a client") << netwareOnly << netName << true << false;
 }

@@ -23,10 +23,7 @@ namespace {
 class ScopedEnv
 {
 public:
-    ScopedEnv(const char *name, const QByteArray &value) : m_name(name)
-    {
-        qputenv(m_name, value);
-    }
+    ScopedEnv(const char *name, const QByteArray &value) : m_name(name) { qputenv(m_name, value); }
     ~ScopedEnv() { qunsetenv(m_name); }
     ScopedEnv(const ScopedEnv &) = delete;
     ScopedEnv &operator=(const ScopedEnv &) = delete;
@@ -62,10 +59,10 @@ private:
     QString folderFor(const QString &kind) const;
     QString hostIn(const QString &kind) const;
 
-    QTemporaryDir m_complete;  // the library and a copy of this executable
-    QTemporaryDir m_partial;   // a library without the second entry point
-    QTemporaryDir m_broken;    // a file of the library's name that is no library
-    QTemporaryDir m_none;      // no library, and a copy of this executable
+    QTemporaryDir m_complete; // the library and a copy of this executable
+    QTemporaryDir m_partial;  // a library without the second entry point
+    QTemporaryDir m_broken;   // a file of the library's name that is no library
+    QTemporaryDir m_none;     // no library, and a copy of this executable
 };
 
 bool TestNetwareClient::buildLibrary(const QString &folder, const QStringList &extraFlags)
@@ -76,11 +73,11 @@ bool TestNetwareClient::buildLibrary(const QString &folder, const QStringList &e
     const QString source = QDir(folder).filePath(QStringLiteral("fake_nwcalls.cpp"));
     QFile::copy(QStringLiteral(FAKE_NWCALLS_SOURCE), source);
     QProcess build;
-    build.start(compiler, QStringList{QStringLiteral("-shared"), QStringLiteral("-fPIC"),
-                                      QStringLiteral("-fvisibility=hidden"), QStringLiteral("-o"),
-                                      QDir(folder).filePath(NetwareClient::libraryFileName()),
-                                      source} +
-                              extraFlags);
+    build.start(compiler,
+                QStringList{QStringLiteral("-shared"), QStringLiteral("-fPIC"),
+                            QStringLiteral("-fvisibility=hidden"), QStringLiteral("-o"),
+                            QDir(folder).filePath(NetwareClient::libraryFileName()), source} +
+                    extraFlags);
     return build.waitForFinished(60000) && build.exitCode() == 0;
 }
 
@@ -96,8 +93,7 @@ void TestNetwareClient::initTestCase()
 
     for (const QString &kind : {QStringLiteral("complete"), QStringLiteral("none")}) {
         QVERIFY(QFile::copy(QCoreApplication::applicationFilePath(), hostIn(kind)));
-        QFile(hostIn(kind)).setPermissions(QFile::ReadOwner | QFile::WriteOwner |
-                                           QFile::ExeOwner);
+        QFile(hostIn(kind)).setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     }
 }
 
@@ -145,14 +141,21 @@ void TestNetwareClient::readsTheConnectionsUserName_data()
     QTest::addColumn<QString>("expected");
 
     const QByteArray longest(48, 'N');
-    QTest::newRow("name at byte 72") << "complete" << QByteArray("NWUSER") << QByteArray() << QByteArray() << "NWUSER";
-    QTest::newRow("name filling the buffer") << "complete" << longest << QByteArray() << QByteArray() << QString::fromLatin1(longest);
+    QTest::newRow("name at byte 72")
+        << "complete" << QByteArray("NWUSER") << QByteArray() << QByteArray() << "NWUSER";
+    QTest::newRow("name filling the buffer")
+        << "complete" << longest << QByteArray() << QByteArray() << QString::fromLatin1(longest);
     QTest::newRow("empty name") << "complete" << QByteArray() << QByteArray() << QByteArray() << "";
-    QTest::newRow("no primary connection") << "complete" << QByteArray("NWUSER") << QByteArray("35") << QByteArray() << "";
-    QTest::newRow("status refused") << "complete" << QByteArray("NWUSER") << QByteArray() << QByteArray("1") << "";
-    QTest::newRow("second entry point missing") << "partial" << QByteArray("NWUSER") << QByteArray() << QByteArray() << "";
-    QTest::newRow("not a library") << "broken" << QByteArray("NWUSER") << QByteArray() << QByteArray() << "";
-    QTest::newRow("no client installed") << "none" << QByteArray("NWUSER") << QByteArray() << QByteArray() << "";
+    QTest::newRow("no primary connection")
+        << "complete" << QByteArray("NWUSER") << QByteArray("35") << QByteArray() << "";
+    QTest::newRow("status refused")
+        << "complete" << QByteArray("NWUSER") << QByteArray() << QByteArray("1") << "";
+    QTest::newRow("second entry point missing")
+        << "partial" << QByteArray("NWUSER") << QByteArray() << QByteArray() << "";
+    QTest::newRow("not a library")
+        << "broken" << QByteArray("NWUSER") << QByteArray() << QByteArray() << "";
+    QTest::newRow("no client installed")
+        << "none" << QByteArray("NWUSER") << QByteArray() << QByteArray() << "";
 }
 
 void TestNetwareClient::readsTheConnectionsUserName()
@@ -212,8 +215,10 @@ void TestNetwareClient::activationFallsBackToDialogWithoutClient_data()
     QTest::addColumn<QString>("kind");
     QTest::addColumn<QString>("expected");
 
-    QTest::newRow("client present") << "complete" << "dialog=0;user=%1;terminated=0";
-    QTest::newRow("no client") << "none" << "dialog=1;user=-1;terminated=1";
+    QTest::newRow("client present") << "complete"
+                                    << "dialog=0;user=%1;terminated=0";
+    QTest::newRow("no client") << "none"
+                               << "dialog=1;user=-1;terminated=1";
 }
 
 void TestNetwareClient::activationFallsBackToDialogWithoutClient()
@@ -226,9 +231,9 @@ void TestNetwareClient::activationFallsBackToDialogWithoutClient()
     const int user = db.addUser(QStringLiteral("NwUser"), QStringLiteral("unused"));
     const ScopedEnv name("FAKE_NW_USER", "nwuser");
 
-    const QString output = runChildAt(
-        hostIn(kind), {QStringLiteral("activate"), db.dir(), db.password(),
-                       optionsArgument({soAutoValidate, soNetwareSupport})});
+    const QString output =
+        runChildAt(hostIn(kind), {QStringLiteral("activate"), db.dir(), db.password(),
+                                  optionsArgument({soAutoValidate, soNetwareSupport})});
     QCOMPARE(output.trimmed(), expected.contains(u'%') ? expected.arg(user) : expected);
 }
 

@@ -135,10 +135,18 @@ void TestPasswordChange::refusalsKeepDialogOpen_data()
     QTest::addColumn<QString>("message");
     QTest::addColumn<QString>("selectedField");
 
-    QTest::newRow("current wrong") << "Wrong" << "New1" << "New1" << InvalidCurrent << "edPassword";
-    QTest::newRow("current in other case") << "oldpass" << "New1" << "New1" << InvalidCurrent << "edPassword";
-    QTest::newRow("verify differs") << "OldPass" << "New1" << "New2" << NoMatch << "edPassword1";
-    QTest::newRow("verify differs in case") << "OldPass" << "New1" << "NEW1" << NoMatch << "edPassword1";
+    QTest::newRow("current wrong") << "Wrong"
+                                   << "New1"
+                                   << "New1" << InvalidCurrent << "edPassword";
+    QTest::newRow("current in other case") << "oldpass"
+                                           << "New1"
+                                           << "New1" << InvalidCurrent << "edPassword";
+    QTest::newRow("verify differs") << "OldPass"
+                                    << "New1"
+                                    << "New2" << NoMatch << "edPassword1";
+    QTest::newRow("verify differs in case") << "OldPass"
+                                            << "New1"
+                                            << "NEW1" << NoMatch << "edPassword1";
 }
 
 void TestPasswordChange::refusalsKeepDialogOpen()
@@ -159,8 +167,8 @@ void TestPasswordChange::refusalsKeepDialogOpen()
         clickOk(dialog);
         stayedOpen = dialog->isVisible();
         QLineEdit *selected = field(dialog, selectedField);
-        fieldSelected = dialog->focusWidget() == selected &&
-                        selected->selectedText() == selected->text();
+        fieldSelected =
+            dialog->focusWidget() == selected && selected->selectedText() == selected->text();
         dialog->findChild<QPushButton *>(QStringLiteral("bbnCancel"))->click();
     });
     QVERIFY(!fixture.component->ChangePassword());
@@ -176,10 +184,14 @@ void TestPasswordChange::storesNewPassword_data()
     QTest::addColumn<QString>("fresh");
     QTest::addColumn<QString>("stored");
 
-    QTest::newRow("ordinary") << "Better2" << "Better2";
-    QTest::newRow("empty") << "" << "";
-    QTest::newRow("twelve characters") << "abcdefghijkl" << "abcdefghijkl";
-    QTest::newRow("longer than twelve is cut") << "abcdefghijklmnop" << "abcdefghijkl";
+    QTest::newRow("ordinary") << "Better2"
+                              << "Better2";
+    QTest::newRow("empty") << ""
+                           << "";
+    QTest::newRow("twelve characters") << "abcdefghijkl"
+                                       << "abcdefghijkl";
+    QTest::newRow("longer than twelve is cut") << "abcdefghijklmnop"
+                                               << "abcdefghijkl";
 }
 
 void TestPasswordChange::storesNewPassword()
@@ -253,8 +265,9 @@ void TestPasswordChange::onlyAnOrdinaryUserMayChange()
     const ModalDriver driver([](QWidget *) {});
     QVERIFY(!component->ChangePassword());
     QVERIFY(!driver.ran());
-    QCOMPARE(messages.texts(), showUI ? QStringList{QStringLiteral("No user is logged into security")}
-                                      : QStringList{});
+    QCOMPARE(messages.texts(), showUI
+                                   ? QStringList{QStringLiteral("No user is logged into security")}
+                                   : QStringList{});
 }
 
 void TestPasswordChange::vanishedUserRowGivesFalse()
