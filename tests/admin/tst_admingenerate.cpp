@@ -169,6 +169,7 @@ private Q_SLOTS:
         TfrmGenerate dialog;
         dialog.DirectoryListBox1->setDirectory(out.path());
         dialog.edFile->setText(fileName);
+        dialog.rgrpGen->setItemIndex(TfrmGenerate::PascalIncludeFile);
         dialog.show();
         ui::MessageRecorder messages;
         dialog.bbtnOk->click();

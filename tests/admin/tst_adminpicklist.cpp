@@ -49,6 +49,7 @@ private Q_SLOTS:
                 pick->bbtnCancel->click();
             } else if (how == QLatin1String("double")) {
                 const QRect rect = pick->lboxList->visualItemRect(pick->lboxList->item(row));
+                QTest::mouseClick(pick->lboxList->viewport(), Qt::LeftButton, {}, rect.center());
                 QTest::mouseDClick(pick->lboxList->viewport(), Qt::LeftButton, {}, rect.center());
             } else {
                 pick->bbtnOk->click();

@@ -93,7 +93,7 @@ private Q_SLOTS:
             caption = viewer->windowTitle();
             titles = gridTitles(*viewer->dsLog);
             rows = gridRows(*viewer->dsLog);
-            okFocused = viewer->OKBtn->hasFocus();
+            okFocused = viewer->focusWidget() == viewer->OKBtn;
             QVERIFY(viewer->tblLog->isOpen() && viewer->tblUsers->isOpen() &&
                     viewer->tblAccess->isOpen());
             viewer->OKBtn->click();
