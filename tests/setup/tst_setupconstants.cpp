@@ -2,8 +2,6 @@
 // deletion that takes the constant out of every user's direct rights and every group, or,
 // when the engine fails half way, changes nothing at all.
 
-#include "dbe/database.h"
-#include "dbe/session.h"
 #include "dbe/table.h"
 #include "setup/intobject.h"
 #include "tests/setup/setuptestkit.h"
@@ -222,29 +220,15 @@ private Q_SLOTS:
         db.addMember(group, print);
         db.grant(ann, print, QStringLiteral("C"));
 
-        dbe::Session &session = dbe::Session::instance();
-        const QString otherAlias = QStringLiteral("OTHERSTATION");
-        session.addStandardAlias(otherAlias, db.dir());
-        const auto other = session.database(otherAlias);
-        dbe::Table busy;
-        busy.setDatabaseName(otherAlias);
-        busy.setTableName(QStringLiteral("GRPCOLL.DB"));
-        busy.open();
-        other->begin();
-        busy.append();
-        busy.setValue(QStringLiteral("Group_ID"), 99);
-        busy.setValue(QStringLiteral("Access_ID"), 99);
-        busy.post();
-
         ui::MessageRecorder messages;
         auto editor = openEditor(db);
         pickUser(editor.get(), QStringLiteral("Ann"));
         selectLine(child<QListWidget>(editor.get(), "lbConstants"), QStringLiteral("Print"));
-        editor->spbtnAccDelClick();
-        other->rollback();
-        busy.close();
-        session.deleteAlias(otherAlias);
-
+        {
+            OtherStationWriting busy(db, QStringLiteral("GRPCOLL.DB"),
+                                     {{"Group_ID", 99}, {"Access_ID", 99}});
+            editor->spbtnAccDelClick();
+        }
         QCOMPARE(messages.requests().size(), 2);
         QCOMPARE(messages.requests().last().kind, ui::MessageKind::Error);
         QVERIFY(!messages.lastText().isEmpty());

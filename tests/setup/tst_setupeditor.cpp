@@ -203,7 +203,56 @@ private Q_SLOTS:
         editor->spbtnEditGroupClick();
     }
 
+    void tabWalksTheControlsInTheirOrder()
+    {
+        testsupport::SecurityDb db;
+        db.setSettings(true, false);
+        db.addUser(QStringLiteral("Ann"), QStringLiteral("a"));
+        db.addGroup(QStringLiteral("Clerks"));
+        auto editor = openEditor(db);
+        QCOMPARE(
+            focusOrder(editor.get(), QStringLiteral("dbedSecLabel")),
+            QStringList({"dbedSecLabel", "DBEdit1", "DBEdit2", "dbchkSecEnabled", "dbcxLogEnabled",
+                         "btnOk", "dblkUserName", "lbUsrAccess", "tnbkLists", "lbGroups"}));
+
+        QStringList userOrder;
+        whenModal<TformUser>([&](TformUser *dialog) {
+            userOrder = focusOrder(dialog, QStringLiteral("dbedName"));
+            dialog->reject();
+        });
+        editor->spbtnAddUserClick();
+        QCOMPARE(userOrder, QStringList({"dbedName", "dbedPassword", "dbedUserDef1", "dbedUserDef2",
+                                         "dbchboxEnabled", "dbchAdmin", "bbtnAnother", "bbtnOk",
+                                         "bbtnCancel"}));
+
+        QStringList groupOrder;
+        whenModal<TFormGroup>([&](TFormGroup *dialog) {
+            groupOrder = focusOrder(dialog, QStringLiteral("dbedGroupName"));
+            dialog->reject();
+        });
+        editor->spbtnAddGroupClick();
+        QCOMPARE(groupOrder, QStringList({"dbedGroupName", "lbSelected", "lbComplete", "bbtnOk",
+                                          "bbtnCancel"}));
+    }
+
 private:
+    // The named controls that Tab reaches, from `start` once round the window.
+    static QStringList focusOrder(QWidget *window, const QString &start)
+    {
+        QWidget *first = window->findChild<QWidget *>(start);
+        QStringList order;
+        QWidget *widget = first;
+        do {
+            const bool tabbable = (widget->focusPolicy() & Qt::TabFocus) &&
+                                  widget->isVisibleTo(window) && widget->isEnabled();
+            if (tabbable && !widget->objectName().isEmpty() &&
+                !widget->objectName().startsWith(QLatin1String("qt_")))
+                order.append(widget->objectName());
+            widget = widget->nextInFocusChain();
+        } while (widget != first && order.size() < 50);
+        return order;
+    }
+
     void verifyLayout(QWidget *window)
     {
         const QList<QWidget *> widgets = window->findChildren<QWidget *>();

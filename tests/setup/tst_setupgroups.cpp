@@ -251,6 +251,34 @@ private Q_SLOTS:
         QCOMPARE(lines(child<QListWidget>(editor.get(), "lbGroups")), QStringList({"Other"}));
     }
 
+    // Another workstation is writing GRPCOLL.DB, so the members cannot go after the group and
+    // its grants have gone; all of it must come back.
+    void failedDeletionLeavesEverythingAsItWas()
+    {
+        testsupport::SecurityDb db;
+        db.setSettings(true, false);
+        const int ann = db.addUser(QStringLiteral("Ann"), QStringLiteral("a"));
+        const int group = db.addGroup(QStringLiteral("Clerks"));
+        db.addMember(group, db.addAccess(QStringLiteral("Print")));
+        db.grant(ann, group, QStringLiteral("G"));
+        ui::MessageRecorder messages;
+        auto editor = openEditor(db);
+        pickUser(editor.get(), QStringLiteral("Ann"));
+        selectLine(child<QListWidget>(editor.get(), "lbGroups"), QStringLiteral("Clerks"));
+        {
+            OtherStationWriting busy(db, QStringLiteral("GRPCOLL.DB"),
+                                     {{"Group_ID", 99}, {"Access_ID", 99}});
+            editor->spbtnDelGroupClick();
+        }
+        QCOMPARE(messages.requests().size(), 2);
+        QCOMPARE(messages.requests().last().kind, ui::MessageKind::Error);
+        QCOMPARE(rows(db, QStringLiteral("GROUPS.DB"), {"Group_Name"}), QStringList({"Clerks"}));
+        QCOMPARE(db.rowCount(QStringLiteral("USERACC.DB")), 1);
+        QCOMPARE(db.rowCount(QStringLiteral("GRPCOLL.DB")), 1);
+        QCOMPARE(lines(child<QListWidget>(editor.get(), "lbUsrAccess")), QStringList({"(Clerks)"}));
+        QCOMPARE(lines(child<QListWidget>(editor.get(), "lbGroups")), QStringList({"Clerks"}));
+    }
+
     void deleteAnsweredNoChangesNothing()
     {
         testsupport::SecurityDb db;

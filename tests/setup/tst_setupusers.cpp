@@ -245,6 +245,31 @@ private Q_SLOTS:
         QCOMPARE(child<QComboBox>(editor.get(), "dblkUserName")->count(), 1);
     }
 
+    // Another workstation is writing USERS.DB, so the user's row cannot go after his rights
+    // have gone; the rights must come back.
+    void failedDeletionLeavesEverythingAsItWas()
+    {
+        testsupport::SecurityDb db;
+        db.setSettings(true, false);
+        const int ann = db.addUser(QStringLiteral("Ann"), QStringLiteral("a"));
+        db.grant(ann, db.addAccess(QStringLiteral("Print")), QStringLiteral("C"));
+        db.grant(ann, db.addGroup(QStringLiteral("Clerks")), QStringLiteral("G"));
+        ui::MessageRecorder messages;
+        auto editor = openEditor(db);
+        pickUser(editor.get(), QStringLiteral("Ann"));
+        {
+            OtherStationWriting busy(db, QStringLiteral("USERS.DB"), {{"User_Name", "Zed"}});
+            editor->spbtnDelUserClick();
+        }
+        QCOMPARE(messages.requests().size(), 2);
+        QCOMPARE(messages.requests().last().kind, ui::MessageKind::Error);
+        QCOMPARE(rows(db, QStringLiteral("USERS.DB"), {"User_Name"}), QStringList({"Ann"}));
+        QCOMPARE(db.rowCount(QStringLiteral("USERACC.DB")), 2);
+        QCOMPARE(selectedUserName(editor.get()), QStringLiteral("Ann"));
+        QCOMPARE(lines(child<QListWidget>(editor.get(), "lbUsrAccess")),
+                 QStringList({"(Clerks)", "Print"}));
+    }
+
     void deleteAnsweredNoKeepsEverything()
     {
         testsupport::SecurityDb db;
