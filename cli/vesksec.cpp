@@ -3,7 +3,9 @@
 //
 //   vesksec create --dir DIR --alias NAME --password PW
 //   vesksec demo   --dir DIR --alias NAME --password PW
+//   vesksec generate --alias NAME (--pascal FILE | --cpp FILE) [--password PW]
 
+#include "admin/constantsource.h"
 #include "dbe/error.h"
 #include "dbe/session.h"
 #include "security/createtables.h"
@@ -85,6 +87,34 @@ int createDatabase(const QCommandLineParser &parser, const QCommandLineOption &d
     return 0;
 }
 
+// Writes the access-constant declarations of the database, as the desktop's Generate command
+// does, so that a host's build can regenerate its constants from the security database.
+int generateConstants(const QCommandLineParser &parser, const QCommandLineOption &aliasOption,
+                      const QCommandLineOption &passwordOption,
+                      const QCommandLineOption &pascalOption, const QCommandLineOption &cppOption)
+{
+    const QString alias = parser.value(aliasOption);
+    if (alias.isEmpty())
+        return fail(QStringLiteral("--alias is required."));
+    if (parser.isSet(pascalOption) == parser.isSet(cppOption))
+        return fail(QStringLiteral("give exactly one of --pascal FILE and --cpp FILE."));
+    const QString password = masterPassword(parser, passwordOption);
+    if (password.isEmpty())
+        return fail(QStringLiteral("a master password is required (--password or "
+                                   "VESK_MASTER_PASSWORD)."));
+    dbe::Session::instance().addPassword(password);
+
+    const QList<constsource::AccessConstant> constants = constsource::readAccessConstants(alias);
+    const bool pascal = parser.isSet(pascalOption);
+    const QString path = parser.value(pascal ? pascalOption : cppOption);
+    const QString text = pascal ? constsource::pascalText(constants)
+                                : constsource::cppHeader(constants, path);
+    if (!constsource::writeTextFile(path, text))
+        return fail(QStringLiteral("cannot write %1.").arg(path));
+    out() << constants.size() << " access constants written to " << path << Qt::endl;
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -97,9 +127,11 @@ int main(int argc, char *argv[])
         "Creates security databases.\n\n"
         "Commands:\n"
         "  create   create the empty security tables and register the alias\n"
-        "  demo     the same, then fill in a small demonstration database"));
+        "  demo     the same, then fill in a small demonstration database\n"
+        "  generate write the access constants as a Pascal include file or C++ header"));
     parser.addHelpOption();
-    parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("create or demo"));
+    parser.addPositionalArgument(QStringLiteral("command"),
+                                 QStringLiteral("create, demo or generate"));
     const QCommandLineOption dirOption(QStringLiteral("dir"),
                                        QStringLiteral("Directory of the table files."),
                                        QStringLiteral("DIR"));
@@ -108,7 +140,13 @@ int main(int argc, char *argv[])
     const QCommandLineOption passwordOption(
         QStringLiteral("password"),
         QStringLiteral("Master password (else VESK_MASTER_PASSWORD)."), QStringLiteral("PW"));
-    parser.addOptions({dirOption, aliasOption, passwordOption});
+    const QCommandLineOption pascalOption(
+        QStringLiteral("pascal"), QStringLiteral("generate: Pascal include file to write."),
+        QStringLiteral("FILE"));
+    const QCommandLineOption cppOption(
+        QStringLiteral("cpp"), QStringLiteral("generate: C++ header file to write."),
+        QStringLiteral("FILE"));
+    parser.addOptions({dirOption, aliasOption, passwordOption, pascalOption, cppOption});
     parser.process(app);
 
     const QStringList args = parser.positionalArguments();
@@ -120,6 +158,9 @@ int main(int argc, char *argv[])
             return createDatabase(parser, dirOption, aliasOption, passwordOption, false);
         if (command == QLatin1String("demo"))
             return createDatabase(parser, dirOption, aliasOption, passwordOption, true);
+        if (command == QLatin1String("generate"))
+            return generateConstants(parser, aliasOption, passwordOption, pascalOption,
+                                     cppOption);
     } catch (const dbe::Error &error) {
         return fail(error.text());
     }

@@ -346,6 +346,55 @@ private Q_SLOTS:
         QVERIFY(program.waitForFinished(10000));
         QCOMPARE(program.readAllStandardOutput(), QByteArray("2 5 6\n"));
     }
+
+    void commandLineWritesTheSameTexts_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("passwordFrom");
+        QTest::addColumn<bool>("succeeds");
+        QTest::newRow("Pascal, password from the environment") << "pascal" << "environment" << true;
+        QTest::newRow("C++, password as option") << "cpp" << "option" << true;
+        QTest::newRow("wrong password") << "cpp" << "wrong" << false;
+        QTest::newRow("no password") << "pascal" << "none" << false;
+    }
+
+    void commandLineWritesTheSameTexts()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, passwordFrom);
+        QFETCH(bool, succeeds);
+        testsupport::SecurityDb db(QStringLiteral("CLIGEN"), QStringLiteral("Cli4"));
+        db.addAccess(QStringLiteral("Edit Users"));
+        db.addAccess(QStringLiteral("Print-Report"));
+        dbe::Session::instance().saveConfig();
+        QTemporaryDir out;
+        const QString path = out.filePath(kind == QLatin1String("cpp") ? "ids.h" : "ids.pas");
+
+        QStringList arguments{QStringLiteral("generate"), QStringLiteral("--alias"), db.alias(),
+                              QStringLiteral("--") + kind, path};
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.remove(QStringLiteral("VESK_MASTER_PASSWORD"));
+        if (passwordFrom == QLatin1String("environment"))
+            environment.insert(QStringLiteral("VESK_MASTER_PASSWORD"), db.password());
+        else if (passwordFrom == QLatin1String("option"))
+            arguments << QStringLiteral("--password") << db.password();
+        else if (passwordFrom == QLatin1String("wrong"))
+            arguments << QStringLiteral("--password") << QStringLiteral("cli4");
+        QProcess vesksec;
+        vesksec.setProcessEnvironment(environment);
+        vesksec.start(QStringLiteral(VESK_VESKSEC), arguments);
+        QVERIFY(vesksec.waitForFinished(30000));
+        QCOMPARE(vesksec.exitCode() == 0, succeeds);
+        QCOMPARE(QFile::exists(path), succeeds);
+        if (!succeeds)
+            return;
+        const QList<constsource::AccessConstant> constants{{1, QStringLiteral("Edit Users")},
+                                                           {2, QStringLiteral("Print-Report")}};
+        QCOMPARE(readFile(path), kind == QLatin1String("cpp")
+                                     ? constsource::cppHeader(constants, path)
+                                     : QStringLiteral("  dsc_Edit_Users         =1;\r\n"
+                                                      "  dsc_Print-Report       =2;\r\n"));
+    }
 };
 
 VESK_ADMIN_TEST_MAIN(TestAdminGenerate)
