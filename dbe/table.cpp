@@ -734,4 +734,21 @@ std::unique_ptr<DataSet> Table::lockList(QObject *parent)
     return list;
 }
 
+int appendRecord(const QString &databaseName, const QString &tableName, const QVariantMap &values)
+{
+    Table table;
+    table.setDatabaseName(databaseName);
+    table.setTableName(tableName);
+    table.open();
+    table.append();
+    for (auto it = values.cbegin(); it != values.cend(); ++it)
+        table.setValue(it.key(), it.value());
+    table.post();
+    for (const FieldInfo &field : table.fields()) {
+        if (field.type == FieldType::AutoInc)
+            return table.asInteger(field.name);
+    }
+    return 0;
+}
+
 } // namespace dbe

@@ -97,4 +97,8 @@ private:
     bool m_hasRange = false;
 };
 
+// Appends one row with the given field values through a cursor of its own; answers the number
+// the engine gave its autoincrement field (0 when the table has none).
+int appendRecord(const QString &databaseName, const QString &tableName, const QVariantMap &values);
+
 } // namespace dbe

@@ -41,32 +41,14 @@ bool createSecurityTables(const QString &databaseName, const QString &masterPass
     return true;
 }
 
-namespace {
-
-int appendRow(const QString &databaseName, const QString &table, const QVariantMap &values,
-              const QString &autoIncField = {})
-{
-    dbe::Table t;
-    t.setDatabaseName(databaseName);
-    t.setTableName(table);
-    t.open();
-    t.append();
-    for (auto it = values.cbegin(); it != values.cend(); ++it)
-        t.setValue(it.key(), it.value());
-    t.post();
-    return autoIncField.isEmpty() ? 0 : t.asInteger(autoIncField);
-}
-
-} // namespace
-
 void fillDemoData(const QString &databaseName)
 {
-    appendRow(databaseName, QStringLiteral("PROGRAM.DB"),
-              {{QStringLiteral("Security_Label"), QStringLiteral("Demo Security Database")},
-               {QStringLiteral("Enabled"), true},
-               {QStringLiteral("Label1"), QStringLiteral("Department")},
-               {QStringLiteral("Label2"), QStringLiteral("Extension")},
-               {QStringLiteral("LogEnabled"), true}});
+    dbe::appendRecord(databaseName, QStringLiteral("PROGRAM.DB"),
+                      {{QStringLiteral("Security_Label"), QStringLiteral("Demo Security Database")},
+                       {QStringLiteral("Enabled"), true},
+                       {QStringLiteral("Label1"), QStringLiteral("Department")},
+                       {QStringLiteral("Label2"), QStringLiteral("Extension")},
+                       {QStringLiteral("LogEnabled"), true}});
 
     const QStringList constants = {
         QStringLiteral("View Orders"),    QStringLiteral("Edit Orders"),
@@ -76,17 +58,16 @@ void fillDemoData(const QString &databaseName)
     };
     QMap<QString, int> accessId;
     for (const QString &name : constants)
-        accessId[name] = appendRow(databaseName, QStringLiteral("ACCESS.DB"),
-                                   {{QStringLiteral("Access_Name"), name}},
-                                   QStringLiteral("Access_ID"));
+        accessId[name] = dbe::appendRecord(databaseName, QStringLiteral("ACCESS.DB"),
+                                           {{QStringLiteral("Access_Name"), name}});
 
     const auto addGroup = [&](const QString &name, const QStringList &members) {
-        const int id = appendRow(databaseName, QStringLiteral("GROUPS.DB"),
-                                 {{QStringLiteral("Group_Name"), name}}, QStringLiteral("Group_ID"));
+        const int id = dbe::appendRecord(databaseName, QStringLiteral("GROUPS.DB"),
+                                         {{QStringLiteral("Group_Name"), name}});
         for (const QString &member : members)
-            appendRow(databaseName, QStringLiteral("GRPCOLL.DB"),
-                      {{QStringLiteral("Group_ID"), id},
-                       {QStringLiteral("Access_ID"), accessId.value(member)}});
+            dbe::appendRecord(databaseName, QStringLiteral("GRPCOLL.DB"),
+                              {{QStringLiteral("Group_ID"), id},
+                               {QStringLiteral("Access_ID"), accessId.value(member)}});
         return id;
     };
     const int clerks = addGroup(QStringLiteral("Order Clerks"),
@@ -114,23 +95,22 @@ void fillDemoData(const QString &databaseName)
     };
     QMap<QString, int> userId;
     for (const DemoUser &u : users) {
-        userId[QString::fromLatin1(u.name)] = appendRow(
-            databaseName, QStringLiteral("USERS.DB"),
-            {{QStringLiteral("User_Name"), QString::fromLatin1(u.name)},
-             {QStringLiteral("User_Password"), QString::fromLatin1(u.password)},
-             {QStringLiteral("User_Def1"), QString::fromLatin1(u.department)},
-             {QStringLiteral("User_Def2"), QString::fromLatin1(u.extension)},
-             {QStringLiteral("User_AccessCount"), 0},
-             {QStringLiteral("User_Enabled"), u.enabled},
-             {QStringLiteral("User_Admin"), u.admin}},
-            QStringLiteral("User_ID"));
+        userId[QString::fromLatin1(u.name)] =
+            dbe::appendRecord(databaseName, QStringLiteral("USERS.DB"),
+                              {{QStringLiteral("User_Name"), QString::fromLatin1(u.name)},
+                               {QStringLiteral("User_Password"), QString::fromLatin1(u.password)},
+                               {QStringLiteral("User_Def1"), QString::fromLatin1(u.department)},
+                               {QStringLiteral("User_Def2"), QString::fromLatin1(u.extension)},
+                               {QStringLiteral("User_AccessCount"), 0},
+                               {QStringLiteral("User_Enabled"), u.enabled},
+                               {QStringLiteral("User_Admin"), u.admin}});
     }
 
     const auto grant = [&](const char *user, int id, const QString &type) {
-        appendRow(databaseName, QStringLiteral("USERACC.DB"),
-                  {{QStringLiteral("User_ID"), userId.value(QString::fromLatin1(user))},
-                   {QStringLiteral("Access_ID"), id},
-                   {QStringLiteral("Type"), type}});
+        dbe::appendRecord(databaseName, QStringLiteral("USERACC.DB"),
+                          {{QStringLiteral("User_ID"), userId.value(QString::fromLatin1(user))},
+                           {QStringLiteral("Access_ID"), id},
+                           {QStringLiteral("Type"), type}});
     };
     grant("admin", managers, RightGroup);
     grant("admin", accessId.value(QStringLiteral("Edit Customers")), RightConstant);

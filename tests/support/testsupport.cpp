@@ -36,24 +36,6 @@ SecurityDb::~SecurityDb()
         session.deleteAlias(m_alias);
 }
 
-namespace {
-
-int append(const QString &alias, const QString &table, const QVariantMap &values,
-           const QString &idField = {})
-{
-    dbe::Table t;
-    t.setDatabaseName(alias);
-    t.setTableName(table);
-    t.open();
-    t.append();
-    for (auto it = values.cbegin(); it != values.cend(); ++it)
-        t.setValue(it.key(), it.value());
-    t.post();
-    return idField.isEmpty() ? 0 : t.asInteger(idField);
-}
-
-} // namespace
-
 void SecurityDb::setSettings(bool enabled, bool logEnabled, const QString &label,
                              const QString &label1, const QString &label2)
 {
@@ -76,41 +58,41 @@ void SecurityDb::setSettings(bool enabled, bool logEnabled, const QString &label
 int SecurityDb::addUser(const QString &name, const QString &password, bool enabled, bool admin,
                         const QString &def1, const QString &def2)
 {
-    return append(m_alias, QStringLiteral("USERS.DB"),
-                  {{QStringLiteral("User_Name"), name},
-                   {QStringLiteral("User_Password"), password},
-                   {QStringLiteral("User_Def1"), def1},
-                   {QStringLiteral("User_Def2"), def2},
-                   {QStringLiteral("User_AccessCount"), 0},
-                   {QStringLiteral("User_Enabled"), enabled},
-                   {QStringLiteral("User_Admin"), admin}},
-                  QStringLiteral("User_ID"));
+    return dbe::appendRecord(m_alias, QStringLiteral("USERS.DB"),
+                             {{QStringLiteral("User_Name"), name},
+                              {QStringLiteral("User_Password"), password},
+                              {QStringLiteral("User_Def1"), def1},
+                              {QStringLiteral("User_Def2"), def2},
+                              {QStringLiteral("User_AccessCount"), 0},
+                              {QStringLiteral("User_Enabled"), enabled},
+                              {QStringLiteral("User_Admin"), admin}});
 }
 
 int SecurityDb::addAccess(const QString &name)
 {
-    return append(m_alias, QStringLiteral("ACCESS.DB"), {{QStringLiteral("Access_Name"), name}},
-                  QStringLiteral("Access_ID"));
+    return dbe::appendRecord(m_alias, QStringLiteral("ACCESS.DB"),
+                             {{QStringLiteral("Access_Name"), name}});
 }
 
 int SecurityDb::addGroup(const QString &name)
 {
-    return append(m_alias, QStringLiteral("GROUPS.DB"), {{QStringLiteral("Group_Name"), name}},
-                  QStringLiteral("Group_ID"));
+    return dbe::appendRecord(m_alias, QStringLiteral("GROUPS.DB"),
+                             {{QStringLiteral("Group_Name"), name}});
 }
 
 void SecurityDb::addMember(int groupId, int accessId)
 {
-    append(m_alias, QStringLiteral("GRPCOLL.DB"),
-           {{QStringLiteral("Group_ID"), groupId}, {QStringLiteral("Access_ID"), accessId}});
+    dbe::appendRecord(
+        m_alias, QStringLiteral("GRPCOLL.DB"),
+        {{QStringLiteral("Group_ID"), groupId}, {QStringLiteral("Access_ID"), accessId}});
 }
 
 void SecurityDb::grant(int userId, int id, const QString &type)
 {
-    append(m_alias, QStringLiteral("USERACC.DB"),
-           {{QStringLiteral("User_ID"), userId},
-            {QStringLiteral("Access_ID"), id},
-            {QStringLiteral("Type"), type}});
+    dbe::appendRecord(m_alias, QStringLiteral("USERACC.DB"),
+                      {{QStringLiteral("User_ID"), userId},
+                       {QStringLiteral("Access_ID"), id},
+                       {QStringLiteral("Type"), type}});
 }
 
 int SecurityDb::rowCount(const QString &table) const
