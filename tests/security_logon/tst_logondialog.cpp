@@ -1,7 +1,6 @@
 // The logon dialog and Logon(): the close-attempt rules, the supervisor, and what a logon
 // through the dialog leaves in the component and in the tables.
 
-#include "dbe/session.h"
 #include "dbe/table.h"
 #include "logontestkit.h"
 #include "security/logonunt.h"
@@ -145,9 +144,6 @@ void TestLogonDialog::supervisorCredentials()
     QFETCH(QString, password);
     QFETCH(bool, isSupervisor);
 
-    // Each row's database has its own master password; like a host process, the session
-    // knows only that one.
-    dbe::Session::instance().removeAllPasswords();
     SecurityDb db(QStringLiteral("TESTSEC"), master);
     db.setSettings(true, true);
     TSecurityOptions options;
