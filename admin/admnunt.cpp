@@ -84,8 +84,7 @@ QString AliasPathFor(const QString &directory)
 }
 
 TFormAdmin::TFormAdmin(QWidget *parent)
-    : QMainWindow(parent), tblSecProg(new dbe::Table(this)),
-      m_printer(std::make_unique<QPrinter>())
+    : QMainWindow(parent), tblSecProg(new dbe::Table(this)), m_printer(std::make_unique<QPrinter>())
 {
     setObjectName(QStringLiteral("FormAdmin"));
     setWindowTitle(QStringLiteral("Security Administration Desktop"));

@@ -134,8 +134,8 @@ void FileListBox::rebuild()
     clear();
     if (m_directory.isEmpty())
         return;
-    const QStringList filters = m_mask == QStringLiteral("*.*") ? QStringList{QStringLiteral("*")}
-                                                               : QStringList{m_mask};
+    const QStringList filters =
+        m_mask == QStringLiteral("*.*") ? QStringList{QStringLiteral("*")} : QStringList{m_mask};
     addItems(QDir(m_directory).entryList(filters, QDir::Files, QDir::Name | QDir::IgnoreCase));
 }
 

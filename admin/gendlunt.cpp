@@ -37,11 +37,11 @@ TfrmGenerate::TfrmGenerate(QWidget *parent) : QDialog(parent)
     formstyle::applyDialogFont(this);
     formstyle::fixClientSize(this, 338, 284);
 
-    rgrpGen = new RadioGroup(QStringLiteral("Output Location:"),
-                             {QStringLiteral("Windows Clipboard"),
-                              QStringLiteral("Pascal Include File"),
-                              QStringLiteral("C++ Header File")},
-                             this);
+    rgrpGen =
+        new RadioGroup(QStringLiteral("Output Location:"),
+                       {QStringLiteral("Windows Clipboard"), QStringLiteral("Pascal Include File"),
+                        QStringLiteral("C++ Header File")},
+                       this);
     rgrpGen->setObjectName(QStringLiteral("rgrpGen"));
     rgrpGen->setGeometry(8, 4, 222, 90);
 
@@ -98,13 +98,14 @@ void TfrmGenerate::buildFileControls()
 
     connect(DriveComboBox1, &RootComboBox::rootChosen, DirectoryListBox1,
             &DirectoryListBox::setDirectory);
-    connect(DirectoryListBox1, &DirectoryListBox::directoryChanged, this, [this](const QString &dir) {
-        FileListBox1->setDirectory(dir);
-        DriveComboBox1->showRootOf(dir);
-        lblDir->setText(
-            lblDir->fontMetrics().elidedText(dir, Qt::ElideLeft, Panel1->width() - 8));
-        lblDir->setToolTip(dir);
-    });
+    connect(DirectoryListBox1, &DirectoryListBox::directoryChanged, this,
+            [this](const QString &dir) {
+                FileListBox1->setDirectory(dir);
+                DriveComboBox1->showRootOf(dir);
+                lblDir->setText(
+                    lblDir->fontMetrics().elidedText(dir, Qt::ElideLeft, Panel1->width() - 8));
+                lblDir->setToolTip(dir);
+            });
     connect(FilterComboBox1, &QComboBox::activated, this, [this](int index) {
         const QString mask = FilterComboBox1->itemData(index).toString();
         FileListBox1->setMask(mask);

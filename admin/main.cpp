@@ -5,7 +5,6 @@
 
 #include <QCommandLineParser>
 #include <QTimer>
-
 #include <cstdio>
 
 namespace {

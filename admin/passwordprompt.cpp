@@ -17,8 +17,8 @@ TPasswordPrompt::TPasswordPrompt(const QString &tableName, QWidget *parent) : QD
     setWindowTitle(QStringLiteral("Enter password"));
     formstyle::applyDialogFont(this);
 
-    lblPrompt = new QLabel(tr("Table %1 is password protected.\nPassword:")
-                               .arg(QFileInfo(tableName).fileName()));
+    lblPrompt = new QLabel(
+        tr("Table %1 is password protected.\nPassword:").arg(QFileInfo(tableName).fileName()));
     lblPrompt->setObjectName(QStringLiteral("lblPrompt"));
     edPassword = new QLineEdit;
     edPassword->setObjectName(QStringLiteral("edPassword"));

@@ -67,9 +67,9 @@ TfrmViewLog::TfrmViewLog(QWidget *parent) : QDialog(parent)
 
     dsLog = new ui::DataSetModel(this);
     dsLog->setObjectName(QStringLiteral("dsLog"));
-    dsLog->setColumnOrder({QStringLiteral("Access_Date"), QStringLiteral("LogCount"),
-                           UserNameField, QStringLiteral("User_ID"),
-                           QStringLiteral("Access_ID"), AccessLabelField});
+    dsLog->setColumnOrder({QStringLiteral("Access_Date"), QStringLiteral("LogCount"), UserNameField,
+                           QStringLiteral("User_ID"), QStringLiteral("Access_ID"),
+                           AccessLabelField});
     dsLog->setDataSet(tblLog);
     DBGrid1->setModel(dsLog);
     connect(DBGrid1->selectionModel(), &QItemSelectionModel::currentRowChanged, dsLog,

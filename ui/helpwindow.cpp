@@ -178,8 +178,7 @@ void HelpWindow::filterKeywords(const QString &typed)
     for (int row = 0; row < m_keywordList->count(); ++row) {
         if (m_keywordList->item(row)->text().startsWith(typed, Qt::CaseInsensitive)) {
             m_keywordList->setCurrentRow(row);
-            m_keywordList->scrollToItem(m_keywordList->item(row),
-                                        QAbstractItemView::PositionAtTop);
+            m_keywordList->scrollToItem(m_keywordList->item(row), QAbstractItemView::PositionAtTop);
             return;
         }
     }

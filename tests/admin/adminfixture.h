@@ -6,15 +6,13 @@
 #include <QApplication>
 #include <QTest>
 #include <QTimer>
-
 #include <functional>
 
 namespace adminfixture {
 
 // Runs `action` on the next modal dialog of type Dialog once its exec() has shown it. Gives up
 // after five seconds, so a dialog that never comes makes the test fail rather than hang.
-template <typename Dialog>
-void whenModal(std::function<void(Dialog *)> action)
+template <typename Dialog> void whenModal(std::function<void(Dialog *)> action)
 {
     auto *timer = new QTimer;
     timer->setInterval(10);

@@ -71,17 +71,18 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("line");
-        QTest::newRow("short name filled to 23")
-            << "Edit Users" << "  dsc_Edit_Users         =1;\r\n";
-        QTest::newRow("identifier of 22 gets one blank")
-            << "ABCDEFGHIJKLMNOPQR" << "  dsc_ABCDEFGHIJKLMNOPQR =1;\r\n";
-        QTest::newRow("identifier of 23 gets none")
-            << "ABCDEFGHIJKLMNOPQRS" << "  dsc_ABCDEFGHIJKLMNOPQRS=1;\r\n";
-        QTest::newRow("identifier of 24 is not cut")
-            << "Print Monthly Summar" << "  dsc_Print_Monthly_Summar=1;\r\n";
-        QTest::newRow("every blank becomes an underscore") << "A B C" << "  dsc_A_B_C              =1;\r\n";
-        QTest::newRow("other characters pass unchanged")
-            << "Größe-2 ändern" << "  dsc_Größe-2_ändern     =1;\r\n";
+        QTest::newRow("short name filled to 23") << "Edit Users"
+                                                 << "  dsc_Edit_Users         =1;\r\n";
+        QTest::newRow("identifier of 22 gets one blank") << "ABCDEFGHIJKLMNOPQR"
+                                                         << "  dsc_ABCDEFGHIJKLMNOPQR =1;\r\n";
+        QTest::newRow("identifier of 23 gets none") << "ABCDEFGHIJKLMNOPQRS"
+                                                    << "  dsc_ABCDEFGHIJKLMNOPQRS=1;\r\n";
+        QTest::newRow("identifier of 24 is not cut") << "Print Monthly Summar"
+                                                     << "  dsc_Print_Monthly_Summar=1;\r\n";
+        QTest::newRow("every blank becomes an underscore") << "A B C"
+                                                           << "  dsc_A_B_C              =1;\r\n";
+        QTest::newRow("other characters pass unchanged") << "Größe-2 ändern"
+                                                         << "  dsc_Größe-2_ändern     =1;\r\n";
     }
 
     void lineLayout()
@@ -108,8 +109,8 @@ private Q_SLOTS:
         TFormAdmin window;
         window.OpenSecurity(db.alias());
         ui::MessageRecorder messages;
-        chooseInGenerateDialog({TfrmGenerate::PascalIncludeFile, out.path(),
-                                QStringLiteral("secconst.pas")});
+        chooseInGenerateDialog(
+            {TfrmGenerate::PascalIncludeFile, out.path(), QStringLiteral("secconst.pas")});
         window.Generate1Click();
         QVERIFY(messages.texts().isEmpty());
         QCOMPARE(readFile(out.filePath(QStringLiteral("secconst.pas"))),
@@ -259,7 +260,8 @@ private Q_SLOTS:
         QTest::newRow("header from the list") << "list:consts.h" << 0 << 2;
         QTest::newRow("header filter") << "filter:*.h" << 0 << 2;
         QTest::newRow("typed name without extension keeps the header") << "type:consts" << 2 << 2;
-        QTest::newRow("typed name without extension leaves the clipboard") << "type:consts" << 0 << 1;
+        QTest::newRow("typed name without extension leaves the clipboard")
+            << "type:consts" << 0 << 1;
     }
 
     void fileNameChoosesDestination()
@@ -312,8 +314,8 @@ private Q_SLOTS:
         TFormAdmin window;
         window.OpenSecurity(db.alias());
         ui::MessageRecorder messages;
-        chooseInGenerateDialog({TfrmGenerate::CppHeaderFile, out.path(),
-                                QStringLiteral("secconst.h")});
+        chooseInGenerateDialog(
+            {TfrmGenerate::CppHeaderFile, out.path(), QStringLiteral("secconst.h")});
         window.Generate1Click();
         QVERIFY(messages.texts().isEmpty());
 
@@ -336,9 +338,9 @@ private Q_SLOTS:
                   "dsc_9_Lives); }\n");
         QProcess gxx;
         gxx.setWorkingDirectory(out.path());
-        gxx.start(compiler, {QStringLiteral("-std=c++17"), QStringLiteral("-Wall"),
-                             QStringLiteral("-Werror"), QStringLiteral("main.cpp"),
-                             QStringLiteral("-o"), QStringLiteral("printconst")});
+        gxx.start(compiler,
+                  {QStringLiteral("-std=c++17"), QStringLiteral("-Wall"), QStringLiteral("-Werror"),
+                   QStringLiteral("main.cpp"), QStringLiteral("-o"), QStringLiteral("printconst")});
         QVERIFY(gxx.waitForFinished(60000));
         QVERIFY2(gxx.exitCode() == 0, gxx.readAllStandardError().constData());
         QProcess program;
@@ -352,10 +354,14 @@ private Q_SLOTS:
         QTest::addColumn<QString>("kind");
         QTest::addColumn<QString>("passwordFrom");
         QTest::addColumn<bool>("succeeds");
-        QTest::newRow("Pascal, password from the environment") << "pascal" << "environment" << true;
-        QTest::newRow("C++, password as option") << "cpp" << "option" << true;
-        QTest::newRow("wrong password") << "cpp" << "wrong" << false;
-        QTest::newRow("no password") << "pascal" << "none" << false;
+        QTest::newRow("Pascal, password from the environment") << "pascal"
+                                                               << "environment" << true;
+        QTest::newRow("C++, password as option") << "cpp"
+                                                 << "option" << true;
+        QTest::newRow("wrong password") << "cpp"
+                                        << "wrong" << false;
+        QTest::newRow("no password") << "pascal"
+                                     << "none" << false;
     }
 
     void commandLineWritesTheSameTexts()

@@ -45,10 +45,10 @@ QStringList cutTexts(QWidget *window)
     for (QAbstractButton *button : window->findChildren<QAbstractButton *>()) {
         if (!button->isVisibleTo(window) || button->text().isEmpty())
             continue;
-        const int needed = qobject_cast<QRadioButton *>(button)
-                               ? button->sizeHint().width()
-                               : button->fontMetrics().horizontalAdvance(
-                                     withoutMnemonic(button->text())) + 8;
+        const int needed =
+            qobject_cast<QRadioButton *>(button)
+                ? button->sizeHint().width()
+                : button->fontMetrics().horizontalAdvance(withoutMnemonic(button->text())) + 8;
         if (needed > button->width())
             cut.append(button->objectName() + QStringLiteral(": ") + button->text());
     }

@@ -142,9 +142,12 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("directory");
         QTest::addColumn<QString>("path");
-        QTest::newRow("root") << "/" << "/";
-        QTest::newRow("folder with separator") << "/srv/security/" << "/srv/security";
-        QTest::newRow("folder without separator") << "/srv/security" << "/srv/security";
+        QTest::newRow("root") << "/"
+                              << "/";
+        QTest::newRow("folder with separator") << "/srv/security/"
+                                               << "/srv/security";
+        QTest::newRow("folder without separator") << "/srv/security"
+                                                  << "/srv/security";
     }
 
     void aliasPathDropsFinalSeparatorButKeepsRoot()
@@ -250,9 +253,13 @@ private Q_SLOTS:
         QTest::addColumn<QString>("password");
         QTest::addColumn<QString>("message");
         QTest::addColumn<QString>("focused");
-        QTest::newRow("no alias") << "" << "pw" << "An Alias must be either selected or created."
+        QTest::newRow("no alias") << ""
+                                  << "pw"
+                                  << "An Alias must be either selected or created."
                                   << "cmboxAlias";
-        QTest::newRow("no password") << "NEWONE" << "" << "A Password must be selected."
+        QTest::newRow("no password") << "NEWONE"
+                                     << ""
+                                     << "A Password must be selected."
                                      << "edPassword";
     }
 

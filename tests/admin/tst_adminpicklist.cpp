@@ -55,9 +55,9 @@ private Q_SLOTS:
                 pick->bbtnOk->click();
             }
         });
-        const int answer = PickFromList(QStringLiteral("Choose:"), QStringLiteral("Pick one"),
-                                        {QStringLiteral("ALPHA"), QStringLiteral("BETA"),
-                                         QStringLiteral("GAMMA")});
+        const int answer = PickFromList(
+            QStringLiteral("Choose:"), QStringLiteral("Pick one"),
+            {QStringLiteral("ALPHA"), QStringLiteral("BETA"), QStringLiteral("GAMMA")});
         QCOMPARE(answer, expected);
         QCOMPARE(label, QStringLiteral("Choose:"));
         QCOMPARE(caption, QStringLiteral("Pick one"));

@@ -104,8 +104,8 @@ private Q_SLOTS:
         QVERIFY(shown);
         QCOMPARE(caption, QStringLiteral("View Log"));
         QVERIFY(okFocused);
-        QCOMPARE(titles, (QStringList{"Access Date", "Cnt", "User Name", "Acc ID",
-                                      "Access Label"}));
+        QCOMPARE(titles,
+                 (QStringList{"Access Date", "Cnt", "User Name", "Acc ID", "Access Label"}));
         QCOMPARE(rows, (QStringList{
                            stamp(0) + "|2|Alice||*** Logon ***",
                            stamp(1) + "|3|Alice|1|Edit Users",
@@ -143,8 +143,8 @@ private Q_SLOTS:
         QTest::addColumn<bool>("closes");
         const QString question = QStringLiteral("Are you sure you want to clear the Log?");
         QTest::newRow("No leaves the log") << false << false << QStringList{question} << 2 << false;
-        QTest::newRow("Yes empties and closes") << true << false << QStringList{question} << 0
-                                                << true;
+        QTest::newRow("Yes empties and closes")
+            << true << false << QStringList{question} << 0 << true;
         QTest::newRow("refused while a host has the log open")
             << true << true
             << QStringList{question, QStringLiteral("Unable to open Log Table Exclusively.")} << 2
@@ -224,8 +224,7 @@ private Q_SLOTS:
         });
         window.ViewUsers1Click();
         QCOMPARE(caption, QStringLiteral("Current Users"));
-        QCOMPARE(names, QStringList(QList<QString>(otherCursors + 1,
-                                                   dbe::Session::netUserName())));
+        QCOMPARE(names, QStringList(QList<QString>(otherCursors + 1, dbe::Session::netUserName())));
     }
 };
 

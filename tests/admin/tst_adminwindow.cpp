@@ -2,8 +2,8 @@
 // prompt, Open through the alias list, Close, Setup, About, help, the top-level error handler
 // and the program's own start-up with an alias and --screenshot.
 
-#include "admin/admnunt.h"
 #include "admin/aboutframes.h"
+#include "admin/admnunt.h"
 #include "admin/frmabout.h"
 #include "admin/passwordprompt.h"
 #include "admin/pickdlg.h"
@@ -75,13 +75,24 @@ private Q_SLOTS:
         QTest::addColumn<QString>("control");
         QTest::addColumn<QString>("tooltip");
         QTest::addColumn<QString>("hint");
-        QTest::newRow("New item") << "New1" << "" << "Create new security database";
-        QTest::newRow("Print Setup item") << "PrintSetup1" << "" << "Change printer settings";
-        QTest::newRow("About item") << "About1" << "" << "View Program Information";
-        QTest::newRow("New button") << "spbtnNew" << "New" << "Create new security database";
-        QTest::newRow("Generate button")
-            << "spbtnGenerate" << "Generate" << "Output security constants";
-        QTest::newRow("Help button") << "spbtnHelp" << "Help" << "Display Contents of Help File";
+        QTest::newRow("New item") << "New1"
+                                  << ""
+                                  << "Create new security database";
+        QTest::newRow("Print Setup item") << "PrintSetup1"
+                                          << ""
+                                          << "Change printer settings";
+        QTest::newRow("About item") << "About1"
+                                    << ""
+                                    << "View Program Information";
+        QTest::newRow("New button") << "spbtnNew"
+                                    << "New"
+                                    << "Create new security database";
+        QTest::newRow("Generate button") << "spbtnGenerate"
+                                         << "Generate"
+                                         << "Output security constants";
+        QTest::newRow("Help button") << "spbtnHelp"
+                                     << "Help"
+                                     << "Display Contents of Help File";
     }
 
     void hintsGoToFirstPanel()
@@ -202,9 +213,12 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("choice"); // "cancel", "none" or an alias to double-click
         QTest::addColumn<QString>("openAfter");
-        QTest::newRow("cancelled") << "cancel" << "FIRST";
-        QTest::newRow("OK without selection") << "none" << "FIRST";
-        QTest::newRow("double click") << "SECOND" << "SECOND";
+        QTest::newRow("cancelled") << "cancel"
+                                   << "FIRST";
+        QTest::newRow("OK without selection") << "none"
+                                              << "FIRST";
+        QTest::newRow("double click") << "SECOND"
+                                      << "SECOND";
     }
 
     void openThroughAliasList()
@@ -279,9 +293,9 @@ private Q_SLOTS:
         TFormAdmin window;
         QStringList texts;
         whenModal<TformAbout>([&](TformAbout *about) {
-            texts << about->windowTitle() << about->lblProgName->text()
-                  << about->lblVersion->text() << about->lbProgrammers->item(0)->text()
-                  << about->tnbkInfo->tabText(0) << about->tnbkInfo->tabText(1);
+            texts << about->windowTitle() << about->lblProgName->text() << about->lblVersion->text()
+                  << about->lbProgrammers->item(0)->text() << about->tnbkInfo->tabText(0)
+                  << about->tnbkInfo->tabText(1);
             about->btnOk->click();
         });
         window.About1Click();
@@ -345,18 +359,20 @@ private Q_SLOTS:
             const QString html = QString::fromUtf8(file.readAll());
             QVERIFY2(html.contains(QStringLiteral("name=\"keywords\"")), qPrintable(page));
             for (const QRegularExpressionMatch &match : link.globalMatch(html))
-                QVERIFY2(dir.exists(match.captured(1)), qPrintable(page + " -> " + match.captured(1)));
+                QVERIFY2(dir.exists(match.captured(1)),
+                         qPrintable(page + " -> " + match.captured(1)));
         }
-        for (const QString &keyword : {QStringLiteral("New"), QStringLiteral("Generate"),
-                                       QStringLiteral("View Log"), QStringLiteral("View Users"),
-                                       QStringLiteral("master password")})
+        for (const QString &keyword :
+             {QStringLiteral("New"), QStringLiteral("Generate"), QStringLiteral("View Log"),
+              QStringLiteral("View Users"), QStringLiteral("master password")})
             QVERIFY2(book.keywords().contains(keyword), qPrintable(keyword));
     }
 
     void engineErrorInEventHandlerIsShown()
     {
         ui::MessageRecorder messages;
-        QTimer::singleShot(0, [] { throw dbe::Error(QStringLiteral("Table is busy."), dbe::Error::Locked); });
+        QTimer::singleShot(
+            0, [] { throw dbe::Error(QStringLiteral("Table is busy."), dbe::Error::Locked); });
         QTRY_COMPARE(messages.texts(), QStringList{QStringLiteral("Table is busy.")});
         QCOMPARE(messages.requests().first().kind, ui::MessageKind::Error);
     }
