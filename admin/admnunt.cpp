@@ -17,13 +17,9 @@
 #include "dbe/session.h"
 #include "dbe/table.h"
 #include "security/createtables.h"
+#include "setup/frmsecmn.h"
 #include "ui/helpwindow.h"
 #include "ui/messages.h"
-
-#if __has_include("setup/frmsecmn.h")
-#include "setup/frmsecmn.h"
-#define VESK_HAVE_SETUP_EDITOR 1
-#endif
 
 #include <QApplication>
 #include <QClipboard>
@@ -297,20 +293,19 @@ void TFormAdmin::OpenSecurity(const QString &alias)
     tblSecProg->setTableName(QStringLiteral("Program"));
     try {
         tblSecProg->open();
-    } catch (const std::exception &) {
-        // Whatever went wrong (unknown alias, missing files, refused password), the alias does
-        // not lead to a security database; the engine's own text would not say more to the
-        // administrator than this does.
-        ui::showError(this, NoSecurityFiles);
-        CurrentAlias.clear();
-    }
-    if (tblSecProg->isOpen()) {
         tblSecProg->first();
         SecurityLabel = tblSecProg->isEmpty()
                             ? QString()
                             : tblSecProg->asString(QStringLiteral("Security_Label"));
         tblSecProg->close();
         CurrentAlias = alias;
+    } catch (const std::exception &) {
+        // Whatever went wrong (unknown alias, missing files, refused password), the alias does
+        // not lead to a security database; the engine's own text would not tell the
+        // administrator more than this does.
+        tblSecProg->close();
+        ui::showError(this, NoSecurityFiles);
+        CurrentAlias.clear();
     }
     UpdateControls();
 }
@@ -390,14 +385,13 @@ void TFormAdmin::Exit1Click()
 
 void TFormAdmin::Setup1Click()
 {
-#ifdef VESK_HAVE_SETUP_EDITOR
+    // The editor keeps itself in FormMain while it lives.
     runCommand(this, [this] {
         std::unique_ptr<TFormMain> editor(new TFormMain(this));
         editor->SetAliasName(CurrentAlias);
         editor->SetHideAccessButtons(false);
         editor->exec();
     });
-#endif
 }
 
 void TFormAdmin::Generate1Click()

@@ -180,12 +180,21 @@ void TfrmViewLog::btnClearLogClick()
         // administrator needs to know, more than the engine's wording of it.
         ui::showError(this, QStringLiteral("Unable to open Log Table Exclusively."));
     }
-    if (tblLog->isOpen()) {
-        tblLog->emptyTable();
-        accept();
-        return;
+    try {
+        if (tblLog->isOpen()) {
+            tblLog->emptyTable();
+            accept();
+            return;
+        }
+    } catch (const dbe::Error &error) {
+        tblLog->close();
+        ui::showError(this, error.text());
     }
     tblLog->setExclusive(false);
-    tblLog->open();
-    showLog();
+    try {
+        tblLog->open();
+        showLog();
+    } catch (const dbe::Error &error) {
+        ui::showError(this, error.text());
+    }
 }
