@@ -3,6 +3,7 @@
 #include <QDragEnterEvent>
 #include <QDragMoveEvent>
 #include <QDropEvent>
+#include <QMimeData>
 
 DragListBox::DragListBox(QWidget *parent) : QListWidget(parent)
 {
@@ -24,6 +25,21 @@ void DragListBox::setDropAcceptor(DropAcceptor acceptor)
 void DragListBox::setDropHandler(std::function<void(QObject *)> handler)
 {
     m_dropHandler = std::move(handler);
+}
+
+QStringList DragListBox::mimeTypes() const
+{
+    return {QStringLiteral("text/plain")};
+}
+
+QMimeData *DragListBox::mimeData(const QList<QListWidgetItem *> &items) const
+{
+    QStringList texts;
+    for (const QListWidgetItem *item : items)
+        texts.append(item->text());
+    auto *data = new QMimeData;
+    data->setText(texts.join(QLatin1Char('\n')));
+    return data;
 }
 
 // A move would let the source view delete the dragged line once the drop is done.

@@ -18,6 +18,9 @@ public:
     void setDropHandler(std::function<void(QObject *source)> handler);
 
 protected:
+    // A drag carries the lines' text only; the receiving list reads the source's selected line.
+    QStringList mimeTypes() const override;
+    QMimeData *mimeData(const QList<QListWidgetItem *> &items) const override;
     void dragEnterEvent(QDragEnterEvent *event) override;
     void dragMoveEvent(QDragMoveEvent *event) override;
     void dropEvent(QDropEvent *event) override;
