@@ -77,6 +77,23 @@ QStringList HelpBook::sortedKeywords() const
     return list;
 }
 
+QList<QPair<QString, QUrl>> HelpBook::topics() const
+{
+    QFile file(QDir(m_folder).filePath(ContentsPage));
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    const QString html = QString::fromUtf8(file.readAll());
+    static const QRegularExpression link(
+        QStringLiteral(R"re(<a\s+href="([^"]+)"\s*>([^<]+)</a>)re"),
+        QRegularExpression::CaseInsensitiveOption);
+    QList<QPair<QString, QUrl>> list;
+    for (const QRegularExpressionMatch &match : link.globalMatch(html)) {
+        list.append({match.captured(2).simplified(),
+                     QUrl::fromLocalFile(QDir(m_folder).absoluteFilePath(match.captured(1)))});
+    }
+    return list;
+}
+
 HelpBook HelpBook::find(const QString &name)
 {
     QStringList candidates;
@@ -98,17 +115,23 @@ HelpWindow::HelpWindow(const HelpBook &book, QWidget *parent)
 {
     setObjectName(QStringLiteral("HelpWindow"));
     setWindowTitle(tr("Security Administration Help"));
-    resize(760, 500);
+    resize(860, 520);
 
     m_tabs = new QTabWidget;
     m_tabs->setObjectName(QStringLiteral("tabsHelp"));
 
-    m_contents = new QTextBrowser;
-    m_contents->setObjectName(QStringLiteral("browserContents"));
-    m_contents->setOpenLinks(false);
-    m_contents->setSource(m_book.contentsPage());
-    connect(m_contents, &QTextBrowser::anchorClicked, this,
-            [this](const QUrl &url) { m_page->setSource(url); });
+    m_contents = new QListWidget;
+    m_contents->setObjectName(QStringLiteral("lbContents"));
+    auto *contentsItem = new QListWidgetItem(tr("Contents"), m_contents);
+    contentsItem->setData(Qt::UserRole, m_book.contentsPage());
+    for (const auto &[title, page] : m_book.topics()) {
+        auto *item = new QListWidgetItem(title, m_contents);
+        item->setData(Qt::UserRole, page);
+    }
+    connect(m_contents, &QListWidget::currentItemChanged, this, [this](QListWidgetItem *item) {
+        if (item)
+            m_page->setSource(item->data(Qt::UserRole).toUrl());
+    });
     m_tabs->addTab(m_contents, tr("Contents"));
 
     auto *indexPage = new QWidget;
@@ -138,7 +161,7 @@ HelpWindow::HelpWindow(const HelpBook &book, QWidget *parent)
     splitter->addWidget(m_tabs);
     splitter->addWidget(m_page);
     splitter->setStretchFactor(1, 1);
-    splitter->setSizes({240, 520});
+    splitter->setSizes({300, 540});
     auto *layout = new QHBoxLayout(this);
     layout->addWidget(splitter);
 }
@@ -153,6 +176,7 @@ void HelpWindow::presentWindow()
 void HelpWindow::showContents()
 {
     m_tabs->setCurrentIndex(0);
+    m_contents->setCurrentRow(0);
     m_page->setSource(m_book.contentsPage());
     presentWindow();
 }

@@ -27,6 +27,8 @@ public:
     const QMap<QString, QUrl> &keywords() const { return m_keywords; }
     // The keywords sorted case-blind, as an index is read.
     QStringList sortedKeywords() const;
+    // The topics the contents page links to, in its order: title and page.
+    QList<QPair<QString, QUrl>> topics() const;
 
     // The installed book of that name: $VESK_HELP_DIR/<name>, then
     // <program>/../share/vesksecure/help/<name>. Invalid when neither holds it.
@@ -60,7 +62,7 @@ private:
 
     HelpBook m_book;
     QTabWidget *m_tabs = nullptr;
-    QTextBrowser *m_contents = nullptr;
+    QListWidget *m_contents = nullptr;
     QLineEdit *m_keywordEdit = nullptr;
     QListWidget *m_keywordList = nullptr;
     QTextBrowser *m_page = nullptr;

@@ -158,6 +158,14 @@ private Q_SLOTS:
         checkWindow(&about, QStringLiteral("about"));
     }
 
+    void helpWindow()
+    {
+        TFormAdmin window;
+        window.Contents1Click();
+        QVERIFY(window.helpWindow());
+        checkWindow(window.helpWindow(), QStringLiteral("help"));
+    }
+
     void passwordPrompt()
     {
         TPasswordPrompt prompt(QStringLiteral("PROGRAM.DB"));

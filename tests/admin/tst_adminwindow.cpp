@@ -333,6 +333,13 @@ private Q_SLOTS:
         QVERIFY(messages.texts().isEmpty());
         QVERIFY(window.helpWindow() && window.helpWindow()->isVisible());
         QCOMPARE(window.helpWindow()->currentPage().fileName(), QStringLiteral("contents.html"));
+        auto *topics = window.helpWindow()->findChild<QListWidget *>(QStringLiteral("lbContents"));
+        QVERIFY(topics);
+        const QList<QListWidgetItem *> viewLog = topics->findItems(
+            QStringLiteral("Viewing and clearing the activity log"), Qt::MatchExactly);
+        QCOMPARE(viewLog.size(), 1);
+        topics->setCurrentItem(viewLog.first());
+        QCOMPARE(window.helpWindow()->currentPage().fileName(), QStringLiteral("viewlog.html"));
 
         window.SearchforHelp1Click();
         auto *keyword = window.helpWindow()->findChild<QLineEdit *>(QStringLiteral("edKeyword"));
