@@ -110,6 +110,30 @@ private Q_SLOTS:
         session.saveConfig();
     }
 
+    void failedCreationKeepsAliasAndDesktopState()
+    {
+        testsupport::SecurityDb before(QStringLiteral("KEPTOPEN"));
+        QTemporaryDir dir;
+        // A folder where the log's table file belongs makes the engine refuse that table.
+        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("LOG.DB")));
+        TFormAdmin window;
+        window.OpenSecurity(before.alias());
+        ui::MessageRecorder messages;
+        answerNewDialog({dir.path(), QStringLiteral("HALFMADE")});
+        window.New1Click();
+
+        QCOMPARE(messages.texts().size(), 1);
+        QVERIFY2(messages.lastText().startsWith(QStringLiteral("DBE Error : ")),
+                 qPrintable(messages.lastText()));
+        QVERIFY(window.CreateFailed);
+        QCOMPARE(CurrentAlias, before.alias());
+        QVERIFY(dbe::Session::instance().hasAlias(QStringLiteral("HALFMADE")));
+        // The tables made before the refused one stay; none after it is made.
+        QCOMPARE(tableFiles(dir.path()), (QStringList{"ACCESS.DB", "GROUPS.DB", "GRPCOLL.DB"}));
+        dbe::Session::instance().deleteAlias(QStringLiteral("HALFMADE"));
+        dbe::Session::instance().saveConfig();
+    }
+
     void existingAliasCreatesWhereItPoints_data()
     {
         QTest::addColumn<bool>("chooseFromList");
