@@ -11,7 +11,7 @@ inline constexpr int FrameCount = 15;
 inline constexpr int FrameWidth = 100;
 inline constexpr int FrameHeight = 72;
 
-// Frame 1 to 15, as "BITMAP_1" to "BITMAP_15" were numbered.
+// Frame 1 to 15; the first shows the lock open, before the key starts turning.
 QImage drawFrame(int number);
 QList<QImage> drawAllFrames();
 

@@ -41,7 +41,7 @@ QString CurrentAlias;
 
 namespace {
 
-// The help book that stands where "ADMIN.HLP" stood.
+// The desktop's help book, a folder of share/vesksecure/help.
 const QString HelpBookName = QStringLiteral("admin");
 
 const QString NoSecurityFiles =
