@@ -236,6 +236,17 @@ private Q_SLOTS:
             QVERIFY2(control->isEnabled(), qPrintable(control->objectName()));
     }
 
+    void rootBoxMovesDirectoryList()
+    {
+        TFormOpenSecurity dialog;
+        QVERIFY(dialog.dcxDrives->findText(QStringLiteral("/")) >= 0);
+        QVERIFY(QDir::currentPath().startsWith(dialog.dcxDrives->currentText()));
+        const int root = dialog.dcxDrives->findText(QStringLiteral("/"));
+        dialog.dcxDrives->setCurrentIndex(root);
+        Q_EMIT dialog.dcxDrives->activated(root);
+        QCOMPARE(dialog.dlbDirectory->directory(), QStringLiteral("/"));
+    }
+
     void createDirectory_data()
     {
         QTest::addColumn<QString>("name");

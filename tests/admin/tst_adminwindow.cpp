@@ -22,6 +22,7 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPageSetupDialog>
 #include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -286,6 +287,18 @@ private Q_SLOTS:
         window.Setup1Click();
         QCOMPARE(alias, db.alias());
         QVERIFY(!hidden);
+    }
+
+    void printSetupShowsPageSetupDialog()
+    {
+        TFormAdmin window;
+        bool shown = false;
+        whenModal<QPageSetupDialog>([&](QPageSetupDialog *dialog) {
+            shown = dialog->printer() == window.printer();
+            dialog->reject();
+        });
+        window.PrintSetup1Click();
+        QVERIFY(shown);
     }
 
     void aboutBoxTexts()
