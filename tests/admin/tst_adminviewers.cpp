@@ -6,6 +6,7 @@
 #include "admin/vwusrunt.h"
 #include "dbe/session.h"
 #include "dbe/table.h"
+#include "security/vesksec2.h"
 #include "tests/admin/adminfixture.h"
 #include "ui/datasetmodel.h"
 #include "ui/messages.h"
@@ -53,6 +54,18 @@ QStringList gridTitles(const ui::DataSetModel &model)
     for (int column = 0; column < model.columnCount(); ++column)
         titles.append(model.headerData(column, Qt::Horizontal).toString());
     return titles;
+}
+
+// A host application's security component, activated without a logon: it holds GRPCOLL.DB and
+// USERACC.DB open, and LOG.DB too when the database has logging enabled.
+std::unique_ptr<TVeskSecure> startHost(const testsupport::SecurityDb &db)
+{
+    auto host = std::make_unique<TVeskSecure>();
+    host->SetAlias(db.alias());
+    host->SetPassword(db.password());
+    host->SetOptions(TSecurityOptions{});
+    host->Loaded();
+    return host;
 }
 
 QString stamp(int minutes)
@@ -161,12 +174,13 @@ private Q_SLOTS:
         testsupport::SecurityDb db;
         appendLog(db.alias(), 0, 0, QVariant());
         appendLog(db.alias(), 1, 0, QVariant());
+        db.setSettings(true, true);
         // A host application with logging enabled keeps LOG.DB open for its whole run.
-        dbe::Table hostLog;
-        hostLog.setDatabaseName(db.alias());
-        hostLog.setTableName(QStringLiteral("Log"));
-        if (heldElsewhere)
-            hostLog.open();
+        std::unique_ptr<TVeskSecure> host;
+        if (heldElsewhere) {
+            host = startHost(db);
+            QVERIFY(host->LogTable() && host->LogTable()->isOpen());
+        }
 
         TfrmViewLog viewer;
         viewer.tblUsers->setDatabaseName(db.alias());
@@ -186,31 +200,27 @@ private Q_SLOTS:
             QVERIFY(!viewer.tblLog->exclusive());
             QCOMPARE(viewer.dsLog->rowCount(), rowsAfter);
         }
-        hostLog.close();
+        host.reset();
         viewer.hide();
         QCOMPARE(db.rowCount(QStringLiteral("LOG.DB")), rowsAfter);
     }
 
     void usersListsThisWorkstationOncePerLock_data()
     {
-        QTest::addColumn<int>("otherCursors");
+        QTest::addColumn<int>("hosts");
         QTest::newRow("the viewer alone") << 0;
-        QTest::newRow("and one more program") << 1;
-        QTest::newRow("and two more") << 2;
+        QTest::newRow("and one host application") << 1;
+        QTest::newRow("and two host applications") << 2;
     }
 
     void usersListsThisWorkstationOncePerLock()
     {
-        QFETCH(int, otherCursors);
+        QFETCH(int, hosts);
         testsupport::SecurityDb db;
-        std::vector<std::unique_ptr<dbe::Table>> others;
-        for (int i = 0; i < otherCursors; ++i) {
-            auto table = std::make_unique<dbe::Table>();
-            table->setDatabaseName(db.alias());
-            table->setTableName(QStringLiteral("UserAcc"));
-            table->open();
-            others.push_back(std::move(table));
-        }
+        db.setSettings(true, false);
+        std::vector<std::unique_ptr<TVeskSecure>> running;
+        for (int i = 0; i < hosts; ++i)
+            running.push_back(startHost(db));
         TFormAdmin window;
         window.OpenSecurity(db.alias());
         QStringList names;
@@ -224,7 +234,7 @@ private Q_SLOTS:
         });
         window.ViewUsers1Click();
         QCOMPARE(caption, QStringLiteral("Current Users"));
-        QCOMPARE(names, QStringList(QList<QString>(otherCursors + 1, dbe::Session::netUserName())));
+        QCOMPARE(names, QStringList(QList<QString>(hosts + 1, dbe::Session::netUserName())));
     }
 };
 
