@@ -37,8 +37,10 @@ private:
 
 bool grantedThroughGroup(dbe::Table &rights, dbe::Table &members, int userId, int accessId)
 {
+    // Setting the range already puts the cursor on the user's first row; a first() would
+    // only fetch it again.
     const UserRange range(rights, userId);
-    for (rights.first(); !rights.eof(); rights.next()) {
+    for (; !rights.eof(); rights.next()) {
         // Compared exactly: a lower-case "g" names no group.
         if (rights.asString(QStringLiteral("Type")) != security::RightGroup)
             continue;
