@@ -12,6 +12,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
 #include <QTabWidget>
 #include <QToolButton>
 
@@ -63,6 +64,7 @@ TFormMain::TFormMain(QWidget *owner) : QDialog(owner)
     FormMain = this;
     setObjectName(QStringLiteral("FormMain"));
     setWindowTitle(QStringLiteral("Security Setup"));
+    // The regular 8-point face; the user and group dialogs use the same.
     QFont font(QStringLiteral("MS Sans Serif"));
     font.setPointSize(8);
     setFont(font);
@@ -212,6 +214,9 @@ void TFormMain::showEvent(QShowEvent *event)
     if (m_shown)
         return;
     m_shown = true;
+    // Centred on the screen, not over the opener's window.
+    if (const QScreen *screen = this->screen())
+        move(screen->availableGeometry().center() - rect().center());
     FormShow();
 }
 

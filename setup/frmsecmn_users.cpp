@@ -110,7 +110,8 @@ void TFormMain::spbtnDelUserClick()
     const bool deleted = runGuarded(this, [this] { deleteSelectedUser(); });
     runGuarded(this, [&] {
         dblkUserName->reload(*tblUsers);
-        // Key 0 belongs to nobody, so the selector is left empty after a deletion.
+        // Key 0 belongs to nobody, so the selector is left empty after a deletion; a deletion
+        // that failed and was rolled back keeps its user on show.
         selectUser(deleted ? 0 : userId);
     });
     UpdateUserInformation();
