@@ -177,9 +177,19 @@ private Q_SLOTS:
                        QStringLiteral("Department of Records"),
                        QStringLiteral("Telephone Extension"));
         const int user = db.addUser(QStringLiteral("Administrator Account"), QStringLiteral("x"));
+        db.addUser(QStringLiteral("Front Desk"), QStringLiteral("y"));
         const int group = db.addGroup(QStringLiteral("Accounts Receivable"));
+        db.addGroup(QStringLiteral("Auditors"));
+        db.addGroup(QStringLiteral("Warehouse"));
         const int access = db.addAccess(QStringLiteral("Print Quarterly Sums"));
         db.addMember(group, access);
+        for (const char *name : {"Edit Customers", "Delete Invoices", "Close Period", "Export Data",
+                                 "View Salaries", "Post Journal", "Reprint Cheques"}) {
+            const int id = db.addAccess(QString::fromLatin1(name));
+            if (id % 2 == 0)
+                db.grant(user, id, QStringLiteral("C"));
+            db.addMember(group, id);
+        }
         db.grant(user, group, QStringLiteral("G"));
         auto editor = openEditor(db);
         pickUser(editor.get(), QStringLiteral("Administrator Account"));
