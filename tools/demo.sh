@@ -14,14 +14,7 @@ if [ ! -f "$demo_dir/PROGRAM.DB" ]; then
   stage/bin/vesksec demo --dir "$demo_dir" --alias "$alias_name"
 fi
 
-if [ -x stage/bin/secadmin ]; then
-  program=(stage/bin/secadmin)
-else
-  # Before the desktop is installed, the example host shows the component at work.
-  cmake -S examples/demohost -B build/demohost -G Ninja -DCMAKE_PREFIX_PATH="$PWD/stage" > /dev/null
-  cmake --build build/demohost > /dev/null
-  program=(build/demohost/demohost)
-fi
+program=(stage/bin/secadmin)
 
 echo "Demo database: alias $alias_name in $demo_dir (master password: $VESK_MASTER_PASSWORD)"
 echo "Demo logons: admin/admin, clerk/clerk, manager/manager, auditor/auditor;"

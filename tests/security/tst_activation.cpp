@@ -16,6 +16,14 @@ namespace {
 const QString Disabled = QStringLiteral("Security for this application has been disabled.");
 const QString InitFailed = QStringLiteral("Error occured initializing security. Execution Ending.");
 
+// The component asks the application to quit through the event loop; run the loop until it
+// does, so that the request is carried out here and not in a later test's dialog.
+void expectQuitRequest()
+{
+    QTimer::singleShot(5000, [] { QCoreApplication::exit(99); });
+    QCOMPARE(QCoreApplication::exec(), 0);
+}
+
 } // namespace
 
 class ActivationTest : public QObject
@@ -79,9 +87,7 @@ private Q_SLOTS:
         QCOMPARE(messages.texts(), shown);
         QVERIFY(component.TerminationRequested());
         QVERIFY(!component.LogTable());
-        // The request to end is carried out by the event loop as soon as it runs.
-        QTimer::singleShot(5000, [] { QCoreApplication::exit(99); });
-        QCOMPARE(QCoreApplication::exec(), 0);
+        expectQuitRequest();
     }
 
     void opensTheTablesButLogsNobodyOnWithoutOptions_data()
@@ -169,7 +175,7 @@ private Q_SLOTS:
         component.Loaded();
         QCOMPARE(messages.texts(), QStringList{InitFailed});
         QVERIFY(component.TerminationRequested());
-        QCoreApplication::processEvents();
+        expectQuitRequest();
     }
 
     void fallsBackToTheDialogWithoutANetWareClient()
@@ -197,7 +203,7 @@ private Q_SLOTS:
         QCOMPARE(dialogSeen, QStringLiteral("FormLogon"));
         QVERIFY(!component.GetActive());
         QVERIFY(component.TerminationRequested()); // the dialog was cancelled
-        QCoreApplication::processEvents();
+        expectQuitRequest();
     }
 };
 
