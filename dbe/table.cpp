@@ -68,6 +68,22 @@ QString compareKeys(const QList<KeyColumn> &columns, const QVariantList &values,
     const int n = int(qMin(columns.size(), values.size()));
     if (n == 0)
         return QStringLiteral("1");
+    // Without blanks in the bound, "beyond" in row-value form means the same (a row with a blank
+    // key part sorts before the bound and compares as unknown, so it is left out either way),
+    // and it lets the engine seek in the index instead of filtering on the first column only.
+    const bool boundHasBlanks =
+        std::any_of(values.cbegin(), values.cbegin() + n, [](const QVariant &v) { return v.isNull(); });
+    if (greater && !boundHasBlanks) {
+        QStringList left;
+        QStringList right;
+        for (int i = 0; i < n; ++i) {
+            left.append(columns[i].expression);
+            right.append(params.add(values[i]));
+        }
+        return QStringLiteral("(%1) %2 (%3)")
+            .arg(left.join(QStringLiteral(", ")), inclusive ? QStringLiteral(">=") : QStringLiteral(">"),
+                 right.join(QStringLiteral(", ")));
+    }
     QStringList alternatives;
     for (int i = 0; i < n; ++i) {
         QStringList parts;
