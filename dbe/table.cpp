@@ -128,6 +128,8 @@ struct Table::Impl {
 
     bool hasRow = false;
     QVariantList rowStored; // the current row as stored
+    // Rows after the current one, read with it: a walk costs one statement per batch, not per row.
+    QList<QVariantList> ahead;
 
     QHash<QString, std::shared_ptr<Statement>> statements;
 
@@ -223,21 +225,49 @@ struct Table::Impl {
         return parts.join(QStringLiteral(" AND "));
     }
 
-    // Runs a SELECT of whole rows and takes the first one, if any.
+    // Runs a SELECT of whole rows and takes up to `limit` of them. Any fetch repositions or
+    // re-reads, so the rows read ahead of the old position are dropped.
+    QList<QVariantList> fetch(const QString &where, const Parameters &params, const QString &order,
+                              int limit)
+    {
+        ahead.clear();
+        const QString sql = QStringLiteral("SELECT %1 FROM %2 WHERE %3%4 LIMIT %5")
+                                .arg(selectList, handle.sqlName, where, order)
+                                .arg(limit);
+        Statement &s = statement(sql, params.values());
+        QList<QVariantList> rows;
+        while (rows.size() < limit && s.step()) {
+            QVariantList row;
+            row.reserve(def().fields.size());
+            for (int i = 0; i < def().fields.size(); ++i)
+                row.append(s.columnValue(i));
+            rows.append(row);
+        }
+        s.reset();
+        return rows;
+    }
+
     std::optional<QVariantList> fetchOne(const QString &where, const Parameters &params,
                                          const QString &order)
     {
-        const QString sql = QStringLiteral("SELECT %1 FROM %2 WHERE %3%4 LIMIT 1")
-                                .arg(selectList, handle.sqlName, where, order);
-        Statement &s = statement(sql, params.values());
-        if (!s.step())
+        QList<QVariantList> rows = fetch(where, params, order, 1);
+        if (rows.isEmpty())
             return std::nullopt;
-        QVariantList row;
-        for (int i = 0; i < def().fields.size(); ++i)
-            row.append(s.columnValue(i));
-        s.reset();
-        return row;
+        return rows.takeFirst();
     }
+
+    // The first row of a walk, with the rows that follow it kept for the next moves.
+    std::optional<QVariantList> fetchWalk(const QString &where, const Parameters &params)
+    {
+        QList<QVariantList> rows = fetch(where, params, orderBy(false), WalkBatch);
+        if (rows.isEmpty())
+            return std::nullopt;
+        const QVariantList first = rows.takeFirst();
+        ahead = rows;
+        return first;
+    }
+
+    static constexpr int WalkBatch = 32;
 
     QVariantList toLogical(const QVariantList &stored) const
     {
@@ -361,7 +391,7 @@ void Table::first()
     saveBeforeMoving(*this);
     Parameters params;
     const QString where = d->rangeClause(params, m_hasRange);
-    const std::optional<QVariantList> row = d->fetchOne(where, params, d->orderBy(false));
+    const std::optional<QVariantList> row = d->fetchWalk(where, params);
     if (!row) {
         d->hasRow = false;
         d->rowStored.clear();
@@ -402,12 +432,18 @@ void Table::next()
             setPosition(false, false, false);
         return;
     }
+    if (!d->ahead.isEmpty()) {
+        d->rowStored = d->ahead.takeFirst();
+        loadRow(d->toLogical(d->rowStored));
+        setPosition(false, false, false);
+        return;
+    }
     Parameters params;
     const QString where =
         d->rangeClause(params, m_hasRange) + QStringLiteral(" AND ")
         + compareKeys(d->orderColumns, d->keyOf(d->orderColumns, d->rowStored), Compare::Greater,
                       params);
-    const std::optional<QVariantList> row = d->fetchOne(where, params, d->orderBy(false));
+    const std::optional<QVariantList> row = d->fetchWalk(where, params);
     if (!row) {
         setPosition(bof(), true, false);
         return;

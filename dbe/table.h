@@ -14,8 +14,9 @@ struct TableHandle;
 
 // A cursor on one table of a database, ordered by the primary index or a named one.
 //
-// The cursor reads live data: it remembers the key of its current row and fetches rows next to
-// it from the table, so a change another process committed is seen at the next move or lookup.
+// The cursor reads live data: it remembers the key of its current row and fetches the rows after
+// it from the table, a batch at a time, so a change another process committed is seen at the next
+// lookup, range or return to the first row, and by a walk at its next batch.
 // While open it holds a shared lock on the table (an exclusive one when opened exclusively),
 // which is what the lock list shows and what makes an exclusive open fail.
 class Table : public DataSet
