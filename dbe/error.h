@@ -25,6 +25,7 @@ public:
         BadPassword,      // the table's key is unknown or wrong
         Locked,           // an exclusive open refused, or an operation refused while others hold the table
         Io,
+        RequiredField,    // a field marked required is blank at post
     };
 
     explicit Error(const QString &text, Code code = General);

@@ -573,6 +573,11 @@ void Table::post()
         return;
     const TableDef &def = d->def();
     const QVariantList values = storedValues();
+    for (int i = 0; i < def.fields.size(); ++i) {
+        if (fields().at(i).required && values[i].isNull() && i != d->autoIncField)
+            throw Error(QStringLiteral("Field '%1' must have a value.").arg(def.fields[i].name),
+                        Error::RequiredField);
+    }
     QVariantList stored;
     for (int i = 0; i < def.fields.size(); ++i)
         stored.append(d->backend->toStorage(def.fields[i].type, values[i]));

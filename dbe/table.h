@@ -60,7 +60,8 @@ public:
     void edit();
     // Writes the row. An autoincrement field is numbered here and readable right after. Fails
     // with KeyViolation on a duplicate primary key, and with RecordChanged when another user
-    // changed a field this cursor changed (or deleted the row) since it was read.
+    // changed a field this cursor changed (or deleted the row) since it was read, and with
+    // RequiredField when a field marked required (FieldInfo::required) is blank.
     void post();
     void cancel();
     // Deletes the current row; the cursor moves to the following one (or the previous one at

@@ -255,6 +255,25 @@ private Q_SLOTS:
         QCOMPARE(t->recordCount(), 2);
     }
 
+    void refusesABlankRequiredField()
+    {
+        EngineFixture db;
+        auto t = db.open(QStringLiteral("ITEMS"));
+        t->fieldInfo(QStringLiteral("Name")).required = true;
+        t->append();
+        t->setInteger(QStringLiteral("Qty"), 1);
+        try {
+            t->post();
+            QFAIL("a blank required field was posted");
+        } catch (const Error &e) {
+            QCOMPARE(e.code(), Error::RequiredField);
+            QCOMPARE(e.text(), QStringLiteral("Field 'Name' must have a value."));
+        }
+        t->setString(QStringLiteral("Name"), QStringLiteral("ok"));
+        t->post(); // the autoincrement key is blank until the engine numbers it
+        QCOMPARE(t->recordCount(), 1);
+    }
+
     void cutsTextToTheFieldAndReadsBlanksAsEmpty()
     {
         EngineFixture db;
