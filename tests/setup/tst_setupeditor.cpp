@@ -173,7 +173,7 @@ private Q_SLOTS:
     void everyTextIsShownInFull()
     {
         testsupport::SecurityDb db;
-        db.setSettings(true, true, QStringLiteral("Northwind Accounting Security"),
+        db.setSettings(true, true, QStringLiteral("Accounting Department Security"),
                        QStringLiteral("Department of Records"),
                        QStringLiteral("Telephone Extension"));
         const int user = db.addUser(QStringLiteral("Administrator Account"), QStringLiteral("x"));
