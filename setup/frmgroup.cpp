@@ -6,6 +6,7 @@
 #include "setup/draglistbox.h"
 #include "setup/engineguard.h"
 #include "setup/fieldnames.h"
+#include "setup/placement.h"
 #include "setup/intobject.h"
 #include "ui/dbcontrols.h"
 
@@ -15,19 +16,11 @@
 #include <QToolButton>
 
 using namespace fieldnames;
+using setup::placeLabel;
 
 TFormGroup *FormGroup = nullptr;
 
 namespace {
-
-QLabel *placeLabel(const QString &name, const QString &text, QWidget *parent, int x, int y)
-{
-    auto *label = new QLabel(text, parent);
-    label->setObjectName(name);
-    label->move(x, y);
-    label->adjustSize();
-    return label;
-}
 
 DragListBox *placeList(const QString &name, QWidget *parent, int x)
 {

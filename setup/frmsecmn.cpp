@@ -5,6 +5,7 @@
 #include "setup/draglistbox.h"
 #include "setup/engineguard.h"
 #include "setup/fieldnames.h"
+#include "setup/placement.h"
 #include "setup/userselector.h"
 #include "ui/dbcontrols.h"
 
@@ -17,19 +18,11 @@
 #include <QToolButton>
 
 using namespace fieldnames;
+using setup::placeLabel;
 
 TFormMain *FormMain = nullptr;
 
 namespace {
-
-QLabel *placeLabel(const QString &name, const QString &text, QWidget *parent, int x, int y)
-{
-    auto *label = new QLabel(text, parent);
-    label->setObjectName(name);
-    label->move(x, y);
-    label->adjustSize();
-    return label;
-}
 
 template <typename Widget> Widget *place(Widget *widget, const QString &name, const QRect &geometry)
 {
