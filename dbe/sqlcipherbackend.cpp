@@ -468,6 +468,12 @@ TableHandle SqlCipherBackend::openTable(const QString &name)
     if (const auto it = m_attached.constFind(schema); it != m_attached.cend())
         return *it;
 
+    // SQLite cannot attach a file inside a transaction; say so in the caller's terms.
+    if (!sqlite3_get_autocommit(m_db))
+        throw Error(QStringLiteral("Table %1 must be opened before the transaction starts.")
+                        .arg(baseName(name).toUpper() + fileSuffix()),
+                    Error::WrongState);
+
     const QString file = findTableFile(name);
     if (file.isEmpty())
         throw Error(QStringLiteral("Table does not exist: %1")

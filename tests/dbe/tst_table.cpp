@@ -468,6 +468,23 @@ private Q_SLOTS:
         }
         QCOMPARE(items->recordCount(), 1);
     }
+
+    void asksForTablesToBeOpenBeforeATransaction()
+    {
+        EngineFixture db;
+        auto database = dbe::Session::instance().database(db.alias());
+        auto items = db.open(QStringLiteral("ITEMS"));
+        dbe::Transaction transaction(*database);
+        try {
+            db.open(QStringLiteral("PAIRS"));
+            QFAIL("a table was first opened inside a transaction");
+        } catch (const Error &e) {
+            QCOMPARE(e.code(), Error::WrongState);
+            QCOMPARE(e.text(), QStringLiteral("Table PAIRS.DB must be opened before the transaction "
+                                              "starts."));
+        }
+        QCOMPARE(db.open(QStringLiteral("ITEMS"))->recordCount(), 0); // already open: fine
+    }
 };
 
 QTEST_GUILESS_MAIN(TableTest)
