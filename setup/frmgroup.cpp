@@ -12,7 +12,6 @@
 
 #include <QLabel>
 #include <QPushButton>
-#include <QScreen>
 #include <QToolButton>
 
 using namespace fieldnames;
@@ -102,8 +101,7 @@ void TFormGroup::showEvent(QShowEvent *event)
     if (m_shown)
         return;
     m_shown = true;
-    if (const QScreen *screen = this->screen())
-        move(screen->availableGeometry().center() - rect().center());
+    setup::centreOnScreen(this);
     FormShow();
 }
 

@@ -13,7 +13,6 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
-#include <QScreen>
 #include <QTabWidget>
 #include <QToolButton>
 
@@ -207,9 +206,7 @@ void TFormMain::showEvent(QShowEvent *event)
     if (m_shown)
         return;
     m_shown = true;
-    // Centred on the screen, not over the opener's window.
-    if (const QScreen *screen = this->screen())
-        move(screen->availableGeometry().center() - rect().center());
+    setup::centreOnScreen(this);
     FormShow();
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QLabel>
+#include <QScreen>
 #include <QString>
 
 namespace setup {
@@ -14,6 +15,13 @@ inline QLabel *placeLabel(const QString &name, const QString &text, QWidget *par
     label->move(x, y);
     label->adjustSize();
     return label;
+}
+
+// The setup windows open centred on the screen, not over the opener's window.
+inline void centreOnScreen(QWidget *window)
+{
+    if (const QScreen *screen = window->screen())
+        window->move(screen->availableGeometry().center() - window->rect().center());
 }
 
 } // namespace setup
