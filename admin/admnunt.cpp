@@ -1,6 +1,6 @@
 #include "admin/admnunt.h"
 
-#include "admin/constantsource.h"
+#include "security/core/constantsource.h"
 #include "admin/databasenames.h"
 #include "admin/dirslunt.h"
 #include "admin/filebrowsers.h"
@@ -16,7 +16,7 @@
 #include "dbe/error.h"
 #include "dbe/session.h"
 #include "dbe/table.h"
-#include "security/createtables.h"
+#include "security/core/createtables.h"
 #include "setup/frmsecmn.h"
 #include "ui/helpwindow.h"
 #include "ui/messages.h"

@@ -8,7 +8,7 @@
 #include "dbe/database.h"
 #include "dbe/session.h"
 #include "dbe/table.h"
-#include "security/createtables.h"
+#include "security/core/createtables.h"
 #include "security/vesksec2.h"
 
 #include <QApplication>

@@ -5,10 +5,10 @@
 //   vesksec demo   --dir DIR --alias NAME --password PW
 //   vesksec generate --alias NAME (--pascal FILE | --cpp FILE) [--password PW]
 
-#include "admin/constantsource.h"
+#include "security/core/constantsource.h"
 #include "dbe/error.h"
 #include "dbe/session.h"
-#include "security/createtables.h"
+#include "security/core/createtables.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>

@@ -9,9 +9,10 @@ set_target_properties(VeskSecure2 PROPERTIES
 # The same objects the desktop links statically; only the exported classes are visible.
 target_sources(VeskSecure2 PRIVATE
   $<TARGET_OBJECTS:vesk_security> $<TARGET_OBJECTS:vesk_setup>
+  $<TARGET_OBJECTS:vesk_securitycore>
   $<TARGET_OBJECTS:vesk_ui> $<TARGET_OBJECTS:vesk_dbe>)
 target_link_libraries(VeskSecure2
-  PRIVATE PkgConfig::SQLCIPHER Qt6::PrintSupport
+  PRIVATE PkgConfig::SQLCIPHER
   PUBLIC Qt6::Core Qt6::Gui Qt6::Widgets)
 target_link_options(VeskSecure2 PRIVATE "LINKER:--exclude-libs,ALL" "LINKER:--no-undefined")
 target_include_directories(VeskSecure2 INTERFACE

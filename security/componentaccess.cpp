@@ -2,7 +2,7 @@
 // of his groups.
 
 #include "dbe/table.h"
-#include "security/schema.h"
+#include "security/core/schema.h"
 #include "security/vesksec2.h"
 #include "ui/messages.h"
 

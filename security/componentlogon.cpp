@@ -6,7 +6,7 @@
 #include "dbe/table.h"
 #include "security/logonunt.h"
 #include "security/netware.h"
-#include "security/schema.h"
+#include "security/core/schema.h"
 #include "security/vesksec2.h"
 #include "ui/messages.h"
 

@@ -1,7 +1,7 @@
 #include "setup/frmgroup.h"
 
 #include "dbe/table.h"
-#include "security/schema.h"
+#include "security/core/schema.h"
 #include "setup/arrowglyph.h"
 #include "setup/draglistbox.h"
 #include "setup/engineguard.h"

@@ -4,7 +4,7 @@
 #include "dbe/database.h"
 #include "dbe/session.h"
 #include "dbe/table.h"
-#include "security/schema.h"
+#include "security/core/schema.h"
 #include "setup/draglistbox.h"
 #include "setup/engineguard.h"
 #include "setup/fieldnames.h"

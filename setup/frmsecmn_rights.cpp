@@ -2,7 +2,7 @@
 // right shows in the list.
 
 #include "dbe/table.h"
-#include "security/schema.h"
+#include "security/core/schema.h"
 #include "setup/draglistbox.h"
 #include "setup/engineguard.h"
 #include "setup/fieldnames.h"

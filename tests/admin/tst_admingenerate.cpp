@@ -2,7 +2,7 @@
 // by a real compiler, and the same texts from the command line tool.
 
 #include "admin/admnunt.h"
-#include "admin/constantsource.h"
+#include "security/core/constantsource.h"
 #include "admin/filebrowsers.h"
 #include "admin/gendlunt.h"
 #include "dbe/session.h"

@@ -2,7 +2,7 @@
 
 #include "dbe/session.h"
 #include "dbe/table.h"
-#include "security/schema.h"
+#include "security/core/schema.h"
 #include "tests/support/testsupport.h"
 #include "ui/messages.h"
 #include "security/vesksec2.h"

@@ -3,8 +3,8 @@
 #include "dbe/error.h"
 #include "dbe/session.h"
 #include "dbe/table.h"
-#include "security/createtables.h"
-#include "security/schema.h"
+#include "security/core/createtables.h"
+#include "security/core/schema.h"
 #include "tests/support/testsupport.h"
 
 #include <QDir>

@@ -3,7 +3,7 @@
 #include "dbe/error.h"
 #include "dbe/session.h"
 #include "dbe/table.h"
-#include "security/createtables.h"
+#include "security/core/createtables.h"
 
 #include <QTest>
 

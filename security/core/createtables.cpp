@@ -1,10 +1,10 @@
-#include "security/createtables.h"
+#include "security/core/createtables.h"
 
 #include "dbe/database.h"
 #include "dbe/error.h"
 #include "dbe/session.h"
 #include "dbe/table.h"
-#include "security/schema.h"
+#include "security/core/schema.h"
 
 #include <QDateTime>
 

@@ -1,4 +1,4 @@
-#include "admin/constantsource.h"
+#include "security/core/constantsource.h"
 
 #include "dbe/table.h"
 

@@ -1,4 +1,4 @@
-#include "security/schema.h"
+#include "security/core/schema.h"
 
 #include "dbe/error.h"
 
