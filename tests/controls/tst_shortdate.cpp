@@ -1,0 +1,143 @@
+#include "controls/shortdate.h"
+
+#include <QTemporaryDir>
+#include <QTest>
+
+using controls::ShortDateFormat;
+
+// The short date format: Windows pictures turned into Qt formats, the profile and locale it is
+// read from, and texts read back as dates.
+class TestShortDate : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase() { QLocale::setDefault(QLocale::c()); }
+
+    void translatesPictures_data()
+    {
+        QTest::addColumn<QString>("picture");
+        QTest::addColumn<QChar>("separator");
+        QTest::addColumn<QString>("text"); // of Thursday, 9 November 1995
+
+        QTest::newRow("US") << "M/d/yyyy" << QChar(u'/') << "11/9/1995";
+        QTest::newRow("full stops") << "d.M.yyyy" << QChar(u'.') << "9.11.1995";
+        QTest::newRow("slash is the separator") << "dd/MM/yy" << QChar(u'-') << "09-11-95";
+        QTest::newRow("lower-case month names")
+            << "mmmm d, yyyy" << QChar(u'/') << "November 9, 1995";
+        QTest::newRow("short day") << "ddd" << QChar(u'/') << "Thu";
+        QTest::newRow("long day") << "dddd" << QChar(u'/') << "Thursday";
+        QTest::newRow("short month") << "dd-MMM-yy" << QChar(u'/') << "09-Nov-95";
+        QTest::newRow("one y") << "y/M/d" << QChar(u'/') << "95/11/9";
+        QTest::newRow("bare letters stay text") << "d at M" << QChar(u'/') << "9 at 11";
+        QTest::newRow("quoted text") << "'Week of' d/M" << QChar(u'/') << "Week of 9/11";
+        QTest::newRow("doubled quote") << "d 'o''clock'" << QChar(u'/') << "9 o'clock";
+        QTest::newRow("double quotes") << "d \"de\" MMMM" << QChar(u'/') << "9 de November";
+        QTest::newRow("CJK literals") << "yyyy'年'M'月'd'日'" << QChar(u'/') << "1995年11月9日";
+    }
+    void translatesPictures()
+    {
+        QFETCH(QString, picture);
+        QFETCH(QChar, separator);
+        QFETCH(QString, text);
+        const QString format = controls::qtDateFormat(picture, separator);
+        QCOMPARE(QLocale::c().toString(QDate(1995, 11, 9), format), text);
+    }
+
+    void readsProfileOrLocale_data()
+    {
+        QTest::addColumn<QString>("profile"); // empty: no profile file
+        QTest::addColumn<QString>("locale");
+        QTest::addColumn<QChar>("separator");
+        QTest::addColumn<QString>("picture");
+
+        QTest::newRow("C locale: defaults") << ""
+                                            << "C" << QChar(u'/') << "M/d/yyyy";
+        QTest::newRow("en_US") << ""
+                               << "en_US" << QChar(u'/') << "M/d/yy";
+        QTest::newRow("de_DE") << ""
+                               << "de_DE" << QChar(u'.') << "dd.MM.yy";
+        QTest::newRow("nl_NL") << ""
+                               << "nl_NL" << QChar(u'-') << "dd-MM-yyyy";
+        QTest::newRow("ko_KR") << ""
+                               << "ko_KR" << QChar(u'.') << "yy. M. d.";
+        QTest::newRow("ar_EG without direction marks") << ""
+                                                       << "ar_EG" << QChar(u'/') << "d/M/yyyy";
+        QTest::newRow("profile wins") << "[intl]\nsDate=.\nsShortDate=d.M.yyyy\n"
+                                      << "en_US" << QChar(u'.') << "d.M.yyyy";
+        QTest::newRow("names ignore case, quotes dropped")
+            << "[other]\nsDate=x\n[Intl]\nSDATE=-\nsshortdate=\"dd/MM/yyyy\"\n"
+            << "C" << QChar(u'-') << "dd/MM/yyyy";
+        QTest::newRow("comma kept") << "[intl]\nsDate=/\nsShortDate=mmmm d, yyyy\n"
+                                    << "C" << QChar(u'/') << "mmmm d, yyyy";
+        QTest::newRow("separator from the picture") << "[intl]\nsShortDate=d.M.yyyy\n"
+                                                    << "en_US" << QChar(u'.') << "d.M.yyyy";
+        QTest::newRow("keys missing: defaults") << "[intl]\n"
+                                                << "de_DE" << QChar(u'/') << "M/d/yyyy";
+        QTest::newRow("cut to 20 characters")
+            << "[intl]\nsDate=/\nsShortDate=dddd, MMMM dd, yyyy gg\n"
+            << "C" << QChar(u'/') << "dddd, MMMM dd, yyyy ";
+    }
+    void readsProfileOrLocale()
+    {
+        QFETCH(QString, profile);
+        QFETCH(QString, locale);
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        const QString path = dir.filePath(QStringLiteral("intl.ini"));
+        if (!profile.isEmpty()) {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(profile.toUtf8());
+        }
+        const ShortDateFormat format = ShortDateFormat::read(path, QLocale(locale));
+        QTEST(format.separator, "separator");
+        QTEST(format.picture, "picture");
+    }
+
+    void readsTextBack_data()
+    {
+        QTest::addColumn<QString>("picture");
+        QTest::addColumn<QChar>("separator");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QDate>("date"); // invalid: the text names no date
+
+        const QChar slash(u'/');
+        QTest::newRow("month first") << "M/d/yyyy" << slash << "11/9/1995" << QDate(1995, 11, 9);
+        QTest::newRow("day first")
+            << "d.M.yyyy" << QChar(u'.') << "9.11.1995" << QDate(1995, 11, 9);
+        QTest::newRow("year first")
+            << "yyyy-MM-dd" << QChar(u'-') << "1995-11-09" << QDate(1995, 11, 9);
+        QTest::newRow("blanks") << "M/d/yyyy" << slash << " 11 / 9 / 1995 " << QDate(1995, 11, 9);
+        QTest::newRow("two-digit year, past")
+            << "M/d/yy" << slash << "11/9/95" << QDate(1995, 11, 9);
+        QTest::newRow("two-digit year, ahead")
+            << "M/d/yy" << slash << "1/2/74" << QDate(2074, 1, 2);
+        QTest::newRow("two-digit year, window start")
+            << "M/d/yy" << slash << "1/2/75" << QDate(1975, 1, 2);
+        QTest::newRow("no year") << "M/d/yyyy" << slash << "11/9" << QDate(2025, 11, 9);
+        QTest::newRow("no year, day first")
+            << "d.M.yyyy" << QChar(u'.') << "9.11" << QDate(2025, 11, 9);
+        QTest::newRow("leap day") << "M/d/yyyy" << slash << "2/29/2024" << QDate(2024, 2, 29);
+        QTest::newRow("no leap day") << "M/d/yyyy" << slash << "2/29/2023" << QDate();
+        QTest::newRow("31 April") << "M/d/yyyy" << slash << "4/31/2024" << QDate();
+        QTest::newRow("empty") << "M/d/yyyy" << slash << "" << QDate();
+        QTest::newRow("no separators") << "M/d/yyyy" << slash << "1111" << QDate();
+        QTest::newRow("empty part") << "M/d/yyyy" << slash << "11//1995" << QDate();
+        QTest::newRow("four parts") << "M/d/yyyy" << slash << "11/9/1995/3" << QDate();
+        QTest::newRow("month names")
+            << "dd-MMM-yy" << QChar(u'-') << "09-Nov-95" << QDate(1995, 11, 9);
+    }
+    void readsTextBack()
+    {
+        QFETCH(QString, picture);
+        QFETCH(QChar, separator);
+        QFETCH(QString, text);
+        QFETCH(QDate, date);
+        const ShortDateFormat format{separator, picture};
+        QCOMPARE(format.parse(text, QDate(2025, 6, 15)).value_or(QDate()), date);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestShortDate)
+#include "tst_shortdate.moc"
