@@ -269,11 +269,13 @@ private Q_SLOTS:
         const auto w = showWindow(QDateTime(QDate(1995, 11, 9), QTime(0, 0)));
         QVERIFY(w);
         QDate shownDate;
+        QPoint shownAt;
         QTimer driver;
         driver.setSingleShot(true);
         driver.callOnTimeout([&] {
             if (auto *calendar = qobject_cast<TfrmCalPop *>(QApplication::activeModalWidget())) {
                 shownDate = calendar->CurrentDate();
+                shownAt = calendar->pos();
                 QTest::keyClick(calendar, Qt::Key_Right);
                 QTest::keyClick(calendar, Qt::Key_Return);
             }
@@ -289,6 +291,7 @@ private Q_SLOTS:
         guard.start(3000);
         QTest::mouseClick(w->edit->Button(), Qt::LeftButton);
         QCOMPARE(shownDate, QDate(1995, 11, 9));
+        QCOMPARE(shownAt, w->edit->mapToGlobal(QPoint(1, 21))); // just below the edit
         QCOMPARE(w->edit->DateValue(), QDateTime(QDate(1995, 11, 10), QTime(0, 0)));
         QCOMPARE(w->edit->text(), QStringLiteral("11/10/1995"));
     }
