@@ -1,0 +1,286 @@
+#include "report/drawcmds.h"
+
+#include <QPainter>
+#include <QPolygon>
+#include <algorithm>
+#include <cmath>
+
+namespace report {
+
+int dt::toQtFlags(quint16 flags)
+{
+    int result = 0;
+    switch (flags & (Center | Right)) {
+    case Center:
+        result |= Qt::AlignHCenter;
+        break;
+    case Right:
+        result |= Qt::AlignRight;
+        break;
+    default:
+        result |= Qt::AlignLeft;
+        break;
+    }
+    // The platform centred or bottom-aligned only single lines; wrapped text always starts at
+    // the top of its box.
+    if (flags & SingleLine) {
+        result |= Qt::TextSingleLine;
+        if (flags & VCenter)
+            result |= Qt::AlignVCenter;
+        else if (flags & Bottom)
+            result |= Qt::AlignBottom;
+        else
+            result |= Qt::AlignTop;
+    } else {
+        result |= Qt::AlignTop;
+        if (flags & WordBreak)
+            result |= Qt::TextWordWrap;
+    }
+    if (flags & NoClip)
+        result |= Qt::TextDontClip;
+    return result;
+}
+
+Qt::BrushStyle toQtBrushStyle(TBrushStyle style)
+{
+    switch (style) {
+    case bsSolid:
+        return Qt::SolidPattern;
+    case bsClear:
+        return Qt::NoBrush;
+    case bsHorizontal:
+        return Qt::HorPattern;
+    case bsVertical:
+        return Qt::VerPattern;
+    case bsFDiagonal:
+        return Qt::FDiagPattern;
+    case bsBDiagonal:
+        return Qt::BDiagPattern;
+    case bsCross:
+        return Qt::CrossPattern;
+    case bsDiagCross:
+        return Qt::DiagCrossPattern;
+    }
+    return Qt::NoBrush;
+}
+
+int roundEven(double value)
+{
+    // nearbyint rounds in the current rounding mode, which is round-half-to-even.
+    return int(std::nearbyint(value));
+}
+
+namespace {
+
+int truncated(double value)
+{
+    return int(value);
+}
+
+// Sets the canvas pen's width for one command and puts the old width back afterwards; the
+// pen's colour and style stay the canvas's.
+class PenWidthScope
+{
+public:
+    PenWidthScope(QPainter &canvas, int width) : m_canvas(canvas), m_saved(canvas.pen().width())
+    {
+        setWidth(width);
+    }
+    ~PenWidthScope() { setWidth(m_saved); }
+    PenWidthScope(const PenWidthScope &) = delete;
+    PenWidthScope &operator=(const PenWidthScope &) = delete;
+
+private:
+    void setWidth(int width)
+    {
+        QPen pen = m_canvas.pen();
+        pen.setWidth(width);
+        m_canvas.setPen(pen);
+    }
+
+    QPainter &m_canvas;
+    int m_saved;
+};
+
+// The platform's Rectangle(l, t, r, b): the pen and the fill cover the columns l to r - 1 and
+// the rows t to b - 1, never the right and bottom edge themselves.
+void gdiRectangle(QPainter &canvas, int l, int t, int r, int b)
+{
+    if (l > r)
+        std::swap(l, r);
+    if (t > b)
+        std::swap(t, b);
+    canvas.drawRect(QRect(l, t, r - l - 1, b - t - 1));
+}
+
+void gdiEllipse(QPainter &canvas, int l, int t, int r, int b)
+{
+    if (l > r)
+        std::swap(l, r);
+    if (t > b)
+        std::swap(t, b);
+    canvas.drawEllipse(QRect(l, t, r - l - 1, b - t - 1));
+}
+
+void outline(QPainter &canvas, int x1, int y1, int x2, int y2)
+{
+    const QPolygon path{QPoint(x1, y1), QPoint(x1, y2), QPoint(x2, y2), QPoint(x2, y1),
+                        QPoint(x1, y1)};
+    canvas.drawPolyline(path);
+}
+
+int pointsToPixels(double scale, int points)
+{
+    return roundEven(scale * points * (1.0 / 72));
+}
+
+void drawTextInColour(QPainter &canvas, const QRect &rect, int flags, const QString &text,
+                      const QColor &colour)
+{
+    // Text takes the font's colour; lines drawn later keep the canvas pen's.
+    const QPen saved = canvas.pen();
+    canvas.setPen(colour);
+    canvas.drawText(rect, flags, text);
+    canvas.setPen(saved);
+}
+
+} // namespace
+
+void TLineCmd::Draw(QPainter &canvas, double Scale) const
+{
+    PenWidthScope pen(canvas, truncated(PenWidth * Scale));
+    canvas.setBrush(Qt::NoBrush);
+    canvas.drawLine(QPoint(truncated(X1 * Scale), truncated(Y1 * Scale)),
+                    QPoint(truncated(X2 * Scale), truncated(Y2 * Scale)));
+}
+
+void TLineCmd::Print(QPainter &canvas, double ScaleX, double ScaleY, int OffsetX, int OffsetY) const
+{
+    PenWidthScope pen(canvas, roundEven(PenWidth * (ScaleX + ScaleY) * 0.5));
+    canvas.setBrush(Qt::NoBrush);
+    canvas.drawLine(QPoint(truncated(X1 * ScaleX) + OffsetX, truncated(Y1 * ScaleY) + OffsetY),
+                    QPoint(truncated(X2 * ScaleX) + OffsetX, truncated(Y2 * ScaleY) + OffsetY));
+}
+
+void TBoxCmd::Draw(QPainter &canvas, double Scale) const
+{
+    PenWidthScope pen(canvas, truncated(PenWidth * Scale));
+    canvas.setBrush(QBrush(BrushColor, toQtBrushStyle(BrushStyle)));
+    const int x1 = truncated(X1 * Scale), y1 = truncated(Y1 * Scale);
+    const int x2 = truncated(X2 * Scale), y2 = truncated(Y2 * Scale);
+    if (BrushStyle == bsClear)
+        outline(canvas, x1, y1, x2, y2);
+    else // the screen's filled box reaches its right and bottom edge
+        gdiRectangle(canvas, x1, y1, x2 + 1, y2 + 1);
+}
+
+void TBoxCmd::Print(QPainter &canvas, double ScaleX, double ScaleY, int OffsetX, int OffsetY) const
+{
+    PenWidthScope pen(canvas, roundEven(PenWidth * (ScaleX + ScaleY) * 0.5));
+    canvas.setBrush(QBrush(BrushColor, toQtBrushStyle(BrushStyle)));
+    const int x1 = truncated(X1 * ScaleX) + OffsetX, y1 = truncated(Y1 * ScaleY) + OffsetY;
+    const int x2 = truncated(X2 * ScaleX) + OffsetX, y2 = truncated(Y2 * ScaleY) + OffsetY;
+    if (BrushStyle == bsClear)
+        outline(canvas, x1, y1, x2, y2);
+    else
+        gdiRectangle(canvas, x1, y1, x2, y2);
+}
+
+void TEllipseCmd::Draw(QPainter &canvas, double Scale) const
+{
+    PenWidthScope pen(canvas, truncated(PenWidth * Scale));
+    canvas.setBrush(QBrush(BrushColor, toQtBrushStyle(BrushStyle)));
+    gdiEllipse(canvas, truncated(X1 * Scale), truncated(Y1 * Scale), truncated(X2 * Scale) + 1,
+               truncated(Y2 * Scale) + 1);
+}
+
+void TEllipseCmd::Print(QPainter &canvas, double ScaleX, double ScaleY, int OffsetX,
+                        int OffsetY) const
+{
+    PenWidthScope pen(canvas, roundEven(PenWidth * (ScaleX + ScaleY) * 0.5));
+    canvas.setBrush(QBrush(BrushColor, toQtBrushStyle(BrushStyle)));
+    gdiEllipse(canvas, truncated(X1 * ScaleX) + OffsetX, truncated(Y1 * ScaleY) + OffsetY,
+               truncated(X2 * ScaleX) + OffsetX, truncated(Y2 * ScaleY) + OffsetY);
+}
+
+void TTextBoxCmd::Draw(QPainter &canvas, double Scale) const
+{
+    if (DrawBox)
+        TBoxCmd::Draw(canvas, Scale);
+    const QFont saved = canvas.font();
+    canvas.setFont(Font.toPixelFont(pointsToPixels(Scale, Font.size)));
+    canvas.setBrush(Qt::NoBrush);
+    const int left = roundEven((X1 + Margin) * Scale);
+    const int top = roundEven((Y1 + Margin) * Scale);
+    const int right = roundEven((X2 - Margin) * Scale);
+    const int bottom = roundEven((Y2 - Margin) * Scale);
+    drawTextInColour(canvas, QRect(left, top, right - left, bottom - top),
+                     dt::toQtFlags(Flags | dt::NoPrefix), Text, Font.color);
+    canvas.setFont(saved);
+}
+
+void TTextBoxCmd::Print(QPainter &canvas, double ScaleX, double ScaleY, int OffsetX,
+                        int OffsetY) const
+{
+    if (DrawBox)
+        TBoxCmd::Print(canvas, ScaleX, ScaleY, OffsetX, OffsetY);
+    canvas.setBrush(Qt::NoBrush);
+    // In points, so that the printer's own resolution fixes the height.
+    canvas.setFont(Font.toPointFont());
+    const int left = roundEven((X1 + Margin) * ScaleX) + OffsetX;
+    const int top = roundEven((Y1 + Margin) * ScaleY) + OffsetY;
+    const int right = roundEven((X2 - Margin) * ScaleX) + OffsetX;
+    const int bottom = roundEven((Y2 - Margin) * ScaleY) + OffsetY;
+    drawTextInColour(canvas, QRect(left, top, right - left, bottom - top),
+                     dt::toQtFlags(Flags | dt::NoPrefix), Text, Font.color);
+}
+
+void TRotateTextCmd::render(QPainter &canvas, double scale, int x, int y) const
+{
+    canvas.save();
+    canvas.setFont(Font.toPixelFont(pointsToPixels(scale, Font.size)));
+    canvas.setPen(Font.color);
+    canvas.translate(x, y);
+    // Counter-clockwise on a page whose y axis points down.
+    canvas.rotate(-Angle);
+    // The origin is the top-left corner of the unrotated text, not its baseline.
+    canvas.drawText(QPoint(0, canvas.fontMetrics().ascent()), Text);
+    canvas.restore();
+    canvas.setBrush(Qt::NoBrush);
+}
+
+void TRotateTextCmd::Draw(QPainter &canvas, double Scale) const
+{
+    render(canvas, Scale, roundEven(X * Scale), roundEven(Y * Scale));
+}
+
+void TRotateTextCmd::Print(QPainter &canvas, double ScaleX, double ScaleY, int OffsetX,
+                           int OffsetY) const
+{
+    render(canvas, ScaleY, roundEven(X * ScaleX) + OffsetX, roundEven(Y * ScaleY) + OffsetY);
+}
+
+namespace {
+
+void stretch(QPainter &canvas, const QImage &image, int x, int y, int x2, int y2)
+{
+    if (!image.isNull())
+        canvas.drawImage(QRect(x, y, x2 - x, y2 - y), image);
+}
+
+} // namespace
+
+void TGraphicCmd::Draw(QPainter &canvas, double Scale) const
+{
+    stretch(canvas, Graphic, roundEven(X1 * Scale), roundEven(Y1 * Scale), roundEven(X2 * Scale),
+            roundEven(Y2 * Scale));
+}
+
+void TGraphicCmd::Print(QPainter &canvas, double ScaleX, double ScaleY, int OffsetX,
+                        int OffsetY) const
+{
+    stretch(canvas, Graphic, roundEven(X1 * ScaleX) + OffsetX, roundEven(Y1 * ScaleY) + OffsetY,
+            roundEven(X2 * ScaleX) + OffsetX, roundEven(Y2 * ScaleY) + OffsetY);
+}
+
+} // namespace report

@@ -1,0 +1,353 @@
+#include "report/frmgenwn.h"
+
+#include "report/pagereplay.h"
+#include "report/plswtunt.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPrinter>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QVBoxLayout>
+
+namespace {
+
+// The white sheet inside the scroll box; the generator paints the current page on it.
+class PagePaintBox : public QWidget
+{
+public:
+    PagePaintBox(const TFormGenWin &generator, QWidget *parent)
+        : QWidget(parent), m_generator(generator)
+    {
+        setObjectName(QStringLiteral("PaintBox"));
+        setAutoFillBackground(true);
+        QPalette white = palette();
+        white.setColor(QPalette::Window, Qt::white);
+        setPalette(white);
+    }
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter painter(this);
+        m_generator.PaintPage(painter, size());
+    }
+    // The generator has seen the mouse through its event filter; the scroll box beneath must
+    // not see the same event a second time.
+    void mousePressEvent(QMouseEvent *event) override { event->accept(); }
+    void mouseReleaseEvent(QMouseEvent *event) override { event->accept(); }
+    void mouseDoubleClickEvent(QMouseEvent *event) override { event->accept(); }
+    void mouseMoveEvent(QMouseEvent *event) override { event->accept(); }
+
+private:
+    const TFormGenWin &m_generator;
+};
+
+QPoint positionOf(const QEvent *event)
+{
+    return static_cast<const QMouseEvent *>(event)->position().toPoint();
+}
+
+} // namespace
+
+TFormGenWin::TFormGenWin(QWidget *parent) : QFrame(parent)
+{
+    setObjectName(QStringLiteral("FormGenWin"));
+    setFrameStyle(QFrame::Panel | QFrame::Raised);
+    setLineWidth(1);
+    resize(193, 145);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(1, 1, 1, 1);
+    m_scrollBox = new QScrollArea(this);
+    m_scrollBox->setObjectName(QStringLiteral("ScrollBox"));
+    m_scrollBox->setWidgetResizable(false);
+    m_scrollBox->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    m_scrollBox->setFocusPolicy(Qt::NoFocus); // keys belong to the generator
+    m_scrollBox->setFrameShape(QFrame::NoFrame);
+    QPalette white = m_scrollBox->palette();
+    white.setColor(QPalette::Window, Qt::white);
+    m_scrollBox->setPalette(white);
+    m_scrollBox->viewport()->setAutoFillBackground(true);
+    m_scrollBox->viewport()->setPalette(white);
+    layout->addWidget(m_scrollBox);
+
+    m_paintBox = new PagePaintBox(*this, m_scrollBox);
+    m_paintBox->resize(850, 1100);
+    m_scrollBox->setWidget(m_paintBox);
+
+    for (QWidget *child : {m_scrollBox->viewport(), m_paintBox}) {
+        child->installEventFilter(this);
+        child->setMouseTracking(true);
+        child->setAcceptDrops(true);
+    }
+    SetTabStop(false);
+}
+
+TFormGenWin::~TFormGenWin()
+{
+    discardCommands();
+    m_destroying = true;
+    fireChange();
+    for (QWidget *child : {m_scrollBox->viewport(), m_paintBox})
+        child->removeEventFilter(this);
+}
+
+void TFormGenWin::fireChange()
+{
+    // The listener may replace itself (the navigator unlinks on destruction).
+    const TNotifyEvent handler = m_onChange;
+    if (handler)
+        handler(this);
+}
+
+void TFormGenWin::repaintPage()
+{
+    m_paintBox->update();
+}
+
+void TFormGenWin::resizePaintBox(double width, double height)
+{
+    m_paintBox->resize(report::roundEven(width), report::roundEven(height));
+    repaintPage();
+}
+
+void TFormGenWin::SetPageSize(double Width, double Height)
+{
+    PageRecorder::SetPageSize(Width, Height);
+    switch (m_zoomLevel) {
+    case 1:
+        resizePaintBox(Width * 100, Height * 100);
+        break;
+    case 2:
+    case 3:
+        resizePaintBox(Width * 100 / (2 * (m_zoomLevel - 1)),
+                       Height * 100 / (2 * (m_zoomLevel - 1)));
+        break;
+    default:
+        resizePaintBox(PhyWidth() * m_zoomPercent * 0.1, PhyHeight() * m_zoomPercent * 0.1);
+        break;
+    }
+}
+
+void TFormGenWin::SetZoomLevel(int Level)
+{
+    if (Level < 1 || Level > 3 || Level == m_zoomLevel)
+        return;
+    m_zoomLevel = Level;
+    if (Level == 1)
+        resizePaintBox(PhyWidth() * 10.0, PhyHeight() * 10.0);
+    else
+        resizePaintBox(PhyWidth() * 10.0 / (2 * (Level - 1)),
+                       PhyHeight() * 10.0 / (2 * (Level - 1)));
+}
+
+void TFormGenWin::SetZoomPercent(int Percent)
+{
+    if (Percent < 25 || Percent > 200)
+        return;
+    m_zoomPercent = Percent;
+    m_zoomLevel = 4;
+    resizePaintBox(PhyWidth() * Percent * 0.1, PhyHeight() * Percent * 0.1);
+}
+
+void TFormGenWin::Zoom()
+{
+    if (m_zoomLevel == 4)
+        m_zoomLevel = 3;
+    SetZoomLevel(m_zoomLevel % 3 + 1);
+    fireChange();
+}
+
+void TFormGenWin::NextPage()
+{
+    if (m_currentPage >= PageCount())
+        return;
+    ++m_currentPage;
+    repaintPage();
+    fireChange();
+}
+
+void TFormGenWin::PrevPage()
+{
+    if (m_currentPage < 2)
+        return;
+    --m_currentPage;
+    repaintPage();
+    fireChange();
+}
+
+void TFormGenWin::Execute()
+{
+    restartRecording();
+    m_currentPage = 1;
+    std::unique_ptr<TfrmPlsWt> pleaseWait;
+    if (m_options.contains(foShowDialog)) {
+        pleaseWait = std::make_unique<TfrmPlsWt>(this);
+        pleaseWait->SetMessage(QStringLiteral("Creating the Report"));
+        pleaseWait->show();
+        QCoreApplication::processEvents();
+    }
+    // The box goes when pleaseWait does, also when the producer throws.
+    const TNotifyEvent build = m_onBuildReport;
+    if (build)
+        build(this);
+    pleaseWait.reset();
+    repaintPage();
+    fireChange();
+}
+
+void TFormGenWin::Clear()
+{
+    resetRecording();
+    m_currentPage = 1;
+    m_zoomLevel = 1; // the sheet keeps its size until the next zoom
+    repaintPage();
+    fireChange();
+}
+
+namespace {
+
+void triggerScroll(QScrollBar *bar, QAbstractSlider::SliderAction action)
+{
+    bar->triggerAction(action);
+}
+
+} // namespace
+
+void TFormGenWin::ScrollDownPage()
+{
+    triggerScroll(m_scrollBox->verticalScrollBar(), QAbstractSlider::SliderPageStepAdd);
+}
+
+void TFormGenWin::ScrollUpPage()
+{
+    triggerScroll(m_scrollBox->verticalScrollBar(), QAbstractSlider::SliderPageStepSub);
+}
+
+void TFormGenWin::ScrollRightPage()
+{
+    triggerScroll(m_scrollBox->horizontalScrollBar(), QAbstractSlider::SliderPageStepAdd);
+}
+
+void TFormGenWin::ScrollLeftPage()
+{
+    triggerScroll(m_scrollBox->horizontalScrollBar(), QAbstractSlider::SliderPageStepSub);
+}
+
+void TFormGenWin::PaintPage(QPainter &painter, const QSize &size) const
+{
+    report::preparePainter(painter);
+    const int w = size.width();
+    const int h = size.height();
+    painter.drawPolyline(QPolygon{QPoint(0, 0), QPoint(0, h - 1), QPoint(w - 1, h - 1),
+                                  QPoint(w - 1, 0), QPoint(0, 0)});
+    const double byWidth = w / PageWidth();
+    const double byHeight = h / PageHeight();
+    const double scale = byWidth < byHeight ? byWidth : byHeight;
+    const auto &commands = Commands();
+    for (int k : PageCommands(m_currentPage))
+        commands[size_t(k)]->Draw(painter, scale);
+}
+
+QPrinter &TFormGenWin::Printer()
+{
+    if (!m_printer)
+        m_printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    return *m_printer;
+}
+
+void TFormGenWin::SetBorderWidth(int width)
+{
+    const int inset = lineWidth() * (frameShape() == QFrame::NoFrame ? 0 : 1) + width;
+    layout()->setContentsMargins(inset, inset, inset, inset);
+}
+
+void TFormGenWin::SetBevelOuter(bool raised)
+{
+    const QMargins margins = layout()->contentsMargins();
+    const int border = margins.left() - (frameShape() == QFrame::NoFrame ? 0 : lineWidth());
+    setFrameStyle(raised ? (QFrame::Panel | QFrame::Raised) : QFrame::NoFrame);
+    SetBorderWidth(border);
+}
+
+void TFormGenWin::SetTabStop(bool tabStop)
+{
+    m_tabStop = tabStop;
+    // Focus by Tab only when asked for; a click focuses through the routing below. Focus
+    // given by code works either way.
+    setFocusPolicy(tabStop ? Qt::TabFocus : Qt::NoFocus);
+}
+
+void TFormGenWin::keyPressEvent(QKeyEvent *event)
+{
+    switch (event->key()) {
+    case Qt::Key_PageUp:
+        ScrollUpPage();
+        break;
+    case Qt::Key_PageDown:
+        ScrollDownPage();
+        break;
+    case Qt::Key_Left:
+        ScrollLeftPage();
+        break;
+    case Qt::Key_Right:
+        ScrollRightPage();
+        break;
+    default:
+        QFrame::keyPressEvent(event);
+        return;
+    }
+    event->accept();
+}
+
+bool TFormGenWin::eventFilter(QObject *watched, QEvent *event)
+{
+    auto *child = qobject_cast<QWidget *>(watched);
+    if (!child || (child != m_paintBox && child != m_scrollBox->viewport()))
+        return QFrame::eventFilter(watched, event);
+    switch (event->type()) {
+    case QEvent::MouseButtonPress: {
+        const auto *mouse = static_cast<QMouseEvent *>(event);
+        Q_EMIT OnMouseDown(mouse->button(), mouse->modifiers(),
+                           child->mapTo(this, positionOf(event)));
+        return false;
+    }
+    case QEvent::MouseMove: {
+        const auto *mouse = static_cast<QMouseEvent *>(event);
+        Q_EMIT OnMouseMove(mouse->modifiers(), child->mapTo(this, positionOf(event)));
+        return false;
+    }
+    case QEvent::MouseButtonRelease: {
+        const auto *mouse = static_cast<QMouseEvent *>(event);
+        const QPoint pos = positionOf(event);
+        Q_EMIT OnMouseUp(mouse->button(), mouse->modifiers(), child->mapTo(this, pos));
+        if (mouse->button() == Qt::LeftButton && child->rect().contains(pos)) {
+            if (m_tabStop)
+                setFocus(Qt::MouseFocusReason);
+            Q_EMIT OnClick();
+        }
+        return false;
+    }
+    case QEvent::MouseButtonDblClick:
+        Q_EMIT OnDblClick();
+        return false;
+    case QEvent::DragEnter:
+    case QEvent::DragMove: {
+        auto *drag = static_cast<QDragMoveEvent *>(event);
+        drag->ignore();
+        Q_EMIT OnDragOver(drag, child->mapTo(this, drag->position().toPoint()));
+        return true;
+    }
+    case QEvent::Drop: {
+        auto *drop = static_cast<QDropEvent *>(event);
+        drop->ignore();
+        Q_EMIT OnDragDrop(drop, child->mapTo(this, drop->position().toPoint()));
+        return true;
+    }
+    default:
+        return false;
+    }
+}

@@ -1,0 +1,74 @@
+#include "report/prtabunt.h"
+
+#include "report/dialogplacement.h"
+#include "report/navglyphs.h"
+
+#include <QCloseEvent>
+#include <QFileInfo>
+#include <QLabel>
+#include <QPrinter>
+#include <QProgressBar>
+#include <QPushButton>
+
+TfrmPrintAbort::TfrmPrintAbort(const QPrinter &printer, QWidget *parent)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint)
+{
+    setObjectName(QStringLiteral("frmPrintAbort"));
+    setWindowTitle(QStringLiteral("Printing current form ..."));
+    setFixedSize(293, 104);
+    QFont dialogFont(QStringLiteral("MS Sans Serif"), 8);
+    dialogFont.setBold(true);
+    setFont(dialogFont);
+
+    lblPrinterName = new QLabel(this);
+    lblPrinterName->setObjectName(QStringLiteral("lblPrinterName"));
+    lblPrinterName->setGeometry(6, 8, 281, 25);
+    lblPrinterName->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    lblPrinterName->setWordWrap(true);
+    // A PDF file has no queue name; its file name says where the job goes.
+    const QString destination = printer.outputFormat() == QPrinter::PdfFormat
+                                    ? QFileInfo(printer.outputFileName()).fileName()
+                                    : printer.printerName();
+    if (!destination.isEmpty())
+        lblPrinterName->setText(QStringLiteral("on ") + destination);
+
+    prbarStat = new QProgressBar(this);
+    prbarStat->setObjectName(QStringLiteral("prbarStat"));
+    prbarStat->setGeometry(6, 40, 281, 25);
+    prbarStat->setRange(0, 100);
+    prbarStat->setValue(0);
+
+    BitBtn1 = new QPushButton(report::abortGlyph(), QStringLiteral("Abort"), this);
+    BitBtn1->setObjectName(QStringLiteral("BitBtn1"));
+    BitBtn1->setGeometry(108, 72, 77, 27);
+    connect(BitBtn1, &QPushButton::clicked, this, &TfrmPrintAbort::BitBtn1Click);
+
+    report::centreOnScreen(this);
+}
+
+void TfrmPrintAbort::SetProgress(int percent)
+{
+    if (prbarStat->value() != percent)
+        prbarStat->setValue(percent);
+}
+
+void TfrmPrintAbort::BitBtn1Click()
+{
+    if (m_abortRequested)
+        return;
+    m_abortRequested = true;
+    BitBtn1->setEnabled(false);
+    Q_EMIT abortRequested();
+}
+
+void TfrmPrintAbort::closeEvent(QCloseEvent *event)
+{
+    event->ignore();
+    BitBtn1Click();
+}
+
+void TfrmPrintAbort::reject()
+{
+    BitBtn1Click();
+}

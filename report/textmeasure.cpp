@@ -1,0 +1,68 @@
+#include "report/textmeasure.h"
+
+#include "report/reportfont.h"
+#include "ui/application.h"
+
+#include <QFontMetrics>
+#include <QHash>
+#include <QImage>
+#include <cmath>
+
+namespace report {
+
+namespace {
+
+// A paint device whose only job is to report the measuring resolution to the font engine.
+const QImage &measuringDevice()
+{
+    static const QImage device = [] {
+        QImage image(1, 1, QImage::Format_RGB32);
+        const int dotsPerMeter = int(std::lround(MeasuringDpi / 0.0254));
+        image.setDotsPerMeterX(dotsPerMeter);
+        image.setDotsPerMeterY(dotsPerMeter);
+        return image;
+    }();
+    return device;
+}
+
+QString cacheKey(const ReportFont &font)
+{
+    return font.name + QLatin1Char('|') + QString::number(font.size) + QLatin1Char('|') +
+           QLatin1Char(font.bold ? 'b' : '-') + QLatin1Char(font.italic ? 'i' : '-') +
+           QLatin1Char(font.underline ? 'u' : '-') + QLatin1Char(font.strikeOut ? 's' : '-');
+}
+
+// A report build measures the same few fonts tens of thousands of times.
+const QFontMetrics &metricsFor(const ReportFont &font)
+{
+    static QHash<QString, QFontMetrics> cache;
+    // The faces a report names ("Arial", "Times Roman") must resolve to the same free fonts
+    // whether or not the host installed the program's substitutions.
+    static const bool substituted = [] {
+        ui::Application::installFontSubstitutions();
+        return true;
+    }();
+    Q_UNUSED(substituted);
+    const QString key = cacheKey(font);
+    auto it = cache.constFind(key);
+    if (it == cache.constEnd()) {
+        QFont qfont = font.toPointFont();
+        qfont.setHintingPreference(QFont::PreferNoHinting);
+        it = cache.insert(key, QFontMetrics(qfont, &measuringDevice()));
+    }
+    return *it;
+}
+
+} // namespace
+
+double textHeightInches(const ReportFont &font)
+{
+    return double(metricsFor(font).height()) / MeasuringDpi;
+}
+
+double textWidthInches(const ReportFont &font, const QString &text)
+{
+    return double(metricsFor(font).horizontalAdvance(text)) / MeasuringDpi;
+}
+
+} // namespace report
