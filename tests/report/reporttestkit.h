@@ -1,0 +1,67 @@
+#pragma once
+
+#include "dbe/dataset.h"
+#include "report/drawcmds.h"
+#include "report/pagerecorder.h"
+
+#include <QApplication>
+#include <QImage>
+#include <QStringList>
+#include <QTimer>
+#include <functional>
+#include <memory>
+
+namespace reporttest {
+
+dbe::FieldInfo field(const QString &name, dbe::FieldType type = dbe::FieldType::Alpha,
+                     const QString &label = {}, int width = 10,
+                     Qt::Alignment alignment = Qt::AlignLeft);
+
+// An open-able data set of `rows` rows; row r of column c holds "<name><r+1>" for text fields
+// and r + 1 for integer fields.
+std::unique_ptr<dbe::MemoryDataSet> numberedRows(const QList<dbe::FieldInfo> &fields, int rows);
+
+// The text boxes of one page (all pages for page 0), in recording order.
+QList<const report::TTextBoxCmd *> textBoxes(const report::PageRecorder &pages, int page = 0);
+const report::TTextBoxCmd *findText(const report::PageRecorder &pages, const QString &text,
+                                    int page = 0);
+QList<const report::TLineCmd *> lines(const report::PageRecorder &pages, int page = 0);
+
+// Runs `action` on the first visible top-level widget of type Widget (modal or not) once it is
+// shown. Gives up after five seconds, so a window that never comes fails the test instead of
+// hanging it.
+template <typename Widget> void whenShown(std::function<void(Widget *)> action)
+{
+    auto *timer = new QTimer;
+    timer->setInterval(5);
+    auto ticks = std::make_shared<int>(0);
+    QObject::connect(timer, &QTimer::timeout, [timer, ticks, action] {
+        for (QWidget *window : QApplication::topLevelWidgets()) {
+            if (auto *widget = qobject_cast<Widget *>(window); widget && widget->isVisible()) {
+                timer->stop();
+                timer->deleteLater();
+                action(widget);
+                return;
+            }
+        }
+        if (++*ticks > 1000) {
+            timer->stop();
+            timer->deleteLater();
+        }
+    });
+    timer->start();
+}
+
+// Poppler's view of a PDF file.
+int pdfPageCount(const QString &file);
+QString pdfPageSize(const QString &file); // "792 x 612 pts (letter)" as pdfinfo says it
+QString pdfText(const QString &file, int page);
+
+// Columns and rows holding any pixel darker than mid-grey.
+QRect inkBounds(const QImage &image);
+QImage whitePage(int width, int height);
+
+// Saves a picture for a person to look at when VESK_SCREENSHOT_DIR names a folder.
+void keepScreenshot(const QImage &image, const QString &name);
+
+} // namespace reporttest
