@@ -28,6 +28,9 @@ public:
     explicit TFormGenWin(QWidget *parent = nullptr);
     ~TFormGenWin() override;
 
+    // QFrame's shape "Box" would hide the recorder's Box otherwise.
+    using report::PageRecorder::Box;
+
     // Rebuilds the report: no pages, page 1, page size from PhyWidth × PhyHeight, the
     // please-wait box (foShowDialog) while OnBuildReport records. An error raised by the
     // producer propagates after the box is gone; the pages recorded until then stay.
