@@ -197,7 +197,10 @@ void TfrmReportDesigner::buildTabs()
 {
     tabs = new QTabWidget(this);
     tabs->setObjectName(QStringLiteral("tabs"));
-    tabs->setGeometry(8, 80, 264, 126);
+    tabs->setGeometry(8, 80, 270, 126);
+    // Six tabs share the dialog's narrow left column: no scroll arrows, tighter tabs.
+    tabs->setUsesScrollButtons(false);
+    tabs->setStyleSheet(QStringLiteral("QTabBar::tab { padding: 3px 5px; }"));
 
     auto *date = new QWidget;
     rgrpDatePos = new QGroupBox(QStringLiteral("Position:"), date);
@@ -206,7 +209,7 @@ void TfrmReportDesigner::buildTabs()
     DatePosButtons = radioGroup(rgrpDatePos,
                                 {QStringLiteral("None"), QStringLiteral("Left"),
                                  QStringLiteral("Center"), QStringLiteral("Right")},
-                                4, 58);
+                                2, 110);
     placeLabel(QStringLiteral("Format:"), date, 8, 72);
     edDateFormat = new QLineEdit(date);
     edDateFormat->setObjectName(QStringLiteral("edDateFormat"));
@@ -229,8 +232,8 @@ void TfrmReportDesigner::buildTabs()
     rgrpPageNum->setGeometry(6, 4, 246, 60);
     PageNumButtons = radioGroup(
         rgrpPageNum,
-        {QStringLiteral("None"), QStringLiteral("Bottom-Center"), QStringLiteral("Top-Right")}, 3,
-        78);
+        {QStringLiteral("None"), QStringLiteral("Bottom-Center"), QStringLiteral("Top-Right")}, 2,
+        110);
     placeLabel(QStringLiteral("Label:"), pageNumbers, 8, 72);
     edPageNumLabel = new QLineEdit(pageNumbers);
     edPageNumLabel->setObjectName(QStringLiteral("edPageNumLabel"));
@@ -380,6 +383,7 @@ void TfrmReportDesigner::loadFromDesign()
     showSample(m_bodySample, m_work.BodyFont());
     fillFieldLists();
     fillIndexes();
+    showFieldInfo();
 }
 
 void TfrmReportDesigner::fillFieldLists()
