@@ -266,6 +266,22 @@ private Q_SLOTS:
         QVERIFY(!generator.findChild<TfrmPlsWt *>());
     }
 
+    void pictureOfThePleaseWaitBox()
+    {
+        TfrmPlsWt box;
+        box.SetMessage(QStringLiteral("Creating the Report"));
+        box.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&box));
+        QCOMPARE(box.size(), QSize(324, 88));
+        QVERIFY(box.windowFlags() & Qt::WindowStaysOnTopHint);
+        QVERIFY(!(box.windowFlags() & Qt::WindowCloseButtonHint));
+        // Both texts fit the box.
+        QVERIFY(box.lblPleaseWait->geometry().right() < box.width());
+        QVERIFY(box.lblMsg->fontMetrics().horizontalAdvance(box.lblMsg->text()) <=
+                box.lblMsg->width());
+        reporttest::keepScreenshot(box.grab().toImage(), QStringLiteral("please_wait"));
+    }
+
     void producerErrorFreesTheBoxAndKeepsThePages()
     {
         TFormGenWin generator;

@@ -1,0 +1,414 @@
+// Printing and saving: page ranges with and without the print dialog, copies and collation,
+// the orientation of the job, Abort, and the PDF and PNG files, read back with poppler.
+
+#include "report/frmgenwn.h"
+#include "report/pageexport.h"
+#include "report/pagereplay.h"
+#include "report/prtabunt.h"
+#include "tests/report/reporttestkit.h"
+#include "ui/application.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QLabel>
+#include <QPainter>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace report;
+
+namespace {
+
+// A report of `pages` pages, each saying which page it is, plus a frame.
+void record(PageRecorder &pages, int count, bool landscape = false)
+{
+    if (landscape) {
+        pages.SetPhyWidth(110);
+        pages.SetPhyHeight(85);
+    }
+    for (int page = 1; page <= count; ++page) {
+        if (page > 1)
+            pages.NewPage();
+        pages.Box(0.5, 0.5, 2.5, 1.5);
+        pages.StrRect(QStringLiteral("Sheet %1").arg(page), 1, 1, 4, 2);
+    }
+}
+
+void prepare(TFormGenWin &generator, int pages, bool landscape = false)
+{
+    generator.SetOptions({});
+    generator.SetOnBuildReport([&](QObject *) { record(generator, pages, landscape); });
+    generator.Execute();
+}
+
+// Which "Sheet n" each page of the PDF shows, in order.
+QList<int> sheetsIn(const QString &file)
+{
+    QList<int> sheets;
+    const int count = reporttest::pdfPageCount(file);
+    for (int page = 1; page <= count; ++page) {
+        const QString text = reporttest::pdfText(file, page).simplified();
+        sheets.append(text.startsWith(QLatin1String("Sheet "))
+                          ? text.mid(6).section(QLatin1Char(' '), 0, 0).toInt()
+                          : -1);
+    }
+    return sheets;
+}
+
+QPrinter &pdfPrinter(TFormGenWin &generator, const QString &file)
+{
+    QPrinter &printer = generator.Printer();
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(file);
+    return printer;
+}
+
+} // namespace
+
+class TestReportPrint : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+
+    QString path(const QString &name) const { return m_dir.filePath(name); }
+
+private Q_SLOTS:
+    void rangeWithoutDialog_data()
+    {
+        QTest::addColumn<int>("from");
+        QTest::addColumn<int>("to");
+        QTest::addColumn<int>("pageCount");
+        QTest::addColumn<int>("first");
+        QTest::addColumn<int>("last");
+        QTest::newRow("nothing set: all") << 0 << 0 << 3 << 1 << 3;
+        QTest::newRow("beyond the last page: the last") << 5 << 0 << 3 << 3 << 3;
+        QTest::newRow("a range inside") << 2 << 3 << 5 << 2 << 3;
+        QTest::newRow("to beyond the end: to the end") << 2 << 9 << 4 << 2 << 4;
+        QTest::newRow("from after to: to") << 3 << 2 << 4 << 2 << 2;
+        QTest::newRow("negative from: 1") << -4 << 2 << 4 << 1 << 2;
+    }
+
+    void rangeWithoutDialog()
+    {
+        QFETCH(int, from);
+        QFETCH(int, to);
+        QFETCH(int, pageCount);
+        QFETCH(int, first);
+        QFETCH(int, last);
+        QCOMPARE(report::rangeWithoutDialog(from, to, pageCount), (PageRange{first, last}));
+    }
+
+    void copyPlans_data()
+    {
+        QTest::addColumn<int>("copies");
+        QTest::addColumn<bool>("collate");
+        QTest::addColumn<bool>("device"); // makes and collates copies itself
+        QTest::addColumn<int>("passes");
+        QTest::addColumn<int>("repeats");
+        QTest::addColumn<int>("deviceCopies");
+        QTest::newRow("one copy") << 1 << true << false << 1 << 1 << 1;
+        QTest::newRow("collated, device cannot: passes") << 3 << true << false << 3 << 1 << 1;
+        QTest::newRow("uncollated, device cannot: repeats") << 2 << false << false << 1 << 2 << 1;
+        QTest::newRow("device does both") << 3 << true << true << 1 << 1 << 3;
+        QTest::newRow("device, uncollated") << 2 << false << true << 1 << 1 << 2;
+    }
+
+    void copyPlans()
+    {
+        QFETCH(int, copies);
+        QFETCH(bool, collate);
+        QFETCH(bool, device);
+        QFETCH(int, passes);
+        QFETCH(int, repeats);
+        QFETCH(int, deviceCopies);
+        const CopyPlan plan = planCopies(copies, collate, device, device);
+        QCOMPARE(plan.passes, passes);
+        QCOMPARE(plan.pageRepeats, repeats);
+        QCOMPARE(plan.deviceCopies, deviceCopies);
+    }
+
+    void progressPercentages_data()
+    {
+        QTest::addColumn<int>("pages");
+        QTest::addColumn<int>("commandsPerPage");
+        QTest::addColumn<int>("first");
+        QTest::addColumn<int>("last");
+        QTest::addColumn<int>("passes");
+        QTest::addColumn<QList<int>>("percents"); // distinct values in order
+        QTest::newRow("one page, one command: stays at 0")
+            << 1 << 1 << 1 << 1 << 1 << QList<int>{0};
+        QTest::newRow("one page of five commands")
+            << 1 << 5 << 1 << 1 << 1 << QList<int>{0, 25, 50, 75, 100};
+        // k counts in the whole list: page 2's commands are 2 and 3 of 0..3.
+        QTest::newRow("page 2 of two, twice")
+            << 2 << 2 << 2 << 2 << 2 << QList<int>{0, 33, 50, 83, 100};
+        QTest::newRow("four pages") << 4 << 3 << 1 << 4 << 1 << QList<int>{0, 25, 50, 75};
+        QTest::newRow("two pages, two passes")
+            << 2 << 1 << 1 << 2 << 2 << QList<int>{0, 25, 50, 75};
+    }
+
+    void progressPercentages()
+    {
+        QFETCH(int, pages);
+        QFETCH(int, commandsPerPage);
+        QFETCH(int, first);
+        QFETCH(int, last);
+        QFETCH(int, passes);
+        QFETCH(QList<int>, percents);
+        PageRecorder recorder;
+        for (int page = 1; page <= pages; ++page) {
+            if (page > 1)
+                recorder.NewPage();
+            for (int c = 0; c < commandsPerPage; ++c)
+                recorder.Line(0, 0, 1, 1);
+        }
+        QImage image = reporttest::whitePage(100, 100);
+        QPainter painter(&image);
+        ReplayTarget target;
+        target.painter = &painter;
+        target.scaleX = target.scaleY = 10;
+        int newPages = 0;
+        target.newPage = [&newPages] {
+            ++newPages;
+            return true;
+        };
+        CopyPlan plan;
+        plan.passes = passes;
+        QList<int> seen;
+        QVERIFY(replayPages(recorder, target, {first, last}, plan, [&](int percent) {
+            if (seen.isEmpty() || seen.last() != percent)
+                seen.append(percent);
+            return true;
+        }));
+        QCOMPARE(seen, percents);
+        QCOMPARE(newPages, (last - first + 1) * passes - 1);
+    }
+
+    void pdfFileOfTheReport()
+    {
+        PageRecorder pages;
+        record(pages, 3, true);
+        const QString file = path(QStringLiteral("report.pdf"));
+        const ExportResult result = exportPdf(pages, file);
+        QVERIFY2(result.ok, qPrintable(result.error));
+        QCOMPARE(result.files, QStringList{file});
+        QCOMPARE(reporttest::pdfPageCount(file), 3);
+        QVERIFY(reporttest::pdfPageSize(file).startsWith(QLatin1String("792 x 612 pts")));
+        QCOMPARE(sheetsIn(file), (QList<int>{1, 2, 3}));
+
+        const ExportResult second = exportPdf(pages, path(QStringLiteral("two.pdf")), {2, 3});
+        QVERIFY(second.ok);
+        QCOMPARE(sheetsIn(path(QStringLiteral("two.pdf"))), (QList<int>{2, 3}));
+
+        const ExportResult refused = exportPdf(pages, path(QStringLiteral("bad.pdf")), {2, 7});
+        QVERIFY(!refused.ok);
+        QVERIFY(!QFileInfo::exists(path(QStringLiteral("bad.pdf"))));
+        const ExportResult unwritable = exportPdf(pages, path(QStringLiteral("no/such/dir/x.pdf")));
+        QVERIFY(!unwritable.ok);
+        QVERIFY(unwritable.error.contains(QLatin1String("x.pdf")));
+    }
+
+    void pngFilesOfTheReport()
+    {
+        PageRecorder pages;
+        record(pages, 2);
+        const ExportResult result = exportPng(pages, path(QStringLiteral("shot.png")), 50);
+        QVERIFY2(result.ok, qPrintable(result.error));
+        QCOMPARE(result.files, (QStringList{path("shot-01.png"), path("shot-02.png")}));
+        const QImage first(result.files.at(0));
+        QCOMPARE(first.size(), QSize(425, 550));
+        // The frame from 0.5 to 2.5 inches at 50 pixels per inch.
+        const QRect ink = reporttest::inkBounds(first);
+        QCOMPARE(ink.topLeft(), QPoint(25, 25));
+        QVERIFY(ink.right() >= 125);
+        const ExportResult single =
+            exportPng(pages, path(QStringLiteral("second.png")), 30, {2, 2});
+        QCOMPARE(single.files, QStringList{path("second.png")});
+        QVERIFY(!exportPng(pages, path(QStringLiteral("z.png")), 0).ok);
+    }
+
+    void printWithoutDialog_data()
+    {
+        QTest::addColumn<int>("from");
+        QTest::addColumn<int>("to");
+        QTest::addColumn<QList<int>>("sheets");
+        QTest::newRow("all pages") << 0 << 0 << QList<int>{1, 2, 3};
+        QTest::newRow("from 5 of 3: the last") << 5 << 0 << QList<int>{3};
+        QTest::newRow("2 to 3") << 2 << 3 << QList<int>{2, 3};
+    }
+
+    void printWithoutDialog()
+    {
+        QFETCH(int, from);
+        QFETCH(int, to);
+        QFETCH(QList<int>, sheets);
+        TFormGenWin generator;
+        prepare(generator, 3);
+        int changes = 0;
+        generator.SetOnChange([&changes](QObject *) { ++changes; });
+        const QString file = path(QStringLiteral("range.pdf"));
+        QFile::remove(file);
+        pdfPrinter(generator, file);
+        generator.FromPage = from;
+        generator.ToPage = to;
+        QVERIFY(generator.Print());
+        QCOMPARE(sheetsIn(file), sheets);
+        QCOMPARE(changes, 1);
+        QVERIFY(!generator.findChild<TfrmPrintAbort *>());
+    }
+
+    void copiesAndCollation_data()
+    {
+        QTest::addColumn<int>("copies");
+        QTest::addColumn<bool>("collate");
+        QTest::addColumn<QList<int>>("sheets");
+        QTest::newRow("three collated copies")
+            << 3 << true << QList<int>{1, 2, 3, 1, 2, 3, 1, 2, 3};
+        QTest::newRow("two uncollated copies") << 2 << false << QList<int>{1, 1, 2, 2, 3, 3};
+    }
+
+    void copiesAndCollation()
+    {
+        QFETCH(int, copies);
+        QFETCH(bool, collate);
+        QFETCH(QList<int>, sheets);
+        TFormGenWin generator;
+        prepare(generator, 3);
+        const QString file = path(QStringLiteral("copies.pdf"));
+        pdfPrinter(generator, file);
+        generator.Copies = copies;
+        generator.Collate = collate;
+        QVERIFY(generator.Print());
+        QCOMPARE(sheetsIn(file), sheets);
+    }
+
+    void orientationIsSwitchedForTheJobOnly()
+    {
+        TFormGenWin generator;
+        prepare(generator, 2, true);
+        const QString file = path(QStringLiteral("landscape.pdf"));
+        QPrinter &printer = pdfPrinter(generator, file);
+        printer.setPageOrientation(QPageLayout::Portrait);
+        QVERIFY(generator.Print());
+        QVERIFY(reporttest::pdfPageSize(file).startsWith(QLatin1String("792 x 612 pts")));
+        QCOMPARE(printer.pageLayout().orientation(), QPageLayout::Portrait);
+        // Drawn from the sheet's corner: the frame sits half an inch in.
+        const QString text = reporttest::pdfText(file, 1);
+        QVERIFY(text.contains(QLatin1String("Sheet 1")));
+    }
+
+    void dialogOffersThePageOnScreen()
+    {
+        TFormGenWin generator;
+        prepare(generator, 3);
+        generator.SetOptions({foShowPrint});
+        generator.NextPage();
+        int changes = 0;
+        generator.SetOnChange([&changes](QObject *) { ++changes; });
+        const QString file = path(QStringLiteral("dialog.pdf"));
+        QFile::remove(file);
+        pdfPrinter(generator, file);
+        int from = -1;
+        int to = -1;
+        int maxPage = -1;
+        QPrinter::PrintRange range = QPrinter::AllPages;
+        reporttest::whenShown<QPrintDialog>([&](QPrintDialog *dialog) {
+            from = dialog->printer()->fromPage();
+            to = dialog->printer()->toPage();
+            maxPage = dialog->maxPage();
+            range = dialog->printer()->printRange();
+            dialog->reject();
+        });
+        QVERIFY(!generator.Print());
+        QCOMPARE(from, 2);
+        QCOMPARE(to, 2);
+        QCOMPARE(maxPage, 3);
+        QCOMPARE(range, QPrinter::PageRange);
+        QCOMPARE(changes, 1); // a cancel still tells the navigator
+        QVERIFY(!QFileInfo::exists(file));
+
+        // Accepting prints what was offered: the page on screen.
+        reporttest::whenShown<QPrintDialog>([](QPrintDialog *dialog) { dialog->accept(); });
+        QVERIFY(generator.Print());
+        QCOMPARE(sheetsIn(file), QList<int>{2});
+    }
+
+    void abortStopsTheJobAndDeliversNothing()
+    {
+        TFormGenWin generator;
+        generator.SetOptions({});
+        generator.SetOnBuildReport([&](QObject *) {
+            for (int page = 1; page <= 300; ++page) {
+                if (page > 1)
+                    generator.NewPage();
+                for (int line = 0; line < 40; ++line)
+                    generator.StrRect(QStringLiteral("Line %1 of sheet %2").arg(line).arg(page),
+                                      0.5, 0.5 + line * 0.2, 8, 0.7 + line * 0.2);
+            }
+        });
+        generator.Execute();
+        const QString file = path(QStringLiteral("aborted.pdf"));
+        QFile::remove(file);
+        pdfPrinter(generator, file);
+        QElapsedTimer sinceAbort;
+        QString caption;
+        QString printerLabel;
+        reporttest::whenShown<TfrmPrintAbort>([&](TfrmPrintAbort *box) {
+            caption = box->windowTitle();
+            printerLabel = box->lblPrinterName->text();
+            // Abort mid-job, once a tenth of the pages are out.
+            auto *watch = new QTimer(box);
+            QObject::connect(watch, &QTimer::timeout, box, [box, watch, &sinceAbort] {
+                if (box->prbarStat->value() < 10)
+                    return;
+                watch->stop();
+                sinceAbort.start();
+                box->BitBtn1->click();
+            });
+            watch->start(1);
+        });
+        int changes = 0;
+        generator.SetOnChange([&changes](QObject *) { ++changes; });
+        QVERIFY(!generator.Print());
+        QVERIFY(sinceAbort.isValid());
+        QVERIFY2(sinceAbort.elapsed() < 200, qPrintable(QString::number(sinceAbort.elapsed())));
+        QCOMPARE(caption, QStringLiteral("Printing current form ..."));
+        QCOMPARE(printerLabel, QStringLiteral("on aborted.pdf"));
+        QVERIFY(!QFileInfo::exists(file));
+        QCOMPARE(
+            QDir(m_dir.path()).entryList({QStringLiteral(".aborted*")}, QDir::Hidden | QDir::Files),
+            QStringList());
+        QCOMPARE(changes, 1);
+    }
+
+    void pictureOfTheAbortBox()
+    {
+        QPrinter printer;
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(path(QStringLiteral("User Report.pdf")));
+        TfrmPrintAbort box(printer);
+        box.SetProgress(42);
+        box.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&box));
+        QCOMPARE(box.size(), QSize(293, 104));
+        QCOMPARE(box.prbarStat->value(), 42);
+        reporttest::keepScreenshot(box.grab().toImage(), QStringLiteral("print_abort"));
+        QVERIFY(box.BitBtn1->width() >= box.BitBtn1->sizeHint().width() - 8);
+    }
+};
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    ui::Application::installFontSubstitutions();
+    TestReportPrint test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_reportprint.moc"
