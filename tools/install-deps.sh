@@ -9,6 +9,7 @@ packages=(
   libsqlcipher-dev sqlcipher
   libbenchmark-dev
   fonts-liberation fonts-dejavu-core
+  libcups2-dev cups cups-client cups-filters poppler-utils
   xvfb xauth
 )
 
