@@ -1,5 +1,7 @@
 #include "report/dateformat.h"
 
+#include "controls/shortdate.h"
+
 #include <QLocale>
 
 namespace report {
@@ -18,16 +20,6 @@ int runLength(const QString &picture, qsizetype at)
 QString twoDigits(int value)
 {
     return QStringLiteral("%1").arg(value, 2, 10, QLatin1Char('0'));
-}
-
-// The separator the locale writes between the parts of a short date ("/" in "3/2/26").
-QString dateSeparator(const QLocale &locale)
-{
-    for (const QChar c : locale.dateFormat(QLocale::ShortFormat)) {
-        if (!c.isLetter() && c != QLatin1Char('\''))
-            return QString(c);
-    }
-    return QStringLiteral("/");
 }
 
 } // namespace
@@ -70,7 +62,8 @@ QString formatDateTime(const QString &picture, const QDateTime &value)
                 out += locale.dayName(date.dayOfWeek(), QLocale::LongFormat);
                 break;
             case 5:
-                out += locale.toString(date, QLocale::ShortFormat);
+                // The short date the date edits show (the [intl] profile or the locale).
+                out += controls::ShortDateFormat::current().format(date);
                 break;
             default:
                 out += locale.toString(date, QLocale::LongFormat);
@@ -94,7 +87,7 @@ QString formatDateTime(const QString &picture, const QDateTime &value)
         } else if (lower == QLatin1Char('s')) {
             out += n == 1 ? QString::number(time.second()) : twoDigits(time.second());
         } else if (c == QLatin1Char('/')) {
-            out += dateSeparator(locale).repeated(n);
+            out += QString(controls::ShortDateFormat::current().separator).repeated(n);
         } else {
             out += picture.mid(i, n);
         }
