@@ -110,6 +110,19 @@ QString pdfText(const QString &file, int page)
                        QStringLiteral("-l"), QString::number(page), file, QStringLiteral("-")});
 }
 
+QList<int> pdfSheets(const QString &file)
+{
+    QList<int> sheets;
+    const int count = pdfPageCount(file);
+    for (int page = 1; page <= count; ++page) {
+        const QString text = pdfText(file, page).simplified();
+        sheets.append(text.startsWith(QLatin1String("Sheet "))
+                          ? text.mid(6).section(QLatin1Char(' '), 0, 0).toInt()
+                          : -1);
+    }
+    return sheets;
+}
+
 QRect inkBounds(const QImage &image)
 {
     QRect bounds;

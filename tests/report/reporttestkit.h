@@ -56,6 +56,8 @@ template <typename Widget> void whenShown(std::function<void(Widget *)> action)
 int pdfPageCount(const QString &file);
 QString pdfPageSize(const QString &file); // "792 x 612 pts (letter)" as pdfinfo says it
 QString pdfText(const QString &file, int page);
+// Which "Sheet n" each page of the PDF shows, in order (-1 for a page without one).
+QList<int> pdfSheets(const QString &file);
 
 // Columns and rows holding any pixel darker than mid-grey.
 QRect inkBounds(const QImage &image);

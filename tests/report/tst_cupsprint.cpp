@@ -39,19 +39,6 @@ void prepare(TFormGenWin &generator, int pages, int linesPerPage = 1)
     generator.Execute();
 }
 
-QList<int> sheetsIn(const QString &file)
-{
-    QList<int> sheets;
-    const int count = reporttest::pdfPageCount(file);
-    for (int page = 1; page <= count; ++page) {
-        const QString text = reporttest::pdfText(file, page).simplified();
-        sheets.append(text.startsWith(QLatin1String("Sheet "))
-                          ? text.mid(6).section(QLatin1Char(' '), 0, 0).toInt()
-                          : -1);
-    }
-    return sheets;
-}
-
 } // namespace
 
 class TestCupsPrint : public QObject
@@ -117,7 +104,7 @@ private Q_SLOTS:
             [&label](TfrmPrintAbort *box) { label = box->lblPrinterName->text(); });
         QVERIFY2(printAndWait(generator), qPrintable(m_cupsd.errorLog()));
         QCOMPARE(label, QStringLiteral("on ") + Queue);
-        QCOMPARE(sheetsIn(m_output), sheets);
+        QCOMPARE(reporttest::pdfSheets(m_output), sheets);
         // The landscape report goes to the queue's Letter paper, turned to fit it.
         QVERIFY2(reporttest::pdfPageSize(m_output).endsWith(QLatin1String("(letter)")),
                  qPrintable(reporttest::pdfPageSize(m_output)));
@@ -146,7 +133,7 @@ private Q_SLOTS:
         small.Printer().setPrinterName(Queue);
         QVERIFY2(printAndWait(small), qPrintable(m_cupsd.errorLog()));
         QCOMPARE(m_cupsd.completedJobs(Queue), m_jobs);
-        QCOMPARE(sheetsIn(m_output), QList<int>{1});
+        QCOMPARE(reporttest::pdfSheets(m_output), QList<int>{1});
     }
 };
 

@@ -46,20 +46,6 @@ void prepare(TFormGenWin &generator, int pages, bool landscape = false)
     generator.Execute();
 }
 
-// Which "Sheet n" each page of the PDF shows, in order.
-QList<int> sheetsIn(const QString &file)
-{
-    QList<int> sheets;
-    const int count = reporttest::pdfPageCount(file);
-    for (int page = 1; page <= count; ++page) {
-        const QString text = reporttest::pdfText(file, page).simplified();
-        sheets.append(text.startsWith(QLatin1String("Sheet "))
-                          ? text.mid(6).section(QLatin1Char(' '), 0, 0).toInt()
-                          : -1);
-    }
-    return sheets;
-}
-
 QPrinter &pdfPrinter(TFormGenWin &generator, const QString &file)
 {
     QPrinter &printer = generator.Printer();
@@ -102,35 +88,6 @@ private Q_SLOTS:
         QFETCH(int, first);
         QFETCH(int, last);
         QCOMPARE(report::rangeWithoutDialog(from, to, pageCount), (PageRange{first, last}));
-    }
-
-    void copyPlans_data()
-    {
-        QTest::addColumn<int>("copies");
-        QTest::addColumn<bool>("collate");
-        QTest::addColumn<bool>("device"); // makes and collates copies itself
-        QTest::addColumn<int>("passes");
-        QTest::addColumn<int>("repeats");
-        QTest::addColumn<int>("deviceCopies");
-        QTest::newRow("one copy") << 1 << true << false << 1 << 1 << 1;
-        QTest::newRow("collated, device cannot: passes") << 3 << true << false << 3 << 1 << 1;
-        QTest::newRow("uncollated, device cannot: repeats") << 2 << false << false << 1 << 2 << 1;
-        QTest::newRow("device does both") << 3 << true << true << 1 << 1 << 3;
-        QTest::newRow("device, uncollated") << 2 << false << true << 1 << 1 << 2;
-    }
-
-    void copyPlans()
-    {
-        QFETCH(int, copies);
-        QFETCH(bool, collate);
-        QFETCH(bool, device);
-        QFETCH(int, passes);
-        QFETCH(int, repeats);
-        QFETCH(int, deviceCopies);
-        const CopyPlan plan = planCopies(copies, collate, device, device);
-        QCOMPARE(plan.passes, passes);
-        QCOMPARE(plan.pageRepeats, repeats);
-        QCOMPARE(plan.deviceCopies, deviceCopies);
     }
 
     void progressPercentages_data()
@@ -200,11 +157,11 @@ private Q_SLOTS:
         QCOMPARE(result.files, QStringList{file});
         QCOMPARE(reporttest::pdfPageCount(file), 3);
         QVERIFY(reporttest::pdfPageSize(file).startsWith(QLatin1String("792 x 612 pts")));
-        QCOMPARE(sheetsIn(file), (QList<int>{1, 2, 3}));
+        QCOMPARE(reporttest::pdfSheets(file), (QList<int>{1, 2, 3}));
 
         const ExportResult second = exportPdf(pages, path(QStringLiteral("two.pdf")), {2, 3});
         QVERIFY(second.ok);
-        QCOMPARE(sheetsIn(path(QStringLiteral("two.pdf"))), (QList<int>{2, 3}));
+        QCOMPARE(reporttest::pdfSheets(path(QStringLiteral("two.pdf"))), (QList<int>{2, 3}));
 
         const ExportResult refused = exportPdf(pages, path(QStringLiteral("bad.pdf")), {2, 7});
         QVERIFY(!refused.ok);
@@ -258,7 +215,7 @@ private Q_SLOTS:
         generator.FromPage = from;
         generator.ToPage = to;
         QVERIFY(generator.Print());
-        QCOMPARE(sheetsIn(file), sheets);
+        QCOMPARE(reporttest::pdfSheets(file), sheets);
         QCOMPARE(changes, 1);
         QVERIFY(!generator.findChild<TfrmPrintAbort *>());
     }
@@ -285,7 +242,7 @@ private Q_SLOTS:
         generator.Copies = copies;
         generator.Collate = collate;
         QVERIFY(generator.Print());
-        QCOMPARE(sheetsIn(file), sheets);
+        QCOMPARE(reporttest::pdfSheets(file), sheets);
     }
 
     void orientationIsSwitchedForTheJobOnly()
@@ -336,7 +293,7 @@ private Q_SLOTS:
         // Accepting prints what was offered: the page on screen.
         reporttest::whenShown<QPrintDialog>([](QPrintDialog *dialog) { dialog->accept(); });
         QVERIFY(generator.Print());
-        QCOMPARE(sheetsIn(file), QList<int>{2});
+        QCOMPARE(reporttest::pdfSheets(file), QList<int>{2});
     }
 
     void abortStopsTheJobAndDeliversNothing()
