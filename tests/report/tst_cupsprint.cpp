@@ -99,11 +99,8 @@ private Q_SLOTS:
         QCOMPARE(printer.outputFormat(), QPrinter::NativeFormat);
         generator.Copies = copies;
         generator.Collate = collate;
-        QString label;
-        reporttest::whenShown<TfrmPrintAbort>(
-            [&label](TfrmPrintAbort *box) { label = box->lblPrinterName->text(); });
+        QCOMPARE(TfrmPrintAbort(printer).lblPrinterName->text(), QStringLiteral("on ") + Queue);
         QVERIFY2(printAndWait(generator), qPrintable(m_cupsd.errorLog()));
-        QCOMPARE(label, QStringLiteral("on ") + Queue);
         QCOMPARE(reporttest::pdfSheets(m_output), sheets);
         // The landscape report goes to the queue's Letter paper, turned to fit it.
         QVERIFY2(reporttest::pdfPageSize(m_output).endsWith(QLatin1String("(letter)")),
