@@ -505,6 +505,28 @@ private Q_SLOTS:
         QCOMPARE(users.indexName(), QString()); // the table's own order again
     }
 
+    void pictureOfAReportPage()
+    {
+        Built b = build(60, [](TReportDesign &d) {
+            d.SetTitle(QStringLiteral("User Report"));
+            d.SetSubTitle(QStringLiteral("Alias: TESTSEC"));
+            d.SetDividerStyle(dvsSolid);
+            d.SetDatePosition(dpRight);
+            d.SetPageNumLocation(pnsBottomCenter);
+            d.SetPageNumLabel(QStringLiteral("Page "));
+        });
+        b.generator->resize(1140, 900);
+        b.generator->show();
+        QVERIFY(QTest::qWaitForWindowExposed(b.generator.get()));
+        const QImage page = b.generator->PaintBox()->grab().toImage();
+        QCOMPARE(page.size(), QSize(1100, 850));
+        reporttest::keepScreenshot(page, QStringLiteral("report_page"));
+        // Ink in the title band and in the footer band, none in the bottom margin's corner.
+        QVERIFY(!reporttest::inkBounds(page.copy(400, 45, 300, 30)).isEmpty());
+        QVERIFY(!reporttest::inkBounds(page.copy(450, 775, 200, 40)).isEmpty());
+        QVERIFY(reporttest::inkBounds(page.copy(900, 700, 150, 100)).isEmpty());
+    }
+
     void pictureOfTheDesigner()
     {
         Built b = build(30, [](TReportDesign &d) {
