@@ -173,7 +173,8 @@ void BM_BarePreparedKeyLookup(benchmark::State &state)
     const auto statement = database->backend().prepare(
         QStringLiteral("SELECT User_ID, Access_ID, Type FROM %1 "
                        "WHERE User_ID = ?1 AND Access_ID = ?2 AND Type = ?3")
-            .arg(handle.sqlName));
+            .arg(handle.sqlName),
+        handle.canonicalName);
     const int direct = testedConstants().direct;
     for (auto _ : state) {
         statement->reset();

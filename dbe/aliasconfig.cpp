@@ -1,21 +1,57 @@
 #include "dbe/aliasconfig.h"
 
+#include "dbe/aliasconfigtext.h"
 #include "dbe/error.h"
+#include "dbe/fileaccess.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStandardPaths>
-#include <QTextStream>
 
 namespace dbe {
 
 namespace {
 
-const QString TypeKey = QStringLiteral("TYPE");
-const QString PathKey = QStringLiteral("PATH");
-const QString DriverKey = QStringLiteral("DEFAULT DRIVER");
+// Saving takes milliseconds; a writer still holding the lock after this long is stuck.
+constexpr int LockTimeoutMs = 30000;
+
+QByteArray readBytes(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        if (!file.exists())
+            return {}; // no file yet: no aliases
+        throw Error(QStringLiteral("Cannot read the configuration file %1: %2")
+                        .arg(path, file.errorString()),
+                    Error::Io);
+    }
+    return file.readAll();
+}
+
+// Runs `change` on the file's current text under the configuration lock and writes the result
+// when it differs. Answers the aliases of the file afterwards.
+template <typename Change> QList<AliasInfo> update(const QString &path, Change change)
+{
+    if (!QDir().mkpath(QFileInfo(path).absolutePath()))
+        throw Error(QStringLiteral("Cannot create the folder of the configuration file %1.")
+                        .arg(path),
+                    Error::Io);
+    const ExclusiveFileLock lock(path + QStringLiteral(".lock"), LockTimeoutMs);
+    const QByteArray before = readBytes(path);
+    AliasConfigText text = AliasConfigText::parse(before);
+    change(text);
+    const QByteArray after = text.toBytes();
+    if (after != before)
+        replaceFileAtomically(path, after);
+    return text.aliases();
+}
+
+bool samePlace(const AliasInfo &a, const AliasInfo &b)
+{
+    return a.driver.compare(b.driver, Qt::CaseInsensitive) == 0
+           && QDir::cleanPath(a.path) == QDir::cleanPath(b.path);
+}
 
 } // namespace
 
@@ -30,83 +66,43 @@ QString AliasConfig::defaultPath()
 
 QList<AliasInfo> AliasConfig::read(const QString &path)
 {
-    QList<AliasInfo> aliases;
+    // Writers replace the file in one rename, so a reader needs no lock to see a whole file.
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
-        return aliases; // no file yet: no aliases
-    QTextStream in(&file);
-    AliasInfo *current = nullptr;
-    while (!in.atEnd()) {
-        const QString line = in.readLine().trimmed();
-        if (line.isEmpty() || line.startsWith(QLatin1Char(';')) || line.startsWith(QLatin1Char('#')))
-            continue;
-        if (line.startsWith(QLatin1Char('[')) && line.endsWith(QLatin1Char(']'))) {
-            AliasInfo alias;
-            alias.name = line.mid(1, line.size() - 2).trimmed();
-            alias.persistent = true;
-            aliases.append(alias);
-            current = &aliases.last();
-            continue;
-        }
-        const qsizetype equals = line.indexOf(QLatin1Char('='));
-        if (!current || equals < 0)
-            continue;
-        const QString key = line.left(equals).trimmed().toUpper();
-        const QString value = line.mid(equals + 1).trimmed();
-        if (key == TypeKey)
-            current->driver = value;
-        else if (key == PathKey)
-            current->path = value;
-        else if (key == DriverKey)
-            current->defaultDriver = value;
-    }
-    return aliases;
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return AliasConfigText::parse(file.readAll()).aliases();
 }
 
-void AliasConfig::merge(const QString &path, const QList<AliasInfo> &aliases)
+QList<AliasInfo> AliasConfig::add(const QString &path, const QList<AliasInfo> &aliases)
 {
-    QList<AliasInfo> merged = read(path);
     for (const AliasInfo &alias : aliases) {
-        bool replaced = false;
-        for (AliasInfo &existing : merged) {
-            if (existing.name.compare(alias.name, Qt::CaseInsensitive) == 0) {
-                existing = alias;
-                replaced = true;
-            }
+        checkAliasName(alias.name);
+        for (const QString &value : {alias.driver, alias.path, alias.defaultDriver}) {
+            const QString problem = configValueProblem(value);
+            if (!problem.isEmpty())
+                throw Error(QStringLiteral("The alias %1 cannot be saved: its setting \"%2\" "
+                                           "cannot be stored (%3).")
+                                .arg(alias.name, value, problem),
+                            Error::InvalidName);
         }
-        if (!replaced)
-            merged.append(alias);
     }
-    write(path, merged);
+    return update(path, [&](AliasConfigText &text) {
+        for (const AliasInfo &alias : aliases) {
+            if (const std::optional<AliasInfo> existing = text.find(alias.name)) {
+                if (!samePlace(*existing, alias))
+                    throw Error(QStringLiteral("Alias already exists: %1 (pointing at %2)")
+                                    .arg(existing->name, existing->path),
+                                Error::DuplicateAlias);
+                continue;
+            }
+            text.setAlias(alias);
+        }
+    });
 }
 
-void AliasConfig::remove(const QString &path, const QString &name)
+QList<AliasInfo> AliasConfig::remove(const QString &path, const QString &name)
 {
-    QList<AliasInfo> kept = read(path);
-    kept.removeIf([&](const AliasInfo &a) { return a.name.compare(name, Qt::CaseInsensitive) == 0; });
-    write(path, kept);
-}
-
-void AliasConfig::write(const QString &path, const QList<AliasInfo> &merged)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Text))
-        throw Error(QStringLiteral("Cannot write the configuration file %1: %2")
-                        .arg(path, file.errorString()),
-                    Error::Io);
-    QTextStream out(&file);
-    for (const AliasInfo &alias : merged) {
-        out << '[' << alias.name << "]\n";
-        out << TypeKey << '=' << alias.driver << '\n';
-        out << PathKey << '=' << alias.path << '\n';
-        out << DriverKey << '=' << alias.defaultDriver << "\n\n";
-    }
-    out.flush();
-    if (!file.commit())
-        throw Error(QStringLiteral("Cannot write the configuration file %1: %2")
-                        .arg(path, file.errorString()),
-                    Error::Io);
+    return update(path, [&](AliasConfigText &text) { text.removeAlias(name); });
 }
 
 } // namespace dbe

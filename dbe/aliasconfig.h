@@ -1,14 +1,16 @@
 #pragma once
 
-#include "dbe/session.h"
+#include "dbe/aliasinfo.h"
 
 #include <QList>
 #include <QString>
 
 namespace dbe {
 
-// The engine's configuration file: one INI section per alias with its TYPE, PATH and
-// DEFAULT DRIVER. Kept as plain text so that an administrator can read and mend it.
+// The engine's configuration file, shared by every program of the user (or of a site, when
+// VESK_DBE_CONFIG names a shared file). Changes are made under a lock that every writer takes,
+// on the file as it is at that moment, and land in one atomic replacement; so programs saving
+// at once lose nothing of each other's, and a crash leaves the old file or the new one.
 class AliasConfig
 {
 public:
@@ -16,13 +18,13 @@ public:
     static QString defaultPath();
 
     static QList<AliasInfo> read(const QString &path);
-    // Writes `aliases` over the ones of the same name in the file and keeps the others, so that
-    // two programs saving at once lose nothing of each other's. Throws Io.
-    static void merge(const QString &path, const QList<AliasInfo> &aliases);
-    static void remove(const QString &path, const QString &name);
-
-private:
-    static void write(const QString &path, const QList<AliasInfo> &aliases);
+    // Adds the aliases to the file and answers every alias the file then holds. An alias the
+    // file already names (another program may have added it meanwhile) is left as it is when it
+    // names the same place, and refused with DuplicateAlias when it names another: nothing is
+    // written then. Throws InvalidName, Io, Locked.
+    static QList<AliasInfo> add(const QString &path, const QList<AliasInfo> &aliases);
+    // Removes the alias from the file and answers the aliases left.
+    static QList<AliasInfo> remove(const QString &path, const QString &name);
 };
 
 } // namespace dbe

@@ -68,7 +68,11 @@ public:
     // Makes every table that `sql` names usable before the statement is prepared.
     virtual void prepareForQuery(const QString &sql) = 0;
 
-    virtual std::unique_ptr<Statement> prepare(const QString &sql) = 0;
+    // How long a statement waits for a table another connection holds before it fails busy.
+    virtual void setBusyTimeout(int milliseconds) = 0;
+    // `table`: the canonical name of the one table the statement works on, if it is one, so
+    // that a failure can name it.
+    virtual std::unique_ptr<Statement> prepare(const QString &sql, const QString &table) = 0;
     virtual void execute(const QString &sql) = 0;
     virtual qint64 lastInsertId() = 0;
     // Rows changed by the last INSERT, UPDATE or DELETE.

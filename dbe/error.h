@@ -26,6 +26,8 @@ public:
         Locked,           // an exclusive open refused, or an operation refused while others hold the table
         Io,
         RequiredField,    // a field marked required is blank at post
+        InvalidName,      // a name the engine cannot store (an alias name with a line break)
+        Damaged,          // a table file that the known password should open but does not read
     };
 
     explicit Error(const QString &text, Code code = General);

@@ -24,7 +24,7 @@ void Query::fetch()
     std::shared_ptr<Database> db = Session::instance().database(databaseName());
     Backend &backend = db->backend();
     backend.prepareForQuery(text);
-    std::unique_ptr<Statement> statement = backend.prepare(text);
+    std::unique_ptr<Statement> statement = backend.prepare(text, {});
 
     // Describe each column from the table column it comes from, so that a report lays it out
     // as that field; an expression is described by its first value.

@@ -1,6 +1,7 @@
 #include "dbe/session.h"
 
 #include "dbe/aliasconfig.h"
+#include "dbe/backend.h"
 #include "dbe/database.h"
 #include "dbe/error.h"
 #include "dbe/sqlcipherbackend.h"
@@ -71,44 +72,89 @@ AliasInfo Session::alias(const QString &name) const
 void Session::addStandardAlias(const QString &name, const QString &path,
                                const QString &defaultDriver)
 {
-    const QString trimmed = name.trimmed();
-    if (trimmed.isEmpty() || trimmed.contains(QLatin1Char('[')) || trimmed.contains(QLatin1Char(']')))
-        throw Error(QStringLiteral("Invalid alias name: '%1'").arg(name), Error::General);
-    if (hasAlias(trimmed))
-        throw Error(QStringLiteral("Alias already exists: %1").arg(trimmed), Error::DuplicateAlias);
+    checkAliasName(name);
+    if (const QString problem = configValueProblem(path); !problem.isEmpty())
+        throw Error(QStringLiteral("The directory \"%1\" cannot be named in the configuration: %2.")
+                        .arg(path, problem),
+                    Error::InvalidName);
+    if (hasAlias(name))
+        throw Error(QStringLiteral("Alias already exists: %1").arg(name), Error::DuplicateAlias);
     AliasInfo alias;
-    alias.name = trimmed;
+    alias.name = name;
     alias.path = path;
     alias.defaultDriver = defaultDriver;
     alias.persistent = true;
-    m_aliases.insert(trimmed.toUpper(), alias);
+    m_aliases.insert(name.toUpper(), alias);
+    m_unsaved.insert(name.toUpper());
 }
 
 void Session::deleteAlias(const QString &name)
 {
     const AliasInfo info = alias(name);
-    m_aliases.remove(name.toUpper());
-    m_databases.remove(name.toUpper());
+    const QString key = name.toUpper();
+    m_databases.remove(key);
+    if (m_unsaved.remove(key)) {
+        m_aliases.remove(key);
+        return;
+    }
+    m_aliases.remove(key);
     if (info.persistent)
-        AliasConfig::remove(configFile(), info.name);
+        adoptConfig(AliasConfig::remove(configFile(), info.name));
 }
 
 void Session::saveConfig()
 {
-    QList<AliasInfo> persistent;
-    for (const AliasInfo &alias : m_aliases) {
-        if (alias.persistent)
-            persistent.append(alias);
-    }
-    AliasConfig::merge(configFile(), persistent);
+    QList<AliasInfo> added;
+    for (const QString &key : std::as_const(m_unsaved))
+        added.append(m_aliases.value(key));
+    const QList<AliasInfo> saved = AliasConfig::add(configFile(), added);
+    m_unsaved.clear();
+    adoptConfig(saved);
 }
 
 void Session::reloadConfig()
 {
     m_aliases.clear();
+    m_unsaved.clear();
     m_databases.clear();
-    for (const AliasInfo &alias : AliasConfig::read(configFile()))
-        m_aliases.insert(alias.name.toUpper(), alias);
+    adoptConfig(AliasConfig::read(configFile()));
+}
+
+// The aliases of the file as just read or written, plus the ones added here and not yet saved.
+void Session::adoptConfig(const QList<AliasInfo> &saved)
+{
+    QMap<QString, AliasInfo> aliases;
+    for (const AliasInfo &alias : saved)
+        aliases.insert(alias.name.toUpper(), alias);
+    for (const QString &key : std::as_const(m_unsaved))
+        aliases.insert(key, m_aliases.value(key));
+    m_aliases = std::move(aliases);
+    // An open database follows its alias's busy timeout, should the file have changed it.
+    applyBusyTimeouts();
+}
+
+int Session::busyTimeout(const QString &databaseName) const
+{
+    if (m_busyTimeoutMs >= 0)
+        return m_busyTimeoutMs;
+    const auto it = m_aliases.find(databaseName.toUpper());
+    if (it != m_aliases.end() && it->busyTimeoutMs >= 0)
+        return it->busyTimeoutMs;
+    return DefaultBusyTimeoutMs;
+}
+
+void Session::setBusyTimeout(int milliseconds)
+{
+    m_busyTimeoutMs = milliseconds < 0 ? -1 : milliseconds;
+    applyBusyTimeouts();
+}
+
+void Session::applyBusyTimeouts()
+{
+    for (auto it = m_databases.cbegin(); it != m_databases.cend(); ++it) {
+        if (std::shared_ptr<Database> db = it->lock())
+            db->backend().setBusyTimeout(busyTimeout(db->name()));
+    }
 }
 
 QString Session::configFile() const
@@ -138,6 +184,7 @@ std::shared_ptr<Database> Session::database(const QString &databaseName)
                     Error::Io);
     auto db = std::make_shared<Database>(databaseName,
                                          std::make_unique<SqlCipherBackend>(directory));
+    db->backend().setBusyTimeout(busyTimeout(databaseName));
     m_databases.insert(key, db);
     return db;
 }

@@ -1,6 +1,9 @@
 #pragma once
 
+#include "dbe/aliasinfo.h"
+
 #include <QMap>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -11,16 +14,6 @@
 namespace dbe {
 
 class Database;
-
-// A database alias: a name for a directory of table files (driver "STANDARD", the default) or,
-// later, for a server connection. `params` holds everything else the configuration names.
-struct AliasInfo {
-    QString name;
-    QString driver = QStringLiteral("STANDARD");
-    QString path;
-    QString defaultDriver = QStringLiteral("PARADOX");
-    bool persistent = false; // stored in the configuration file
-};
 
 // The process-wide engine session: the passwords it knows, the aliases it knows, and the
 // connections opened through them. Every table and query of the process goes through it.
@@ -49,11 +42,16 @@ public:
     QStringList aliasNames() const;
     bool hasAlias(const QString &name) const;          // case-blind
     AliasInfo alias(const QString &name) const;         // throws UnknownAlias
-    // Adds an alias of the standard driver. Throws DuplicateAlias when the name is taken.
+    // Adds an alias of the standard driver, to be written by saveConfig(). Throws InvalidName
+    // for a name the configuration cannot hold (see aliasNameProblem()) or a path it cannot,
+    // DuplicateAlias when the name is taken.
     void addStandardAlias(const QString &name, const QString &path,
                           const QString &defaultDriver = QStringLiteral("PARADOX"));
+    // Forgets the alias and removes it from the configuration file.
     void deleteAlias(const QString &name);
-    // Writes every alias added with addStandardAlias (and the ones read) to the configuration.
+    // Writes the aliases added since the configuration was read, merged into the file as it is
+    // now (aliases other programs saved meanwhile are kept, and become known here). Throws
+    // DuplicateAlias when another program saved one of the names for another place meanwhile.
     void saveConfig();
     // Reads the configuration file again, dropping aliases that were never saved.
     void reloadConfig();
@@ -62,6 +60,15 @@ public:
     // The directory a database name stands for: the alias's PATH, or the name itself when it
     // names an existing directory (as dBASE files are opened).
     QString directoryOf(const QString &databaseName) const;
+
+    // How long a statement waits for other workstations to release a table before it reports
+    // the table busy: the session's own setting when one is made, else the alias's
+    // BUSY TIMEOUT, else DefaultBusyTimeoutMs.
+    static constexpr int DefaultBusyTimeoutMs = 10000;
+    int busyTimeout(const QString &databaseName) const;
+    // Overrides the aliases' settings for every database of the session, open ones included;
+    // a negative value gives them back.
+    void setBusyTimeout(int milliseconds);
 
     // The connection for a database name, shared by every data set of the process that uses
     // the same name. Throws UnknownAlias.
@@ -78,7 +85,12 @@ private:
 
     QStringList m_passwords;
     PasswordPrompt m_prompt;
+    void adoptConfig(const QList<AliasInfo> &saved);
+    void applyBusyTimeouts();
+
     QMap<QString, AliasInfo> m_aliases; // key: upper-cased name
+    QSet<QString> m_unsaved;            // upper-cased names added since the file was read
+    int m_busyTimeoutMs = -1;
     QMap<QString, std::weak_ptr<Database>> m_databases;
 };
 

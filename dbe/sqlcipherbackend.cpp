@@ -2,6 +2,7 @@
 #include "dbe/sqlcipherbackend.h"
 
 #include "dbe/error.h"
+#include "dbe/fileaccess.h"
 #include "dbe/session.h"
 #include "dbe/tablelock.h"
 
@@ -11,13 +12,15 @@
 #include <QRegularExpression>
 #include <QSet>
 
+#include <algorithm>
+
+#include <sys/stat.h>
+
 #include <sqlite3.h>
 
 namespace dbe {
 
 namespace {
-
-constexpr int BusyTimeoutMs = 10000;
 
 const char *TimestampFormat = "yyyy-MM-dd HH:mm:ss.zzz";
 const char *DateFormat = "yyyy-MM-dd";
@@ -28,29 +31,44 @@ QString sqliteText(sqlite3 *db)
 }
 
 // The engine's own words for the failures callers react to; SQLite's text for the rest.
-[[noreturn]] void throwFor(int rc, sqlite3 *db, const QString &context = {})
+// `tables` names the table file(s) the statement worked on, when known, so that a busy or damaged
+// table can be told apart from its siblings.
+[[noreturn]] void throwFor(int rc, sqlite3 *db, const QString &tables = {})
 {
     const int primary = rc & 0xff;
     const QString detail = sqliteText(db);
-    const QString where = context.isEmpty() ? QString() : context + QStringLiteral(": ");
     switch (primary) {
     case SQLITE_CONSTRAINT:
         throw Error(QStringLiteral("Key violation."), Error::KeyViolation);
     case SQLITE_BUSY:
     case SQLITE_LOCKED:
-        throw Error(where + QStringLiteral("Table is busy (%1).").arg(detail), Error::Locked);
+        if (tables.isEmpty())
+            throw Error(QStringLiteral("Table is busy (%1).").arg(detail), Error::Locked);
+        throw Error(QStringLiteral("Table is busy: %1 is in use by another user (%2).")
+                        .arg(tables, detail),
+                    Error::Locked);
     case SQLITE_NOTADB:
-        throw Error(where + QStringLiteral("Invalid password or not a table (%1).").arg(detail),
-                    Error::BadPassword);
+    case SQLITE_CORRUPT:
+        // The key opened the file when it was attached: what no longer reads is damage.
+        if (tables.isEmpty())
+            throw Error(QStringLiteral("A table is damaged (%1).").arg(detail), Error::Damaged);
+        throw Error(QStringLiteral("Table %1 is damaged (%2).").arg(tables, detail),
+                    Error::Damaged);
     default:
-        throw Error(where + detail, Error::General);
+        throw Error(tables.isEmpty() ? detail : tables + QStringLiteral(": ") + detail,
+                    Error::General);
     }
 }
 
 class SqliteStatement : public Statement
 {
 public:
-    SqliteStatement(sqlite3 *db, sqlite3_stmt *stmt) : m_db(db), m_stmt(stmt) {}
+    // `written` collects the tables written inside the current transaction, so that a commit
+    // that finds one busy can name them.
+    SqliteStatement(sqlite3 *db, sqlite3_stmt *stmt, QString tableFile, QSet<QString> *written)
+        : m_db(db), m_stmt(stmt), m_tableFile(std::move(tableFile)), m_written(written)
+    {
+    }
     ~SqliteStatement() override { sqlite3_finalize(m_stmt); }
 
     void bind(int position, const QVariant &value) override
@@ -88,18 +106,20 @@ public:
             }
         }
         if (rc != SQLITE_OK)
-            throwFor(rc, m_db);
+            throwFor(rc, m_db, m_tableFile);
     }
 
     bool step() override
     {
         const int rc = sqlite3_step(m_stmt);
-        if (rc == SQLITE_ROW)
-            return true;
-        if (rc == SQLITE_DONE)
-            return false;
+        if (rc == SQLITE_ROW || rc == SQLITE_DONE) {
+            if (!m_tableFile.isEmpty() && !sqlite3_stmt_readonly(m_stmt)
+                && !sqlite3_get_autocommit(m_db))
+                m_written->insert(m_tableFile);
+            return rc == SQLITE_ROW;
+        }
         sqlite3_reset(m_stmt);
-        throwFor(rc, m_db);
+        throwFor(rc, m_db, m_tableFile);
     }
 
     void reset() override
@@ -146,16 +166,24 @@ public:
 private:
     sqlite3 *m_db;
     sqlite3_stmt *m_stmt;
+    QString m_tableFile;
+    QSet<QString> *m_written;
 };
 
-// Runs statements on a connection of its own, as table creation does.
-void execOn(sqlite3 *db, const QString &sql)
+void execOn(sqlite3 *db, const QString &sql, const QString &tables = {})
 {
     char *message = nullptr;
     const int rc = sqlite3_exec(db, sql.toUtf8().constData(), nullptr, nullptr, &message);
     sqlite3_free(message);
     if (rc != SQLITE_OK)
-        throwFor(rc, db);
+        throwFor(rc, db, tables);
+}
+
+// The first bytes of an SQLite database that nobody encrypted.
+bool isPlainSqliteFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) && file.read(16) == QByteArray("SQLite format 3", 16);
 }
 
 QString storageTypeToken(FieldType type)
@@ -343,13 +371,18 @@ SqlCipherBackend::SqlCipherBackend(QString directory) : m_directory(std::move(di
         m_db = nullptr;
         throw Error(QStringLiteral("Cannot start the database engine: %1").arg(text));
     }
-    sqlite3_busy_timeout(m_db, BusyTimeoutMs);
+    sqlite3_busy_timeout(m_db, Session::DefaultBusyTimeoutMs);
     sqlite3_extended_result_codes(m_db, 1);
 }
 
 SqlCipherBackend::~SqlCipherBackend()
 {
     sqlite3_close_v2(m_db);
+}
+
+void SqlCipherBackend::setBusyTimeout(int milliseconds)
+{
+    sqlite3_busy_timeout(m_db, milliseconds);
 }
 
 QString SqlCipherBackend::baseName(const QString &name)
@@ -426,17 +459,18 @@ void SqlCipherBackend::detach(const QString &schema)
 {
     execute(QStringLiteral("DETACH DATABASE %1").arg(quoteIdentifier(schema)));
     m_attached.remove(schema.toUpper());
+    m_files.remove(schema.toUpper());
 }
 
 TableDef SqlCipherBackend::readDefinition(const QString &schema)
 {
     const QString q = quoteIdentifier(schema);
     TableDef def;
-    auto names = prepare(QStringLiteral("SELECT name FROM %1.dbe_table").arg(q));
+    auto names = prepare(QStringLiteral("SELECT name FROM %1.dbe_table").arg(q), {});
     if (names->step())
         def.name = names->columnValue(0).toString();
     auto fields =
-        prepare(QStringLiteral("SELECT name, type, size FROM %1.dbe_fields ORDER BY position").arg(q));
+        prepare(QStringLiteral("SELECT name, type, size FROM %1.dbe_fields ORDER BY position").arg(q), {});
     while (fields->step()) {
         def.fields.append(FieldDef{fields->columnValue(0).toString(),
                                    fieldTypeFromToken(fields->columnValue(1).toString()),
@@ -445,7 +479,8 @@ TableDef SqlCipherBackend::readDefinition(const QString &schema)
     auto indexes = prepare(QStringLiteral("SELECT number, name, fields, is_primary, is_unique, "
                                           "maintained, case_insensitive FROM %1.dbe_indexes "
                                           "ORDER BY number, name")
-                               .arg(q));
+                               .arg(q),
+                           {});
     while (indexes->step()) {
         IndexDef index;
         index.number = indexes->columnValue(0).toInt();
@@ -482,18 +517,21 @@ TableHandle SqlCipherBackend::openTable(const QString &name)
     const QString path = QDir(m_directory).filePath(file);
 
     Session &session = Session::instance();
-    bool attached = false;
-    for (const QString &password : session.passwords()) {
-        if (tryAttach(schema, path, password)) {
-            attached = true;
-            break;
-        }
-    }
+    QStringList tried = session.passwords();
+    bool attached = std::any_of(tried.cbegin(), tried.cend(), [&](const QString &password) {
+        return tryAttach(schema, path, password);
+    });
+    if (!attached)
+        refuseDamagedFile(file, tried);
     if (!attached && session.passwordPrompt()) {
         if (const std::optional<QString> typed = session.passwordPrompt()(file)) {
             attached = tryAttach(schema, path, *typed);
-            if (attached)
+            if (attached) {
                 session.addPassword(*typed);
+            } else {
+                tried = {*typed};
+                refuseDamagedFile(file, tried);
+            }
         }
     }
     if (!attached)
@@ -505,14 +543,63 @@ TableHandle SqlCipherBackend::openTable(const QString &name)
     TableHandle handle;
     try {
         handle.def = readDefinition(schema);
-    } catch (...) {
+    } catch (const Error &error) {
         detach(schema);
-        throw;
+        throw Error(QStringLiteral("The table file %1 is damaged or is not a table of this "
+                                   "engine (%2).")
+                        .arg(QDir::toNativeSeparators(path), error.text()),
+                    Error::Damaged);
     }
     handle.canonicalName = schema;
     handle.sqlName = quoteIdentifier(schema) + QLatin1Char('.') + quoteIdentifier(handle.def.name);
     m_attached.insert(schema, handle);
+    m_files.insert(schema, file);
     return handle;
+}
+
+// A file that none of `passwords` opens is either locked with another password or no longer
+// readable. When one of them opens another table of the database, a wrong password is not the
+// reason, and saying so would send the administrator looking in the wrong place.
+void SqlCipherBackend::refuseDamagedFile(const QString &file, const QStringList &passwords)
+{
+    const QString shown = QDir::toNativeSeparators(QDir(m_directory).filePath(file));
+    if (isPlainSqliteFile(QDir(m_directory).filePath(file)))
+        throw Error(QStringLiteral("The table file %1 is not a table of this engine: it is an "
+                                   "unencrypted SQLite database.")
+                        .arg(shown),
+                    Error::Damaged);
+    if (passwords.isEmpty() || !siblingOpensWith(file, passwords))
+        return;
+    throw Error(QStringLiteral("The table file %1 is damaged or is not a table of this database: "
+                               "the password that opens the other tables does not open it.")
+                    .arg(shown),
+                Error::Damaged);
+}
+
+bool SqlCipherBackend::siblingOpensWith(const QString &file, const QStringList &passwords)
+{
+    // A table attached already was opened with one of the session's passwords.
+    if (!m_attached.isEmpty() && passwords == Session::instance().passwords())
+        return true;
+    const QString probe = QStringLiteral("dbe_probe");
+    const QStringList files = QDir(m_directory).entryList(QDir::Files, QDir::Name);
+    for (const QString &sibling : files) {
+        if (!sibling.endsWith(fileSuffix(), Qt::CaseInsensitive)
+            || sibling.compare(file, Qt::CaseInsensitive) == 0)
+            continue;
+        const QString path = QDir(m_directory).filePath(sibling);
+        for (const QString &password : passwords) {
+            try {
+                if (tryAttach(probe, path, password)) {
+                    detach(probe);
+                    return true;
+                }
+            } catch (const Error &) {
+                break; // busy or unreadable itself: it proves nothing either way
+            }
+        }
+    }
+    return false;
 }
 
 CreateResult SqlCipherBackend::createTable(const TableDef &def, const QString &password,
@@ -531,6 +618,11 @@ CreateResult SqlCipherBackend::createTable(const TableDef &def, const QString &p
     }
 
     const QString existing = findTableFile(def.name);
+    // SQLite creates its files for the owner to write only (0644 at most), which would shut out
+    // the other members of a group sharing the directory. A new table gets what the umask
+    // allows; a replaced one keeps what the administrator gave the old file.
+    const mode_t mode = existing.isEmpty() ? creationMode()
+                                           : permissionsOf(QDir(m_directory).filePath(existing));
     if (!existing.isEmpty()) {
         if (!overwrite)
             return {SQLITE_CANTOPEN, QStringLiteral("Table already exists: %1").arg(existing)};
@@ -559,6 +651,7 @@ CreateResult SqlCipherBackend::createTable(const TableDef &def, const QString &p
         sqlite3_close(db);
         return result;
     }
+    ::chmod(QFile::encodeName(path).constData(), mode);
     const QByteArray key = password.toUtf8();
     rc = sqlite3_key(db, key.constData(), int(key.size()));
     try {
@@ -610,7 +703,7 @@ void SqlCipherBackend::prepareForQuery(const QString &sql)
     }
 }
 
-std::unique_ptr<Statement> SqlCipherBackend::prepare(const QString &sql)
+std::unique_ptr<Statement> SqlCipherBackend::prepare(const QString &sql, const QString &table)
 {
     const QByteArray text = sql.toUtf8();
     sqlite3_stmt *stmt = nullptr;
@@ -624,12 +717,33 @@ std::unique_ptr<Statement> SqlCipherBackend::prepare(const QString &sql)
     }
     if (!stmt)
         throw Error(QStringLiteral("The SQL text is empty."));
-    return std::make_unique<SqliteStatement>(m_db, stmt);
+    return std::make_unique<SqliteStatement>(m_db, stmt, tableFileName(table), &m_written);
 }
 
 void SqlCipherBackend::execute(const QString &sql)
 {
-    execOn(m_db, sql);
+    // A commit that finds a table busy names the tables the transaction wrote.
+    QStringList written(m_written.cbegin(), m_written.cend());
+    written.sort();
+    try {
+        execOn(m_db, sql, written.join(QStringLiteral(", ")));
+    } catch (const Error &) {
+        if (sqlite3_get_autocommit(m_db))
+            m_written.clear();
+        throw;
+    }
+    if (sqlite3_get_autocommit(m_db))
+        m_written.clear();
+}
+
+QString SqlCipherBackend::tableFileName(const QString &table) const
+{
+    if (table.isEmpty())
+        return {};
+    if (const auto it = m_files.constFind(baseName(table).toUpper()); it != m_files.cend())
+        return *it;
+    const QString file = findTableFile(table);
+    return file.isEmpty() ? baseName(table).toUpper() + fileSuffix() : file;
 }
 
 qint64 SqlCipherBackend::lastInsertId()

@@ -3,6 +3,7 @@
 #include "dbe/backend.h"
 
 #include <QMap>
+#include <QSet>
 
 struct sqlite3;
 
@@ -29,7 +30,8 @@ public:
     QStringList lockHolders(const QString &canonicalName) override;
     void prepareForQuery(const QString &sql) override;
 
-    std::unique_ptr<Statement> prepare(const QString &sql) override;
+    void setBusyTimeout(int milliseconds) override;
+    std::unique_ptr<Statement> prepare(const QString &sql, const QString &table) override;
     void execute(const QString &sql) override;
     qint64 lastInsertId() override;
     int changedRows() override;
@@ -43,13 +45,18 @@ public:
 private:
     QString findTableFile(const QString &name) const; // file name on disk, or empty
     static QString baseName(const QString &name);     // "users.db" -> "users"
+    QString tableFileName(const QString &table) const; // "" for no table
     bool tryAttach(const QString &schema, const QString &path, const QString &password);
+    void refuseDamagedFile(const QString &file, const QStringList &passwords);
+    bool siblingOpensWith(const QString &file, const QStringList &passwords);
     void detach(const QString &schema);
     TableDef readDefinition(const QString &schema);
 
     QString m_directory;
     sqlite3 *m_db = nullptr;
     QMap<QString, TableHandle> m_attached; // key: upper-cased schema name
+    QMap<QString, QString> m_files;        // schema -> its file name as found on disk
+    QSet<QString> m_written;               // table files written in the open transaction
 };
 
 } // namespace dbe

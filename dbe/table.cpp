@@ -139,7 +139,7 @@ struct Table::Impl {
     {
         std::shared_ptr<Statement> &cached = statements[sql];
         if (!cached)
-            cached = backend->prepare(sql);
+            cached = backend->prepare(sql, handle.canonicalName);
         cached->reset();
         for (int i = 0; i < values.size(); ++i)
             cached->bind(i + 1, values[i]);
@@ -749,7 +749,9 @@ void Table::emptyTable()
                     Error::Locked);
     if (state() == State::Edit || state() == State::Insert)
         cancel();
-    d->backend->execute(QStringLiteral("DELETE FROM %1").arg(d->handle.sqlName));
+    Statement &s = d->statement(QStringLiteral("DELETE FROM %1").arg(d->handle.sqlName), {});
+    s.step();
+    s.reset();
     first();
 }
 

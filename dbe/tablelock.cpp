@@ -2,8 +2,12 @@
 
 #include "dbe/error.h"
 
+#include "dbe/fileaccess.h"
+
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QRandomGenerator>
 #include <QUrl>
 
 #include <atomic>
@@ -12,6 +16,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace dbe {
@@ -39,9 +44,75 @@ QString decodeUser(const QString &encoded)
     return QUrl::fromPercentEncoding(encoded.toLatin1());
 }
 
-int openLockFile(const QString &path)
+// Lock files and markers get the permissions of the table they lock, as SQLite gives its
+// journal the database's: whoever may write the table may lock it, and may read the markers
+// that say who has it open. A file left by a program that ran under another umask is mended
+// by its owner.
+int openLockFile(const QString &path, mode_t mode)
 {
-    return ::open(QFile::encodeName(path).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    const QByteArray name = QFile::encodeName(path);
+    int fd = ::open(name.constData(), O_RDWR | O_CREAT | O_CLOEXEC, mode);
+    if (fd < 0 && errno == EACCES) {
+        // flock() needs no write access on a local file system.
+        fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC);
+    }
+    if (fd < 0)
+        return fd;
+    struct stat info;
+    if (::fstat(fd, &info) == 0 && info.st_uid == ::geteuid() && (info.st_mode & 0777) != mode)
+        ::fchmod(fd, mode);
+    return fd;
+}
+
+// Removes the marker at `path` if nobody holds it: left behind by a program that ended without
+// closing (a crash, a kill). Answers whether it was stale.
+bool removeIfStale(const QString &path)
+{
+    const QByteArray name = QFile::encodeName(path);
+    const int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return errno == ENOENT; // removed by its owner meanwhile
+    bool stale = false;
+    if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+        // Unlinked only while it is still the file that was found unheld.
+        struct stat held;
+        struct stat now;
+        stale = true;
+        if (::fstat(fd, &held) == 0 && ::stat(name.constData(), &now) == 0
+            && held.st_ino == now.st_ino && held.st_dev == now.st_dev)
+            ::unlink(name.constData());
+    }
+    ::close(fd);
+    return stale;
+}
+
+// A marker is renamed into place within microseconds of being created; one still under its
+// temporary name after this long belongs to a program that died in between.
+constexpr qint64 PendingMarkerLifetimeSecs = 60;
+
+// Sweeps the stale markers of one table. Answers the user names of the live ones.
+QStringList sweepMarkers(const QString &directory, const QString &fileName)
+{
+    QStringList users;
+    const QString prefix = markerPrefix(fileName);
+    const QString pendingPrefix = QStringLiteral(".") + fileName + QStringLiteral(".new-");
+    const QFileInfoList entries =
+        QDir(directory).entryInfoList({prefix + QLatin1Char('*'), pendingPrefix + QLatin1Char('*')},
+                                      QDir::Files | QDir::Hidden, QDir::Name);
+    const QDateTime now = QDateTime::currentDateTime();
+    for (const QFileInfo &entry : entries) {
+        const QString marker = entry.fileName();
+        if (marker.startsWith(pendingPrefix)) {
+            if (entry.lastModified().secsTo(now) > PendingMarkerLifetimeSecs)
+                removeIfStale(entry.filePath());
+            continue;
+        }
+        if (removeIfStale(entry.filePath()))
+            continue;
+        const QString unique = marker.mid(prefix.size());
+        users.append(decodeUser(unique.section(QLatin1Char('-'), 0, 0)));
+    }
+    return users;
 }
 
 QString systemError()
@@ -78,7 +149,8 @@ std::unique_ptr<TableLock> FileTableLocks::acquire(const QString &directory,
                                                    const QString &fileName, bool exclusive,
                                                    const QString &userName)
 {
-    const int commonFd = openLockFile(commonLockPath(directory, fileName));
+    const mode_t mode = permissionsOf(directory + QLatin1Char('/') + fileName);
+    const int commonFd = openLockFile(commonLockPath(directory, fileName), mode);
     if (commonFd < 0)
         throw Error(QStringLiteral("Cannot lock table %1: %2").arg(fileName, systemError()),
                     Error::Io);
@@ -96,17 +168,22 @@ std::unique_ptr<TableLock> FileTableLocks::acquire(const QString &directory,
                         .arg(fileName, QString::fromLocal8Bit(std::strerror(err))),
                     Error::Io);
     }
+    // Markers of programs that were killed pile up otherwise, one per table they had open.
+    sweepMarkers(directory, fileName);
 
     // The marker is locked under a temporary name and then renamed, so that a lock list read
-    // in between never sees it unlocked and removes it as stale.
-    const QString unique = QStringLiteral("%1-%2-%3")
+    // in between never sees it unlocked and removes it as stale. A random part keeps a new
+    // process that got a dead one's pid from taking over its marker's name.
+    const QString unique = QStringLiteral("%1-%2-%3-%4")
                                .arg(encodeUser(userName))
                                .arg(::getpid())
-                               .arg(markerSerial.fetch_add(1));
+                               .arg(markerSerial.fetch_add(1))
+                               .arg(QRandomGenerator::global()->generate(), 8, 16,
+                                    QLatin1Char('0'));
     const QString markerPath = directory + QLatin1Char('/') + markerPrefix(fileName) + unique;
     const QString pendingPath =
         directory + QStringLiteral("/.") + fileName + QStringLiteral(".new-") + unique;
-    const int markerFd = openLockFile(pendingPath);
+    const int markerFd = openLockFile(pendingPath, mode);
     if (markerFd < 0 || ::flock(markerFd, LOCK_SH | LOCK_NB) != 0
         || ::rename(QFile::encodeName(pendingPath).constData(),
                     QFile::encodeName(markerPath).constData())
@@ -123,27 +200,7 @@ std::unique_ptr<TableLock> FileTableLocks::acquire(const QString &directory,
 
 QStringList FileTableLocks::holders(const QString &directory, const QString &fileName)
 {
-    QStringList users;
-    const QString prefix = markerPrefix(fileName);
-    const QStringList markers =
-        QDir(directory).entryList({prefix + QLatin1Char('*')}, QDir::Files | QDir::Hidden,
-                                  QDir::Name);
-    for (const QString &marker : markers) {
-        const QString path = directory + QLatin1Char('/') + marker;
-        const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
-        if (fd < 0)
-            continue; // removed by its owner meanwhile
-        if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
-            // Nobody holds it: left behind by a program that ended without closing.
-            ::unlink(QFile::encodeName(path).constData());
-            ::close(fd);
-            continue;
-        }
-        ::close(fd);
-        const QString unique = marker.mid(prefix.size());
-        users.append(decodeUser(unique.section(QLatin1Char('-'), 0, 0)));
-    }
-    return users;
+    return sweepMarkers(directory, fileName);
 }
 
 } // namespace dbe

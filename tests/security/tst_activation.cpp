@@ -20,7 +20,11 @@ const QString InitFailed = QStringLiteral("Error occured initializing security. 
 // does, so that the request is carried out here and not in a later test's dialog.
 void expectQuitRequest()
 {
-    QTimer::singleShot(5000, [] { QCoreApplication::exit(99); });
+    // Scoped to this call: a guard left running would end the event loop of a later test.
+    QTimer guard;
+    guard.setSingleShot(true);
+    QObject::connect(&guard, &QTimer::timeout, [] { QCoreApplication::exit(99); });
+    guard.start(5000);
     QCOMPARE(QCoreApplication::exec(), 0);
 }
 

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QString>
+
+#include <sys/types.h>
+
+namespace dbe {
+
+// The permissions a file created now gets when nothing else is asked: rw for everybody, less
+// the process's umask.
+mode_t creationMode();
+
+// The read and write permissions of an existing file, or creationMode() when it does not exist.
+mode_t permissionsOf(const QString &path);
+
+// Writes `bytes` to `path` so that a reader sees either the old file or the whole new one, even
+// after a crash: a temporary file beside it, flushed to disk, renamed over it, and the directory
+// flushed. An existing file keeps its permissions (and group, where the owner may set it).
+// Throws Error::Io.
+void replaceFileAtomically(const QString &path, const QByteArray &bytes);
+
+// An exclusive advisory lock on a file, waiting up to `timeoutMs` for other processes to give it
+// up; throws Error::Locked when they do not, Error::Io when the file cannot be opened.
+class ExclusiveFileLock
+{
+public:
+    ExclusiveFileLock(const QString &path, int timeoutMs);
+    ~ExclusiveFileLock();
+    ExclusiveFileLock(const ExclusiveFileLock &) = delete;
+    ExclusiveFileLock &operator=(const ExclusiveFileLock &) = delete;
+
+private:
+    int m_fd = -1;
+};
+
+} // namespace dbe
