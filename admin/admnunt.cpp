@@ -48,16 +48,6 @@ const QString NoSecurityFiles =
     QStringLiteral("Valid Security files were not found at the location specified by the "
                    "selected alias.  Check your BDE configuration for possible errors.");
 
-bool holdsProgramTable(const QString &directory)
-{
-    // The engine finds its tables whatever the letter case of the file names, so the test
-    // for existing security tables does too.
-    const QStringList files = QDir(directory).entryList(QDir::Files | QDir::Hidden);
-    return std::any_of(files.cbegin(), files.cend(), [](const QString &name) {
-        return name.compare(QStringLiteral("program.db"), Qt::CaseInsensitive) == 0;
-    });
-}
-
 // Runs a command that reads the engine; a failure ends the command with the engine's text, and
 // the desktop goes on as it was.
 template <typename Command> void runCommand(QWidget *window, Command command)
@@ -312,9 +302,12 @@ void TFormAdmin::OpenSecurity(const QString &alias)
 
 void TFormAdmin::CreateSecurityTables(const QString &masterPassword)
 {
+    // New has made sure no table exists there; one that turns up meanwhile (another desktop
+    // creating at the same place) is refused rather than emptied.
     const bool created = security::createSecurityTables(
         Database1->name(), masterPassword,
-        [this](const QString &message) { ui::showError(this, message); });
+        [this](const QString &message) { ui::showError(this, message); },
+        security::ExistingTables::Refuse);
     if (!created)
         CreateFailed = true;
 }
@@ -327,12 +320,25 @@ void TFormAdmin::New1Click()
         QString directory = dialog->dlbDirectory->directory();
         if (!directory.endsWith(QLatin1Char('/')))
             directory += QLatin1Char('/');
-        if (holdsProgramTable(directory)) {
+        const QString alias = dialog->cmboxAlias->currentText();
+        // The tables go where the alias points when it exists already (chosen from the list, or
+        // typed again), whatever directory the dialog shows; that is where existing tables
+        // would be emptied, so that is where to look for them.
+        const bool aliasExists =
+            dialog->aliasItemIndex() >= 0 || dbe::Session::instance().hasAlias(alias);
+        bool tablesFound = false;
+        try {
+            tablesFound =
+                !security::existingSecurityTables(aliasExists ? alias : AliasPathFor(directory))
+                     .isEmpty();
+        } catch (const dbe::Error &) {
+            // The place cannot be looked into; creation will report why.
+        }
+        if (tablesFound) {
             ui::showError(this, QStringLiteral("Security databases found at this location. "
                                                "Please remove databases or select a new "
                                                "directory."));
         } else {
-            const QString alias = dialog->cmboxAlias->currentText();
             if (dialog->aliasItemIndex() < 0) {
                 try {
                     dbe::Session &session = dbe::Session::instance();

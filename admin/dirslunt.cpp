@@ -3,6 +3,7 @@
 #include "admin/databasenames.h"
 #include "admin/filebrowsers.h"
 #include "admin/formstyle.h"
+#include "dbe/aliasinfo.h"
 #include "ui/messages.h"
 
 #include <QComboBox>
@@ -179,8 +180,17 @@ void TFormOpenSecurity::btnCreateDirClick()
 void TFormOpenSecurity::FormCloseQuery(bool &canClose)
 {
     canClose = true;
+    // A typed name becomes a section of the engine's configuration file; one the file cannot
+    // hold (a line break, a bracket, '=') is refused here, with the reason, while it can be
+    // mended.
+    const QString aliasProblem =
+        m_aliasIndex < 0 ? dbe::aliasNameProblem(cmboxAlias->currentText()) : QString();
     if (cmboxAlias->currentText().isEmpty()) {
         ui::showError(this, QStringLiteral("An Alias must be either selected or created."));
+        cmboxAlias->setFocus();
+        canClose = false;
+    } else if (!aliasProblem.isEmpty()) {
+        ui::showError(this, aliasProblem);
         cmboxAlias->setFocus();
         canClose = false;
     } else if (edPassword->text().isEmpty()) {

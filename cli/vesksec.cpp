@@ -1,13 +1,14 @@
 // vesksec: the security database from the command line, for administrators and scripts that
 // need no window.
 //
-//   vesksec create --dir DIR --alias NAME --password PW
-//   vesksec demo   --dir DIR --alias NAME --password PW
+//   vesksec create --dir DIR --alias NAME [--password PW] [--replace]
+//   vesksec demo   --dir DIR --alias NAME [--password PW] [--replace]
 //   vesksec generate --alias NAME (--pascal FILE | --cpp FILE) [--password PW]
 
-#include "security/core/constantsource.h"
 #include "dbe/error.h"
 #include "dbe/session.h"
+#include "masterpassword.h"
+#include "security/core/constantsource.h"
 #include "security/core/createtables.h"
 
 #include <QCommandLineParser>
@@ -36,11 +37,67 @@ int fail(const QString &message)
     return 1;
 }
 
-QString masterPassword(const QCommandLineParser &parser, const QCommandLineOption &option)
+// Thrown for input the tool refuses; main() reports the text.
+struct Refusal {
+    QString text;
+};
+
+const QString PasswordEnvironment = QStringLiteral("VESK_MASTER_PASSWORD");
+
+enum class Confirm { Once, Twice };
+
+// The master password: --password, else VESK_MASTER_PASSWORD, else typed at a prompt that
+// does not echo (or one line from standard input, for scripts that pipe it in).
+QString masterPassword(const QCommandLineParser &parser, const QCommandLineOption &option,
+                       Confirm confirm)
 {
+    // The arguments were checked for UTF-8 before parsing.
     if (parser.isSet(option))
         return parser.value(option);
-    return qEnvironmentVariable("VESK_MASTER_PASSWORD");
+    if (qEnvironmentVariableIsSet(qPrintable(PasswordEnvironment))) {
+        const std::optional<QString> fromEnvironment =
+            cli::decodeStrictUtf8(qgetenv(qPrintable(PasswordEnvironment)));
+        if (!fromEnvironment)
+            throw Refusal{PasswordEnvironment + QStringLiteral(" is not valid UTF-8 text; such a "
+                                                               "password is refused, as bytes "
+                                                               "that are no text would all give "
+                                                               "the same key.")};
+        return *fromEnvironment;
+    }
+    const bool terminal = cli::standardInputIsTerminal();
+    const auto typed = [](const QString &prompt) {
+        const std::optional<QByteArray> line = cli::readSecretLine(prompt);
+        if (!line)
+            throw Refusal{QStringLiteral("a master password is required (--password, ") +
+                          PasswordEnvironment + QStringLiteral(" or standard input).")};
+        const std::optional<QString> text = cli::decodeStrictUtf8(*line);
+        if (!text)
+            throw Refusal{QStringLiteral("the master password typed is not valid UTF-8 text; "
+                                         "check the terminal's character set.")};
+        return *text;
+    };
+    const QString password = typed(QStringLiteral("Master password: "));
+    if (terminal && confirm == Confirm::Twice &&
+        typed(QStringLiteral("Retype master password: ")) != password)
+        throw Refusal{QStringLiteral("the two master passwords typed differ.")};
+    return password;
+}
+
+// Arguments reach Qt as text; bytes that are not UTF-8 would silently become U+FFFD there.
+void refuseArgumentsThatAreNoText(int argc, char *argv[])
+{
+    for (int i = 1; i < argc; ++i) {
+        const QByteArray argument(argv[i]);
+        if (cli::decodeStrictUtf8(argument))
+            continue;
+        const bool password = argument.startsWith("--password=") ||
+                              (i > 1 && QByteArray(argv[i - 1]) == "--password");
+        if (password)
+            throw Refusal{QStringLiteral("the master password given is not valid UTF-8 text; "
+                                         "such a password is refused, as bytes that are no "
+                                         "text would all give the same key.")};
+        throw Refusal{QStringLiteral("argument %1 is not valid UTF-8 text.").arg(i)};
+    }
 }
 
 // Registers the alias for the directory (persistently) unless it exists already; an existing
@@ -52,8 +109,9 @@ void ensureAlias(const QString &alias, const QString &dir)
     if (session.hasAlias(alias)) {
         const QString existing = session.directoryOf(alias);
         if (QFileInfo(existing).canonicalFilePath() != QFileInfo(wanted).canonicalFilePath())
-            throw dbe::Error(QStringLiteral("The alias %1 already points at %2.").arg(alias, existing),
-                             dbe::Error::DuplicateAlias);
+            throw dbe::Error(
+                QStringLiteral("The alias %1 already points at %2.").arg(alias, existing),
+                dbe::Error::DuplicateAlias);
         return;
     }
     session.addStandardAlias(alias, wanted);
@@ -62,23 +120,31 @@ void ensureAlias(const QString &alias, const QString &dir)
 
 int createDatabase(const QCommandLineParser &parser, const QCommandLineOption &dirOption,
                    const QCommandLineOption &aliasOption, const QCommandLineOption &passwordOption,
-                   bool withDemo)
+                   bool replace, bool withDemo)
 {
     const QString dir = parser.value(dirOption);
     const QString alias = parser.value(aliasOption);
-    const QString password = masterPassword(parser, passwordOption);
     if (dir.isEmpty() || alias.isEmpty())
         return fail(QStringLiteral("--dir and --alias are required."));
+    dbe::checkAliasName(alias);
+    const QString password = masterPassword(parser, passwordOption, Confirm::Twice);
     if (password.isEmpty())
-        return fail(QStringLiteral("a master password is required (--password or "
-                                   "VESK_MASTER_PASSWORD)."));
+        return fail(QStringLiteral("the master password cannot be empty."));
     if (!QDir().mkpath(dir))
         return fail(QStringLiteral("cannot create the directory %1.").arg(dir));
 
+    // Checked where the tables would be written, before anything is registered or replaced.
+    const QStringList existing = security::existingSecurityTables(dir);
+    if (!existing.isEmpty() && !replace)
+        return fail(QStringLiteral("security tables exist in %1 already (%2). Remove them, "
+                                   "choose another directory, or give --replace to re-create "
+                                   "them empty.")
+                        .arg(dir, existing.join(QStringLiteral(", "))));
     ensureAlias(alias, dir);
     QString failure;
-    if (!security::createSecurityTables(alias, password,
-                                        [&](const QString &message) { failure = message; }))
+    if (!security::createSecurityTables(
+            alias, password, [&](const QString &message) { failure = message; },
+            replace ? security::ExistingTables::Replace : security::ExistingTables::Refuse))
         return fail(failure);
     if (withDemo)
         security::fillDemoData(alias);
@@ -96,19 +162,19 @@ int generateConstants(const QCommandLineParser &parser, const QCommandLineOption
     const QString alias = parser.value(aliasOption);
     if (alias.isEmpty())
         return fail(QStringLiteral("--alias is required."));
+    dbe::checkAliasName(alias);
     if (parser.isSet(pascalOption) == parser.isSet(cppOption))
         return fail(QStringLiteral("give exactly one of --pascal FILE and --cpp FILE."));
-    const QString password = masterPassword(parser, passwordOption);
+    const QString password = masterPassword(parser, passwordOption, Confirm::Once);
     if (password.isEmpty())
-        return fail(QStringLiteral("a master password is required (--password or "
-                                   "VESK_MASTER_PASSWORD)."));
+        return fail(QStringLiteral("the master password cannot be empty."));
     dbe::Session::instance().addPassword(password);
 
     const QList<constsource::AccessConstant> constants = constsource::readAccessConstants(alias);
     const bool pascal = parser.isSet(pascalOption);
     const QString path = parser.value(pascal ? pascalOption : cppOption);
-    const QString text = pascal ? constsource::pascalText(constants)
-                                : constsource::cppHeader(constants, path);
+    const QString text =
+        pascal ? constsource::pascalText(constants) : constsource::cppHeader(constants, path);
     if (!constsource::writeTextFile(path, text))
         return fail(QStringLiteral("cannot write %1.").arg(path));
     out() << constants.size() << " access constants written to " << path << Qt::endl;
@@ -128,39 +194,60 @@ int main(int argc, char *argv[])
         "Commands:\n"
         "  create   create the empty security tables and register the alias\n"
         "  demo     the same, then fill in a small demonstration database\n"
-        "  generate write the access constants as a Pascal include file or C++ header"));
+        "  generate write the access constants as a Pascal include file or C++ header\n\n"
+        "The master password is taken from --password, else from the environment variable\n"
+        "VESK_MASTER_PASSWORD, else it is asked for without echo (or read as one line from\n"
+        "standard input when that is no terminal). --password is visible to every user of\n"
+        "the machine in the process list; prefer the prompt or the environment variable.\n"
+        "create and demo refuse a directory that holds security tables already, unless\n"
+        "--replace is given."));
     parser.addHelpOption();
     parser.addPositionalArgument(QStringLiteral("command"),
                                  QStringLiteral("create, demo or generate"));
     const QCommandLineOption dirOption(QStringLiteral("dir"),
                                        QStringLiteral("Directory of the table files."),
                                        QStringLiteral("DIR"));
-    const QCommandLineOption aliasOption(QStringLiteral("alias"),
-                                         QStringLiteral("Database alias."), QStringLiteral("NAME"));
+    const QCommandLineOption aliasOption(QStringLiteral("alias"), QStringLiteral("Database alias."),
+                                         QStringLiteral("NAME"));
     const QCommandLineOption passwordOption(
         QStringLiteral("password"),
-        QStringLiteral("Master password (else VESK_MASTER_PASSWORD)."), QStringLiteral("PW"));
-    const QCommandLineOption pascalOption(
-        QStringLiteral("pascal"), QStringLiteral("generate: Pascal include file to write."),
-        QStringLiteral("FILE"));
-    const QCommandLineOption cppOption(
-        QStringLiteral("cpp"), QStringLiteral("generate: C++ header file to write."),
-        QStringLiteral("FILE"));
-    parser.addOptions({dirOption, aliasOption, passwordOption, pascalOption, cppOption});
+        QStringLiteral("Master password. Visible to other users in the process list; when it "
+                       "is left out, VESK_MASTER_PASSWORD or a prompt without echo is used."),
+        QStringLiteral("PW"));
+    const QCommandLineOption replaceOption(
+        QStringLiteral("replace"),
+        QStringLiteral("create, demo: replace existing security tables of the directory with "
+                       "empty ones (their data is lost)."));
+    const QCommandLineOption pascalOption(QStringLiteral("pascal"),
+                                          QStringLiteral("generate: Pascal include file to write."),
+                                          QStringLiteral("FILE"));
+    const QCommandLineOption cppOption(QStringLiteral("cpp"),
+                                       QStringLiteral("generate: C++ header file to write."),
+                                       QStringLiteral("FILE"));
+    parser.addOptions(
+        {dirOption, aliasOption, passwordOption, replaceOption, pascalOption, cppOption});
+
+    try {
+        refuseArgumentsThatAreNoText(argc, argv);
+    } catch (const Refusal &refusal) {
+        return fail(refusal.text);
+    }
     parser.process(app);
 
     const QStringList args = parser.positionalArguments();
     if (args.isEmpty())
         return fail(QStringLiteral("no command given; see --help."));
     const QString command = args.first();
+    const bool replace = parser.isSet(replaceOption);
     try {
         if (command == QLatin1String("create"))
-            return createDatabase(parser, dirOption, aliasOption, passwordOption, false);
+            return createDatabase(parser, dirOption, aliasOption, passwordOption, replace, false);
         if (command == QLatin1String("demo"))
-            return createDatabase(parser, dirOption, aliasOption, passwordOption, true);
+            return createDatabase(parser, dirOption, aliasOption, passwordOption, replace, true);
         if (command == QLatin1String("generate"))
-            return generateConstants(parser, aliasOption, passwordOption, pascalOption,
-                                     cppOption);
+            return generateConstants(parser, aliasOption, passwordOption, pascalOption, cppOption);
+    } catch (const Refusal &refusal) {
+        return fail(refusal.text);
     } catch (const dbe::Error &error) {
         return fail(error.text());
     }

@@ -34,9 +34,9 @@ QByteArray readBytes(const QString &path)
 template <typename Change> QList<AliasInfo> update(const QString &path, Change change)
 {
     if (!QDir().mkpath(QFileInfo(path).absolutePath()))
-        throw Error(QStringLiteral("Cannot create the folder of the configuration file %1.")
-                        .arg(path),
-                    Error::Io);
+        throw Error(
+            QStringLiteral("Cannot create the folder of the configuration file %1.").arg(path),
+            Error::Io);
     const ExclusiveFileLock lock(path + QStringLiteral(".lock"), LockTimeoutMs);
     const QByteArray before = readBytes(path);
     AliasConfigText text = AliasConfigText::parse(before);
@@ -49,8 +49,8 @@ template <typename Change> QList<AliasInfo> update(const QString &path, Change c
 
 bool samePlace(const AliasInfo &a, const AliasInfo &b)
 {
-    return a.driver.compare(b.driver, Qt::CaseInsensitive) == 0
-           && QDir::cleanPath(a.path) == QDir::cleanPath(b.path);
+    return a.driver.compare(b.driver, Qt::CaseInsensitive) == 0 &&
+           QDir::cleanPath(a.path) == QDir::cleanPath(b.path);
 }
 
 } // namespace

@@ -13,8 +13,8 @@ const QString BusyTimeoutKey = QStringLiteral("BUSY TIMEOUT");
 
 bool isLineBreak(QChar c)
 {
-    return c == QLatin1Char('\n') || c == QLatin1Char('\r') || c == QChar(0x85)
-           || c == QChar(QChar::LineSeparator) || c == QChar(QChar::ParagraphSeparator);
+    return c == QLatin1Char('\n') || c == QLatin1Char('\r') || c == QChar(0x85) ||
+           c == QChar(QChar::LineSeparator) || c == QChar(QChar::ParagraphSeparator);
 }
 
 bool isControl(QChar c)

@@ -5,7 +5,6 @@
 #include <QByteArray>
 #include <QHash>
 #include <QList>
-
 #include <optional>
 
 namespace dbe {
@@ -48,7 +47,7 @@ private:
     static AliasInfo interpret(const Section &section);
     static void setKey(Section &section, const QString &key, const std::optional<QString> &value);
 
-    QList<Section> m_sections;          // m_sections[0] is the text before the first header
+    QList<Section> m_sections;           // m_sections[0] is the text before the first header
     QHash<QString, QList<int>> m_byName; // upper-cased name -> sections of that name
     QList<QString> m_order;              // upper-cased names in order of first appearance
 };

@@ -13,21 +13,21 @@ class Error : public std::runtime_error
 public:
     enum Code {
         General = 1,
-        KeyViolation,     // a duplicate key at post
-        RecordChanged,    // another user changed or deleted the row since it was read
-        NotOpen,          // an operation on a closed data set
-        WrongState,       // e.g. a field written while not editing
+        KeyViolation,  // a duplicate key at post
+        RecordChanged, // another user changed or deleted the row since it was read
+        NotOpen,       // an operation on a closed data set
+        WrongState,    // e.g. a field written while not editing
         UnknownField,
         UnknownIndex,
         UnknownAlias,
         DuplicateAlias,
         TableNotFound,
-        BadPassword,      // the table's key is unknown or wrong
-        Locked,           // an exclusive open refused, or an operation refused while others hold the table
+        BadPassword, // the table's key is unknown or wrong
+        Locked, // an exclusive open refused, or an operation refused while others hold the table
         Io,
-        RequiredField,    // a field marked required is blank at post
-        InvalidName,      // a name the engine cannot store (an alias name with a line break)
-        Damaged,          // a table file that the known password should open but does not read
+        RequiredField, // a field marked required is blank at post
+        InvalidName,   // a name the engine cannot store (an alias name with a line break)
+        Damaged,       // a table file that the known password should open but does not read
     };
 
     explicit Error(const QString &text, Code code = General);

@@ -6,12 +6,10 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QThread>
-
 #include <cerrno>
 #include <cstring>
-#include <optional>
-
 #include <fcntl.h>
+#include <optional>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>

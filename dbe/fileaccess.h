@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QString>
-
 #include <sys/types.h>
 
 namespace dbe {

@@ -8,11 +8,9 @@
 
 #include <QDir>
 #include <QFileInfo>
-
+#include <algorithm>
 #include <pwd.h>
 #include <unistd.h>
-
-#include <algorithm>
 
 namespace dbe {
 

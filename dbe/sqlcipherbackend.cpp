@@ -11,12 +11,9 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QSet>
-
 #include <algorithm>
-
-#include <sys/stat.h>
-
 #include <sqlite3.h>
+#include <sys/stat.h>
 
 namespace dbe {
 
@@ -44,9 +41,9 @@ QString sqliteText(sqlite3 *db)
     case SQLITE_LOCKED:
         if (tables.isEmpty())
             throw Error(QStringLiteral("Table is busy (%1).").arg(detail), Error::Locked);
-        throw Error(QStringLiteral("Table is busy: %1 is in use by another user (%2).")
-                        .arg(tables, detail),
-                    Error::Locked);
+        throw Error(
+            QStringLiteral("Table is busy: %1 is in use by another user (%2).").arg(tables, detail),
+            Error::Locked);
     case SQLITE_NOTADB:
     case SQLITE_CORRUPT:
         // The key opened the file when it was attached: what no longer reads is damage.
@@ -113,8 +110,8 @@ public:
     {
         const int rc = sqlite3_step(m_stmt);
         if (rc == SQLITE_ROW || rc == SQLITE_DONE) {
-            if (!m_tableFile.isEmpty() && !sqlite3_stmt_readonly(m_stmt)
-                && !sqlite3_get_autocommit(m_db))
+            if (!m_tableFile.isEmpty() && !sqlite3_stmt_readonly(m_stmt) &&
+                !sqlite3_get_autocommit(m_db))
                 m_written->insert(m_tableFile);
             return rc == SQLITE_ROW;
         }
@@ -469,8 +466,8 @@ TableDef SqlCipherBackend::readDefinition(const QString &schema)
     auto names = prepare(QStringLiteral("SELECT name FROM %1.dbe_table").arg(q), {});
     if (names->step())
         def.name = names->columnValue(0).toString();
-    auto fields =
-        prepare(QStringLiteral("SELECT name, type, size FROM %1.dbe_fields ORDER BY position").arg(q), {});
+    auto fields = prepare(
+        QStringLiteral("SELECT name, type, size FROM %1.dbe_fields ORDER BY position").arg(q), {});
     while (fields->step()) {
         def.fields.append(FieldDef{fields->columnValue(0).toString(),
                                    fieldTypeFromToken(fields->columnValue(1).toString()),
@@ -584,8 +581,8 @@ bool SqlCipherBackend::siblingOpensWith(const QString &file, const QStringList &
     const QString probe = QStringLiteral("dbe_probe");
     const QStringList files = QDir(m_directory).entryList(QDir::Files, QDir::Name);
     for (const QString &sibling : files) {
-        if (!sibling.endsWith(fileSuffix(), Qt::CaseInsensitive)
-            || sibling.compare(file, Qt::CaseInsensitive) == 0)
+        if (!sibling.endsWith(fileSuffix(), Qt::CaseInsensitive) ||
+            sibling.compare(file, Qt::CaseInsensitive) == 0)
             continue;
         const QString path = QDir(m_directory).filePath(sibling);
         for (const QString &password : passwords) {
@@ -621,8 +618,8 @@ CreateResult SqlCipherBackend::createTable(const TableDef &def, const QString &p
     // SQLite creates its files for the owner to write only (0644 at most), which would shut out
     // the other members of a group sharing the directory. A new table gets what the umask
     // allows; a replaced one keeps what the administrator gave the old file.
-    const mode_t mode = existing.isEmpty() ? creationMode()
-                                           : permissionsOf(QDir(m_directory).filePath(existing));
+    const mode_t mode =
+        existing.isEmpty() ? creationMode() : permissionsOf(QDir(m_directory).filePath(existing));
     if (!existing.isEmpty()) {
         if (!overwrite)
             return {SQLITE_CANTOPEN, QStringLiteral("Table already exists: %1").arg(existing)};

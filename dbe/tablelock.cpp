@@ -1,7 +1,6 @@
 #include "dbe/tablelock.h"
 
 #include "dbe/error.h"
-
 #include "dbe/fileaccess.h"
 
 #include <QDateTime>
@@ -9,11 +8,9 @@
 #include <QFile>
 #include <QRandomGenerator>
 #include <QUrl>
-
 #include <atomic>
 #include <cerrno>
 #include <cstring>
-
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -78,8 +75,8 @@ bool removeIfStale(const QString &path)
         struct stat held;
         struct stat now;
         stale = true;
-        if (::fstat(fd, &held) == 0 && ::stat(name.constData(), &now) == 0
-            && held.st_ino == now.st_ino && held.st_dev == now.st_dev)
+        if (::fstat(fd, &held) == 0 && ::stat(name.constData(), &now) == 0 &&
+            held.st_ino == now.st_ino && held.st_dev == now.st_dev)
             ::unlink(name.constData());
     }
     ::close(fd);
@@ -174,12 +171,12 @@ std::unique_ptr<TableLock> FileTableLocks::acquire(const QString &directory,
     // The marker is locked under a temporary name and then renamed, so that a lock list read
     // in between never sees it unlocked and removes it as stale. A random part keeps a new
     // process that got a dead one's pid from taking over its marker's name.
-    const QString unique = QStringLiteral("%1-%2-%3-%4")
-                               .arg(encodeUser(userName))
-                               .arg(::getpid())
-                               .arg(markerSerial.fetch_add(1))
-                               .arg(QRandomGenerator::global()->generate(), 8, 16,
-                                    QLatin1Char('0'));
+    const QString unique =
+        QStringLiteral("%1-%2-%3-%4")
+            .arg(encodeUser(userName))
+            .arg(::getpid())
+            .arg(markerSerial.fetch_add(1))
+            .arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0'));
     const QString markerPath = directory + QLatin1Char('/') + markerPrefix(fileName) + unique;
     const QString pendingPath =
         directory + QStringLiteral("/.") + fileName + QStringLiteral(".new-") + unique;

@@ -7,6 +7,7 @@
 #include "security/core/schema.h"
 
 #include <QDateTime>
+#include <QFileInfo>
 
 namespace security {
 
@@ -27,11 +28,13 @@ QString failureMessage(const QString &table, const QString &engineText)
 } // namespace
 
 bool createSecurityTables(const QString &databaseName, const QString &masterPassword,
-                          const std::function<void(const QString &)> &showError)
+                          const std::function<void(const QString &)> &showError,
+                          ExistingTables existing)
 {
     std::shared_ptr<dbe::Database> db = dbe::Session::instance().database(databaseName);
     for (const dbe::TableDef &def : securityTables()) {
-        const dbe::CreateResult result = db->createTable(def, masterPassword, true);
+        const dbe::CreateResult result =
+            db->createTable(def, masterPassword, existing == ExistingTables::Replace);
         if (!result.ok()) {
             showError(failureMessage(def.name, result.errorText));
             return false;
@@ -39,6 +42,22 @@ bool createSecurityTables(const QString &databaseName, const QString &masterPass
     }
     dbe::Session::instance().addPassword(masterPassword);
     return true;
+}
+
+QStringList existingSecurityTables(const QString &databaseName)
+{
+    dbe::Session &session = dbe::Session::instance();
+    if (!session.hasAlias(databaseName) && !QFileInfo(databaseName).isDir())
+        return {};
+    if (!QFileInfo(session.directoryOf(databaseName)).isDir())
+        return {};
+    const QStringList present = session.database(databaseName)->tableNames();
+    QStringList found;
+    for (const dbe::TableDef &def : securityTables()) {
+        if (present.contains(def.name, Qt::CaseInsensitive))
+            found.append(def.name + QStringLiteral(".DB"));
+    }
+    return found;
 }
 
 void fillDemoData(const QString &databaseName)

@@ -1,17 +1,29 @@
 #pragma once
 
 #include <QString>
-
+#include <QStringList>
 #include <functional>
 
 namespace security {
 
+enum class ExistingTables {
+    Replace, // an existing table is replaced by an empty one
+    Refuse,  // an existing table stops creation there, as the engine refuses it
+};
+
 // Creates the seven security tables, empty, in the database `databaseName` (an alias),
-// protected by `masterPassword`, replacing tables that exist. Stops at the first table the
-// engine refuses, hands the message for it to `showError` and answers false; the tables made
-// before it stay on disk. On success the master password is added to the engine session.
+// protected by `masterPassword`. Stops at the first table the engine refuses, hands the message
+// for it to `showError` and answers false; the tables made before it stay on disk. On success
+// the master password is added to the engine session.
 bool createSecurityTables(const QString &databaseName, const QString &masterPassword,
-                          const std::function<void(const QString &)> &showError);
+                          const std::function<void(const QString &)> &showError,
+                          ExistingTables existing = ExistingTables::Replace);
+
+// The security tables that exist in the database `databaseName` (an alias, or a directory
+// given by its path), by file name ("USERS.DB"); empty when there are none, or when the
+// database's place does not exist yet. Whoever creates a security database asks this of the
+// place the tables would really be written to, so that no existing one is emptied unasked.
+QStringList existingSecurityTables(const QString &databaseName);
 
 // Fills an empty security database with a small, realistic set of users, access constants,
 // groups and rights, and a settings row with security and logging enabled.

@@ -15,6 +15,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <optional>
 
 using adminfixture::whenModal;
 
@@ -134,32 +135,78 @@ private Q_SLOTS:
         dbe::Session::instance().saveConfig();
     }
 
-    void existingAliasCreatesWhereItPoints_data()
+    // The tables go where an existing alias points, whatever the dialog's directory list shows;
+    // that is where existing tables must be looked for, and where they must not be emptied.
+    void existingAliasIsCheckedWhereItPoints_data()
     {
         QTest::addColumn<bool>("chooseFromList");
+        QTest::addColumn<QString>("atAlias");  // a table file there, or none
+        QTest::addColumn<bool>("tablesShown"); // the directory shown holds tables
         QTest::addColumn<QStringList>("expectedMessages");
-        QTest::newRow("name typed again: refused, creation goes on")
-            << false << QStringList{QStringLiteral("Unable to add alias.")};
-        QTest::newRow("chosen from the list") << true << QStringList();
+        const QStringList refused{TablesFound};
+        QTest::newRow("chosen, its tables exist") << true << "all" << false << refused;
+        QTest::newRow("typed again, its tables exist") << false << "all" << false << refused;
+        QTest::newRow("chosen, only its users table exists")
+            << true << "USERS.DB" << false << refused;
+        QTest::newRow("chosen, only a lower-case log exists")
+            << true << "log.db" << false << refused;
+        QTest::newRow("chosen, it points at an empty directory")
+            << true << "" << false << QStringList();
+        QTest::newRow("chosen, empty there, tables in the directory shown")
+            << true << "" << true << QStringList();
+        QTest::newRow("typed again, it points at an empty directory")
+            << false << "" << false << QStringList{QStringLiteral("Unable to add alias.")};
     }
 
-    void existingAliasCreatesWhereItPoints()
+    void existingAliasIsCheckedWhereItPoints()
     {
         QFETCH(bool, chooseFromList);
+        QFETCH(QString, atAlias);
+        QFETCH(bool, tablesShown);
         QFETCH(QStringList, expectedMessages);
-        testsupport::SecurityDb taken(QStringLiteral("TAKEN"));
-        taken.addUser(QStringLiteral("Alice"), QStringLiteral("pw"));
-        QTemporaryDir elsewhere;
+        std::optional<testsupport::SecurityDb> existing;
+        QTemporaryDir aliasDir;
+        dbe::Session &session = dbe::Session::instance();
+        if (atAlias == QLatin1String("all")) {
+            existing.emplace(QStringLiteral("TAKEN"));
+            existing->addUser(QStringLiteral("Alice"), QStringLiteral("pw"));
+        } else {
+            if (!atAlias.isEmpty()) {
+                QFile table(QDir(aliasDir.path()).filePath(atAlias));
+                QVERIFY(table.open(QIODevice::WriteOnly));
+                QVERIFY(table.write("keep me") > 0);
+            }
+            session.addStandardAlias(QStringLiteral("TAKEN"), aliasDir.path());
+            session.saveConfig();
+        }
+        const QString target = existing ? existing->dir() : aliasDir.path();
+        const QStringList before = QDir(target).entryList(QDir::Files);
+        QTemporaryDir shown;
+        if (tablesShown) {
+            QFile program(QDir(shown.path()).filePath(QStringLiteral("PROGRAM.DB")));
+            QVERIFY(program.open(QIODevice::WriteOnly));
+        }
         TFormAdmin window;
         ui::MessageRecorder messages;
-        answerNewDialog({elsewhere.path(), QStringLiteral("TAKEN"), chooseFromList});
+        answerNewDialog({shown.path(), QStringLiteral("TAKEN"), chooseFromList});
         window.New1Click();
 
         QCOMPARE(messages.texts(), expectedMessages);
-        QCOMPARE(dbe::Session::instance().alias(QStringLiteral("TAKEN")).path, taken.dir());
-        QVERIFY(tableFiles(elsewhere.path()).isEmpty());
-        QCOMPARE(taken.rowCount(QStringLiteral("USERS.DB")), 0);
-        QCOMPARE(CurrentAlias, QStringLiteral("TAKEN"));
+        QCOMPARE(session.alias(QStringLiteral("TAKEN")).path, target);
+        QCOMPARE(tableFiles(shown.path()), tablesShown ? QStringList{"PROGRAM.DB"} : QStringList{});
+        if (expectedMessages == QStringList{TablesFound}) {
+            // Nothing was touched where the alias points.
+            QCOMPARE(QDir(target).entryList(QDir::Files), before);
+            if (existing)
+                QCOMPARE(existing->rowCount(QStringLiteral("USERS.DB")), 1);
+            QCOMPARE(CurrentAlias, QString());
+        } else {
+            QCOMPARE(tableFiles(target).size(), 7);
+            QCOMPARE(CurrentAlias, QStringLiteral("TAKEN"));
+        }
+        CurrentAlias.clear();
+        if (!existing)
+            session.deleteAlias(QStringLiteral("TAKEN"));
     }
 
     void aliasPathDropsFinalSeparatorButKeepsRoot_data()
@@ -325,6 +372,51 @@ private Q_SLOTS:
         dialog.bbnCancel->click();
         QVERIFY(!dialog.isVisible());
         QVERIFY(messages.texts().isEmpty());
+    }
+
+    // A typed name becomes a section header of the engine's configuration; "new\n[PROD]" would
+    // have rewritten the alias PROD.
+    void okRefusesAliasNamesTheConfigurationCannotHold_data()
+    {
+        QTest::addColumn<QString>("alias");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("line break") << "new\n[PROD]"
+                                    << "An alias name cannot contain a line break.";
+        QTest::newRow("carriage return") << "new\rx"
+                                         << "An alias name cannot contain a line break.";
+        QTest::newRow("bracket") << "PROD]"
+                                 << "An alias name cannot contain '[' or ']'.";
+        QTest::newRow("equals") << "PATH=/tmp"
+                                << "An alias name cannot contain '='.";
+        QTest::newRow("control character")
+            << QStringLiteral("a\x01b") << "An alias name cannot contain control characters.";
+        QTest::newRow("leading blank") << " PROD"
+                                       << "An alias name cannot begin or end with a blank.";
+        QTest::newRow("trailing blank") << "PROD "
+                                        << "An alias name cannot begin or end with a blank.";
+    }
+
+    void okRefusesAliasNamesTheConfigurationCannotHold()
+    {
+        QFETCH(QString, alias);
+        QFETCH(QString, message);
+        QTemporaryDir dir;
+        TFormAdmin window;
+        ui::MessageRecorder messages;
+        whenModal<TFormOpenSecurity>([alias, &dir](TFormOpenSecurity *dialog) {
+            dialog->dlbDirectory->setDirectory(dir.path());
+            dialog->cmboxAlias->lineEdit()->setText(alias); // pasted, not typed
+            dialog->edPassword->setText(QStringLiteral("pw"));
+            dialog->bbnOk->click();
+            // Still open: the name can be mended. Cancel to end the command.
+            if (dialog->isVisible())
+                dialog->bbnCancel->click();
+        });
+        const QStringList aliases = dbe::Session::instance().aliasNames();
+        window.New1Click();
+        QCOMPARE(messages.texts(), QStringList{message});
+        QCOMPARE(dbe::Session::instance().aliasNames(), aliases);
+        QVERIFY(QDir(dir.path()).isEmpty());
     }
 };
 
