@@ -30,7 +30,9 @@ QString sqliteText(sqlite3 *db)
 // The engine's own words for the failures callers react to; SQLite's text for the rest.
 // `tables` names the table file(s) the statement worked on, when known, so that a busy or damaged
 // table can be told apart from its siblings.
-[[noreturn]] void throwFor(int rc, sqlite3 *db, const QString &tables = {})
+// `path`, when given, is the one file's full path, for the administrator who looks for it.
+[[noreturn]] void throwFor(int rc, sqlite3 *db, const QString &tables = {},
+                           const QString &path = {})
 {
     const int primary = rc & 0xff;
     const QString detail = sqliteText(db);
@@ -49,7 +51,8 @@ QString sqliteText(sqlite3 *db)
         // The key opened the file when it was attached: what no longer reads is damage.
         if (tables.isEmpty())
             throw Error(QStringLiteral("A table is damaged (%1).").arg(detail), Error::Damaged);
-        throw Error(QStringLiteral("Table %1 is damaged (%2).").arg(tables, detail),
+        throw Error(QStringLiteral("The table file %1 is damaged (%2).")
+                        .arg(path.isEmpty() ? tables : QDir::toNativeSeparators(path), detail),
                     Error::Damaged);
     default:
         throw Error(tables.isEmpty() ? detail : tables + QStringLiteral(": ") + detail,
@@ -62,8 +65,11 @@ class SqliteStatement : public Statement
 public:
     // `written` collects the tables written inside the current transaction, so that a commit
     // that finds one busy can name them.
-    SqliteStatement(sqlite3 *db, sqlite3_stmt *stmt, QString tableFile, QSet<QString> *written)
-        : m_db(db), m_stmt(stmt), m_tableFile(std::move(tableFile)), m_written(written)
+    SqliteStatement(sqlite3 *db, sqlite3_stmt *stmt, const QString &tablePath,
+                    QSet<QString> *written)
+        : m_db(db), m_stmt(stmt), m_tablePath(tablePath),
+          m_tableFile(tablePath.isEmpty() ? QString() : QFileInfo(tablePath).fileName()),
+          m_written(written)
     {
     }
     ~SqliteStatement() override { sqlite3_finalize(m_stmt); }
@@ -103,7 +109,7 @@ public:
             }
         }
         if (rc != SQLITE_OK)
-            throwFor(rc, m_db, m_tableFile);
+            throwFor(rc, m_db, m_tableFile, m_tablePath);
     }
 
     bool step() override
@@ -112,11 +118,11 @@ public:
         if (rc == SQLITE_ROW || rc == SQLITE_DONE) {
             if (!m_tableFile.isEmpty() && !sqlite3_stmt_readonly(m_stmt) &&
                 !sqlite3_get_autocommit(m_db))
-                m_written->insert(m_tableFile);
+                m_written->insert(m_tablePath);
             return rc == SQLITE_ROW;
         }
         sqlite3_reset(m_stmt);
-        throwFor(rc, m_db, m_tableFile);
+        throwFor(rc, m_db, m_tableFile, m_tablePath);
     }
 
     void reset() override
@@ -163,17 +169,18 @@ public:
 private:
     sqlite3 *m_db;
     sqlite3_stmt *m_stmt;
+    QString m_tablePath;
     QString m_tableFile;
     QSet<QString> *m_written;
 };
 
-void execOn(sqlite3 *db, const QString &sql, const QString &tables = {})
+void execOn(sqlite3 *db, const QString &sql, const QString &tables = {}, const QString &path = {})
 {
     char *message = nullptr;
     const int rc = sqlite3_exec(db, sql.toUtf8().constData(), nullptr, nullptr, &message);
     sqlite3_free(message);
     if (rc != SQLITE_OK)
-        throwFor(rc, db, tables);
+        throwFor(rc, db, tables, path);
 }
 
 // The first bytes of an SQLite database that nobody encrypted.
@@ -431,7 +438,7 @@ bool SqlCipherBackend::tryAttach(const QString &schema, const QString &path,
     if ((rc & 0xff) == SQLITE_NOTADB)
         return false;
     if (rc != SQLITE_DONE)
-        throwFor(rc, m_db, QFileInfo(path).fileName());
+        throwFor(rc, m_db, QFileInfo(path).fileName(), path);
 
     // The key is only checked when a page is read: probe with a real query.
     const QString probe =
@@ -443,13 +450,16 @@ bool SqlCipherBackend::tryAttach(const QString &schema, const QString &path,
     }
     if (rc == SQLITE_ROW)
         return true;
-    const int primary = rc & 0xff;
-    const QString reason = sqliteText(m_db);
-    detach(schema);
-    if (primary == SQLITE_NOTADB)
+    if ((rc & 0xff) == SQLITE_NOTADB) {
+        detach(schema);
         return false;
-    throw Error(QStringLiteral("%1: %2").arg(QFileInfo(path).fileName(), reason),
-                primary == SQLITE_BUSY ? Error::Locked : Error::General);
+    }
+    try {
+        throwFor(rc, m_db, QFileInfo(path).fileName(), path);
+    } catch (const Error &) {
+        detach(schema);
+        throw;
+    }
 }
 
 void SqlCipherBackend::detach(const QString &schema)
@@ -463,11 +473,12 @@ TableDef SqlCipherBackend::readDefinition(const QString &schema)
 {
     const QString q = quoteIdentifier(schema);
     TableDef def;
-    auto names = prepare(QStringLiteral("SELECT name FROM %1.dbe_table").arg(q), {});
+    auto names = prepare(QStringLiteral("SELECT name FROM %1.dbe_table").arg(q), schema);
     if (names->step())
         def.name = names->columnValue(0).toString();
     auto fields = prepare(
-        QStringLiteral("SELECT name, type, size FROM %1.dbe_fields ORDER BY position").arg(q), {});
+        QStringLiteral("SELECT name, type, size FROM %1.dbe_fields ORDER BY position").arg(q),
+        schema);
     while (fields->step()) {
         def.fields.append(FieldDef{fields->columnValue(0).toString(),
                                    fieldTypeFromToken(fields->columnValue(1).toString()),
@@ -477,7 +488,7 @@ TableDef SqlCipherBackend::readDefinition(const QString &schema)
                                           "maintained, case_insensitive FROM %1.dbe_indexes "
                                           "ORDER BY number, name")
                                .arg(q),
-                           {});
+                           schema);
     while (indexes->step()) {
         IndexDef index;
         index.number = indexes->columnValue(0).toInt();
@@ -542,6 +553,8 @@ TableHandle SqlCipherBackend::openTable(const QString &name)
         handle.def = readDefinition(schema);
     } catch (const Error &error) {
         detach(schema);
+        if (error.code() == Error::Damaged)
+            throw;
         throw Error(QStringLiteral("The table file %1 is damaged or is not a table of this "
                                    "engine (%2).")
                         .arg(QDir::toNativeSeparators(path), error.text()),
@@ -714,16 +727,21 @@ std::unique_ptr<Statement> SqlCipherBackend::prepare(const QString &sql, const Q
     }
     if (!stmt)
         throw Error(QStringLiteral("The SQL text is empty."));
-    return std::make_unique<SqliteStatement>(m_db, stmt, tableFileName(table), &m_written);
+    const QString file = tableFileName(table);
+    return std::make_unique<SqliteStatement>(
+        m_db, stmt, file.isEmpty() ? QString() : QDir(m_directory).filePath(file), &m_written);
 }
 
 void SqlCipherBackend::execute(const QString &sql)
 {
-    // A commit that finds a table busy names the tables the transaction wrote.
-    QStringList written(m_written.cbegin(), m_written.cend());
+    // A commit that finds a table busy or damaged names the tables the transaction wrote.
+    QStringList written;
+    for (const QString &path : std::as_const(m_written))
+        written.append(QFileInfo(path).fileName());
     written.sort();
     try {
-        execOn(m_db, sql, written.join(QStringLiteral(", ")));
+        execOn(m_db, sql, written.join(QStringLiteral(", ")),
+               m_written.size() == 1 ? *m_written.cbegin() : QString());
     } catch (const Error &) {
         if (sqlite3_get_autocommit(m_db))
             m_written.clear();
