@@ -62,6 +62,9 @@ QStringList existingSecurityTables(const QString &databaseName)
 
 void fillDemoData(const QString &databaseName)
 {
+    // One connection for all the rows: each new one would derive every table's key again.
+    const std::shared_ptr<dbe::Database> connection =
+        dbe::Session::instance().database(databaseName);
     dbe::appendRecord(databaseName, QStringLiteral("PROGRAM.DB"),
                       {{QStringLiteral("Security_Label"), QStringLiteral("Demo Security Database")},
                        {QStringLiteral("Enabled"), true},

@@ -1,0 +1,475 @@
+// The vesksec tool as administrators and scripts run it: it never empties an existing security
+// database unasked, refuses names and passwords it could not keep apart, asks for the master
+// password without echo, and loses no alias when many run at once.
+
+#include "dbe/aliasconfig.h"
+#include "dbe/error.h"
+#include "dbe/session.h"
+#include "dbe/table.h"
+#include "tests/support/testsupport.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTest>
+#include <csignal>
+#include <fcntl.h>
+#include <memory>
+#include <termios.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+const QString Vesksec = QStringLiteral(VESKSEC_PATH);
+
+struct Run {
+    int exitCode = -1;
+    QString output; // standard output and error
+};
+
+QProcessEnvironment environmentWithoutPassword()
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove(QStringLiteral("VESK_MASTER_PASSWORD"));
+    return environment;
+}
+
+Run vesksec(const QStringList &args, const QByteArray &input = {})
+{
+    QProcess tool;
+    tool.setProcessEnvironment(environmentWithoutPassword());
+    tool.setProcessChannelMode(QProcess::MergedChannels);
+    tool.start(Vesksec, args);
+    tool.write(input);
+    tool.closeWriteChannel();
+    if (!tool.waitForFinished(60000))
+        tool.kill();
+    return {tool.exitStatus() == QProcess::NormalExit ? tool.exitCode() : -1,
+            QString::fromUtf8(tool.readAll())};
+}
+
+// Through the shell, which can hand over bytes that are no text: `script` sees the tool as $1,
+// the directory as $2 and the alias as $3.
+Run vesksecFromShell(const QString &script, const QString &dir, const QString &alias)
+{
+    QProcess shell;
+    shell.setProcessEnvironment(environmentWithoutPassword());
+    shell.setProcessChannelMode(QProcess::MergedChannels);
+    shell.start(QStringLiteral("/bin/sh"),
+                {QStringLiteral("-c"), script, QStringLiteral("sh"), Vesksec, dir, alias});
+    shell.closeWriteChannel();
+    if (!shell.waitForFinished(60000))
+        shell.kill();
+    return {shell.exitCode(), QString::fromUtf8(shell.readAll())};
+}
+
+QString describe(const Run &run)
+{
+    return QStringLiteral("exit %1: %2").arg(run.exitCode).arg(run.output);
+}
+
+int userCount(const QString &alias, const QString &password)
+{
+    dbe::Session &session = dbe::Session::instance();
+    session.reloadConfig();
+    session.removeAllPasswords();
+    session.addPassword(password);
+    dbe::Table users;
+    users.setDatabaseName(alias);
+    users.setTableName(QStringLiteral("Users"));
+    users.open();
+    const int count = users.recordCount();
+    users.close();
+    session.closeDatabases();
+    return count;
+}
+
+QStringList tableFiles(const QString &dir)
+{
+    return QDir(dir).entryList({QStringLiteral("*.DB"), QStringLiteral("*.db")}, QDir::Files);
+}
+
+// A terminal for the tool's standard input: the test types on the master side and reads there
+// what the terminal echoes.
+class PseudoTerminal
+{
+public:
+    PseudoTerminal()
+    {
+        m_master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+        if (m_master < 0 || ::grantpt(m_master) != 0 || ::unlockpt(m_master) != 0)
+            return;
+        m_slaveName = QByteArray(::ptsname(m_master));
+        m_slave = ::open(m_slaveName.constData(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+        ::fcntl(m_master, F_SETFL, ::fcntl(m_master, F_GETFL) | O_NONBLOCK);
+    }
+    ~PseudoTerminal()
+    {
+        ::close(m_slave);
+        ::close(m_master);
+    }
+    bool isOpen() const { return m_master >= 0 && m_slave >= 0; }
+    int slave() const { return m_slave; }
+    bool type(const QByteArray &text) const
+    {
+        return ::write(m_master, text.constData(), size_t(text.size())) == text.size();
+    }
+    // Everything the terminal has shown so far.
+    QByteArray shown()
+    {
+        char buffer[4096];
+        ssize_t got;
+        while ((got = ::read(m_master, buffer, sizeof buffer)) > 0)
+            m_shown.append(buffer, got);
+        return m_shown;
+    }
+    bool echoing() const
+    {
+        termios settings;
+        return ::tcgetattr(m_slave, &settings) == 0 && (settings.c_lflag & ECHO);
+    }
+
+private:
+    int m_master = -1;
+    int m_slave = -1;
+    QByteArray m_slaveName;
+    QByteArray m_shown;
+};
+
+bool waitForText(QProcess &process, QByteArray &seen, const QByteArray &text)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!seen.contains(text) && timer.elapsed() < 20000) {
+        process.waitForReadyRead(100);
+        seen += process.readAllStandardError();
+        if (process.state() == QProcess::NotRunning)
+            break;
+    }
+    return seen.contains(text);
+}
+
+} // namespace
+
+class VesksecTest : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_demo; // a demo database made once, copied where a row needs one
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        testsupport::isolateEngineConfig();
+        const Run demo = vesksec({QStringLiteral("demo"), QStringLiteral("--dir"), m_demo.path(),
+                                  QStringLiteral("--alias"), QStringLiteral("CliDemoTemplate"),
+                                  QStringLiteral("--password"), QStringLiteral("Old1")});
+        QVERIFY2(demo.exitCode == 0, qPrintable(describe(demo)));
+    }
+
+    void cleanup()
+    {
+        dbe::Session &session = dbe::Session::instance();
+        session.reloadConfig();
+        for (const QString &alias : session.aliasNames())
+            session.deleteAlias(alias);
+    }
+
+    void neverEmptiesAnExistingDatabaseUnasked_data()
+    {
+        QTest::addColumn<QString>("existing"); // "demo", or the one file that is there
+        QTest::addColumn<QStringList>("command");
+        QTest::addColumn<bool>("created");
+        QTest::newRow("create over a demo") << "demo" << QStringList{"create"} << false;
+        QTest::newRow("demo over a demo") << "demo" << QStringList{"demo"} << false;
+        QTest::newRow("create with another password over a demo")
+            << "demo" << QStringList{"create", "--password", "Other2"} << false;
+        QTest::newRow("only the users table is left")
+            << "USERS.DB" << QStringList{"create"} << false;
+        QTest::newRow("a lower-case program.db") << "program.db" << QStringList{"create"} << false;
+        QTest::newRow("create --replace with another password")
+            << "demo" << QStringList{"create", "--replace", "--password", "Other2"} << true;
+        QTest::newRow("an empty directory") << "" << QStringList{"create"} << true;
+    }
+    void neverEmptiesAnExistingDatabaseUnasked()
+    {
+        QFETCH(QString, existing);
+        QFETCH(QStringList, command);
+        QFETCH(bool, created);
+        QTemporaryDir dir;
+        const QString alias = QStringLiteral("CliOld");
+        if (existing == QLatin1String("demo")) {
+            for (const QString &file : tableFiles(m_demo.path()))
+                QVERIFY(QFile::copy(QDir(m_demo.path()).filePath(file),
+                                    QDir(dir.path()).filePath(file)));
+            dbe::Session::instance().addStandardAlias(alias, dir.path());
+            dbe::Session::instance().saveConfig();
+        } else if (!existing.isEmpty()) {
+            QFile file(QDir(dir.path()).filePath(existing));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            QVERIFY(file.write("not ours to empty") > 0);
+        }
+        const QStringList before = QDir(dir.path()).entryList(QDir::Files);
+        QByteArray usersBefore;
+        if (!existing.isEmpty()) {
+            QFile users(QDir(dir.path())
+                            .filePath(existing == QLatin1String("demo") ? QStringLiteral("USERS.DB")
+                                                                        : existing));
+            QVERIFY(users.open(QIODevice::ReadOnly));
+            usersBefore = users.readAll();
+        }
+
+        QStringList args = command;
+        args << QStringLiteral("--dir") << dir.path() << QStringLiteral("--alias") << alias;
+        if (!command.contains(QStringLiteral("--password")))
+            args << QStringLiteral("--password") << QStringLiteral("Old1");
+        const Run run = vesksec(args);
+        if (!created) {
+            QVERIFY2(run.exitCode == 1, qPrintable(describe(run)));
+            QVERIFY2(run.output.contains(QStringLiteral("security tables exist in")) &&
+                         run.output.contains(QStringLiteral("--replace")),
+                     qPrintable(run.output));
+            QCOMPARE(QDir(dir.path()).entryList(QDir::Files), before);
+            QFile users(QDir(dir.path())
+                            .filePath(existing == QLatin1String("demo") ? QStringLiteral("USERS.DB")
+                                                                        : existing));
+            QVERIFY(users.open(QIODevice::ReadOnly));
+            QCOMPARE(users.readAll(), usersBefore);
+            if (existing == QLatin1String("demo"))
+                QCOMPARE(userCount(alias, QStringLiteral("Old1")), 5);
+            return;
+        }
+        QVERIFY2(run.exitCode == 0, qPrintable(describe(run)));
+        QCOMPARE(tableFiles(dir.path()).size(), 7);
+        const QString password = command.contains(QStringLiteral("Other2"))
+                                     ? QStringLiteral("Other2")
+                                     : QStringLiteral("Old1");
+        QCOMPARE(userCount(alias, password), 0);
+        if (password != QStringLiteral("Old1"))
+            QVERIFY_THROWS_EXCEPTION(dbe::Error, userCount(alias, QStringLiteral("Old1")));
+    }
+
+    void refusesAliasNamesTheConfigurationCannotHold_data()
+    {
+        QTest::addColumn<QString>("alias");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("a line break rewriting another alias") << "new\n[PROD]"
+                                                              << "line break";
+        QTest::newRow("a bracket") << "PROD]"
+                                   << "'[' or ']'";
+        QTest::newRow("an equals sign") << "PATH=/etc"
+                                        << "'='";
+        QTest::newRow("a leading blank") << " PROD"
+                                         << "begin or end with a blank";
+    }
+    void refusesAliasNamesTheConfigurationCannotHold()
+    {
+        QFETCH(QString, alias);
+        QFETCH(QString, reason);
+        QTemporaryDir prod;
+        QTemporaryDir dir;
+        dbe::Session &session = dbe::Session::instance();
+        session.addStandardAlias(QStringLiteral("PROD"), prod.path());
+        session.saveConfig();
+        QFile config(session.configFile());
+        QVERIFY(config.open(QIODevice::ReadOnly));
+        const QByteArray before = config.readAll();
+        config.close();
+
+        for (const char *command : {"create", "generate"}) {
+            QStringList args{QString::fromLatin1(command), QStringLiteral("--alias"), alias,
+                             QStringLiteral("--password"), QStringLiteral("Pw1")};
+            args << (qstrcmp(command, "create") == 0 ? QStringLiteral("--dir")
+                                                     : QStringLiteral("--cpp"))
+                 << dir.filePath(QStringLiteral("out"));
+            const Run run = vesksec(args);
+            QVERIFY2(run.exitCode == 1, qPrintable(describe(run)));
+            QVERIFY2(run.output.contains(QStringLiteral("Invalid alias name")) &&
+                         run.output.contains(reason),
+                     qPrintable(run.output));
+        }
+        QVERIFY(config.open(QIODevice::ReadOnly));
+        QCOMPARE(config.readAll(), before);
+        QVERIFY(QDir(dir.path()).isEmpty());
+    }
+
+    // Bytes that are no UTF-8 all became U+FFFD, so different passwords gave the same key.
+    void refusesPasswordsThatAreNoText_data()
+    {
+        QTest::addColumn<QString>("script");
+        QTest::addColumn<bool>("refused");
+        const QString bytes = QStringLiteral("\"$(printf '\\377\\376\\200\\001')\"");
+        QTest::newRow("--password PW")
+            << QStringLiteral("exec \"$1\" create --dir \"$2\" --alias \"$3\" --password %1")
+                   .arg(bytes)
+            << true;
+        QTest::newRow("--password=PW")
+            << QStringLiteral("exec \"$1\" create --dir \"$2\" --alias \"$3\" --password=%1")
+                   .arg(bytes)
+            << true;
+        QTest::newRow("environment")
+            << QStringLiteral(
+                   "VESK_MASTER_PASSWORD=%1 exec \"$1\" create --dir \"$2\" --alias \"$3\"")
+                   .arg(bytes)
+            << true;
+        QTest::newRow("standard input")
+            << QStringLiteral("printf '\\201\\202\\203\\001\\n' | exec \"$1\" create --dir \"$2\" "
+                              "--alias \"$3\"")
+            << true;
+        QTest::newRow("overlong encoding")
+            << QStringLiteral("exec \"$1\" create --dir \"$2\" --alias \"$3\" --password "
+                              "\"$(printf 'a\\300\\200')\"")
+            << true;
+        QTest::newRow("encoded surrogate")
+            << QStringLiteral("exec \"$1\" create --dir \"$2\" --alias \"$3\" --password "
+                              "\"$(printf '\\355\\240\\200')\"")
+            << true;
+        QTest::newRow("a directory name that is no text")
+            << QStringLiteral("exec \"$1\" create --dir \"$2/$(printf '\\377')\" --alias \"$3\" "
+                              "--password Pw1")
+            << true;
+        QTest::newRow("UTF-8 text")
+            << QStringLiteral("exec \"$1\" create --dir \"$2\" --alias \"$3\" --password "
+                              "\"$(printf 'p\\303\\244ss')\"")
+            << false;
+    }
+    void refusesPasswordsThatAreNoText()
+    {
+        QFETCH(QString, script);
+        QFETCH(bool, refused);
+        QTemporaryDir dir;
+        const Run run = vesksecFromShell(script, dir.path(), QStringLiteral("Bytes"));
+        dbe::Session::instance().reloadConfig();
+        if (!refused) {
+            QVERIFY2(run.exitCode == 0, qPrintable(describe(run)));
+            QCOMPARE(userCount(QStringLiteral("Bytes"), QStringLiteral("päss")), 0);
+            return;
+        }
+        QVERIFY2(run.exitCode == 1, qPrintable(describe(run)));
+        QVERIFY2(run.output.contains(QStringLiteral("not valid UTF-8")), qPrintable(run.output));
+        QVERIFY(QDir(dir.path()).isEmpty());
+        QVERIFY(!dbe::Session::instance().hasAlias(QStringLiteral("Bytes")));
+    }
+
+    void asksForThePasswordWithoutEcho_data()
+    {
+        QTest::addColumn<QByteArray>("retyped");
+        QTest::addColumn<bool>("interrupted");
+        QTest::newRow("typed twice") << QByteArray("Typed9\n") << false;
+        QTest::newRow("retyped differently") << QByteArray("Typo9\n") << false;
+        QTest::newRow("broken off with Ctrl+C") << QByteArray() << true;
+    }
+    void asksForThePasswordWithoutEcho()
+    {
+        QFETCH(QByteArray, retyped);
+        QFETCH(bool, interrupted);
+        PseudoTerminal terminal;
+        QVERIFY(terminal.isOpen());
+        QTemporaryDir dir;
+        QProcess tool;
+        tool.setProcessEnvironment(environmentWithoutPassword());
+        const int slave = terminal.slave();
+        tool.setChildProcessModifier([slave] { ::dup2(slave, STDIN_FILENO); });
+        tool.start(Vesksec, {QStringLiteral("create"), QStringLiteral("--dir"), dir.path(),
+                             QStringLiteral("--alias"), QStringLiteral("Typed")});
+        QByteArray prompts;
+        QVERIFY2(waitForText(tool, prompts, "Master password: "), prompts.constData());
+        QVERIFY(!terminal.echoing());
+        if (interrupted) {
+            QVERIFY(terminal.type("Half"));
+            ::kill(pid_t(tool.processId()), SIGINT);
+            QVERIFY(tool.waitForFinished(20000));
+            QCOMPARE(tool.exitStatus(), QProcess::CrashExit);
+            QVERIFY(terminal.echoing()); // the terminal is given back as it was
+            QVERIFY(QDir(dir.path()).isEmpty());
+            return;
+        }
+        QVERIFY(terminal.type("Typed9\n"));
+        QVERIFY2(waitForText(tool, prompts, "Retype master password: "), prompts.constData());
+        QVERIFY(terminal.type(retyped));
+        QVERIFY(tool.waitForFinished(60000));
+        prompts += tool.readAllStandardError();
+        const QString output = QString::fromUtf8(tool.readAllStandardOutput());
+        QVERIFY2(!terminal.shown().contains("Typed9") && !terminal.shown().contains("Typo9"),
+                 terminal.shown().constData());
+        QVERIFY(terminal.echoing());
+        if (retyped != "Typed9\n") {
+            QCOMPARE(tool.exitCode(), 1);
+            QVERIFY2(prompts.contains("differ"), prompts.constData());
+            QVERIFY(QDir(dir.path()).isEmpty());
+            return;
+        }
+        QVERIFY2(tool.exitCode() == 0, qPrintable(output + QString::fromUtf8(prompts)));
+        QCOMPARE(userCount(QStringLiteral("Typed"), QStringLiteral("Typed9")), 0);
+    }
+
+    void readsOneLineFromAPipe_data()
+    {
+        QTest::addColumn<QByteArray>("input");
+        QTest::addColumn<int>("exitCode");
+        QTest::newRow("a line") << QByteArray("Piped7\n") << 0;
+        QTest::newRow("a line without its break") << QByteArray("Piped7") << 0;
+        QTest::newRow("nothing") << QByteArray() << 1;
+        QTest::newRow("an empty line") << QByteArray("\n") << 1;
+    }
+    void readsOneLineFromAPipe()
+    {
+        QFETCH(QByteArray, input);
+        QFETCH(int, exitCode);
+        QTemporaryDir dir;
+        const Run run = vesksec({QStringLiteral("create"), QStringLiteral("--dir"), dir.path(),
+                                 QStringLiteral("--alias"), QStringLiteral("Piped")},
+                                input);
+        QVERIFY2(run.exitCode == exitCode, qPrintable(describe(run)));
+        QVERIFY(!run.output.contains(QStringLiteral("Piped7")));
+        if (exitCode == 0)
+            QCOMPARE(userCount(QStringLiteral("Piped"), QStringLiteral("Piped7")), 0);
+        else
+            QVERIFY(QDir(dir.path()).isEmpty());
+    }
+
+    void helpSaysThePasswordOptionIsVisibleToOthers()
+    {
+        const Run help = vesksec({QStringLiteral("--help")});
+        QCOMPARE(help.exitCode, 0);
+        const QString text = help.output.simplified();
+        QVERIFY2(text.contains(QStringLiteral("Visible to other users in the process list")),
+                 qPrintable(help.output));
+        QVERIFY(text.contains(QStringLiteral("--replace")));
+    }
+
+    // Administrators' scripts creating databases at once: every alias is registered. (Twenty
+    // programs saving at once are the engine's test; this is the tool end to end.)
+    void parallelCreatesLoseNoAlias()
+    {
+        constexpr int Tools = 6;
+        QTemporaryDir dirs;
+        std::vector<std::unique_ptr<QProcess>> tools;
+        for (int i = 0; i < Tools; ++i) {
+            auto tool = std::make_unique<QProcess>();
+            tool->setProcessChannelMode(QProcess::MergedChannels);
+            tool->start(Vesksec, {QStringLiteral("create"), QStringLiteral("--dir"),
+                                  dirs.filePath(QString::number(i)), QStringLiteral("--alias"),
+                                  QStringLiteral("Parallel%1").arg(i), QStringLiteral("--password"),
+                                  QStringLiteral("Pw1")});
+            tools.push_back(std::move(tool));
+        }
+        for (auto &tool : tools) {
+            QVERIFY(tool->waitForFinished(60000));
+            QVERIFY2(tool->exitCode() == 0, tool->readAll().constData());
+        }
+        dbe::Session &session = dbe::Session::instance();
+        session.reloadConfig();
+        for (int i = 0; i < Tools; ++i) {
+            const QString alias = QStringLiteral("Parallel%1").arg(i);
+            QVERIFY2(session.hasAlias(alias), qPrintable(alias));
+            QCOMPARE(session.directoryOf(alias), dirs.filePath(QString::number(i)));
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(VesksecTest)
+#include "tst_vesksec.moc"
