@@ -11,6 +11,7 @@ packages=(
   fonts-liberation fonts-dejavu-core
   libcups2-dev cups cups-client cups-filters poppler-utils
   xvfb xauth
+  clang libclang-rt-14-dev
 )
 
 missing=()
