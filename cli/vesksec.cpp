@@ -1,9 +1,9 @@
 // vesksec: the security database from the command line, for administrators and scripts that
 // need no window.
 //
-//   vesksec create --dir DIR --alias NAME [--password PW] [--replace]
-//   vesksec demo   --dir DIR --alias NAME [--password PW] [--replace]
-//   vesksec generate --alias NAME (--pascal FILE | --cpp FILE) [--password PW]
+//   vesksec create --dir DIR --alias NAME [--password PW | --password-stdin] [--replace]
+//   vesksec demo   --dir DIR --alias NAME [--password PW | --password-stdin] [--replace]
+//   vesksec generate --alias NAME (--pascal FILE | --cpp FILE) [--password PW | --password-stdin]
 
 #include "dbe/error.h"
 #include "dbe/session.h"
@@ -46,14 +46,81 @@ const QString PasswordEnvironment = QStringLiteral("VESK_MASTER_PASSWORD");
 
 enum class Confirm { Once, Twice };
 
-// The master password: --password, else VESK_MASTER_PASSWORD, else typed at a prompt that
-// does not echo (or one line from standard input, for scripts that pipe it in).
-QString masterPassword(const QCommandLineParser &parser, const QCommandLineOption &option,
-                       Confirm confirm)
+// The options of every command, and the parser that read them.
+struct CommandLine {
+    QCommandLineParser parser;
+    const QCommandLineOption dir{QStringLiteral("dir"),
+                                 QStringLiteral("create, demo: directory of the table files."),
+                                 QStringLiteral("DIR")};
+    const QCommandLineOption alias{QStringLiteral("alias"), QStringLiteral("Database alias."),
+                                   QStringLiteral("NAME")};
+    const QCommandLineOption password{
+        QStringLiteral("password"),
+        QStringLiteral("Master password. Visible to other users in the process list; prefer "
+                       "the prompt, --password-stdin or VESK_MASTER_PASSWORD."),
+        QStringLiteral("PW")};
+    const QCommandLineOption passwordStdin{
+        QStringLiteral("password-stdin"),
+        QStringLiteral("Read the master password as one line from standard input.")};
+    const QCommandLineOption replace{
+        QStringLiteral("replace"),
+        QStringLiteral("create, demo: replace existing security tables of the directory with "
+                       "empty ones (their data is lost).")};
+    const QCommandLineOption pascal{QStringLiteral("pascal"),
+                                    QStringLiteral("generate: Pascal include file to write."),
+                                    QStringLiteral("FILE")};
+    const QCommandLineOption cpp{QStringLiteral("cpp"),
+                                 QStringLiteral("generate: C++ header file to write."),
+                                 QStringLiteral("FILE")};
+
+    CommandLine()
+    {
+        parser.setApplicationDescription(QStringLiteral(
+            "Creates security databases.\n\n"
+            "Commands:\n"
+            "  create   create the empty security tables and register the alias\n"
+            "  demo     the same, then fill in a small demonstration database\n"
+            "  generate write the access constants as a Pascal include file or C++ header\n\n"
+            "The master password is taken from --password, else from standard input with\n"
+            "--password-stdin, else from the environment variable VESK_MASTER_PASSWORD, else it\n"
+            "is asked for on the terminal without echo. --password is visible to every user of\n"
+            "the machine in the process list.\n"
+            "create and demo refuse a directory that holds security tables already, unless\n"
+            "--replace is given."));
+        parser.addHelpOption();
+        parser.addPositionalArgument(QStringLiteral("command"),
+                                     QStringLiteral("create, demo or generate"));
+        parser.addOptions({dir, alias, password, passwordStdin, replace, pascal, cpp});
+    }
+    bool isSet(const QCommandLineOption &option) const { return parser.isSet(option); }
+    QString value(const QCommandLineOption &option) const { return parser.value(option); }
+};
+
+QString typedPassword(const QString &prompt)
 {
+    const std::optional<QByteArray> line = cli::readSecretLine(prompt);
+    if (!line)
+        throw Refusal{QStringLiteral("no master password was given on standard input.")};
+    const std::optional<QString> text = cli::decodeStrictUtf8(*line);
+    if (!text)
+        throw Refusal{QStringLiteral("the master password typed is not valid UTF-8 text; such a "
+                                     "password is refused, as bytes that are no text would all "
+                                     "give the same key.")};
+    return *text;
+}
+
+// The master password: --password, else one line of standard input with --password-stdin, else
+// VESK_MASTER_PASSWORD, else typed at a prompt that does not echo. Without a terminal and
+// without any of these the tool ends at once instead of waiting for input nobody sends.
+QString masterPassword(const CommandLine &line, Confirm confirm)
+{
+    if (line.isSet(line.password) && line.isSet(line.passwordStdin))
+        throw Refusal{QStringLiteral("give either --password or --password-stdin, not both.")};
     // The arguments were checked for UTF-8 before parsing.
-    if (parser.isSet(option))
-        return parser.value(option);
+    if (line.isSet(line.password))
+        return line.value(line.password);
+    if (line.isSet(line.passwordStdin))
+        return typedPassword(QStringLiteral("Master password: "));
     if (qEnvironmentVariableIsSet(qPrintable(PasswordEnvironment))) {
         const std::optional<QString> fromEnvironment =
             cli::decodeStrictUtf8(qgetenv(qPrintable(PasswordEnvironment)));
@@ -64,21 +131,14 @@ QString masterPassword(const QCommandLineParser &parser, const QCommandLineOptio
                                                                "the same key.")};
         return *fromEnvironment;
     }
-    const bool terminal = cli::standardInputIsTerminal();
-    const auto typed = [](const QString &prompt) {
-        const std::optional<QByteArray> line = cli::readSecretLine(prompt);
-        if (!line)
-            throw Refusal{QStringLiteral("a master password is required (--password, ") +
-                          PasswordEnvironment + QStringLiteral(" or standard input).")};
-        const std::optional<QString> text = cli::decodeStrictUtf8(*line);
-        if (!text)
-            throw Refusal{QStringLiteral("the master password typed is not valid UTF-8 text; "
-                                         "check the terminal's character set.")};
-        return *text;
-    };
-    const QString password = typed(QStringLiteral("Master password: "));
-    if (terminal && confirm == Confirm::Twice &&
-        typed(QStringLiteral("Retype master password: ")) != password)
+    if (!cli::standardInputIsTerminal())
+        throw Refusal{QStringLiteral("a master password is required: run on a terminal to be "
+                                     "asked for it, give --password-stdin to read it from "
+                                     "standard input, or set ") +
+                      PasswordEnvironment + QStringLiteral(".")};
+    const QString password = typedPassword(QStringLiteral("Master password: "));
+    if (confirm == Confirm::Twice &&
+        typedPassword(QStringLiteral("Retype master password: ")) != password)
         throw Refusal{QStringLiteral("the two master passwords typed differ.")};
     return password;
 }
@@ -118,22 +178,21 @@ void ensureAlias(const QString &alias, const QString &dir)
     session.saveConfig();
 }
 
-int createDatabase(const QCommandLineParser &parser, const QCommandLineOption &dirOption,
-                   const QCommandLineOption &aliasOption, const QCommandLineOption &passwordOption,
-                   bool replace, bool withDemo)
+int createDatabase(const CommandLine &line, bool withDemo)
 {
-    const QString dir = parser.value(dirOption);
-    const QString alias = parser.value(aliasOption);
+    const QString dir = line.value(line.dir);
+    const QString alias = line.value(line.alias);
     if (dir.isEmpty() || alias.isEmpty())
         return fail(QStringLiteral("--dir and --alias are required."));
     dbe::checkAliasName(alias);
-    const QString password = masterPassword(parser, passwordOption, Confirm::Twice);
+    const QString password = masterPassword(line, Confirm::Twice);
     if (password.isEmpty())
         return fail(QStringLiteral("the master password cannot be empty."));
     if (!QDir().mkpath(dir))
         return fail(QStringLiteral("cannot create the directory %1.").arg(dir));
 
     // Checked where the tables would be written, before anything is registered or replaced.
+    const bool replace = line.isSet(line.replace);
     const QStringList existing = security::existingSecurityTables(dir);
     if (!existing.isEmpty() && !replace)
         return fail(QStringLiteral("security tables exist in %1 already (%2). Remove them, "
@@ -155,24 +214,22 @@ int createDatabase(const QCommandLineParser &parser, const QCommandLineOption &d
 
 // Writes the access-constant declarations of the database, as the desktop's Generate command
 // does, so that a host's build can regenerate its constants from the security database.
-int generateConstants(const QCommandLineParser &parser, const QCommandLineOption &aliasOption,
-                      const QCommandLineOption &passwordOption,
-                      const QCommandLineOption &pascalOption, const QCommandLineOption &cppOption)
+int generateConstants(const CommandLine &line)
 {
-    const QString alias = parser.value(aliasOption);
+    const QString alias = line.value(line.alias);
     if (alias.isEmpty())
         return fail(QStringLiteral("--alias is required."));
     dbe::checkAliasName(alias);
-    if (parser.isSet(pascalOption) == parser.isSet(cppOption))
+    if (line.isSet(line.pascal) == line.isSet(line.cpp))
         return fail(QStringLiteral("give exactly one of --pascal FILE and --cpp FILE."));
-    const QString password = masterPassword(parser, passwordOption, Confirm::Once);
+    const QString password = masterPassword(line, Confirm::Once);
     if (password.isEmpty())
         return fail(QStringLiteral("the master password cannot be empty."));
     dbe::Session::instance().addPassword(password);
 
     const QList<constsource::AccessConstant> constants = constsource::readAccessConstants(alias);
-    const bool pascal = parser.isSet(pascalOption);
-    const QString path = parser.value(pascal ? pascalOption : cppOption);
+    const bool pascal = line.isSet(line.pascal);
+    const QString path = line.value(pascal ? line.pascal : line.cpp);
     const QString text =
         pascal ? constsource::pascalText(constants) : constsource::cppHeader(constants, path);
     if (!constsource::writeTextFile(path, text))
@@ -187,65 +244,25 @@ int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("vesksec"));
-
-    QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral(
-        "Creates security databases.\n\n"
-        "Commands:\n"
-        "  create   create the empty security tables and register the alias\n"
-        "  demo     the same, then fill in a small demonstration database\n"
-        "  generate write the access constants as a Pascal include file or C++ header\n\n"
-        "The master password is taken from --password, else from the environment variable\n"
-        "VESK_MASTER_PASSWORD, else it is asked for without echo (or read as one line from\n"
-        "standard input when that is no terminal). --password is visible to every user of\n"
-        "the machine in the process list; prefer the prompt or the environment variable.\n"
-        "create and demo refuse a directory that holds security tables already, unless\n"
-        "--replace is given."));
-    parser.addHelpOption();
-    parser.addPositionalArgument(QStringLiteral("command"),
-                                 QStringLiteral("create, demo or generate"));
-    const QCommandLineOption dirOption(QStringLiteral("dir"),
-                                       QStringLiteral("Directory of the table files."),
-                                       QStringLiteral("DIR"));
-    const QCommandLineOption aliasOption(QStringLiteral("alias"), QStringLiteral("Database alias."),
-                                         QStringLiteral("NAME"));
-    const QCommandLineOption passwordOption(
-        QStringLiteral("password"),
-        QStringLiteral("Master password. Visible to other users in the process list; when it "
-                       "is left out, VESK_MASTER_PASSWORD or a prompt without echo is used."),
-        QStringLiteral("PW"));
-    const QCommandLineOption replaceOption(
-        QStringLiteral("replace"),
-        QStringLiteral("create, demo: replace existing security tables of the directory with "
-                       "empty ones (their data is lost)."));
-    const QCommandLineOption pascalOption(QStringLiteral("pascal"),
-                                          QStringLiteral("generate: Pascal include file to write."),
-                                          QStringLiteral("FILE"));
-    const QCommandLineOption cppOption(QStringLiteral("cpp"),
-                                       QStringLiteral("generate: C++ header file to write."),
-                                       QStringLiteral("FILE"));
-    parser.addOptions(
-        {dirOption, aliasOption, passwordOption, replaceOption, pascalOption, cppOption});
-
+    CommandLine line;
     try {
         refuseArgumentsThatAreNoText(argc, argv);
     } catch (const Refusal &refusal) {
         return fail(refusal.text);
     }
-    parser.process(app);
+    line.parser.process(app);
 
-    const QStringList args = parser.positionalArguments();
+    const QStringList args = line.parser.positionalArguments();
     if (args.isEmpty())
         return fail(QStringLiteral("no command given; see --help."));
     const QString command = args.first();
-    const bool replace = parser.isSet(replaceOption);
     try {
         if (command == QLatin1String("create"))
-            return createDatabase(parser, dirOption, aliasOption, passwordOption, replace, false);
+            return createDatabase(line, false);
         if (command == QLatin1String("demo"))
-            return createDatabase(parser, dirOption, aliasOption, passwordOption, replace, true);
+            return createDatabase(line, true);
         if (command == QLatin1String("generate"))
-            return generateConstants(parser, aliasOption, passwordOption, pascalOption, cppOption);
+            return generateConstants(line);
     } catch (const Refusal &refusal) {
         return fail(refusal.text);
     } catch (const dbe::Error &error) {

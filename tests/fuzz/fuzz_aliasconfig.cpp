@@ -7,9 +7,9 @@
 #include "dbe/aliasconfigtext.h"
 
 #include <cstdint>
-#include <optional>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 
 namespace {
 

@@ -317,7 +317,7 @@ private Q_SLOTS:
             << true;
         QTest::newRow("standard input")
             << QStringLiteral("printf '\\201\\202\\203\\001\\n' | exec \"$1\" create --dir \"$2\" "
-                              "--alias \"$3\"")
+                              "--alias \"$3\" --password-stdin")
             << true;
         QTest::newRow("overlong encoding")
             << QStringLiteral("exec \"$1\" create --dir \"$2\" --alias \"$3\" --password "
@@ -406,23 +406,34 @@ private Q_SLOTS:
         QCOMPARE(userCount(QStringLiteral("Typed"), QStringLiteral("Typed9")), 0);
     }
 
-    void readsOneLineFromAPipe_data()
+    void readsOneLineFromStandardInputWhenAsked_data()
     {
+        QTest::addColumn<QStringList>("options");
         QTest::addColumn<QByteArray>("input");
         QTest::addColumn<int>("exitCode");
-        QTest::newRow("a line") << QByteArray("Piped7\n") << 0;
-        QTest::newRow("a line without its break") << QByteArray("Piped7") << 0;
-        QTest::newRow("nothing") << QByteArray() << 1;
-        QTest::newRow("an empty line") << QByteArray("\n") << 1;
+        const QStringList fromStdin{QStringLiteral("--password-stdin")};
+        QTest::newRow("a line") << fromStdin << QByteArray("Piped7\n") << 0;
+        QTest::newRow("a line without its break") << fromStdin << QByteArray("Piped7") << 0;
+        QTest::newRow("nothing") << fromStdin << QByteArray() << 1;
+        QTest::newRow("an empty line") << fromStdin << QByteArray("\n") << 1;
+        // Without the option and without a terminal nothing is read: a script that forgot the
+        // password ends at once instead of waiting for input nobody sends.
+        QTest::newRow("not asked") << QStringList() << QByteArray("Piped7\n") << 1;
+        QTest::newRow("both --password and --password-stdin")
+            << QStringList{"--password-stdin", "--password", "Piped7"} << QByteArray("Piped7\n")
+            << 1;
     }
-    void readsOneLineFromAPipe()
+    void readsOneLineFromStandardInputWhenAsked()
     {
+        QFETCH(QStringList, options);
         QFETCH(QByteArray, input);
         QFETCH(int, exitCode);
         QTemporaryDir dir;
-        const Run run = vesksec({QStringLiteral("create"), QStringLiteral("--dir"), dir.path(),
-                                 QStringLiteral("--alias"), QStringLiteral("Piped")},
-                                input);
+        const Run run =
+            vesksec(QStringList{QStringLiteral("create"), QStringLiteral("--dir"), dir.path(),
+                                QStringLiteral("--alias"), QStringLiteral("Piped")} +
+                        options,
+                    input);
         QVERIFY2(run.exitCode == exitCode, qPrintable(describe(run)));
         QVERIFY(!run.output.contains(QStringLiteral("Piped7")));
         if (exitCode == 0)
@@ -439,6 +450,7 @@ private Q_SLOTS:
         QVERIFY2(text.contains(QStringLiteral("Visible to other users in the process list")),
                  qPrintable(help.output));
         QVERIFY(text.contains(QStringLiteral("--replace")));
+        QVERIFY(text.contains(QStringLiteral("--password-stdin")));
     }
 
     // Administrators' scripts creating databases at once: every alias is registered. (Twenty
