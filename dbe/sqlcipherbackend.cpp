@@ -553,7 +553,8 @@ TableHandle SqlCipherBackend::openTable(const QString &name)
         handle.def = readDefinition(schema);
     } catch (const Error &error) {
         detach(schema);
-        if (error.code() == Error::Damaged)
+        // A table another user holds is busy, not damaged.
+        if (error.code() == Error::Damaged || error.code() == Error::Locked)
             throw;
         throw Error(QStringLiteral("The table file %1 is damaged or is not a table of this "
                                    "engine (%2).")
