@@ -160,25 +160,6 @@ private Q_SLOTS:
         QCOMPARE(readFile(path), expected);
     }
 
-    void setsEveryKeyOfAnAliasOnce()
-    {
-        AliasConfigText text = AliasConfigText::parse("[A]\nPATH=/old\n; keep\nPATH=/older\n"
-                                                      "X=1\n[B]\nPATH=/b\n");
-        dbe::AliasInfo a = standardAlias(QStringLiteral("a"), QStringLiteral("/new"));
-        a.busyTimeoutMs = 40;
-        text.setAlias(a);
-        const QByteArray bytes = text.toBytes();
-        QCOMPARE(bytes.count("PATH="), 2); // A's once, B's once
-        QVERIFY(bytes.startsWith("[A]\nPATH=/new\n; keep\nX=1\n"));
-        QVERIFY(bytes.endsWith("\n[B]\nPATH=/b\n"));
-        dbe::AliasInfo read = *AliasConfigText::parse(bytes).find(QStringLiteral("A"));
-        a.name = QStringLiteral("A"); // as the header says
-        QCOMPARE(read, a);
-        a.busyTimeoutMs = -1;
-        text.setAlias(a);
-        QVERIFY(!text.toBytes().contains("BUSY TIMEOUT"));
-    }
-
     // A name becomes a section header: anything that could end the header early, or that would
     // not read back the same, is refused before the file is touched.
     void refusesNamesTheFileCannotHold_data()
