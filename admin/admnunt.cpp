@@ -1,6 +1,5 @@
 #include "admin/admnunt.h"
 
-#include "security/core/constantsource.h"
 #include "admin/databasenames.h"
 #include "admin/dirslunt.h"
 #include "admin/filebrowsers.h"
@@ -16,7 +15,9 @@
 #include "dbe/error.h"
 #include "dbe/session.h"
 #include "dbe/table.h"
+#include "security/core/constantsource.h"
 #include "security/core/createtables.h"
+#include "security/core/schema.h"
 #include "setup/frmsecmn.h"
 #include "ui/helpwindow.h"
 #include "ui/messages.h"
@@ -280,13 +281,13 @@ void TFormAdmin::UpdateControls()
 void TFormAdmin::OpenSecurity(const QString &alias)
 {
     tblSecProg->setDatabaseName(alias);
-    tblSecProg->setTableName(QStringLiteral("Program"));
+    tblSecProg->setTableName(security::tables::Program);
     try {
         tblSecProg->open();
         tblSecProg->first();
         SecurityLabel = tblSecProg->isEmpty()
                             ? QString()
-                            : tblSecProg->asString(QStringLiteral("Security_Label"));
+                            : tblSecProg->asString(security::fields::SecurityLabel);
         tblSecProg->close();
         CurrentAlias = alias;
     } catch (const std::exception &) {

@@ -3,6 +3,7 @@
 #include "admin/formstyle.h"
 #include "dbe/error.h"
 #include "dbe/table.h"
+#include "security/core/schema.h"
 #include "ui/datasetmodel.h"
 #include "ui/messages.h"
 
@@ -53,23 +54,22 @@ TfrmViewLog::TfrmViewLog(QWidget *parent) : QDialog(parent)
 
     tblUsers = new dbe::Table(this);
     tblUsers->setObjectName(QStringLiteral("tblUsers"));
-    tblUsers->setTableName(QStringLiteral("USERS.DB"));
+    tblUsers->setTableName(security::tables::Users);
     tblAccess = new dbe::Table(this);
     tblAccess->setObjectName(QStringLiteral("tblAccess"));
-    tblAccess->setTableName(QStringLiteral("ACCESS.DB"));
+    tblAccess->setTableName(security::tables::Access);
     tblLog = new dbe::Table(this);
     tblLog->setObjectName(QStringLiteral("tblLog"));
-    tblLog->setTableName(QStringLiteral("LOG.DB"));
-    tblLog->setIndexName(QStringLiteral("LOGINFO"));
+    tblLog->setTableName(security::tables::Log);
+    tblLog->setIndexName(security::indexes::LogInfo);
     tblLog->addCalculatedField(UserNameField, dbe::FieldType::Alpha, CalculatedTextSize);
     tblLog->addCalculatedField(AccessLabelField, dbe::FieldType::Alpha, CalculatedTextSize);
     tblLog->setCalcFieldsHandler([this](dbe::DataSet &log) { tblLogCalcFields(log); });
 
     dsLog = new ui::DataSetModel(this);
     dsLog->setObjectName(QStringLiteral("dsLog"));
-    dsLog->setColumnOrder({QStringLiteral("Access_Date"), QStringLiteral("LogCount"), UserNameField,
-                           QStringLiteral("User_ID"), QStringLiteral("Access_ID"),
-                           AccessLabelField});
+    dsLog->setColumnOrder({security::fields::AccessDate, security::fields::LogCount, UserNameField,
+                           security::fields::UserId, security::fields::AccessId, AccessLabelField});
     dsLog->setDataSet(tblLog);
     DBGrid1->setModel(dsLog);
     connect(DBGrid1->selectionModel(), &QItemSelectionModel::currentRowChanged, dsLog,
@@ -127,11 +127,11 @@ void TfrmViewLog::describeLogFields()
         bool visible;
     };
     const Column columns[] = {
-        {QStringLiteral("Access_Date"), QStringLiteral("Access Date"), 16, true},
-        {QStringLiteral("LogCount"), QStringLiteral("Cnt"), 5, true},
+        {security::fields::AccessDate, QStringLiteral("Access Date"), 16, true},
+        {security::fields::LogCount, QStringLiteral("Cnt"), 5, true},
         {UserNameField, QStringLiteral("User Name"), 20, true},
-        {QStringLiteral("User_ID"), QStringLiteral("User ID"), 0, false},
-        {QStringLiteral("Access_ID"), QStringLiteral("Acc ID"), 4, true},
+        {security::fields::UserId, QStringLiteral("User ID"), 0, false},
+        {security::fields::AccessId, QStringLiteral("Acc ID"), 4, true},
         {AccessLabelField, QStringLiteral("Access Label"), 20, true},
     };
     for (const Column &column : columns) {
@@ -154,15 +154,15 @@ void TfrmViewLog::showLog()
 
 void TfrmViewLog::tblLogCalcFields(dbe::DataSet &log)
 {
-    if (tblUsers->findKey({log.asInteger(QStringLiteral("User_ID"))}))
-        log.setString(UserNameField, tblUsers->asString(QStringLiteral("User_Name")));
+    if (tblUsers->findKey({log.asInteger(security::fields::UserId)}))
+        log.setString(UserNameField, tblUsers->asString(security::fields::UserName));
     else
         log.setString(UserNameField, QStringLiteral("Unknown"));
 
-    if (log.isNull(QStringLiteral("Access_ID")))
+    if (log.isNull(security::fields::AccessId))
         log.setString(AccessLabelField, QStringLiteral("*** Logon ***"));
-    else if (tblAccess->findKey({log.asInteger(QStringLiteral("Access_ID"))}))
-        log.setString(AccessLabelField, tblAccess->asString(QStringLiteral("Access_Name")));
+    else if (tblAccess->findKey({log.asInteger(security::fields::AccessId)}))
+        log.setString(AccessLabelField, tblAccess->asString(security::fields::AccessName));
     else
         log.setString(AccessLabelField, QStringLiteral("Unknown"));
 }

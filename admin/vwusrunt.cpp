@@ -4,6 +4,7 @@
 #include "admin/usertbl.h"
 #include "dbe/error.h"
 #include "dbe/table.h"
+#include "security/core/schema.h"
 #include "ui/datasetmodel.h"
 #include "ui/messages.h"
 
@@ -36,7 +37,7 @@ TfrmViewUsers::TfrmViewUsers(QWidget *parent) : QDialog(parent)
 
     tblUserAcc = new dbe::Table(this);
     tblUserAcc->setObjectName(QStringLiteral("tblUserAcc"));
-    tblUserAcc->setTableName(QStringLiteral("USERACC.DB"));
+    tblUserAcc->setTableName(security::tables::UserAcc);
 
     dsUsers = new ui::DataSetModel(this);
     dsUsers->setObjectName(QStringLiteral("dsUsers"));

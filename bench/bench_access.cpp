@@ -9,6 +9,7 @@
 #include "dbe/session.h"
 #include "dbe/table.h"
 #include "security/core/createtables.h"
+#include "security/core/schema.h"
 #include "security/vesksec2.h"
 
 #include <QApplication>
@@ -76,39 +77,39 @@ void fillDatabase()
     };
     // Every table is opened before the transaction begins: the engine attaches table files
     // only outside one.
-    auto program = table(QStringLiteral("Program"));
-    auto access = table(QStringLiteral("Access"));
-    auto groups = table(QStringLiteral("Groups"));
-    auto members = table(QStringLiteral("GrpColl"));
-    auto users = table(QStringLiteral("Users"));
-    auto rights = table(QStringLiteral("UserAcc"));
+    auto program = table(security::tables::Program);
+    auto access = table(security::tables::Access);
+    auto groups = table(security::tables::Groups);
+    auto members = table(security::tables::GrpColl);
+    auto users = table(security::tables::Users);
+    auto rights = table(security::tables::UserAcc);
     const std::shared_ptr<dbe::Database> database = dbe::Session::instance().database(Alias);
     dbe::Transaction transaction(*database);
 
-    append(*program, {{QStringLiteral("Security_Label"), QStringLiteral("Benchmark")},
-                      {QStringLiteral("Enabled"), true},
-                      {QStringLiteral("LogEnabled"), false}});
+    append(*program, {{security::fields::SecurityLabel, QStringLiteral("Benchmark")},
+                      {security::fields::Enabled, true},
+                      {security::fields::LogEnabled, false}});
     for (int i = 1; i <= Constants; ++i)
-        append(*access, {{QStringLiteral("Access_Name"), QStringLiteral("RIGHT_%1").arg(i)}});
+        append(*access, {{security::fields::AccessName, QStringLiteral("RIGHT_%1").arg(i)}});
     for (int g = 1; g <= Groups; ++g) {
-        append(*groups, {{QStringLiteral("Group_Name"), QStringLiteral("Group %1").arg(g)}});
+        append(*groups, {{security::fields::GroupName, QStringLiteral("Group %1").arg(g)}});
         for (int c = firstConstantOf(g); c < firstConstantOf(g) + GroupSize; ++c)
-            append(*members, {{QStringLiteral("Group_ID"), g}, {QStringLiteral("Access_ID"), c}});
+            append(*members, {{security::fields::GroupId, g}, {security::fields::AccessId, c}});
     }
     for (int u = 1; u <= Users; ++u) {
-        append(*users, {{QStringLiteral("User_Name"), QStringLiteral("User%1").arg(u)},
-                        {QStringLiteral("User_Password"), QStringLiteral("pw%1").arg(u)},
-                        {QStringLiteral("User_AccessCount"), 0},
-                        {QStringLiteral("User_Enabled"), true},
-                        {QStringLiteral("User_Admin"), false}});
+        append(*users, {{security::fields::UserName, QStringLiteral("User%1").arg(u)},
+                        {security::fields::UserPassword, QStringLiteral("pw%1").arg(u)},
+                        {security::fields::UserAccessCount, 0},
+                        {security::fields::UserEnabled, true},
+                        {security::fields::UserAdmin, false}});
         for (int c : directConstantsOf(u))
-            append(*rights, {{QStringLiteral("User_ID"), u},
-                             {QStringLiteral("Access_ID"), c},
-                             {QStringLiteral("Type"), QStringLiteral("C")}});
+            append(*rights, {{security::fields::UserId, u},
+                             {security::fields::AccessId, c},
+                             {security::fields::RightType, security::RightConstant}});
         for (int g : groupsOf(u))
-            append(*rights, {{QStringLiteral("User_ID"), u},
-                             {QStringLiteral("Access_ID"), g},
-                             {QStringLiteral("Type"), QStringLiteral("G")}});
+            append(*rights, {{security::fields::UserId, u},
+                             {security::fields::AccessId, g},
+                             {security::fields::RightType, security::RightGroup}});
     }
     transaction.commit();
 }
@@ -117,11 +118,11 @@ void setLogging(bool enabled)
 {
     dbe::Table program;
     program.setDatabaseName(Alias);
-    program.setTableName(QStringLiteral("Program"));
+    program.setTableName(security::tables::Program);
     program.open();
     program.first();
     program.edit();
-    program.setValue(QStringLiteral("LogEnabled"), enabled);
+    program.setValue(security::fields::LogEnabled, enabled);
     program.post();
 }
 
@@ -180,7 +181,7 @@ void BM_BarePreparedKeyLookup(benchmark::State &state)
         statement->reset();
         statement->bind(1, qint64(BenchUser));
         statement->bind(2, qint64(direct));
-        statement->bind(3, QStringLiteral("C"));
+        statement->bind(3, security::RightConstant);
         const bool found = statement->step();
         if (!found)
             state.SkipWithError("the direct grant was not found");
@@ -236,7 +237,7 @@ void BM_Activation(benchmark::State &state)
     if (state.range(0) != 0) {
         keepOpen = std::make_unique<dbe::Table>();
         keepOpen->setDatabaseName(Alias);
-        keepOpen->setTableName(QStringLiteral("Access"));
+        keepOpen->setTableName(security::tables::Access);
         keepOpen->open();
         TVeskSecure warmUp;
         warmUp.SetAlias(Alias);

@@ -42,9 +42,9 @@ bool grantedThroughGroup(dbe::Table &rights, dbe::Table &members, int userId, in
     const UserRange range(rights, userId);
     for (; !rights.eof(); rights.next()) {
         // Compared exactly: a lower-case "g" names no group.
-        if (rights.asString(QStringLiteral("Type")) != security::RightGroup)
+        if (rights.asString(security::fields::RightType) != security::RightGroup)
             continue;
-        if (members.findKey({rights.asInteger(QStringLiteral("Access_ID")), accessId}))
+        if (members.findKey({rights.asInteger(security::fields::AccessId), accessId}))
             return true;
     }
     return false;

@@ -4,9 +4,9 @@
 #include "dbe/error.h"
 #include "dbe/session.h"
 #include "dbe/table.h"
+#include "security/core/schema.h"
 #include "security/logonunt.h"
 #include "security/netware.h"
-#include "security/core/schema.h"
 #include "security/vesksec2.h"
 #include "ui/messages.h"
 
@@ -22,8 +22,8 @@ std::unique_ptr<dbe::Table> openUsersByName(const QString &alias)
 {
     auto users = std::make_unique<dbe::Table>();
     users->setDatabaseName(alias);
-    users->setTableName(QStringLiteral("Users"));
-    users->setIndexName(QStringLiteral("UserName"));
+    users->setTableName(security::tables::Users);
+    users->setIndexName(security::indexes::UserName);
     try {
         users->open();
     } catch (const dbe::Error &) {
@@ -51,14 +51,14 @@ private:
 
 void TVeskSecure::takeUserFromRow(const dbe::Table &users)
 {
-    m_userId = users.asInteger(QStringLiteral("User_ID"));
-    m_userName = users.asString(QStringLiteral("User_Name"));
-    m_currentPassword = users.asString(QStringLiteral("User_Password"));
-    m_userDef1 = users.asString(QStringLiteral("User_Def1"));
-    m_userDef2 = users.asString(QStringLiteral("User_Def2"));
-    m_lastAccess = users.asDateTime(QStringLiteral("User_LastAccess"));
-    m_accessCount = users.asInteger(QStringLiteral("User_AccessCount"));
-    m_isAdmin = users.asBoolean(QStringLiteral("User_Admin"));
+    m_userId = users.asInteger(security::fields::UserId);
+    m_userName = users.asString(security::fields::UserName);
+    m_currentPassword = users.asString(security::fields::UserPassword);
+    m_userDef1 = users.asString(security::fields::UserDef1);
+    m_userDef2 = users.asString(security::fields::UserDef2);
+    m_lastAccess = users.asDateTime(security::fields::UserLastAccess);
+    m_accessCount = users.asInteger(security::fields::UserAccessCount);
+    m_isAdmin = users.asBoolean(security::fields::UserAdmin);
 }
 
 void TVeskSecure::becomeSupervisor()
@@ -78,8 +78,8 @@ void TVeskSecure::becomeSupervisor()
 // from before this logon.
 void TVeskSecure::recordLogon(dbe::Table &users)
 {
-    users.updateCurrent({{QStringLiteral("User_LastAccess"), QDateTime::currentDateTime()}},
-                        {{QStringLiteral("User_AccessCount"), 1}});
+    users.updateCurrent({{security::fields::UserLastAccess, QDateTime::currentDateTime()}},
+                        {{security::fields::UserAccessCount, 1}});
     if (m_logTable)
         appendLogRow(0, true);
 }
@@ -87,12 +87,12 @@ void TVeskSecure::recordLogon(dbe::Table &users)
 void TVeskSecure::appendLogRow(int accessId, bool isLogon)
 {
     m_logTable->append();
-    m_logTable->setDateTime(QStringLiteral("Access_Date"), QDateTime::currentDateTime());
-    m_logTable->setInteger(QStringLiteral("User_ID"), m_userId);
+    m_logTable->setDateTime(security::fields::AccessDate, QDateTime::currentDateTime());
+    m_logTable->setInteger(security::fields::UserId, m_userId);
     if (isLogon)
-        m_logTable->setNull(QStringLiteral("Access_ID"));
+        m_logTable->setNull(security::fields::AccessId);
     else
-        m_logTable->setInteger(QStringLiteral("Access_ID"), accessId);
+        m_logTable->setInteger(security::fields::AccessId, accessId);
     m_logTable->post();
 }
 
@@ -136,8 +136,8 @@ bool TVeskSecure::LogonEx(const QString &userName, const QString &password)
     // Always case-blind: a host that passes a name and password has no dialog whose options
     // would apply. The supervisor has no row, so his name is an ordinary one here.
     if (!users->findKey({userName}) ||
-        !sameTextCaseBlind(users->asString(QStringLiteral("User_Password")), password) ||
-        !users->asBoolean(QStringLiteral("User_Enabled")))
+        !sameTextCaseBlind(users->asString(security::fields::UserPassword), password) ||
+        !users->asBoolean(security::fields::UserEnabled))
         return false;
     takeUserFromRow(*users);
     recordLogon(*users);
@@ -158,7 +158,7 @@ bool TVeskSecure::NWLogon()
     if (!users)
         return false;
     // The network logon already proved who the user is; no password is asked.
-    if (!users->findKey({name}) || !users->asBoolean(QStringLiteral("User_Enabled")))
+    if (!users->findKey({name}) || !users->asBoolean(security::fields::UserEnabled))
         return false;
     takeUserFromRow(*users);
     recordLogon(*users);

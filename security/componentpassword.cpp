@@ -1,8 +1,8 @@
 // The password change of the logged-on user.
 
 #include "dbe/table.h"
-#include "security/pswdunt.h"
 #include "security/core/schema.h"
+#include "security/pswdunt.h"
 #include "security/vesksec2.h"
 #include "ui/messages.h"
 
@@ -43,7 +43,7 @@ bool TVeskSecure::ChangePassword()
     ShownPasswordDialog dialog(qobject_cast<QWidget *>(parent()));
     dbe::Table &users = dialog->tblUsers();
     users.setDatabaseName(m_alias);
-    users.setTableName(QStringLiteral("Users"));
+    users.setTableName(security::tables::Users);
     users.open();
     // The row may have been deleted by an administrator since the logon.
     if (!users.findKey({m_userId}))

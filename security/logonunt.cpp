@@ -66,8 +66,8 @@ TFormLogon::TFormLogon(QWidget *parent)
     connect(m_bbtnCancel, &QPushButton::clicked, this, &QDialog::reject);
 
     m_tblUsers->setObjectName(QStringLiteral("tblUsers"));
-    m_tblUsers->setTableName(QStringLiteral("USERS.DB"));
-    m_tblUsers->setIndexName(QStringLiteral("UserName"));
+    m_tblUsers->setTableName(security::tables::Users);
+    m_tblUsers->setIndexName(security::indexes::UserName);
 
     auto *fields = new QGridLayout;
     fields->addWidget(m_lblUserName, 0, 0);
@@ -120,11 +120,11 @@ void TFormLogon::checkUserAndClose()
 {
     try {
         if (!m_tblUsers->findKey({m_edUserName->text()}) ||
-            !passwordMatches(m_tblUsers->asString(QStringLiteral("User_Password")))) {
+            !passwordMatches(m_tblUsers->asString(security::fields::UserPassword))) {
             refuseLogon();
             return;
         }
-        if (!m_tblUsers->asBoolean(QStringLiteral("User_Enabled"))) {
+        if (!m_tblUsers->asBoolean(security::fields::UserEnabled)) {
             ui::showError(this, QStringLiteral("User Account has been disabled."));
             QDialog::done(Rejected);
             return;

@@ -2,6 +2,7 @@
 
 #include "dbe/error.h"
 #include "dbe/table.h"
+#include "security/core/schema.h"
 #include "ui/messages.h"
 
 #include <QFormLayout>
@@ -110,7 +111,7 @@ void TFormPassword::storeNewPassword()
 {
     try {
         m_tblUsers->edit();
-        m_tblUsers->setString(QStringLiteral("User_Password"), m_edPassword1->text());
+        m_tblUsers->setString(security::fields::UserPassword, m_edPassword1->text());
         m_tblUsers->post();
     } catch (const dbe::Error &) {
         if (m_tblUsers->state() == dbe::DataSet::State::Edit)
@@ -135,7 +136,7 @@ void TFormPassword::done(int result)
     }
     // The current password is compared exactly even where logons are case-blind: changing
     // it asks for proof of the password itself.
-    if (m_edPassword->text() != m_tblUsers->asString(QStringLiteral("User_Password"))) {
+    if (m_edPassword->text() != m_tblUsers->asString(security::fields::UserPassword)) {
         refuse(m_edPassword, QStringLiteral("Current password is invalid."));
         return;
     }

@@ -2,6 +2,7 @@
 
 #include "dbe/session.h"
 #include "dbe/table.h"
+#include "security/core/schema.h"
 #include "ui/messages.h"
 
 #include <QCoreApplication>
@@ -24,10 +25,7 @@ std::unique_ptr<dbe::Table> openTable(const QString &alias, const QString &name)
 
 } // namespace
 
-TVeskSecure::TVeskSecure(QObject *owner)
-    : QObject(owner), m_options{soAutoValidate, soShowUI}
-{
-}
+TVeskSecure::TVeskSecure(QObject *owner) : QObject(owner), m_options{soAutoValidate, soShowUI} {}
 
 TVeskSecure::~TVeskSecure()
 {
@@ -80,25 +78,25 @@ void TVeskSecure::Loaded()
     QWidget *dialogParent = qobject_cast<QWidget *>(parent());
     try {
         dbe::Session::instance().addPassword(m_password);
-        m_grpCollTable = openTable(m_alias, QStringLiteral("GrpColl"));
-        m_userAccTable = openTable(m_alias, QStringLiteral("UserAcc"));
+        m_grpCollTable = openTable(m_alias, security::tables::GrpColl);
+        m_userAccTable = openTable(m_alias, security::tables::UserAcc);
 
-        std::unique_ptr<dbe::Table> settings = openTable(m_alias, QStringLiteral("Program"));
+        std::unique_ptr<dbe::Table> settings = openTable(m_alias, security::tables::Program);
         settings->first();
-        if (!settings->asBoolean(QStringLiteral("Enabled"))) {
+        if (!settings->asBoolean(security::fields::Enabled)) {
             if (GetShowUI())
                 ui::showError(dialogParent, DisabledMessage);
             settings.reset();
             requestTermination();
             return;
         }
-        if (settings->asBoolean(QStringLiteral("LogEnabled")))
-            m_logTable = openTable(m_alias, QStringLiteral("Log"));
+        if (settings->asBoolean(security::fields::LogEnabled))
+            m_logTable = openTable(m_alias, security::tables::Log);
         settings.reset();
 
         if (m_options.contains(soAutoValidate)) {
-            const bool network = m_options.contains(soWinNetSupport)
-                                 || m_options.contains(soNetwareSupport);
+            const bool network =
+                m_options.contains(soWinNetSupport) || m_options.contains(soNetwareSupport);
             const bool loggedOn = (network && NWLogon()) || Logon();
             if (!loggedOn)
                 requestTermination();

@@ -5,16 +5,15 @@
 #include "setup/arrowglyph.h"
 #include "setup/draglistbox.h"
 #include "setup/engineguard.h"
-#include "setup/fieldnames.h"
-#include "setup/placement.h"
 #include "setup/intobject.h"
+#include "setup/placement.h"
 #include "ui/dbcontrols.h"
 
 #include <QLabel>
 #include <QPushButton>
 #include <QToolButton>
 
-using namespace fieldnames;
+using namespace security::fields;
 using setup::placeLabel;
 
 TFormGroup *FormGroup = nullptr;

@@ -1,10 +1,10 @@
 #include "setup/frmsecmn.h"
 
 #include "dbe/table.h"
+#include "security/core/schema.h"
 #include "setup/arrowglyph.h"
 #include "setup/draglistbox.h"
 #include "setup/engineguard.h"
-#include "setup/fieldnames.h"
 #include "setup/placement.h"
 #include "setup/userselector.h"
 #include "ui/dbcontrols.h"
@@ -16,7 +16,7 @@
 #include <QTabWidget>
 #include <QToolButton>
 
-using namespace fieldnames;
+using namespace security::fields;
 using setup::placeLabel;
 
 TFormMain *FormMain = nullptr;
@@ -88,13 +88,13 @@ void TFormMain::createTables()
         result->setTableName(tableName);
         return result;
     };
-    tblGroups = table(QStringLiteral("tblGroups"), GroupsTable);
-    tblAccess = table(QStringLiteral("tblAccess"), AccessTable);
-    tblGrpColl = table(QStringLiteral("tblGrpColl"), GrpCollTable);
-    tblProgram = table(QStringLiteral("tblProgram"), ProgramTable);
-    tblUsers = table(QStringLiteral("tblUsers"), UsersTable);
-    tblUsers->setIndexName(UserNameIndex);
-    tblUsrAcc = table(QStringLiteral("tblUsrAcc"), UserAccTable);
+    tblGroups = table(QStringLiteral("tblGroups"), security::tables::Groups);
+    tblAccess = table(QStringLiteral("tblAccess"), security::tables::Access);
+    tblGrpColl = table(QStringLiteral("tblGrpColl"), security::tables::GrpColl);
+    tblProgram = table(QStringLiteral("tblProgram"), security::tables::Program);
+    tblUsers = table(QStringLiteral("tblUsers"), security::tables::Users);
+    tblUsers->setIndexName(security::indexes::UserName);
+    tblUsrAcc = table(QStringLiteral("tblUsrAcc"), security::tables::UserAcc);
     tblUsrAcc->addCalculatedField(AccLabel, dbe::FieldType::Alpha, 22);
     tblUsrAcc->setCalcFieldsHandler([this](dbe::DataSet &row) { tblUsrAccCalcFields(row); });
 }

@@ -72,6 +72,9 @@ protected:
     void showEvent(QShowEvent *event) override;
 
 private:
+    // The calculated field of tblUsrAcc that labels each right in the rights list.
+    static inline const QString AccLabel = QStringLiteral("AccLabel");
+
     void buildSystemGroup();
     void buildUsersGroup();
     QWidget *buildGroupsPage();

@@ -7,11 +7,10 @@
 #include "security/core/schema.h"
 #include "setup/draglistbox.h"
 #include "setup/engineguard.h"
-#include "setup/fieldnames.h"
 #include "setup/frmsecmn.h"
 #include "setup/intobject.h"
 
-using namespace fieldnames;
+using namespace security::fields;
 
 namespace {
 
@@ -34,7 +33,7 @@ void TFormMain::UpdateAccessInformation()
 
 void TFormMain::useAccessNameIndex(bool byName)
 {
-    tblAccess->setIndexName(byName ? AccessNameIndex : QString());
+    tblAccess->setIndexName(byName ? security::indexes::AccessName : QString());
 }
 
 namespace {

@@ -7,12 +7,11 @@
 #include "security/core/schema.h"
 #include "setup/draglistbox.h"
 #include "setup/engineguard.h"
-#include "setup/fieldnames.h"
 #include "setup/frmgroup.h"
 #include "setup/frmsecmn.h"
 #include "setup/intobject.h"
 
-using namespace fieldnames;
+using namespace security::fields;
 
 void TFormMain::UpdateGroupInformation()
 {

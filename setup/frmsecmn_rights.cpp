@@ -5,13 +5,12 @@
 #include "security/core/schema.h"
 #include "setup/draglistbox.h"
 #include "setup/engineguard.h"
-#include "setup/fieldnames.h"
 #include "setup/frmsecmn.h"
 #include "setup/intobject.h"
 
 #include <QTabWidget>
 
-using namespace fieldnames;
+using namespace security::fields;
 
 namespace {
 

@@ -4,9 +4,9 @@
 #include "dbe/database.h"
 #include "dbe/session.h"
 #include "dbe/table.h"
+#include "security/core/schema.h"
 #include "setup/draglistbox.h"
 #include "setup/engineguard.h"
-#include "setup/fieldnames.h"
 #include "setup/frmsecmn.h"
 #include "setup/frmuser.h"
 #include "setup/intobject.h"
@@ -15,7 +15,7 @@
 #include <QLabel>
 #include <QPushButton>
 
-using namespace fieldnames;
+using namespace security::fields;
 
 bool TFormMain::userSelected() const
 {

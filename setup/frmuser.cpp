@@ -2,15 +2,15 @@
 
 #include "dbe/error.h"
 #include "dbe/table.h"
+#include "security/core/schema.h"
 #include "setup/engineguard.h"
-#include "setup/fieldnames.h"
 #include "ui/dbcontrols.h"
 #include "ui/messages.h"
 
 #include <QLabel>
 #include <QPushButton>
 
-using namespace fieldnames;
+using namespace security::fields;
 
 TformUser *formUser = nullptr;
 

@@ -1,24 +1,25 @@
 #include "setup/userselector.h"
 
 #include "dbe/table.h"
+#include "security/core/schema.h"
+
+using security::fields::UserId;
+using security::fields::UserName;
 
 namespace {
-
-const QString UserIdField = QStringLiteral("User_ID");
-const QString UserNameField = QStringLiteral("User_Name");
 
 std::optional<int> currentUserId(const dbe::Table &users)
 {
     if (users.isEmpty() || users.eof())
         return std::nullopt;
-    return users.asInteger(UserIdField);
+    return users.asInteger(UserId);
 }
 
 // Names need not be unique, so an id is found by walking from the top; a user list is short.
 bool walkTo(dbe::Table &users, int userId)
 {
     for (users.first(); !users.eof(); users.next()) {
-        if (users.asInteger(UserIdField) == userId)
+        if (users.asInteger(UserId) == userId)
             return true;
     }
     return false;
@@ -43,7 +44,7 @@ void UserSelector::reload(dbe::Table &users)
 
     clear();
     for (users.first(); !users.eof(); users.next())
-        addItem(users.asString(UserNameField), users.asInteger(UserIdField));
+        addItem(users.asString(UserName), users.asInteger(UserId));
 
     if (!standingOn || !walkTo(users, *standingOn))
         users.first();

@@ -1,6 +1,7 @@
 #include "security/core/constantsource.h"
 
 #include "dbe/table.h"
+#include "security/core/schema.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -30,15 +31,15 @@ QString declaration(const QString &identifier, int id)
 
 QList<AccessConstant> readAccessConstants(dbe::Table &table)
 {
-    table.setTableName(QStringLiteral("Access"));
+    table.setTableName(security::tables::Access);
     table.setIndexName(QString());
     table.open();
     QList<AccessConstant> constants;
     try {
         table.first();
         while (!table.eof()) {
-            constants.append({table.asInteger(QStringLiteral("Access_ID")),
-                              table.asString(QStringLiteral("Access_Name"))});
+            constants.append({table.asInteger(security::fields::AccessId),
+                              table.asString(security::fields::AccessName)});
             table.next();
         }
     } catch (...) {

@@ -16,11 +16,11 @@ namespace {
 // Each table's refusal is reported with its own prefix; the engine's text follows directly.
 QString failureMessage(const QString &table, const QString &engineText)
 {
-    if (table == QLatin1String("ACCESS"))
+    if (table == securityTable(tables::Access).name)
         return QStringLiteral("DBE Error (ACCESS.DB): ") + engineText;
-    if (table == QLatin1String("GROUPS"))
+    if (table == securityTable(tables::Groups).name)
         return QStringLiteral("DBE Error (GROUPS.DB): ") + engineText;
-    if (table == QLatin1String("GRPCOLL"))
+    if (table == securityTable(tables::GrpColl).name)
         return QStringLiteral("DBE Error : (GRPCOLL.DB)") + engineText;
     return QStringLiteral("DBE Error : ") + engineText;
 }
@@ -65,12 +65,12 @@ void fillDemoData(const QString &databaseName)
     // One connection for all the rows: each new one would derive every table's key again.
     const std::shared_ptr<dbe::Database> connection =
         dbe::Session::instance().database(databaseName);
-    dbe::appendRecord(databaseName, QStringLiteral("PROGRAM.DB"),
-                      {{QStringLiteral("Security_Label"), QStringLiteral("Demo Security Database")},
-                       {QStringLiteral("Enabled"), true},
-                       {QStringLiteral("Label1"), QStringLiteral("Department")},
-                       {QStringLiteral("Label2"), QStringLiteral("Extension")},
-                       {QStringLiteral("LogEnabled"), true}});
+    dbe::appendRecord(databaseName, tables::Program,
+                      {{fields::SecurityLabel, QStringLiteral("Demo Security Database")},
+                       {fields::Enabled, true},
+                       {fields::Label1, QStringLiteral("Department")},
+                       {fields::Label2, QStringLiteral("Extension")},
+                       {fields::LogEnabled, true}});
 
     const QStringList constants = {
         QStringLiteral("View Orders"),    QStringLiteral("Edit Orders"),
@@ -80,16 +80,14 @@ void fillDemoData(const QString &databaseName)
     };
     QMap<QString, int> accessId;
     for (const QString &name : constants)
-        accessId[name] = dbe::appendRecord(databaseName, QStringLiteral("ACCESS.DB"),
-                                           {{QStringLiteral("Access_Name"), name}});
+        accessId[name] =
+            dbe::appendRecord(databaseName, tables::Access, {{fields::AccessName, name}});
 
     const auto addGroup = [&](const QString &name, const QStringList &members) {
-        const int id = dbe::appendRecord(databaseName, QStringLiteral("GROUPS.DB"),
-                                         {{QStringLiteral("Group_Name"), name}});
+        const int id = dbe::appendRecord(databaseName, tables::Groups, {{fields::GroupName, name}});
         for (const QString &member : members)
-            dbe::appendRecord(databaseName, QStringLiteral("GRPCOLL.DB"),
-                              {{QStringLiteral("Group_ID"), id},
-                               {QStringLiteral("Access_ID"), accessId.value(member)}});
+            dbe::appendRecord(databaseName, tables::GrpColl,
+                              {{fields::GroupId, id}, {fields::AccessId, accessId.value(member)}});
         return id;
     };
     const int clerks = addGroup(QStringLiteral("Order Clerks"),
@@ -118,21 +116,21 @@ void fillDemoData(const QString &databaseName)
     QMap<QString, int> userId;
     for (const DemoUser &u : users) {
         userId[QString::fromLatin1(u.name)] =
-            dbe::appendRecord(databaseName, QStringLiteral("USERS.DB"),
-                              {{QStringLiteral("User_Name"), QString::fromLatin1(u.name)},
-                               {QStringLiteral("User_Password"), QString::fromLatin1(u.password)},
-                               {QStringLiteral("User_Def1"), QString::fromLatin1(u.department)},
-                               {QStringLiteral("User_Def2"), QString::fromLatin1(u.extension)},
-                               {QStringLiteral("User_AccessCount"), 0},
-                               {QStringLiteral("User_Enabled"), u.enabled},
-                               {QStringLiteral("User_Admin"), u.admin}});
+            dbe::appendRecord(databaseName, tables::Users,
+                              {{fields::UserName, QString::fromLatin1(u.name)},
+                               {fields::UserPassword, QString::fromLatin1(u.password)},
+                               {fields::UserDef1, QString::fromLatin1(u.department)},
+                               {fields::UserDef2, QString::fromLatin1(u.extension)},
+                               {fields::UserAccessCount, 0},
+                               {fields::UserEnabled, u.enabled},
+                               {fields::UserAdmin, u.admin}});
     }
 
     const auto grant = [&](const char *user, int id, const QString &type) {
-        dbe::appendRecord(databaseName, QStringLiteral("USERACC.DB"),
-                          {{QStringLiteral("User_ID"), userId.value(QString::fromLatin1(user))},
-                           {QStringLiteral("Access_ID"), id},
-                           {QStringLiteral("Type"), type}});
+        dbe::appendRecord(databaseName, tables::UserAcc,
+                          {{fields::UserId, userId.value(QString::fromLatin1(user))},
+                           {fields::AccessId, id},
+                           {fields::RightType, type}});
     };
     grant("admin", managers, RightGroup);
     grant("admin", accessId.value(QStringLiteral("Edit Customers")), RightConstant);

@@ -21,51 +21,50 @@ IndexDef caseBlindSecondary(const QString &name, int number, const QStringList &
     return IndexDef{name, number, fields, false, false, true, true};
 }
 
+// "USERS.DB" is created as the table "USERS".
+QString baseName(const QString &table)
+{
+    return table.section(QLatin1Char('.'), 0, 0);
+}
+
 QList<TableDef> buildTables()
 {
-    const auto alpha = [](const char *name, int size) {
-        return FieldDef{QString::fromLatin1(name), FieldType::Alpha, size};
+    using namespace fields;
+    const auto alpha = [](const QString &name, int size) {
+        return FieldDef{name, FieldType::Alpha, size};
     };
-    const auto field = [](const char *name, FieldType type) {
-        return FieldDef{QString::fromLatin1(name), type, 0};
-    };
+    const auto field = [](const QString &name, FieldType type) { return FieldDef{name, type, 0}; };
     return {
-        {QStringLiteral("ACCESS"),
-         {field("Access_ID", FieldType::AutoInc), alpha("Access_Name", 20)},
-         {primaryIndex(QStringLiteral("ACCESSID"), {QStringLiteral("Access_ID")}),
-          caseBlindSecondary(QStringLiteral("AccessName"), 2, {QStringLiteral("Access_Name")})}},
-        {QStringLiteral("GROUPS"),
-         {field("Group_ID", FieldType::AutoInc), alpha("Group_Name", 20)},
-         {primaryIndex(QStringLiteral("GROUPID"), {QStringLiteral("Group_ID")})}},
-        {QStringLiteral("GRPCOLL"),
-         {field("Group_ID", FieldType::LongInt), field("Access_ID", FieldType::LongInt)},
-         {primaryIndex(QStringLiteral("GROUPID"),
-                       {QStringLiteral("Group_ID"), QStringLiteral("Access_ID")})}},
-        {QStringLiteral("LOG"),
-         {field("Access_Date", FieldType::Timestamp), field("User_ID", FieldType::LongInt),
-          field("LogCount", FieldType::AutoInc), field("Access_ID", FieldType::LongInt)},
-         {primaryIndex(QStringLiteral("LOGINFO"),
-                       {QStringLiteral("Access_Date"), QStringLiteral("User_ID"),
-                        QStringLiteral("LogCount")})}},
-        {QStringLiteral("PROGRAM"),
-         {alpha("Security_Label", 48), field("Enabled", FieldType::Logical),
-          field("DateDisabled", FieldType::Date), alpha("Label1", 20), alpha("Label2", 20),
-          field("LogEnabled", FieldType::Logical)},
-         {primaryIndex(QStringLiteral("PROGID"), {QStringLiteral("Security_Label")})}},
-        {QStringLiteral("USERACC"),
-         {field("User_ID", FieldType::LongInt), field("Access_ID", FieldType::LongInt),
-          alpha("Type", 1)},
-         {primaryIndex(QStringLiteral("USERACCID"),
-                       {QStringLiteral("User_ID"), QStringLiteral("Access_ID"),
-                        QStringLiteral("Type")})}},
-        {QStringLiteral("USERS"),
-         {field("User_ID", FieldType::AutoInc), alpha("User_Name", 48), alpha("User_Password", 12),
-          alpha("User_Def1", 30), alpha("User_Def2", 30),
-          field("User_LastAccess", FieldType::Timestamp),
-          field("User_AccessCount", FieldType::LongInt), field("User_Enabled", FieldType::Logical),
-          field("User_Admin", FieldType::Logical)},
-         {primaryIndex(QStringLiteral("ID"), {QStringLiteral("User_ID")}),
-          caseBlindSecondary(QStringLiteral("UserName"), 2, {QStringLiteral("User_Name")})}},
+        {baseName(tables::Access),
+         {field(AccessId, FieldType::AutoInc), alpha(AccessName, 20)},
+         {primaryIndex(indexes::AccessId, {AccessId}),
+          caseBlindSecondary(indexes::AccessName, 2, {AccessName})}},
+        {baseName(tables::Groups),
+         {field(GroupId, FieldType::AutoInc), alpha(GroupName, 20)},
+         {primaryIndex(indexes::GroupId, {GroupId})}},
+        {baseName(tables::GrpColl),
+         {field(GroupId, FieldType::LongInt), field(AccessId, FieldType::LongInt)},
+         {primaryIndex(indexes::GroupId, {GroupId, AccessId})}},
+        {baseName(tables::Log),
+         {field(AccessDate, FieldType::Timestamp), field(UserId, FieldType::LongInt),
+          field(LogCount, FieldType::AutoInc), field(AccessId, FieldType::LongInt)},
+         {primaryIndex(indexes::LogInfo, {AccessDate, UserId, LogCount})}},
+        {baseName(tables::Program),
+         {alpha(SecurityLabel, 48), field(Enabled, FieldType::Logical),
+          field(DateDisabled, FieldType::Date), alpha(Label1, 20), alpha(Label2, 20),
+          field(LogEnabled, FieldType::Logical)},
+         {primaryIndex(indexes::ProgId, {SecurityLabel})}},
+        {baseName(tables::UserAcc),
+         {field(UserId, FieldType::LongInt), field(AccessId, FieldType::LongInt),
+          alpha(RightType, 1)},
+         {primaryIndex(indexes::UserAccId, {UserId, AccessId, RightType})}},
+        {baseName(tables::Users),
+         {field(UserId, FieldType::AutoInc), alpha(UserName, 48), alpha(UserPassword, 12),
+          alpha(UserDef1, 30), alpha(UserDef2, 30), field(UserLastAccess, FieldType::Timestamp),
+          field(UserAccessCount, FieldType::LongInt), field(UserEnabled, FieldType::Logical),
+          field(UserAdmin, FieldType::Logical)},
+         {primaryIndex(indexes::UserId, {UserId}),
+          caseBlindSecondary(indexes::UserName, 2, {UserName})}},
     };
 }
 
@@ -80,7 +79,7 @@ const QList<TableDef> &securityTables()
 const TableDef &securityTable(const QString &name)
 {
     for (const TableDef &def : securityTables()) {
-        if (def.name.compare(name, Qt::CaseInsensitive) == 0)
+        if (def.name.compare(baseName(name), Qt::CaseInsensitive) == 0)
             return def;
     }
     throw dbe::Error(QStringLiteral("No security table is called %1.").arg(name),
