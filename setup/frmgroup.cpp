@@ -2,6 +2,7 @@
 
 #include "dbe/table.h"
 #include "security/core/schema.h"
+#include "security/core/securityrules.h"
 #include "setup/arrowglyph.h"
 #include "setup/draglistbox.h"
 #include "setup/engineguard.h"
@@ -153,26 +154,15 @@ void TFormGroup::SelectAccess()
     const std::optional<TIntObject> line = selectedObject(lbComplete);
     if (!line)
         return;
-    bool inserted = false;
+    bool added = false;
     runGuarded(this, [&] {
         // The membership needs the group's id, which a new group only gets when posted.
         if (m_groups->state() == dbe::DataSet::State::Insert)
             m_groups->post();
-        const int group = groupId();
-        if (m_grpColl->findKey({group, line->id}))
-            return;
-        m_grpColl->insert();
-        m_grpColl->setValue(GroupId, group);
-        m_grpColl->setValue(AccessId, line->id);
-        try {
-            m_grpColl->post();
-        } catch (...) {
-            m_grpColl->cancel();
-            throw;
-        }
-        inserted = true;
+        security::SecurityRules rules(m_grpColl->databaseName());
+        added = rules.addMember(groupId(), line->id) == security::SecurityRules::Link::Added;
     });
-    if (inserted)
+    if (added)
         UpdateGrpAccInformation();
 }
 
@@ -183,10 +173,8 @@ void TFormGroup::RemoveAccess()
         return;
     bool removed = false;
     runGuarded(this, [&] {
-        if (!m_grpColl->findKey({groupId(), line->id}))
-            return;
-        m_grpColl->remove();
-        removed = true;
+        security::SecurityRules rules(m_grpColl->databaseName());
+        removed = rules.removeMember(groupId(), line->id);
     });
     if (removed)
         UpdateGrpAccInformation();

@@ -2,6 +2,7 @@
 
 #include "dbe/table.h"
 #include "security/core/schema.h"
+#include "security/core/securityrules.h"
 #include "setup/arrowglyph.h"
 #include "setup/draglistbox.h"
 #include "setup/engineguard.h"
@@ -259,6 +260,11 @@ void TFormMain::FormDestroy()
     });
     for (dbe::Table *table : {tblUsrAcc, tblUsers, tblProgram, tblGrpColl, tblAccess, tblGroups})
         runGuarded(this, [table] { table->close(); });
+}
+
+security::SecurityRules TFormMain::rules() const
+{
+    return security::SecurityRules(m_aliasName);
 }
 
 void TFormMain::btnOkClick()

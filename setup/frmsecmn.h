@@ -15,6 +15,10 @@ class DataSet;
 class Table;
 } // namespace dbe
 
+namespace security {
+class SecurityRules;
+}
+
 namespace ui {
 class DbCheckBox;
 class DbEdit;
@@ -88,10 +92,8 @@ private:
     // an id that no user has leaves the selector empty and the table where it stood.
     void selectUser(int userId);
     void rangeOnUser(int userId);
-    void useAccessNameIndex(bool byName);
-    void deleteConstant(int accessId);
-    void deleteGroup(int groupId);
-    void deleteSelectedUser();
+    // The rules by which users, constants, groups and rights change, on this window's database.
+    security::SecurityRules rules() const;
 
     QString m_aliasName;
     bool m_hideAccessButtons = false;

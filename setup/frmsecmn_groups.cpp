@@ -1,10 +1,9 @@
 // The groups of the setup editor: the list on page "Groups", the group dialog for add and
 // edit, and what a deletion takes from users.
 
-#include "dbe/database.h"
-#include "dbe/session.h"
 #include "dbe/table.h"
 #include "security/core/schema.h"
+#include "security/core/securityrules.h"
 #include "setup/draglistbox.h"
 #include "setup/engineguard.h"
 #include "setup/frmgroup.h"
@@ -71,36 +70,9 @@ void TFormMain::spbtnDelGroupClick()
     if (!ui::askYesNo(this, QStringLiteral("Confirm deletion of ") + selectedText(lbGroups)))
         return;
     bool found = false;
-    runGuarded(this, [&] {
-        found = tblGroups->findKey({line->id});
-        if (found)
-            deleteGroup(line->id);
-    });
+    runGuarded(this, [&] { found = rules().deleteGroup(line->id); });
     if (!found)
         return;
     UpdateUserInformation();
     UpdateGroupInformation();
-}
-
-void TFormMain::deleteGroup(int groupId)
-{
-    const auto database = dbe::Session::instance().database(m_aliasName);
-    // The group, its grants to users and its members go together or not at all.
-    dbe::Transaction transaction(*database);
-    tblGroups->remove();
-    tblUsrAcc->cancelRange();
-    for (tblUsrAcc->first(); !tblUsrAcc->eof();) {
-        if (tblUsrAcc->asInteger(AccessId) == groupId &&
-            tblUsrAcc->asString(RightType) == security::RightGroup)
-            tblUsrAcc->remove();
-        else
-            tblUsrAcc->next();
-    }
-    for (tblGrpColl->first(); !tblGrpColl->eof();) {
-        if (tblGrpColl->asInteger(GroupId) == groupId)
-            tblGrpColl->remove();
-        else
-            tblGrpColl->next();
-    }
-    transaction.commit();
 }

@@ -3,6 +3,7 @@
 
 #include "dbe/table.h"
 #include "security/core/schema.h"
+#include "security/core/securityrules.h"
 #include "setup/draglistbox.h"
 #include "setup/engineguard.h"
 #include "setup/frmsecmn.h"
@@ -47,24 +48,12 @@ void TFormMain::AddAccess()
     const std::optional<TIntObject> line = selectedObject(constants ? lbConstants : lbGroups);
     if (!line)
         return;
-    bool inserted = false;
+    bool granted = false;
     runGuarded(this, [&] {
-        const int userId = tblUsers->asInteger(UserId);
-        if (tblUsrAcc->findKey({userId, line->id, type}))
-            return;
-        tblUsrAcc->insert();
-        tblUsrAcc->setValue(UserId, userId);
-        tblUsrAcc->setValue(AccessId, line->id);
-        tblUsrAcc->setValue(RightType, type);
-        try {
-            tblUsrAcc->post();
-        } catch (...) {
-            tblUsrAcc->cancel();
-            throw;
-        }
-        inserted = true;
+        granted = rules().grant(tblUsers->asInteger(UserId), line->id, type) ==
+                  security::SecurityRules::Link::Added;
     });
-    if (inserted)
+    if (granted)
         UpdateUserInformation();
 }
 
@@ -76,12 +65,9 @@ void TFormMain::RemoveAccess()
     QListWidgetItem *item = selected.first();
     const TIntObject line = static_cast<IdListItem *>(item)->object();
     runGuarded(this, [&] {
-        const int userId = tblUsers->asInteger(UserId);
         // The type comes from the line's object, not from its text.
-        if (!tblUsrAcc->findKey({userId, line.id, line.type}))
-            return;
-        tblUsrAcc->remove();
-        delete item;
+        if (rules().revoke(tblUsers->asInteger(UserId), line.id, line.type))
+            delete item;
     });
 }
 

@@ -1,10 +1,9 @@
 // The users of the setup editor: the selector, the user dialog for add and edit, deletion, and
 // the rebuilding of the selected user's rights list.
 
-#include "dbe/database.h"
-#include "dbe/session.h"
 #include "dbe/table.h"
 #include "security/core/schema.h"
+#include "security/core/securityrules.h"
 #include "setup/draglistbox.h"
 #include "setup/engineguard.h"
 #include "setup/frmsecmn.h"
@@ -107,7 +106,8 @@ void TFormMain::spbtnDelUserClick()
     if (!ui::askYesNo(this, QStringLiteral("Confirm deletion of ") + tblUsers->asString(UserName)))
         return;
     const int userId = tblUsers->asInteger(UserId);
-    const bool deleted = runGuarded(this, [this] { deleteSelectedUser(); });
+    // A user that another workstation deleted meanwhile is gone all the same.
+    const bool deleted = runGuarded(this, [&] { rules().deleteUser(userId); });
     runGuarded(this, [&] {
         dblkUserName->reload(*tblUsers);
         // Key 0 belongs to nobody, so the selector is left empty after a deletion; a deletion
@@ -115,17 +115,4 @@ void TFormMain::spbtnDelUserClick()
         selectUser(deleted ? 0 : userId);
     });
     UpdateUserInformation();
-}
-
-void TFormMain::deleteSelectedUser()
-{
-    const auto database = dbe::Session::instance().database(m_aliasName);
-    // The user and the rights go together or not at all.
-    dbe::Transaction transaction(*database);
-    // The range is set again rather than trusted, so that only this user's rights can go.
-    rangeOnUser(tblUsers->asInteger(UserId));
-    for (tblUsrAcc->first(); !tblUsrAcc->eof();)
-        tblUsrAcc->remove();
-    tblUsers->remove();
-    transaction.commit();
 }

@@ -5,14 +5,8 @@
 
 #include <QListWidget>
 #include <QStringList>
-#include <QVariantMap>
 #include <functional>
 #include <memory>
-
-namespace dbe {
-class Database;
-class Table;
-} // namespace dbe
 
 namespace setuptest {
 
@@ -51,28 +45,8 @@ template <typename T> void whenModal(std::function<void(T *)> step)
                     [step](QWidget *widget) { step(static_cast<T *>(widget)); });
 }
 
-// Another workstation in the middle of a write to one table: while this lives, any write to
-// that table from the test's own connection waits for the engine's busy timeout and fails.
-class OtherStationWriting
-{
-public:
-    OtherStationWriting(const testsupport::SecurityDb &db, const QString &table,
-                        const QVariantMap &row);
-    ~OtherStationWriting();
-    OtherStationWriting(const OtherStationWriting &) = delete;
-    OtherStationWriting &operator=(const OtherStationWriting &) = delete;
-
-private:
-    QString m_alias;
-    std::shared_ptr<dbe::Database> m_database;
-    std::unique_ptr<dbe::Table> m_table;
-};
-
-// Rows of a table read afresh, each row as the listed fields joined by "|".
-QStringList rows(const testsupport::SecurityDb &db, const QString &table,
-                 const QStringList &fields);
-// Count of rows of `table` whose `field` equals `value`.
-int countWhere(const testsupport::SecurityDb &db, const QString &table, const QString &field,
-               const QVariant &value);
+using testsupport::countWhere;
+using testsupport::OtherStationWriting;
+using testsupport::rows;
 
 } // namespace setuptest

@@ -1,5 +1,6 @@
 #include "tests/support/testsupport.h"
 
+#include "dbe/database.h"
 #include "dbe/error.h"
 #include "dbe/session.h"
 #include "dbe/table.h"
@@ -102,6 +103,71 @@ int SecurityDb::rowCount(const QString &table) const
     t.setTableName(table);
     t.open();
     return t.recordCount();
+}
+
+OtherStationWriting::OtherStationWriting(const SecurityDb &db, const QString &table,
+                                         const QVariantMap &row)
+    : m_alias(db.alias() + QStringLiteral("_OTHER"))
+{
+    // A second alias on the same directory gets a connection of its own, as another
+    // workstation would have.
+    dbe::Session &session = dbe::Session::instance();
+    session.addStandardAlias(m_alias, db.dir());
+    m_database = session.database(m_alias);
+    m_table = std::make_unique<dbe::Table>();
+    m_table->setDatabaseName(m_alias);
+    m_table->setTableName(table);
+    m_table->open(); // before the transaction: tables cannot be attached inside one
+    m_database->begin();
+    m_table->append();
+    for (auto it = row.cbegin(); it != row.cend(); ++it)
+        m_table->setValue(it.key(), it.value());
+    m_table->post();
+}
+
+OtherStationWriting::~OtherStationWriting()
+{
+    m_database->rollback();
+    m_table->close();
+    m_table.reset();
+    m_database.reset();
+    dbe::Session::instance().deleteAlias(m_alias);
+}
+
+QStringList rows(const SecurityDb &db, const QString &table, const QStringList &fields)
+{
+    return rows(db.alias(), table, fields);
+}
+
+QStringList rows(const QString &databaseName, const QString &table, const QStringList &fields)
+{
+    dbe::Table t;
+    t.setDatabaseName(databaseName);
+    t.setTableName(table);
+    t.open();
+    QStringList result;
+    for (t.first(); !t.eof(); t.next()) {
+        QStringList values;
+        for (const QString &field : fields)
+            values.append(t.asString(field));
+        result.append(values.join(QLatin1Char('|')));
+    }
+    return result;
+}
+
+int countWhere(const SecurityDb &db, const QString &table, const QString &field,
+               const QVariant &value)
+{
+    dbe::Table t;
+    t.setDatabaseName(db.alias());
+    t.setTableName(table);
+    t.open();
+    int count = 0;
+    for (t.first(); !t.eof(); t.next()) {
+        if (t.value(field) == value)
+            ++count;
+    }
+    return count;
 }
 
 } // namespace testsupport

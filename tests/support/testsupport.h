@@ -1,7 +1,15 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <QTemporaryDir>
+#include <QVariantMap>
+#include <memory>
+
+namespace dbe {
+class Database;
+class Table;
+} // namespace dbe
 
 namespace testsupport {
 
@@ -39,5 +47,28 @@ private:
     QString m_alias;
     QString m_password;
 };
+
+// Another workstation in the middle of a write to one table: while this lives, any write to
+// that table from the test's own connection waits for the engine's busy timeout and fails.
+class OtherStationWriting
+{
+public:
+    OtherStationWriting(const SecurityDb &db, const QString &table, const QVariantMap &row);
+    ~OtherStationWriting();
+    OtherStationWriting(const OtherStationWriting &) = delete;
+    OtherStationWriting &operator=(const OtherStationWriting &) = delete;
+
+private:
+    QString m_alias;
+    std::shared_ptr<dbe::Database> m_database;
+    std::unique_ptr<dbe::Table> m_table;
+};
+
+// Rows of a table read afresh in key order, each row as the listed fields joined by "|".
+QStringList rows(const QString &databaseName, const QString &table, const QStringList &fields);
+QStringList rows(const SecurityDb &db, const QString &table, const QStringList &fields);
+// Count of rows of `table` whose `field` equals `value`.
+int countWhere(const SecurityDb &db, const QString &table, const QString &field,
+               const QVariant &value);
 
 } // namespace testsupport

@@ -1,0 +1,225 @@
+#include "security/core/securityrules.h"
+
+#include "dbe/database.h"
+#include "dbe/session.h"
+#include "dbe/table.h"
+#include "security/core/schema.h"
+
+namespace security {
+
+namespace {
+
+// A table of the security database opened for one operation. Opened before the transaction
+// starts, as the engine requires, and closed (its lock released) when the operation ends.
+class Cursor : public dbe::Table
+{
+public:
+    Cursor(const QString &databaseName, const QString &table, const QString &index = {})
+    {
+        setDatabaseName(databaseName);
+        setTableName(table);
+        setIndexName(index);
+        open();
+    }
+};
+
+// Deletes the rows of the cursor's range that `matches` accepts. A deletion moves the cursor
+// on by itself (back to the row before at the end, which was looked at already).
+template <typename Match> void removeWhere(dbe::Table &table, Match matches)
+{
+    for (table.first(); !table.eof();) {
+        if (matches(table))
+            table.remove();
+        else
+            table.next();
+    }
+}
+
+// Runs one operation in a transaction of its own. An outcome without a change commits too, so
+// that a caller's enclosing transaction is not spoilt by a mere "not found"; only a failure
+// rolls back.
+template <typename Body> auto inTransaction(dbe::Database &database, Body body)
+{
+    dbe::Transaction transaction(database);
+    const auto result = body();
+    transaction.commit();
+    return result;
+}
+
+void removeAll(dbe::Table &table)
+{
+    removeWhere(table, [](const dbe::Table &) { return true; });
+}
+
+// The name as the table will keep it, so that the duplicate test compares what is stored.
+QString storedName(dbe::Table &access, const QString &name)
+{
+    return dbe::DataSet::coerce(dbe::FieldType::Alpha, access.fieldInfo(fields::AccessName).size,
+                                name)
+        .toString();
+}
+
+} // namespace
+
+SecurityRules::SecurityRules(const QString &databaseName)
+    : m_databaseName(databaseName), m_database(dbe::Session::instance().database(databaseName))
+{
+}
+
+SecurityRules::~SecurityRules() = default;
+
+bool SecurityRules::deleteUser(int userId)
+{
+    Cursor users(m_databaseName, tables::Users);
+    Cursor rights(m_databaseName, tables::UserAcc);
+    return inTransaction(*m_database, [&] {
+        if (!users.findKey({userId}))
+            return false;
+        rights.setRange({userId}, {userId});
+        removeAll(rights);
+        users.remove();
+        return true;
+    });
+}
+
+bool SecurityRules::deleteConstant(int accessId)
+{
+    Cursor constants(m_databaseName, tables::Access);
+    Cursor rights(m_databaseName, tables::UserAcc);
+    Cursor members(m_databaseName, tables::GrpColl);
+    return inTransaction(*m_database, [&] {
+        if (!constants.findKey({accessId}))
+            return false;
+        constants.remove();
+        // No index leads with the constant: every right and every membership is looked at.
+        removeWhere(rights, [accessId](const dbe::Table &row) {
+            return row.asInteger(fields::AccessId) == accessId &&
+                   row.asString(fields::RightType) == RightConstant;
+        });
+        removeWhere(members, [accessId](const dbe::Table &row) {
+            return row.asInteger(fields::AccessId) == accessId;
+        });
+        return true;
+    });
+}
+
+bool SecurityRules::deleteGroup(int groupId)
+{
+    Cursor groups(m_databaseName, tables::Groups);
+    Cursor rights(m_databaseName, tables::UserAcc);
+    Cursor members(m_databaseName, tables::GrpColl);
+    return inTransaction(*m_database, [&] {
+        if (!groups.findKey({groupId}))
+            return false;
+        groups.remove();
+        removeWhere(rights, [groupId](const dbe::Table &row) {
+            return row.asInteger(fields::AccessId) == groupId &&
+                   row.asString(fields::RightType) == RightGroup;
+        });
+        members.setRange({groupId}, {groupId});
+        removeAll(members);
+        return true;
+    });
+}
+
+SecurityRules::Link SecurityRules::grant(int userId, int id, const QString &type)
+{
+    if (type != RightConstant && type != RightGroup)
+        return Link::NoSuchTarget;
+    Cursor users(m_databaseName, tables::Users);
+    Cursor targets(m_databaseName, type == RightGroup ? tables::Groups : tables::Access);
+    Cursor rights(m_databaseName, tables::UserAcc);
+    return inTransaction(*m_database, [&] {
+        if (!users.findKey({userId}))
+            return Link::NoSuchHolder;
+        if (!targets.findKey({id}))
+            return Link::NoSuchTarget;
+        if (rights.findKey({userId, id, type}))
+            return Link::AlreadyThere;
+        rights.insert();
+        rights.setValue(fields::UserId, userId);
+        rights.setValue(fields::AccessId, id);
+        rights.setValue(fields::RightType, type);
+        rights.post();
+        return Link::Added;
+    });
+}
+
+bool SecurityRules::revoke(int userId, int id, const QString &type)
+{
+    Cursor rights(m_databaseName, tables::UserAcc);
+    return inTransaction(*m_database, [&] {
+        if (!rights.findKey({userId, id, type}))
+            return false;
+        rights.remove();
+        return true;
+    });
+}
+
+SecurityRules::Link SecurityRules::addMember(int groupId, int accessId)
+{
+    Cursor groups(m_databaseName, tables::Groups);
+    Cursor constants(m_databaseName, tables::Access);
+    Cursor members(m_databaseName, tables::GrpColl);
+    return inTransaction(*m_database, [&] {
+        if (!groups.findKey({groupId}))
+            return Link::NoSuchHolder;
+        if (!constants.findKey({accessId}))
+            return Link::NoSuchTarget;
+        if (members.findKey({groupId, accessId}))
+            return Link::AlreadyThere;
+        members.insert();
+        members.setValue(fields::GroupId, groupId);
+        members.setValue(fields::AccessId, accessId);
+        members.post();
+        return Link::Added;
+    });
+}
+
+bool SecurityRules::removeMember(int groupId, int accessId)
+{
+    Cursor members(m_databaseName, tables::GrpColl);
+    return inTransaction(*m_database, [&] {
+        if (!members.findKey({groupId, accessId}))
+            return false;
+        members.remove();
+        return true;
+    });
+}
+
+SecurityRules::NameChange SecurityRules::addConstant(const QString &name)
+{
+    if (name.isEmpty())
+        return {NameChange::EmptyName};
+    Cursor constants(m_databaseName, tables::Access, indexes::AccessName);
+    return inTransaction(*m_database, [&] {
+        if (constants.findKey({storedName(constants, name)}))
+            return NameChange{NameChange::Duplicate, constants.asInteger(fields::AccessId)};
+        constants.insert();
+        constants.setValue(fields::AccessName, name);
+        constants.post();
+        return NameChange{NameChange::Written, constants.asInteger(fields::AccessId)};
+    });
+}
+
+SecurityRules::NameChange SecurityRules::renameConstant(const QString &oldName,
+                                                        const QString &newName)
+{
+    if (newName.isEmpty())
+        return {NameChange::EmptyName};
+    Cursor constants(m_databaseName, tables::Access, indexes::AccessName);
+    return inTransaction(*m_database, [&] {
+        // The lookup also finds the constant itself when the name is unchanged or differs only
+        // in letter case, and that is refused as well: the names are compared case-blind.
+        if (constants.findKey({storedName(constants, newName)}))
+            return NameChange{NameChange::Duplicate, constants.asInteger(fields::AccessId)};
+        if (!constants.findKey({oldName}))
+            return NameChange{NameChange::NotFound};
+        constants.edit();
+        constants.setValue(fields::AccessName, newName);
+        constants.post();
+        return NameChange{NameChange::Written, constants.asInteger(fields::AccessId)};
+    });
+}
+
+} // namespace security

@@ -1,0 +1,83 @@
+#pragma once
+
+#include <QString>
+#include <memory>
+
+namespace dbe {
+class Database;
+}
+
+namespace security {
+
+// The changes to a security database that carry a rule beyond their own row: what goes with a
+// deleted user, constant or group, and when a right, a group member or a constant's name may be
+// written. The setup editor, the import and the command-line tool all change the tables through
+// here, so the rules hold whoever writes.
+//
+// Each operation is one transaction: done whole or not at all. Engine failures (a row locked by
+// another workstation, a lost table) are thrown as dbe::Error with the engine's text.
+//
+// The operations read and write through cursors of their own: a window's cursors keep their
+// place and range, and see the change at their next move as they see another workstation's.
+class SecurityRules
+{
+public:
+    // The security database under this alias (or directory). Throws UnknownAlias.
+    explicit SecurityRules(const QString &databaseName);
+    ~SecurityRules();
+
+    SecurityRules(const SecurityRules &) = delete;
+    SecurityRules &operator=(const SecurityRules &) = delete;
+
+    // Deletes the user and all of his rights; his log rows stay, as the history they are.
+    // False when there is no such user.
+    bool deleteUser(int userId);
+    // Deletes the access constant, every direct grant of it (rights of type "C") and its
+    // memberships in groups. Group rights stay, even of a group whose id equals the constant's.
+    // False when there is no such constant.
+    bool deleteConstant(int accessId);
+    // Deletes the group, every grant of it (rights of type "G") and its memberships; the member
+    // constants stay. False when there is no such group.
+    bool deleteGroup(int groupId);
+
+    // What a grant or a new group member came to.
+    enum class Link {
+        Added,        // the row was written
+        AlreadyThere, // the user (group) held it already; nothing was written
+        NoSuchHolder, // there is no such user (group)
+        NoSuchTarget, // there is no such constant or group to grant, or the type is no type
+    };
+    // Grants the constant (type RightConstant) or the group (RightGroup) `id` to the user.
+    Link grant(int userId, int id, const QString &type);
+    // Takes the user's right of exactly this id and type code away. False when he has none.
+    bool revoke(int userId, int id, const QString &type);
+    // Makes the constant a member of the group.
+    Link addMember(int groupId, int accessId);
+    // False when the constant was no member of the group.
+    bool removeMember(int groupId, int accessId);
+
+    // What became of a constant's name.
+    struct NameChange {
+        enum Status {
+            Written,
+            EmptyName, // nothing was written
+            Duplicate, // another constant (or, on a rename, this one) has the name already,
+                       // compared case-blind on the text the table would keep
+            NotFound,  // a rename found no constant of the old name
+        };
+        Status status = Written;
+        int accessId = 0; // the constant written
+    };
+    // Adds a constant; the engine numbers it. A name longer than the field is cut, and the cut
+    // name must be new.
+    NameChange addConstant(const QString &name);
+    // Renames the constant now called `oldName`; its id, rights and memberships stay with it.
+    NameChange renameConstant(const QString &oldName, const QString &newName);
+
+private:
+    QString m_databaseName;
+    // Held so that the tables stay attached between operations.
+    std::shared_ptr<dbe::Database> m_database;
+};
+
+} // namespace security
