@@ -6,6 +6,7 @@
 #include "admin/formstyle.h"
 #include "admin/frmabout.h"
 #include "admin/gendlunt.h"
+#include "admin/logging.h"
 #include "admin/passwordprompt.h"
 #include "admin/pickdlg.h"
 #include "admin/toolglyphs.h"
@@ -19,6 +20,7 @@
 #include "security/core/createtables.h"
 #include "security/core/schema.h"
 #include "setup/frmsecmn.h"
+#include "ui/engineerror.h"
 #include "ui/helpwindow.h"
 #include "ui/messages.h"
 
@@ -48,17 +50,6 @@ const QString HelpBookName = QStringLiteral("admin");
 const QString NoSecurityFiles =
     QStringLiteral("Valid Security files were not found at the location specified by the "
                    "selected alias.  Check your BDE configuration for possible errors.");
-
-// Runs a command that reads the engine; a failure ends the command with the engine's text, and
-// the desktop goes on as it was.
-template <typename Command> void runCommand(QWidget *window, Command command)
-{
-    try {
-        command();
-    } catch (const dbe::Error &error) {
-        ui::showError(window, error.text());
-    }
-}
 
 } // namespace
 
@@ -290,10 +281,11 @@ void TFormAdmin::OpenSecurity(const QString &alias)
                             : tblSecProg->asString(security::fields::SecurityLabel);
         tblSecProg->close();
         CurrentAlias = alias;
-    } catch (const std::exception &) {
+    } catch (const std::exception &error) {
         // Whatever went wrong (unknown alias, missing files, refused password), the alias does
-        // not lead to a security database; the engine's own text would not tell the
-        // administrator more than this does.
+        // not lead to a security database; the engine's own text goes to the log.
+        qCInfo(admin::lcAdmin).noquote()
+            << "no security database under the alias" << alias << "-" << error.what();
         tblSecProg->close();
         ui::showError(this, NoSecurityFiles);
         CurrentAlias.clear();
@@ -332,8 +324,10 @@ void TFormAdmin::New1Click()
             tablesFound =
                 !security::existingSecurityTables(aliasExists ? alias : AliasPathFor(directory))
                      .isEmpty();
-        } catch (const dbe::Error &) {
+        } catch (const dbe::Error &error) {
             // The place cannot be looked into; creation will report why.
+            qCInfo(admin::lcAdmin).noquote()
+                << "looking for security tables under" << alias << "failed:" << error.text();
         }
         if (tablesFound) {
             ui::showError(this, QStringLiteral("Security databases found at this location. "
@@ -345,7 +339,9 @@ void TFormAdmin::New1Click()
                     dbe::Session &session = dbe::Session::instance();
                     session.addStandardAlias(alias, AliasPathFor(directory));
                     session.saveConfig();
-                } catch (const std::exception &) {
+                } catch (const std::exception &error) {
+                    qCInfo(admin::lcAdmin).noquote()
+                        << "adding the alias" << alias << "failed:" << error.what();
                     ui::showError(this, QStringLiteral("Unable to add alias."));
                 }
             }
@@ -355,8 +351,10 @@ void TFormAdmin::New1Click()
                 Database1.reset();
                 if (!CreateFailed)
                     OpenSecurity(alias);
-            } catch (const std::exception &) {
+            } catch (const std::exception &error) {
                 Database1.reset();
+                qCInfo(admin::lcAdmin).noquote()
+                    << "creating the tables under" << alias << "failed:" << error.what();
                 ui::showError(this, QStringLiteral("Unable to Add Databases."));
             }
         }
@@ -393,7 +391,7 @@ void TFormAdmin::Exit1Click()
 void TFormAdmin::Setup1Click()
 {
     // The editor keeps itself in FormMain while it lives.
-    runCommand(this, [this] {
+    ui::runGuarded(this, [this] {
         std::unique_ptr<TFormMain> editor(new TFormMain(this));
         editor->SetAliasName(CurrentAlias);
         editor->SetHideAccessButtons(false);
@@ -406,7 +404,7 @@ void TFormAdmin::Generate1Click()
     std::unique_ptr<TfrmGenerate> dialog(new TfrmGenerate(this));
     if (dialog->exec() != QDialog::Accepted)
         return;
-    runCommand(this, [&] {
+    ui::runGuarded(this, [&] {
         const QList<constsource::AccessConstant> constants =
             constsource::readAccessConstants(*tblSecProg);
         const QString path = dialog->outputPath();

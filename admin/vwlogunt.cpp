@@ -1,10 +1,12 @@
 #include "admin/vwlogunt.h"
 
 #include "admin/formstyle.h"
+#include "admin/logging.h"
 #include "dbe/error.h"
 #include "dbe/table.h"
 #include "security/core/schema.h"
 #include "ui/datasetmodel.h"
+#include "ui/engineerror.h"
 #include "ui/messages.h"
 
 #include <QHeaderView>
@@ -91,7 +93,7 @@ void TfrmViewLog::showEvent(QShowEvent *event)
     } catch (const dbe::Error &error) {
         // Without its tables the window has nothing to show: report the engine's text and
         // close it again.
-        ui::showError(this, error.text());
+        ui::showEngineError(this, error);
         QTimer::singleShot(0, this, &QDialog::reject);
     }
 }
@@ -175,9 +177,10 @@ void TfrmViewLog::btnClearLogClick()
     tblLog->setExclusive(true);
     try {
         tblLog->open();
-    } catch (const dbe::Error &) {
+    } catch (const dbe::Error &error) {
         // Refused because another program or workstation has the log open; that is what the
-        // administrator needs to know, more than the engine's wording of it.
+        // administrator needs to know, and the engine's wording of it goes to the log.
+        qCInfo(admin::lcAdmin).noquote() << "opening the log exclusively failed:" << error.text();
         ui::showError(this, QStringLiteral("Unable to open Log Table Exclusively."));
     }
     try {
@@ -188,13 +191,13 @@ void TfrmViewLog::btnClearLogClick()
         }
     } catch (const dbe::Error &error) {
         tblLog->close();
-        ui::showError(this, error.text());
+        ui::showEngineError(this, error);
     }
     tblLog->setExclusive(false);
     try {
         tblLog->open();
         showLog();
     } catch (const dbe::Error &error) {
-        ui::showError(this, error.text());
+        ui::showEngineError(this, error);
     }
 }

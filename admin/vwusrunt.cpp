@@ -6,6 +6,7 @@
 #include "dbe/table.h"
 #include "security/core/schema.h"
 #include "ui/datasetmodel.h"
+#include "ui/engineerror.h"
 #include "ui/messages.h"
 
 #include <QLabel>
@@ -61,7 +62,7 @@ void TfrmViewUsers::showEvent(QShowEvent *event)
         FormShow();
     } catch (const dbe::Error &error) {
         // Nothing to show without the lock list: report the engine's text and close.
-        ui::showError(this, error.text());
+        ui::showEngineError(this, error);
         QTimer::singleShot(0, this, &QDialog::reject);
     }
 }

@@ -2,6 +2,7 @@
 
 #include "dbe/backend.h"
 #include "dbe/error.h"
+#include "dbe/logging.h"
 
 namespace dbe {
 
@@ -72,8 +73,10 @@ Transaction::~Transaction()
         return;
     try {
         m_db.rollback();
-    } catch (...) {
+    } catch (const std::exception &error) {
         // A destructor must not throw; the engine ends an unfinished transaction itself.
+        qCWarning(lcEngine).noquote()
+            << "rolling back a transaction of" << m_db.name() << "failed:" << error.what();
     }
 }
 

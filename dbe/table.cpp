@@ -3,6 +3,7 @@
 #include "dbe/backend.h"
 #include "dbe/database.h"
 #include "dbe/error.h"
+#include "dbe/logging.h"
 #include "dbe/session.h"
 
 #include <QHash>
@@ -295,8 +296,9 @@ Table::~Table()
 {
     try {
         close();
-    } catch (...) {
-        // Closing releases locks and statements only; nothing left to report to.
+    } catch (const std::exception &error) {
+        // Closing releases locks and statements only; nothing left to report to but the log.
+        qCWarning(lcEngine).noquote() << "closing" << m_tableName << "failed:" << error.what();
     }
 }
 

@@ -4,6 +4,7 @@
 #include "dbe/error.h"
 #include "dbe/session.h"
 #include "dbe/table.h"
+#include "security/core/logging.h"
 #include "security/core/schema.h"
 #include "security/logonunt.h"
 #include "security/netware.h"
@@ -26,7 +27,8 @@ std::unique_ptr<dbe::Table> openUsersByName(const QString &alias)
     users->setIndexName(security::indexes::UserName);
     try {
         users->open();
-    } catch (const dbe::Error &) {
+    } catch (const dbe::Error &error) {
+        qCInfo(security::lcSecurity).noquote() << "opening the users table failed:" << error.text();
         ui::showError(nullptr, UnableToAccessMessage);
         return nullptr;
     }
@@ -104,7 +106,8 @@ bool TVeskSecure::Logon()
     dialog->MasterPassword = m_password;
     try {
         dialog->tblUsers().open();
-    } catch (const dbe::Error &) {
+    } catch (const dbe::Error &error) {
+        qCInfo(security::lcSecurity).noquote() << "opening the users table failed:" << error.text();
         ui::showError(nullptr, UnableToAccessMessage);
     }
     if (!dialog->tblUsers().isOpen())

@@ -2,6 +2,7 @@
 
 #include "dbe/session.h"
 #include "dbe/table.h"
+#include "security/core/logging.h"
 #include "security/core/schema.h"
 #include "ui/messages.h"
 
@@ -13,6 +14,18 @@ namespace {
 const QString DisabledMessage = QStringLiteral("Security for this application has been disabled.");
 const QString InitFailedMessage =
     QStringLiteral("Error occured initializing security. Execution Ending.");
+
+// What a caught failure says, for the log.
+QString failureText(const std::exception_ptr &failure)
+{
+    try {
+        std::rethrow_exception(failure);
+    } catch (const std::exception &error) {
+        return QString::fromLocal8Bit(error.what());
+    } catch (...) {
+        return QStringLiteral("a failure of unknown kind");
+    }
+}
 
 std::unique_ptr<dbe::Table> openTable(const QString &alias, const QString &name)
 {
@@ -103,6 +116,9 @@ void TVeskSecure::Loaded()
         }
     } catch (...) {
         // Whatever failed, the host must not run unprotected.
+        qCInfo(security::lcSecurity).noquote()
+            << "activation on the alias" << m_alias
+            << "failed:" << failureText(std::current_exception());
         ui::showError(dialogParent, InitFailedMessage);
         requestTermination();
     }

@@ -5,10 +5,10 @@
 #include "security/core/securityrules.h"
 #include "setup/arrowglyph.h"
 #include "setup/draglistbox.h"
-#include "setup/engineguard.h"
 #include "setup/intobject.h"
 #include "setup/placement.h"
 #include "ui/dbcontrols.h"
+#include "ui/engineerror.h"
 
 #include <QLabel>
 #include <QPushButton>
@@ -125,7 +125,7 @@ bool TFormGroup::groupPending() const
 void TFormGroup::UpdateAccessInformation()
 {
     lbComplete->clear();
-    runGuarded(this, [this] {
+    ui::runGuarded(this, [this] {
         for (m_access->first(); !m_access->eof(); m_access->next()) {
             addIdLine(lbComplete, m_access->asString(AccessName),
                       {m_access->asInteger(AccessId), security::RightConstant});
@@ -136,7 +136,7 @@ void TFormGroup::UpdateAccessInformation()
 void TFormGroup::UpdateGrpAccInformation()
 {
     lbSelected->clear();
-    runGuarded(this, [this] {
+    ui::runGuarded(this, [this] {
         const int group = groupId();
         for (m_grpColl->first(); !m_grpColl->eof(); m_grpColl->next()) {
             if (m_grpColl->asInteger(GroupId) != group)
@@ -155,7 +155,7 @@ void TFormGroup::SelectAccess()
     if (!line)
         return;
     bool added = false;
-    runGuarded(this, [&] {
+    ui::runGuarded(this, [&] {
         // The membership needs the group's id, which a new group only gets when posted.
         if (m_groups->state() == dbe::DataSet::State::Insert)
             m_groups->post();
@@ -172,7 +172,7 @@ void TFormGroup::RemoveAccess()
     if (!line)
         return;
     bool removed = false;
-    runGuarded(this, [&] {
+    ui::runGuarded(this, [&] {
         security::SecurityRules rules(m_grpColl->databaseName());
         removed = rules.removeMember(groupId(), line->id);
     });
@@ -189,7 +189,7 @@ bool TFormGroup::lbSelectedDragOver(QObject *source) const
     if (!line)
         return false;
     bool member = true;
-    runGuarded(const_cast<TFormGroup *>(this), [&] {
+    ui::runGuarded(const_cast<TFormGroup *>(this), [&] {
         member = m_grpColl->findKey({groupId(), line->id});
     });
     return !member;
@@ -202,7 +202,7 @@ void TFormGroup::lbSelectedDragDrop(QObject *)
 
 void TFormGroup::bbtnOkClick()
 {
-    const bool saved = runGuarded(this, [this] {
+    const bool saved = ui::runGuarded(this, [this] {
         if (groupPending())
             m_groups->post();
     });
@@ -213,7 +213,7 @@ void TFormGroup::bbtnOkClick()
 void TFormGroup::FormClose(int result)
 {
     if (result != QDialog::Accepted && groupPending())
-        runGuarded(this, [this] { m_groups->cancel(); });
+        ui::runGuarded(this, [this] { m_groups->cancel(); });
 }
 
 void TFormGroup::done(int result)

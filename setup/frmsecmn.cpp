@@ -5,10 +5,10 @@
 #include "security/core/securityrules.h"
 #include "setup/arrowglyph.h"
 #include "setup/draglistbox.h"
-#include "setup/engineguard.h"
 #include "setup/placement.h"
 #include "setup/userselector.h"
 #include "ui/dbcontrols.h"
+#include "ui/engineerror.h"
 
 #include <QDate>
 #include <QGroupBox>
@@ -133,7 +133,7 @@ void TFormMain::buildUsersGroup()
     dblkUserName =
         place(new UserSelector(grpUsers), QStringLiteral("dblkUserName"), QRect(10, 20, 236, 22));
     connect(dblkUserName, &UserSelector::userPicked, this, [this](int userId) {
-        runGuarded(this, [&] { locateUser(*tblUsers, userId); });
+        ui::runGuarded(this, [&] { locateUser(*tblUsers, userId); });
         dblkUserNameChange();
     });
     spbtnAddUser = speedButton(QStringLiteral("spbtnAddUser"), QStringLiteral("Add"), grpUsers,
@@ -213,7 +213,7 @@ void TFormMain::showEvent(QShowEvent *event)
 
 void TFormMain::FormShow()
 {
-    const bool opened = runGuarded(this, [this] {
+    const bool opened = ui::runGuarded(this, [this] {
         const QList<dbe::Table *> tables = {tblGroups,  tblAccess, tblGrpColl,
                                             tblProgram, tblUsers,  tblUsrAcc};
         for (dbe::Table *table : tables)
@@ -245,7 +245,7 @@ void TFormMain::FormShow()
 
 void TFormMain::FormDestroy()
 {
-    runGuarded(this, [this] {
+    ui::runGuarded(this, [this] {
         if (tblProgram->isOpen()) {
             const bool switchedOff = !tblProgram->asBoolean(Enabled) && m_enabledOnShow;
             if (switchedOff) {
@@ -259,7 +259,7 @@ void TFormMain::FormDestroy()
         }
     });
     for (dbe::Table *table : {tblUsrAcc, tblUsers, tblProgram, tblGrpColl, tblAccess, tblGroups})
-        runGuarded(this, [table] { table->close(); });
+        ui::runGuarded(this, [table] { table->close(); });
 }
 
 security::SecurityRules TFormMain::rules() const

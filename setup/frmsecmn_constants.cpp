@@ -5,9 +5,10 @@
 #include "security/core/schema.h"
 #include "security/core/securityrules.h"
 #include "setup/draglistbox.h"
-#include "setup/engineguard.h"
 #include "setup/frmsecmn.h"
 #include "setup/intobject.h"
+#include "ui/engineerror.h"
+#include "ui/messages.h"
 
 using namespace security::fields;
 
@@ -22,7 +23,7 @@ const QString ConstantPrompt = QStringLiteral("Access Label");
 void TFormMain::UpdateAccessInformation()
 {
     lbConstants->clear();
-    runGuarded(this, [this] {
+    ui::runGuarded(this, [this] {
         for (tblAccess->first(); !tblAccess->eof(); tblAccess->next()) {
             addIdLine(lbConstants, tblAccess->asString(AccessName),
                       {tblAccess->asInteger(AccessId), security::RightConstant});
@@ -34,7 +35,7 @@ void TFormMain::spbtnAccAddClick()
 {
     QString name;
     if (ui::inputQuery(this, ConstantCaptionAdd, ConstantPrompt, name) && !name.isEmpty()) {
-        runGuarded(this, [&] {
+        ui::runGuarded(this, [&] {
             if (rules().addConstant(name).status == security::SecurityRules::NameChange::Duplicate)
                 ui::showError(this, QStringLiteral("Duplicate Access Constant, Add Failed"));
         });
@@ -50,7 +51,7 @@ void TFormMain::spbtnAccEditClick()
     QString name = oldName;
     if (!ui::inputQuery(this, ConstantCaptionEdit, ConstantPrompt, name) || name.isEmpty())
         return;
-    runGuarded(this, [&] {
+    ui::runGuarded(this, [&] {
         // A constant of the old name that another workstation renamed or deleted meanwhile is
         // left as it is, without a word.
         if (rules().renameConstant(oldName, name).status ==
@@ -68,7 +69,7 @@ void TFormMain::spbtnAccDelClick()
         return;
     if (!ui::askYesNo(this, QStringLiteral("Confirm deletion of ") + selectedText(lbConstants)))
         return;
-    runGuarded(this, [&] { rules().deleteConstant(line->id); });
+    ui::runGuarded(this, [&] { rules().deleteConstant(line->id); });
     UpdateUserInformation();
     UpdateAccessInformation();
 }

@@ -5,17 +5,18 @@
 #include "security/core/schema.h"
 #include "security/core/securityrules.h"
 #include "setup/draglistbox.h"
-#include "setup/engineguard.h"
 #include "setup/frmgroup.h"
 #include "setup/frmsecmn.h"
 #include "setup/intobject.h"
+#include "ui/engineerror.h"
+#include "ui/messages.h"
 
 using namespace security::fields;
 
 void TFormMain::UpdateGroupInformation()
 {
     lbGroups->clear();
-    runGuarded(this, [this] {
+    ui::runGuarded(this, [this] {
         for (tblGroups->first(); !tblGroups->eof(); tblGroups->next()) {
             addIdLine(lbGroups, tblGroups->asString(GroupName),
                       {tblGroups->asInteger(GroupId), security::RightGroup});
@@ -41,7 +42,7 @@ void showGroupDialog(QWidget *owner, dbe::Table *groups, dbe::Table *access, dbe
 
 void TFormMain::spbtnAddGroupClick()
 {
-    runGuarded(this, [this] { showGroupDialog(this, tblGroups, tblAccess, tblGrpColl, true); });
+    ui::runGuarded(this, [this] { showGroupDialog(this, tblGroups, tblAccess, tblGrpColl, true); });
     UpdateGroupInformation();
 }
 
@@ -51,7 +52,7 @@ void TFormMain::spbtnEditGroupClick()
     if (!line)
         return;
     bool found = false;
-    runGuarded(this, [&] {
+    ui::runGuarded(this, [&] {
         found = tblGroups->findKey({line->id});
         if (found)
             showGroupDialog(this, tblGroups, tblAccess, tblGrpColl, false);
@@ -70,7 +71,7 @@ void TFormMain::spbtnDelGroupClick()
     if (!ui::askYesNo(this, QStringLiteral("Confirm deletion of ") + selectedText(lbGroups)))
         return;
     bool found = false;
-    runGuarded(this, [&] { found = rules().deleteGroup(line->id); });
+    ui::runGuarded(this, [&] { found = rules().deleteGroup(line->id); });
     if (!found)
         return;
     UpdateUserInformation();

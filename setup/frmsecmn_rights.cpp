@@ -5,9 +5,9 @@
 #include "security/core/schema.h"
 #include "security/core/securityrules.h"
 #include "setup/draglistbox.h"
-#include "setup/engineguard.h"
 #include "setup/frmsecmn.h"
 #include "setup/intobject.h"
+#include "ui/engineerror.h"
 
 #include <QTabWidget>
 
@@ -49,7 +49,7 @@ void TFormMain::AddAccess()
     if (!line)
         return;
     bool granted = false;
-    runGuarded(this, [&] {
+    ui::runGuarded(this, [&] {
         granted = rules().grant(tblUsers->asInteger(UserId), line->id, type) ==
                   security::SecurityRules::Link::Added;
     });
@@ -64,7 +64,7 @@ void TFormMain::RemoveAccess()
         return;
     QListWidgetItem *item = selected.first();
     const TIntObject line = static_cast<IdListItem *>(item)->object();
-    runGuarded(this, [&] {
+    ui::runGuarded(this, [&] {
         // The type comes from the line's object, not from its text.
         if (rules().revoke(tblUsers->asInteger(UserId), line.id, line.type))
             delete item;

@@ -5,11 +5,12 @@
 #include "security/core/schema.h"
 #include "security/core/securityrules.h"
 #include "setup/draglistbox.h"
-#include "setup/engineguard.h"
 #include "setup/frmsecmn.h"
 #include "setup/frmuser.h"
 #include "setup/intobject.h"
 #include "setup/userselector.h"
+#include "ui/engineerror.h"
+#include "ui/messages.h"
 
 #include <QLabel>
 #include <QPushButton>
@@ -40,7 +41,7 @@ void TFormMain::UpdateUserInformation()
     lbUsrAccess->clear();
     if (!userSelected())
         return;
-    runGuarded(this, [this] {
+    ui::runGuarded(this, [this] {
         rangeOnUser(tblUsers->asInteger(UserId));
         for (tblUsrAcc->first(); !tblUsrAcc->eof(); tblUsrAcc->next()) {
             addIdLine(lbUsrAccess, tblUsrAcc->asString(AccLabel),
@@ -56,7 +57,7 @@ void TFormMain::dblkUserNameChange()
 
 void TFormMain::spbtnAddUserClick()
 {
-    runGuarded(this, [this] {
+    ui::runGuarded(this, [this] {
         tblUsers->insert();
         {
             TformUser dialog(this);
@@ -82,7 +83,7 @@ void TFormMain::spbtnEditUserClick()
 {
     if (!userSelected())
         return;
-    runGuarded(this, [this] {
+    ui::runGuarded(this, [this] {
         {
             TformUser dialog(this);
             formUser = &dialog;
@@ -107,8 +108,8 @@ void TFormMain::spbtnDelUserClick()
         return;
     const int userId = tblUsers->asInteger(UserId);
     // A user that another workstation deleted meanwhile is gone all the same.
-    const bool deleted = runGuarded(this, [&] { rules().deleteUser(userId); });
-    runGuarded(this, [&] {
+    const bool deleted = ui::runGuarded(this, [&] { rules().deleteUser(userId); });
+    ui::runGuarded(this, [&] {
         dblkUserName->reload(*tblUsers);
         // Key 0 belongs to nobody, so the selector is left empty after a deletion; a deletion
         // that failed and was rolled back keeps its user on show.

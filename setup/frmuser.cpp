@@ -3,8 +3,10 @@
 #include "dbe/error.h"
 #include "dbe/table.h"
 #include "security/core/schema.h"
-#include "setup/engineguard.h"
+#include "setup/logging.h"
+#include "setup/placement.h"
 #include "ui/dbcontrols.h"
+#include "ui/engineerror.h"
 #include "ui/messages.h"
 
 #include <QLabel>
@@ -16,12 +18,11 @@ TformUser *formUser = nullptr;
 
 namespace {
 
-QLabel *placeLabel(const QString &name, const QString &text, QWidget *parent, int y)
+// The labels of the left column; the two user-defined ones take the captions of the settings
+// row, so every label gets the column's width.
+QLabel *columnLabel(const QString &name, const QString &text, QWidget *parent, int y)
 {
-    auto *label = new QLabel(text, parent);
-    label->setObjectName(name);
-    label->setGeometry(8, y, 114, 16);
-    return label;
+    return setup::placeLabel(name, text, parent, 8, y, 114);
 }
 
 ui::DbEdit *placeEdit(const QString &name, QWidget *parent, const QRect &geometry)
@@ -67,15 +68,15 @@ TformUser::TformUser(QWidget *owner) : QDialog(owner)
     move(323, 245);
 
     // Created in tab order.
-    Label1 = placeLabel(QStringLiteral("Label1"), QStringLiteral("Name:"), this, 12);
+    Label1 = columnLabel(QStringLiteral("Label1"), QStringLiteral("Name:"), this, 12);
     dbedName = placeEdit(QStringLiteral("dbedName"), this, QRect(124, 9, 179, 21));
-    Label4 = placeLabel(QStringLiteral("Label4"), QStringLiteral("Password:"), this, 39);
+    Label4 = columnLabel(QStringLiteral("Label4"), QStringLiteral("Password:"), this, 39);
     dbedPassword = placeEdit(QStringLiteral("dbedPassword"), this, QRect(124, 36, 100, 21));
     dbedPassword->setEchoMode(QLineEdit::Password);
     dbedPassword->setStyleSheet(QStringLiteral("lineedit-password-character: 42"));
-    lblDef1 = placeLabel(QStringLiteral("lblDef1"), QStringLiteral("User Defined 1:"), this, 66);
+    lblDef1 = columnLabel(QStringLiteral("lblDef1"), QStringLiteral("User Defined 1:"), this, 66);
     dbedUserDef1 = placeEdit(QStringLiteral("dbedUserDef1"), this, QRect(124, 63, 179, 21));
-    lblDef2 = placeLabel(QStringLiteral("lblDef2"), QStringLiteral("User Defined 2:"), this, 93);
+    lblDef2 = columnLabel(QStringLiteral("lblDef2"), QStringLiteral("User Defined 2:"), this, 93);
     dbedUserDef2 = placeEdit(QStringLiteral("dbedUserDef2"), this, QRect(124, 90, 179, 21));
     dbchboxEnabled = new ui::DbCheckBox(QStringLiteral("Enabled"), this);
     dbchboxEnabled->setObjectName(QStringLiteral("dbchboxEnabled"));
@@ -114,8 +115,9 @@ bool TformUser::isEditing() const
     return state == dbe::DataSet::State::Edit || state == dbe::DataSet::State::Insert;
 }
 
-void TformUser::reportSaveFailure()
+void TformUser::reportSaveFailure(const dbe::Error &error)
 {
+    qCInfo(setup::lcSetup).noquote() << "saving the user failed:" << error.text();
     if (dbedName->text().isEmpty()) {
         ui::showError(this, QStringLiteral("Name field is Required."));
         dbedName->setFocus();
@@ -130,10 +132,10 @@ bool TformUser::FormCloseQuery(int result)
         return true;
     try {
         postUser(*m_users);
-    } catch (const dbe::Error &) {
+    } catch (const dbe::Error &error) {
         // Whatever the engine's reason, the user is told in the dialog's own words and keeps
-        // the input on screen.
-        reportSaveFailure();
+        // the input on screen; the engine's own goes to the log.
+        reportSaveFailure(error);
         return false;
     }
     return true;
@@ -142,7 +144,7 @@ bool TformUser::FormCloseQuery(int result)
 void TformUser::FormClose(int result)
 {
     if (result != QDialog::Accepted && isEditing())
-        runGuarded(this, [this] { m_users->cancel(); });
+        ui::runGuarded(this, [this] { m_users->cancel(); });
 }
 
 void TformUser::bbtnAnotherClick()
@@ -153,8 +155,8 @@ void TformUser::bbtnAnotherClick()
         postUser(*m_users);
         m_users->append();
         m_users->setValue(UserEnabled, true);
-    } catch (const dbe::Error &) {
-        reportSaveFailure();
+    } catch (const dbe::Error &error) {
+        reportSaveFailure(error);
         return;
     }
     dbedName->setFocus();

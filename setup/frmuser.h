@@ -6,8 +6,9 @@ class QLabel;
 class QPushButton;
 
 namespace dbe {
+class Error;
 class Table;
-}
+} // namespace dbe
 
 namespace ui {
 class DbCheckBox;
@@ -52,7 +53,7 @@ public:
 private:
     bool isEditing() const;
     // Shows why a post failed; the name edit gets the focus when the name is missing.
-    void reportSaveFailure();
+    void reportSaveFailure(const dbe::Error &error);
 
     dbe::Table *m_users = nullptr;
 };

@@ -1,6 +1,7 @@
 #include "ui/application.h"
 
 #include "dbe/error.h"
+#include "ui/engineerror.h"
 #include "ui/messages.h"
 
 #include <QFont>
@@ -14,8 +15,9 @@ bool Application::notify(QObject *receiver, QEvent *event)
     try {
         return QApplication::notify(receiver, event);
     } catch (const dbe::Error &error) {
-        showError(activeWindow(), error.text());
+        showEngineError(activeWindow(), error);
     } catch (const std::exception &error) {
+        qCInfo(lcUi).noquote() << "failure shown to the user:" << error.what();
         showError(activeWindow(), QString::fromLocal8Bit(error.what()));
     }
     return false;

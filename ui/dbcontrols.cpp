@@ -2,6 +2,7 @@
 
 #include "dbe/error.h"
 #include "dbe/table.h"
+#include "ui/engineerror.h"
 #include "ui/messages.h"
 
 namespace ui {
@@ -57,7 +58,7 @@ bool FieldLink::write(QWidget *widget, const QVariant &value)
         m_table->setValue(m_field, value);
     } catch (const dbe::Error &error) {
         m_writing = false;
-        showError(widget->window(), error.text());
+        showEngineError(widget->window(), error);
         return false;
     }
     m_writing = false;

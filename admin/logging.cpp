@@ -1,0 +1,7 @@
+#include "admin/logging.h"
+
+namespace admin {
+
+Q_LOGGING_CATEGORY(lcAdmin, "vesk.admin", QtWarningMsg)
+
+} // namespace admin

@@ -1,0 +1,7 @@
+#include "dbe/logging.h"
+
+namespace dbe {
+
+Q_LOGGING_CATEGORY(lcEngine, "vesk.dbe", QtWarningMsg)
+
+} // namespace dbe

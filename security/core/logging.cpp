@@ -1,0 +1,7 @@
+#include "security/core/logging.h"
+
+namespace security {
+
+Q_LOGGING_CATEGORY(lcSecurity, "vesk.security", QtWarningMsg)
+
+} // namespace security
