@@ -4,9 +4,7 @@
 
 #include <QApplication>
 #include <QComboBox>
-#include <QElapsedTimer>
 #include <QTest>
-#include <QTimer>
 
 namespace setuptest {
 
@@ -55,31 +53,6 @@ void pickUser(TFormMain *editor, const QString &name)
 QString selectedUserName(TFormMain *editor)
 {
     return child<QComboBox>(editor, "dblkUserName")->currentText();
-}
-
-void whenModalWidget(const char *className, std::function<void(QWidget *)> step)
-{
-    auto *timer = new QTimer(qApp);
-    auto *clock = new QElapsedTimer;
-    clock->start();
-    timer->setInterval(10);
-    QObject::connect(timer, &QTimer::timeout, [timer, clock, className, step] {
-        QWidget *modal = QApplication::activeModalWidget();
-        if (modal && modal->inherits(className)) {
-            timer->stop();
-            timer->deleteLater();
-            delete clock;
-            step(modal);
-            return;
-        }
-        if (clock->elapsed() > 10000) {
-            timer->stop();
-            timer->deleteLater();
-            delete clock;
-            qFatal("no %s dialog came up", className);
-        }
-    });
-    timer->start();
 }
 
 } // namespace setuptest

@@ -1,11 +1,11 @@
 #pragma once
 
 #include "setup/frmsecmn.h"
+#include "tests/support/modaldialog.h"
 #include "tests/support/testsupport.h"
 
 #include <QListWidget>
 #include <QStringList>
-#include <functional>
 #include <memory>
 
 namespace setuptest {
@@ -33,17 +33,6 @@ void selectLine(QListWidget *list, const QString &text);
 // Picks a user in the selector as a person would.
 void pickUser(TFormMain *editor, const QString &name);
 QString selectedUserName(TFormMain *editor);
-
-// Runs `step` on the next modal dialog of type T once it is up, then lets the caller's modal
-// call return when `step` closes it. Call before the action that opens the dialog.
-template <typename T> void whenModal(std::function<void(T *)> step);
-void whenModalWidget(const char *className, std::function<void(QWidget *)> step);
-
-template <typename T> void whenModal(std::function<void(T *)> step)
-{
-    whenModalWidget(T::staticMetaObject.className(),
-                    [step](QWidget *widget) { step(static_cast<T *>(widget)); });
-}
 
 using testsupport::countWhere;
 using testsupport::OtherStationWriting;

@@ -103,7 +103,7 @@ private Q_SLOTS:
         QVERIFY(QTest::qWaitForWindowExposed(editor.get()));
         selectLine(child<QListWidget>(editor.get(), "lbGroups"), QStringLiteral("Clerks"));
         QStringList afterNew, afterMember, afterOwn;
-        whenModal<TFormGroup>([&](TFormGroup *dialog) {
+        testsupport::ExpectDialog<TFormGroup> groupDialog([&](TFormGroup *dialog) {
             QVERIFY(QTest::qWaitForWindowExposed(dialog));
             dragLine(dialog->lbComplete, QStringLiteral("Delete"), dialog->lbSelected);
             afterNew = lines(dialog->lbSelected);
@@ -114,6 +114,7 @@ private Q_SLOTS:
             dialog->accept();
         });
         editor->spbtnEditGroupClick();
+        VESK_VERIFY_DIALOG(groupDialog);
         QCOMPARE(afterNew, QStringList({"Delete", "Print"}));
         QCOMPARE(afterMember, afterNew);
         QCOMPARE(afterOwn, afterNew);

@@ -196,21 +196,23 @@ private Q_SLOTS:
         verifyLayout(editor.get());
         saveShot(editor.get(), "setupeditor.png");
 
-        whenModal<TformUser>([this](TformUser *dialog) {
+        testsupport::ExpectDialog<TformUser> userDialog([this](TformUser *dialog) {
             verifyLayout(dialog);
             saveShot(dialog, "userdialog.png");
             dialog->reject();
         });
         editor->spbtnEditUserClick();
+        VESK_VERIFY_DIALOG(userDialog);
 
         selectLine(child<QListWidget>(editor.get(), "lbGroups"),
                    QStringLiteral("Accounts Receivable"));
-        whenModal<TFormGroup>([this](TFormGroup *dialog) {
+        testsupport::ExpectDialog<TFormGroup> groupDialog([this](TFormGroup *dialog) {
             verifyLayout(dialog);
             saveShot(dialog, "groupdialog.png");
             dialog->reject();
         });
         editor->spbtnEditGroupClick();
+        VESK_VERIFY_DIALOG(groupDialog);
     }
 
     void tabWalksTheControlsInTheirOrder()
@@ -226,21 +228,23 @@ private Q_SLOTS:
                          "btnOk", "dblkUserName", "lbUsrAccess", "tnbkLists", "lbGroups"}));
 
         QStringList userOrder;
-        whenModal<TformUser>([&](TformUser *dialog) {
+        testsupport::ExpectDialog<TformUser> userDialog([&](TformUser *dialog) {
             userOrder = focusOrder(dialog, QStringLiteral("dbedName"));
             dialog->reject();
         });
         editor->spbtnAddUserClick();
+        VESK_VERIFY_DIALOG(userDialog);
         QCOMPARE(userOrder, QStringList({"dbedName", "dbedPassword", "dbedUserDef1", "dbedUserDef2",
                                          "dbchboxEnabled", "dbchAdmin", "bbtnAnother", "bbtnOk",
                                          "bbtnCancel"}));
 
         QStringList groupOrder;
-        whenModal<TFormGroup>([&](TFormGroup *dialog) {
+        testsupport::ExpectDialog<TFormGroup> groupDialog([&](TFormGroup *dialog) {
             groupOrder = focusOrder(dialog, QStringLiteral("dbedGroupName"));
             dialog->reject();
         });
         editor->spbtnAddGroupClick();
+        VESK_VERIFY_DIALOG(groupDialog);
         QCOMPARE(groupOrder, QStringList({"dbedGroupName", "lbSelected", "lbComplete", "bbtnOk",
                                           "bbtnCancel"}));
     }

@@ -41,17 +41,18 @@ private Q_SLOTS:
         component.SetPassword(db.password());
         component.SetOptions({soShowUI});
         component.Loaded();
-        whenModal<TFormLogon>([&](TFormLogon *dialog) {
+        testsupport::ExpectDialog<TFormLogon> logonDialog([&](TFormLogon *dialog) {
             dialog->edUserName()->setText(logon);
             dialog->edPassword()->setText(logon == QLatin1String("Ann") ? QStringLiteral("annpw")
                                                                         : db.password());
             QTest::mouseClick(dialog->bbtnOk(), Qt::LeftButton);
         });
         QVERIFY(component.Logon());
+        VESK_VERIFY_DIALOG(logonDialog);
 
         QStringList constants;
         QList<bool> visible;
-        whenModal<TFormMain>([&](TFormMain *editor) {
+        testsupport::ExpectDialog<TFormMain> editorDialog([&](TFormMain *editor) {
             QCOMPARE(editor->AliasName(), db.alias());
             child<QTabWidget>(editor, "tnbkLists")->setCurrentIndex(1);
             for (const char *name : {"spbtnAccAdd", "spbtnAccEdit", "spbtnAccDel"})
@@ -60,6 +61,7 @@ private Q_SLOTS:
             QTest::mouseClick(child<QPushButton>(editor, "btnOk"), Qt::LeftButton);
         });
         QVERIFY(component.Setup());
+        VESK_VERIFY_DIALOG(editorDialog);
         QCOMPARE(visible, QList<bool>(3, buttonsShown));
         QCOMPARE(constants, QStringList({"Print"}));
         QCOMPARE(FormMain, nullptr);

@@ -45,7 +45,7 @@ private Q_SLOTS:
         const int print = db.addAccess(QStringLiteral("Print"));
         const int erase = db.addAccess(QStringLiteral("Delete"));
         auto editor = openEditor(db);
-        whenModal<TFormGroup>([](TFormGroup *dialog) {
+        testsupport::ExpectDialog<TFormGroup> groupDialog([](TFormGroup *dialog) {
             QCOMPARE(dialog->windowTitle(), QStringLiteral("Modify Group Information"));
             QCOMPARE(lines(dialog->lbComplete), QStringList({"Delete", "Print"}));
             typeName(dialog, QStringLiteral("Clerks"));
@@ -58,6 +58,7 @@ private Q_SLOTS:
             QTest::mouseClick(dialog->bbtnCancel, Qt::LeftButton);
         });
         editor->spbtnAddGroupClick();
+        VESK_VERIFY_DIALOG(groupDialog);
         QCOMPARE(rows(db, QStringLiteral("GROUPS.DB"), {"Group_ID", "Group_Name"}),
                  QStringList({"1|Clerks"}));
         QCOMPARE(
@@ -88,12 +89,13 @@ private Q_SLOTS:
         if (stored.size() == 2)
             db.addGroup(QStringLiteral("Auditors"));
         auto editor = openEditor(db);
-        whenModal<TFormGroup>([&](TFormGroup *dialog) {
+        testsupport::ExpectDialog<TFormGroup> groupDialog([&](TFormGroup *dialog) {
             if (!name.isEmpty())
                 typeName(dialog, name);
             QTest::mouseClick(ok ? dialog->bbtnOk : dialog->bbtnCancel, Qt::LeftButton);
         });
         editor->spbtnAddGroupClick();
+        VESK_VERIFY_DIALOG(groupDialog);
         QCOMPARE(rows(db, QStringLiteral("GROUPS.DB"), {"Group_Name"}), stored);
         QCOMPARE(lines(child<QListWidget>(editor.get(), "lbGroups")), stored);
         QCOMPARE(db.rowCount(QStringLiteral("GRPCOLL.DB")), 0);
@@ -110,7 +112,7 @@ private Q_SLOTS:
         ui::MessageRecorder messages;
         auto editor = openEditor(db);
         selectLine(child<QListWidget>(editor.get(), "lbGroups"), QStringLiteral("Clerks"));
-        whenModal<TFormGroup>([](TFormGroup *dialog) {
+        testsupport::ExpectDialog<TFormGroup> groupDialog([](TFormGroup *dialog) {
             QCOMPARE(lines(dialog->lbSelected), QStringList({"Print"}));
             addMember(dialog, QStringLiteral("Print"));
             QListWidgetItem *line =
@@ -123,6 +125,7 @@ private Q_SLOTS:
             dialog->reject();
         });
         editor->spbtnEditGroupClick();
+        VESK_VERIFY_DIALOG(groupDialog);
         QVERIFY(messages.requests().isEmpty());
         QCOMPARE(db.rowCount(QStringLiteral("GRPCOLL.DB")), 1);
     }
@@ -137,7 +140,7 @@ private Q_SLOTS:
         db.addMember(group, print);
         auto editor = openEditor(db);
         selectLine(child<QListWidget>(editor.get(), "lbGroups"), QStringLiteral("Clerks"));
-        whenModal<TFormGroup>([&](TFormGroup *dialog) {
+        testsupport::ExpectDialog<TFormGroup> groupDialog([&](TFormGroup *dialog) {
             QVERIFY(!dialog->lbSelectedDragOver(dialog->lbComplete)); // nothing selected
             selectLine(dialog->lbSelected, QStringLiteral("Print"));
             QVERIFY(!dialog->lbSelectedDragOver(dialog->lbSelected));
@@ -150,6 +153,7 @@ private Q_SLOTS:
             dialog->accept();
         });
         editor->spbtnEditGroupClick();
+        VESK_VERIFY_DIALOG(groupDialog);
         QCOMPARE(db.rowCount(QStringLiteral("GRPCOLL.DB")), 2);
     }
 
@@ -163,7 +167,7 @@ private Q_SLOTS:
         db.addMember(group, print);
         auto editor = openEditor(db);
         selectLine(child<QListWidget>(editor.get(), "lbGroups"), QStringLiteral("Clerks"));
-        whenModal<TFormGroup>([](TFormGroup *dialog) {
+        testsupport::ExpectDialog<TFormGroup> groupDialog([](TFormGroup *dialog) {
             QCOMPARE(dialog->dbedGroupName->text(), QStringLiteral("Clerks"));
             typeName(dialog, QStringLiteral("Tellers"));
             selectLine(dialog->lbSelected, QStringLiteral("Print"));
@@ -172,6 +176,7 @@ private Q_SLOTS:
             QTest::keyClick(dialog, Qt::Key_Escape);
         });
         editor->spbtnEditGroupClick();
+        VESK_VERIFY_DIALOG(groupDialog);
         QCOMPARE(rows(db, QStringLiteral("GROUPS.DB"), {"Group_Name"}), QStringList({"Clerks"}));
         QCOMPARE(rows(db, QStringLiteral("GRPCOLL.DB"), {"Group_ID", "Access_ID"}),
                  QStringList({QStringLiteral("%1|%2").arg(group).arg(erase)}));
@@ -187,11 +192,12 @@ private Q_SLOTS:
         auto editor = openEditor(db);
         pickUser(editor.get(), QStringLiteral("Ann"));
         selectLine(child<QListWidget>(editor.get(), "lbGroups"), QStringLiteral("Clerks"));
-        whenModal<TFormGroup>([](TFormGroup *dialog) {
+        testsupport::ExpectDialog<TFormGroup> groupDialog([](TFormGroup *dialog) {
             typeName(dialog, QStringLiteral("Tellers"));
             QTest::mouseClick(dialog->bbtnOk, Qt::LeftButton);
         });
         editor->spbtnEditGroupClick();
+        VESK_VERIFY_DIALOG(groupDialog);
         QCOMPARE(lines(child<QListWidget>(editor.get(), "lbUsrAccess")),
                  QStringList({"(Tellers)"}));
         QCOMPARE(lines(child<QListWidget>(editor.get(), "lbGroups")), QStringList({"Tellers"}));
@@ -206,7 +212,7 @@ private Q_SLOTS:
         db.addMember(group, 77);
         auto editor = openEditor(db);
         selectLine(child<QListWidget>(editor.get(), "lbGroups"), QStringLiteral("Clerks"));
-        whenModal<TFormGroup>([](TFormGroup *dialog) {
+        testsupport::ExpectDialog<TFormGroup> groupDialog([](TFormGroup *dialog) {
             QCOMPARE(lines(dialog->lbSelected), QStringList({"Error"}));
             selectLine(dialog->lbSelected, QStringLiteral("Error"));
             Q_EMIT dialog->lbSelected->itemDoubleClicked(dialog->lbSelected->item(0));
@@ -214,6 +220,7 @@ private Q_SLOTS:
             dialog->accept();
         });
         editor->spbtnEditGroupClick();
+        VESK_VERIFY_DIALOG(groupDialog);
         QCOMPARE(db.rowCount(QStringLiteral("GRPCOLL.DB")), 0);
     }
 

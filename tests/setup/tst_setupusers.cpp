@@ -47,11 +47,12 @@ private Q_SLOTS:
         auto editor = openEditor(db);
         pickUser(editor.get(), QStringLiteral("Bob"));
 
-        whenModal<TformUser>([](TformUser *dialog) {
+        testsupport::ExpectDialog<TformUser> userDialog([](TformUser *dialog) {
             typeInto(dialog->dbedName, QStringLiteral("Carl"));
             QTest::mouseClick(dialog->bbtnCancel, Qt::LeftButton);
         });
         editor->spbtnAddUserClick();
+        VESK_VERIFY_DIALOG(userDialog);
 
         QCOMPARE(db.rowCount(QStringLiteral("USERS.DB")), 2);
         QCOMPARE(selectedUserName(editor.get()), QStringLiteral("Bob"));
@@ -64,7 +65,7 @@ private Q_SLOTS:
         db.setSettings(true, false);
         auto editor = openEditor(db);
         const QStringList names = {"Dora", "Abel", "Cleo", "Bert"};
-        whenModal<TformUser>([names](TformUser *dialog) {
+        testsupport::ExpectDialog<TformUser> userDialog([names](TformUser *dialog) {
             QVERIFY(dialog->bbtnAnother->isVisible());
             for (int i = 0; i < 3; ++i) {
                 typeInto(dialog->dbedName, names[i]);
@@ -77,6 +78,7 @@ private Q_SLOTS:
             QTest::mouseClick(dialog->bbtnOk, Qt::LeftButton);
         });
         editor->spbtnAddUserClick();
+        VESK_VERIFY_DIALOG(userDialog);
 
         QCOMPARE(rows(db, QStringLiteral("USERS.DB"), {"User_Name"}),
                  QStringList({"Dora", "Abel", "Cleo", "Bert"}));
@@ -93,7 +95,7 @@ private Q_SLOTS:
         db.addUser(QStringLiteral("Ann"), QStringLiteral("a"));
         ui::MessageRecorder messages;
         auto editor = openEditor(db);
-        whenModal<TformUser>([&messages](TformUser *dialog) {
+        testsupport::ExpectDialog<TformUser> userDialog([&messages](TformUser *dialog) {
             typeInto(dialog->dbedPassword, QStringLiteral("secret"));
             QTest::mouseClick(dialog->bbtnOk, Qt::LeftButton);
             QCOMPARE(messages.texts(), QStringList({"Name field is Required."}));
@@ -108,6 +110,7 @@ private Q_SLOTS:
             QTest::mouseClick(dialog->bbtnCancel, Qt::LeftButton);
         });
         editor->spbtnAddUserClick();
+        VESK_VERIFY_DIALOG(userDialog);
         QCOMPARE(rows(db, QStringLiteral("USERS.DB"), {"User_Name"}), QStringList({"Ann"}));
     }
 
@@ -119,7 +122,7 @@ private Q_SLOTS:
         ui::MessageRecorder messages;
         auto editor = openEditor(db);
         pickUser(editor.get(), QStringLiteral("Ann"));
-        whenModal<TformUser>([&](TformUser *dialog) {
+        testsupport::ExpectDialog<TformUser> userDialog([&](TformUser *dialog) {
             typeInto(dialog->dbedName, QStringLiteral("Anne"));
             // Another workstation deletes the user meanwhile.
             dbe::Table other;
@@ -135,6 +138,7 @@ private Q_SLOTS:
             dialog->reject();
         });
         editor->spbtnEditUserClick();
+        VESK_VERIFY_DIALOG(userDialog);
         QCOMPARE(db.rowCount(QStringLiteral("USERS.DB")), 0);
     }
 
@@ -143,7 +147,7 @@ private Q_SLOTS:
         testsupport::SecurityDb db;
         db.setSettings(true, false, QStringLiteral("Test"), QString(), QStringLiteral("Phone"));
         auto editor = openEditor(db);
-        whenModal<TformUser>([](TformUser *dialog) {
+        testsupport::ExpectDialog<TformUser> userDialog([](TformUser *dialog) {
             QCOMPARE(dialog->windowTitle(), QStringLiteral("Modify User"));
             QCOMPARE(dialog->lblDef1->text(), QStringLiteral(":"));
             QCOMPARE(dialog->lblDef2->text(), QStringLiteral("Phone:"));
@@ -155,6 +159,7 @@ private Q_SLOTS:
             QTest::keyClick(dialog->dbedName, Qt::Key_Return);
         });
         editor->spbtnAddUserClick();
+        VESK_VERIFY_DIALOG(userDialog);
         QCOMPARE(rows(db, QStringLiteral("USERS.DB"),
                       {"User_Name", "User_Def2", "User_Enabled", "User_Admin", "User_LastAccess",
                        "User_AccessCount"}),
@@ -167,11 +172,12 @@ private Q_SLOTS:
         db.setSettings(true, false);
         db.addUser(QStringLiteral("Sam"), QStringLiteral("a"));
         auto editor = openEditor(db);
-        whenModal<TformUser>([](TformUser *dialog) {
+        testsupport::ExpectDialog<TformUser> userDialog([](TformUser *dialog) {
             typeInto(dialog->dbedName, QStringLiteral("Sam"));
             QTest::mouseClick(dialog->bbtnOk, Qt::LeftButton);
         });
         editor->spbtnAddUserClick();
+        VESK_VERIFY_DIALOG(userDialog);
         QCOMPARE(rows(db, QStringLiteral("USERS.DB"), {"User_ID", "User_Name"}),
                  QStringList({"1|Sam", "2|Sam"}));
         QCOMPARE(child<QComboBox>(editor.get(), "dblkUserName")->currentData().toInt(), 2);
@@ -194,7 +200,7 @@ private Q_SLOTS:
         db.addUser(QStringLiteral("Ann"), QStringLiteral("a"));
         auto editor = openEditor(db);
         pickUser(editor.get(), QStringLiteral("Ann"));
-        whenModal<TformUser>([ok](TformUser *dialog) {
+        testsupport::ExpectDialog<TformUser> userDialog([ok](TformUser *dialog) {
             QVERIFY(!dialog->bbtnAnother->isVisible());
             QCOMPARE(dialog->dbedName->text(), QStringLiteral("Ann"));
             typeInto(dialog->dbedName, QStringLiteral("Annabel"));
@@ -202,6 +208,7 @@ private Q_SLOTS:
             QTest::mouseClick(ok ? dialog->bbtnOk : dialog->bbtnCancel, Qt::LeftButton);
         });
         editor->spbtnEditUserClick();
+        VESK_VERIFY_DIALOG(userDialog);
         QCOMPARE(rows(db, QStringLiteral("USERS.DB"), {"User_Name", "User_Admin"}),
                  QStringList({stored}));
         QCOMPARE(selectedUserName(editor.get()), stored.section(QLatin1Char('|'), 0, 0));
