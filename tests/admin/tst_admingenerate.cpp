@@ -2,10 +2,10 @@
 // by a real compiler, and the same texts from the command line tool.
 
 #include "admin/admnunt.h"
-#include "security/core/constantsource.h"
 #include "admin/filebrowsers.h"
 #include "admin/gendlunt.h"
 #include "dbe/session.h"
+#include "security/core/constantsource.h"
 #include "tests/admin/adminfixture.h"
 #include "ui/messages.h"
 
@@ -19,8 +19,6 @@
 #include <QPushButton>
 #include <QStandardPaths>
 #include <QTemporaryDir>
-
-using adminfixture::whenModal;
 
 namespace {
 
@@ -46,9 +44,10 @@ struct GenerateChoice {
     QString fileName;
 };
 
-void chooseInGenerateDialog(const GenerateChoice &choice, bool thenCancel = false)
+testsupport::ExpectDialog<TfrmGenerate> chooseInGenerateDialog(const GenerateChoice &choice,
+                                                               bool thenCancel = false)
 {
-    whenModal<TfrmGenerate>([choice, thenCancel](TfrmGenerate *dialog) {
+    return testsupport::ExpectDialog<TfrmGenerate>([choice, thenCancel](TfrmGenerate *dialog) {
         if (!choice.directory.isEmpty())
             dialog->DirectoryListBox1->setDirectory(choice.directory);
         if (choice.destination != TfrmGenerate::Clipboard)
@@ -94,8 +93,9 @@ private Q_SLOTS:
         TFormAdmin window;
         window.OpenSecurity(db.alias());
         QApplication::clipboard()->setText(QStringLiteral("before"));
-        chooseInGenerateDialog({});
+        auto generateDialog = chooseInGenerateDialog({});
         window.Generate1Click();
+        VESK_VERIFY_DIALOG(generateDialog);
         QCOMPARE(QApplication::clipboard()->text(), line);
     }
 
@@ -109,9 +109,10 @@ private Q_SLOTS:
         TFormAdmin window;
         window.OpenSecurity(db.alias());
         ui::MessageRecorder messages;
-        chooseInGenerateDialog(
+        auto generateDialog = chooseInGenerateDialog(
             {TfrmGenerate::PascalIncludeFile, out.path(), QStringLiteral("secconst.pas")});
         window.Generate1Click();
+        VESK_VERIFY_DIALOG(generateDialog);
         QVERIFY(messages.texts().isEmpty());
         QCOMPARE(readFile(out.filePath(QStringLiteral("secconst.pas"))),
                  QStringLiteral("  dsc_Zeta               =1;\r\n"
@@ -138,8 +139,9 @@ private Q_SLOTS:
         TFormAdmin window;
         window.OpenSecurity(db.alias());
         QApplication::clipboard()->setText(QStringLiteral("before"));
-        chooseInGenerateDialog({destination, out.path(), fileName});
+        auto generateDialog = chooseInGenerateDialog({destination, out.path(), fileName});
         window.Generate1Click();
+        VESK_VERIFY_DIALOG(generateDialog);
         const QString path = out.filePath(fileName);
         switch (destination) {
         case TfrmGenerate::Clipboard:
@@ -212,7 +214,7 @@ private Q_SLOTS:
         if (!yes)
             messages.answerNo();
         bool stayedOpen = false;
-        whenModal<TfrmGenerate>([&](TfrmGenerate *dialog) {
+        testsupport::ExpectDialog<TfrmGenerate> generateDialog([&](TfrmGenerate *dialog) {
             dialog->DirectoryListBox1->setDirectory(out.path());
             dialog->edFile->setText(QStringLiteral("old.pas"));
             dialog->bbtnOk->click();
@@ -221,6 +223,7 @@ private Q_SLOTS:
                 dialog->bbtnCancel->click();
         });
         window.Generate1Click();
+        VESK_VERIFY_DIALOG(generateDialog);
         QCOMPARE(messages.texts(), QStringList{QStringLiteral("File Exists. Overite?")});
         QCOMPARE(messages.requests().first().kind, ui::MessageKind::Confirmation);
         QCOMPARE(stayedOpen, !yes);
@@ -245,8 +248,10 @@ private Q_SLOTS:
         window.OpenSecurity(db.alias());
         QApplication::clipboard()->setText(QStringLiteral("untouched"));
         ui::MessageRecorder messages;
-        chooseInGenerateDialog({TfrmGenerate::PascalIncludeFile, out.path(), fileName});
+        auto generateDialog =
+            chooseInGenerateDialog({TfrmGenerate::PascalIncludeFile, out.path(), fileName});
         window.Generate1Click();
+        VESK_VERIFY_DIALOG(generateDialog);
         QCOMPARE(messages.texts(), QStringList{QStringLiteral("Unable to Save File.")});
         QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("untouched"));
     }
@@ -314,9 +319,10 @@ private Q_SLOTS:
         TFormAdmin window;
         window.OpenSecurity(db.alias());
         ui::MessageRecorder messages;
-        chooseInGenerateDialog(
+        auto generateDialog = chooseInGenerateDialog(
             {TfrmGenerate::CppHeaderFile, out.path(), QStringLiteral("secconst.h")});
         window.Generate1Click();
+        VESK_VERIFY_DIALOG(generateDialog);
         QVERIFY(messages.texts().isEmpty());
 
         const QString header = readFile(out.filePath(QStringLiteral("secconst.h")));

@@ -17,8 +17,6 @@
 #include <QTemporaryDir>
 #include <optional>
 
-using adminfixture::whenModal;
-
 namespace {
 
 const QString TablesFound = QStringLiteral("Security databases found at this location. Please "
@@ -32,9 +30,9 @@ struct NewInput {
 };
 
 // Fills the dialog as an administrator would and presses OK.
-void answerNewDialog(const NewInput &input)
+testsupport::ExpectDialog<TFormOpenSecurity> answerNewDialog(const NewInput &input)
 {
-    whenModal<TFormOpenSecurity>([input](TFormOpenSecurity *dialog) {
+    return testsupport::ExpectDialog<TFormOpenSecurity>([input](TFormOpenSecurity *dialog) {
         dialog->dlbDirectory->setDirectory(input.directory);
         if (input.chooseFromList)
             dialog->cmboxAlias->setCurrentIndex(dialog->cmboxAlias->findText(input.alias));
@@ -74,8 +72,9 @@ private Q_SLOTS:
         existing.close();
         TFormAdmin window;
         ui::MessageRecorder messages;
-        answerNewDialog({dir.path(), QStringLiteral("REFUSED")});
+        auto newDialog = answerNewDialog({dir.path(), QStringLiteral("REFUSED")});
         window.New1Click();
+        VESK_VERIFY_DIALOG(newDialog);
         QCOMPARE(messages.texts(), QStringList{TablesFound});
         QVERIFY(!dbe::Session::instance().hasAlias(QStringLiteral("REFUSED")));
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{fileName});
@@ -89,8 +88,10 @@ private Q_SLOTS:
         TFormAdmin window;
         window.OpenSecurity(before.alias());
         ui::MessageRecorder messages;
-        answerNewDialog({dir.path(), QStringLiteral("FRESH"), false, QStringLiteral("Fresh7")});
+        auto newDialog =
+            answerNewDialog({dir.path(), QStringLiteral("FRESH"), false, QStringLiteral("Fresh7")});
         window.New1Click();
+        VESK_VERIFY_DIALOG(newDialog);
 
         QVERIFY(messages.texts().isEmpty());
         dbe::Session &session = dbe::Session::instance();
@@ -120,8 +121,9 @@ private Q_SLOTS:
         TFormAdmin window;
         window.OpenSecurity(before.alias());
         ui::MessageRecorder messages;
-        answerNewDialog({dir.path(), QStringLiteral("HALFMADE")});
+        auto newDialog = answerNewDialog({dir.path(), QStringLiteral("HALFMADE")});
         window.New1Click();
+        VESK_VERIFY_DIALOG(newDialog);
 
         QCOMPARE(messages.texts().size(), 1);
         QVERIFY2(messages.lastText().startsWith(QStringLiteral("DBE Error : ")),
@@ -188,8 +190,9 @@ private Q_SLOTS:
         }
         TFormAdmin window;
         ui::MessageRecorder messages;
-        answerNewDialog({shown.path(), QStringLiteral("TAKEN"), chooseFromList});
+        auto newDialog = answerNewDialog({shown.path(), QStringLiteral("TAKEN"), chooseFromList});
         window.New1Click();
+        VESK_VERIFY_DIALOG(newDialog);
 
         QCOMPARE(messages.texts(), expectedMessages);
         QCOMPARE(session.alias(QStringLiteral("TAKEN")).path, target);
@@ -235,12 +238,13 @@ private Q_SLOTS:
         window.OpenSecurity(open.alias());
         const QStringList aliases = dbe::Session::instance().aliasNames();
         ui::MessageRecorder messages;
-        whenModal<TFormOpenSecurity>([](TFormOpenSecurity *dialog) {
+        testsupport::ExpectDialog<TFormOpenSecurity> newDialog([](TFormOpenSecurity *dialog) {
             QTest::keyClicks(dialog->cmboxAlias->lineEdit(), QStringLiteral("NEVER"));
             dialog->edPassword->setText(QStringLiteral("pw"));
             dialog->bbnCancel->click();
         });
         window.New1Click();
+        VESK_VERIFY_DIALOG(newDialog);
         QVERIFY(messages.texts().isEmpty());
         QCOMPARE(dbe::Session::instance().aliasNames(), aliases);
         QCOMPARE(CurrentAlias, open.alias());
@@ -403,17 +407,19 @@ private Q_SLOTS:
         QTemporaryDir dir;
         TFormAdmin window;
         ui::MessageRecorder messages;
-        whenModal<TFormOpenSecurity>([alias, &dir](TFormOpenSecurity *dialog) {
-            dialog->dlbDirectory->setDirectory(dir.path());
-            dialog->cmboxAlias->lineEdit()->setText(alias); // pasted, not typed
-            dialog->edPassword->setText(QStringLiteral("pw"));
-            dialog->bbnOk->click();
-            // Still open: the name can be mended. Cancel to end the command.
-            if (dialog->isVisible())
-                dialog->bbnCancel->click();
-        });
+        testsupport::ExpectDialog<TFormOpenSecurity> newDialog(
+            [alias, &dir](TFormOpenSecurity *dialog) {
+                dialog->dlbDirectory->setDirectory(dir.path());
+                dialog->cmboxAlias->lineEdit()->setText(alias); // pasted, not typed
+                dialog->edPassword->setText(QStringLiteral("pw"));
+                dialog->bbnOk->click();
+                // Still open: the name can be mended. Cancel to end the command.
+                if (dialog->isVisible())
+                    dialog->bbnCancel->click();
+            });
         const QStringList aliases = dbe::Session::instance().aliasNames();
         window.New1Click();
+        VESK_VERIFY_DIALOG(newDialog);
         QCOMPARE(messages.texts(), QStringList{message});
         QCOMPARE(dbe::Session::instance().aliasNames(), aliases);
         QVERIFY(QDir(dir.path()).isEmpty());

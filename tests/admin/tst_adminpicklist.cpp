@@ -7,8 +7,6 @@
 #include <QListWidget>
 #include <QPushButton>
 
-using adminfixture::whenModal;
-
 class TestAdminPickList : public QObject
 {
     Q_OBJECT
@@ -36,7 +34,7 @@ private Q_SLOTS:
         QString label;
         QString caption;
         QSize listSize;
-        whenModal<TfrmPickList>([&](TfrmPickList *pick) {
+        testsupport::ExpectDialog<TfrmPickList> pickDialog([&](TfrmPickList *pick) {
             label = pick->lblLabel->text();
             caption = pick->windowTitle();
             listSize = pick->lboxList->size();
@@ -58,6 +56,7 @@ private Q_SLOTS:
         const int answer = PickFromList(
             QStringLiteral("Choose:"), QStringLiteral("Pick one"),
             {QStringLiteral("ALPHA"), QStringLiteral("BETA"), QStringLiteral("GAMMA")});
+        VESK_VERIFY_DIALOG(pickDialog);
         QCOMPARE(answer, expected);
         QCOMPARE(label, QStringLiteral("Choose:"));
         QCOMPARE(caption, QStringLiteral("Pick one"));
@@ -66,8 +65,10 @@ private Q_SLOTS:
 
     void emptyListAnswersMinusOne()
     {
-        whenModal<TfrmPickList>([](TfrmPickList *pick) { pick->bbtnOk->click(); });
+        testsupport::ExpectDialog<TfrmPickList> pickDialog(
+            [](TfrmPickList *pick) { pick->bbtnOk->click(); });
         QCOMPARE(PickFromList(QStringLiteral("Alias:"), QStringLiteral("Select"), {}), -1);
+        VESK_VERIFY_DIALOG(pickDialog);
     }
 };
 

@@ -16,8 +16,6 @@
 #include <QPushButton>
 #include <QTableView>
 
-using adminfixture::whenModal;
-
 namespace {
 
 const QDateTime Morning(QDate(2026, 3, 2), QTime(8, 15, 0));
@@ -101,7 +99,7 @@ private Q_SLOTS:
         QString caption;
         bool okFocused = false;
         TfrmViewLog *shown = nullptr;
-        whenModal<TfrmViewLog>([&](TfrmViewLog *viewer) {
+        testsupport::ExpectDialog<TfrmViewLog> logViewer([&](TfrmViewLog *viewer) {
             shown = viewer;
             caption = viewer->windowTitle();
             titles = gridTitles(*viewer->dsLog);
@@ -114,6 +112,7 @@ private Q_SLOTS:
                     !viewer->tblAccess->isOpen());
         });
         window.ViewLog1Click();
+        VESK_VERIFY_DIALOG(logViewer);
         QVERIFY(shown);
         QCOMPARE(caption, QStringLiteral("View Log"));
         QVERIFY(okFocused);
@@ -225,7 +224,7 @@ private Q_SLOTS:
         window.OpenSecurity(db.alias());
         QStringList names;
         QString caption;
-        whenModal<TfrmViewUsers>([&](TfrmViewUsers *viewer) {
+        testsupport::ExpectDialog<TfrmViewUsers> usersViewer([&](TfrmViewUsers *viewer) {
             caption = viewer->windowTitle();
             QAbstractItemModel *model = viewer->DBLookupList1->model();
             for (int row = 0; row < model->rowCount(); ++row)
@@ -233,6 +232,7 @@ private Q_SLOTS:
             viewer->OKBtn->click();
         });
         window.ViewUsers1Click();
+        VESK_VERIFY_DIALOG(usersViewer);
         QCOMPARE(caption, QStringLiteral("Current Users"));
         QCOMPARE(names, QStringList(QList<QString>(hosts + 1, dbe::Session::netUserName())));
     }

@@ -28,9 +28,8 @@
 #include <QRegularExpression>
 #include <QTabWidget>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QToolButton>
-
-using adminfixture::whenModal;
 
 namespace {
 
@@ -196,7 +195,7 @@ private Q_SLOTS:
         dbe::Session::instance().removeAllPasswords();
         TFormAdmin window;
         QString caption;
-        whenModal<TPasswordPrompt>([&](TPasswordPrompt *prompt) {
+        testsupport::ExpectDialog<TPasswordPrompt> promptDialog([&](TPasswordPrompt *prompt) {
             caption = prompt->windowTitle();
             QVERIFY(prompt->edPassword->echoMode() == QLineEdit::Password);
             QTest::keyClicks(prompt->edPassword, typed);
@@ -204,6 +203,7 @@ private Q_SLOTS:
         });
         ui::MessageRecorder messages;
         window.OpenSecurity(db.alias());
+        VESK_VERIFY_DIALOG(promptDialog);
         QCOMPARE(caption, QStringLiteral("Enter password"));
         QCOMPARE(CurrentAlias, opens ? db.alias() : QString());
         QCOMPARE(messages.texts(), opens ? QStringList() : QStringList{NoSecurityFiles});
@@ -233,7 +233,7 @@ private Q_SLOTS:
         QStringList offered;
         QString label;
         QString caption;
-        whenModal<TfrmPickList>([&](TfrmPickList *pick) {
+        testsupport::ExpectDialog<TfrmPickList> pickDialog([&](TfrmPickList *pick) {
             caption = pick->windowTitle();
             label = pick->lblLabel->text();
             for (int row = 0; row < pick->lboxList->count(); ++row)
@@ -252,6 +252,7 @@ private Q_SLOTS:
             }
         });
         window.Open1Click();
+        VESK_VERIFY_DIALOG(pickDialog);
         QCOMPARE(caption, QStringLiteral("Select Security Alias"));
         QCOMPARE(label, QStringLiteral("Alias:"));
         QCOMPARE(offered, dbe::Session::instance().aliasNames());
@@ -279,12 +280,13 @@ private Q_SLOTS:
         window.OpenSecurity(db.alias());
         QString alias;
         bool hidden = true;
-        whenModal<TFormMain>([&](TFormMain *editor) {
+        testsupport::ExpectDialog<TFormMain> editorDialog([&](TFormMain *editor) {
             alias = editor->AliasName();
             hidden = editor->HideAccessButtons();
             editor->reject();
         });
         window.Setup1Click();
+        VESK_VERIFY_DIALOG(editorDialog);
         QCOMPARE(alias, db.alias());
         QVERIFY(!hidden);
     }
@@ -293,11 +295,12 @@ private Q_SLOTS:
     {
         TFormAdmin window;
         bool shown = false;
-        whenModal<QPageSetupDialog>([&](QPageSetupDialog *dialog) {
+        testsupport::ExpectDialog<QPageSetupDialog> pageSetupDialog([&](QPageSetupDialog *dialog) {
             shown = dialog->printer() == window.printer();
             dialog->reject();
         });
         window.PrintSetup1Click();
+        VESK_VERIFY_DIALOG(pageSetupDialog);
         QVERIFY(shown);
     }
 
@@ -305,13 +308,14 @@ private Q_SLOTS:
     {
         TFormAdmin window;
         QStringList texts;
-        whenModal<TformAbout>([&](TformAbout *about) {
+        testsupport::ExpectDialog<TformAbout> aboutDialog([&](TformAbout *about) {
             texts << about->windowTitle() << about->lblProgName->text() << about->lblVersion->text()
                   << about->lbProgrammers->item(0)->text() << about->tnbkInfo->tabText(0)
                   << about->tnbkInfo->tabText(1);
             about->btnOk->click();
         });
         window.About1Click();
+        VESK_VERIFY_DIALOG(aboutDialog);
         QCOMPARE(texts, (QStringList{"Vesk Application Information",
                                      "VeskSecure Security Administration", "Version 2.0",
                                      "The VeskSecure developers", "Development", "System"}));
