@@ -3,9 +3,11 @@
 #include "dbe/session.h"
 #include "dbe/table.h"
 #include "security/core/schema.h"
+#include "security/logonunt.h"
+#include "security/vesksec2.h"
+#include "tests/support/modaldialog.h"
 #include "tests/support/testsupport.h"
 #include "ui/messages.h"
-#include "security/vesksec2.h"
 
 #include <QApplication>
 #include <QTest>
@@ -159,9 +161,12 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("alias");
         QTest::addColumn<QString>("password");
-        QTest::newRow("unknown alias") << "NO_SUCH_ALIAS" << "Master1";
-        QTest::newRow("wrong master password") << "TESTSEC" << "wrong";
-        QTest::newRow("missing master password") << "TESTSEC" << "";
+        QTest::newRow("unknown alias") << "NO_SUCH_ALIAS"
+                                       << "Master1";
+        QTest::newRow("wrong master password") << "TESTSEC"
+                                               << "wrong";
+        QTest::newRow("missing master password") << "TESTSEC"
+                                                 << "";
     }
     void reportsEngineFailuresAndEnds()
     {
@@ -191,20 +196,10 @@ private Q_SLOTS:
         component.SetAlias(db.alias());
         component.SetPassword(db.password());
         component.SetOptions({soAutoValidate, soNetwareSupport});
-        // Wait for the dialog however long a loaded machine takes to show it, then cancel it.
-        QString dialogSeen;
-        QTimer poll;
-        poll.setInterval(20);
-        QObject::connect(&poll, &QTimer::timeout, [&] {
-            if (QWidget *modal = QApplication::activeModalWidget()) {
-                dialogSeen = modal->objectName();
-                poll.stop();
-                modal->close();
-            }
-        });
-        poll.start();
+        testsupport::ExpectDialog<TFormLogon> logonDialog(
+            [](TFormLogon *dialog) { dialog->close(); });
         component.Loaded();
-        QCOMPARE(dialogSeen, QStringLiteral("FormLogon"));
+        VESK_VERIFY_DIALOG(logonDialog);
         QVERIFY(!component.GetActive());
         QVERIFY(component.TerminationRequested()); // the dialog was cancelled
         expectQuitRequest();

@@ -5,39 +5,12 @@
 #include "dbe/table.h"
 #include "tests/support/testsupport.h"
 
-#include <QDialog>
-#include <QPointer>
 #include <QProcess>
 #include <QTest>
 #include <QTextStream>
-#include <QTimer>
 #include <cstdio>
 
 namespace logontest {
-
-ModalDriver::ModalDriver(std::function<void(QWidget *)> action)
-    : m_action(std::move(action)), m_timer(std::make_unique<QTimer>())
-{
-    QObject::connect(m_timer.get(), &QTimer::timeout, m_timer.get(), [this] { poll(); });
-    m_timer->start(10);
-}
-
-ModalDriver::~ModalDriver() = default;
-
-void ModalDriver::poll()
-{
-    QWidget *modal = QApplication::activeModalWidget();
-    if (!modal || !modal->isVisible())
-        return;
-    m_timer->stop();
-    m_ran = true;
-    QPointer<QWidget> guard(modal);
-    m_action(modal);
-    if (guard && guard->isVisible()) {
-        if (auto *dialog = qobject_cast<QDialog *>(guard.data()))
-            dialog->reject();
-    }
-}
 
 std::unique_ptr<TVeskSecure> unloadedComponent(const testsupport::SecurityDb &db,
                                                TSecurityOptions options)
@@ -205,14 +178,14 @@ int networkLogon(const QStringList &args)
 // activate DIR MASTER OPTIONS: activation with automatic logon; any logon dialog is cancelled.
 int activate(const QStringList &args)
 {
-    bool dialogShown = false;
-    const ModalDriver driver([&dialogShown](QWidget *modal) {
-        dialogShown = modal->objectName() == QStringLiteral("FormLogon");
-    });
+    // No test runs in the child to report to: the parent reads whether the dialog came.
+    const testsupport::ExpectDialog<TFormLogon> logonDialog(
+        [](TFormLogon *dialog) { dialog->reject(); });
+    logonDialog.keepQuiet();
     const auto component = childComponent(args.at(0), args.at(1),
                                           TSecurityOptions::fromByte(quint8(args.at(2).toUInt())));
     print(QStringLiteral("dialog=%1;user=%2;terminated=%3")
-              .arg(dialogShown ? 1 : 0)
+              .arg(logonDialog.ran() ? 1 : 0)
               .arg(component->UserID())
               .arg(component->TerminationRequested() ? 1 : 0));
     return 0;

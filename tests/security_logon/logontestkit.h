@@ -1,9 +1,12 @@
 #pragma once
 
-// Helpers shared by the logon, access and password tests: driving modal dialogs, reading rows
-// back from the security tables, and running this very executable as a second workstation.
+// Helpers shared by the logon, access and password tests: components on a test database,
+// reading rows back from the security tables, and running this very executable as a second
+// workstation.
 
+#include "security/logonunt.h"
 #include "security/vesksec2.h"
+#include "tests/support/modaldialog.h"
 
 #include <QApplication>
 #include <QList>
@@ -12,35 +15,11 @@
 #include <functional>
 #include <memory>
 
-class QTimer;
-class QWidget;
-
 namespace testsupport {
 class SecurityDb;
 }
 
 namespace logontest {
-
-// Runs `action` once on the next modal dialog as soon as it is shown, while the driver lives.
-// The action may leave the dialog open; whatever it leaves open is cancelled afterwards, so a
-// test never hangs.
-class ModalDriver
-{
-public:
-    explicit ModalDriver(std::function<void(QWidget *)> action);
-    ~ModalDriver();
-    ModalDriver(const ModalDriver &) = delete;
-    ModalDriver &operator=(const ModalDriver &) = delete;
-
-    bool ran() const { return m_ran; }
-
-private:
-    void poll();
-
-    std::function<void(QWidget *)> m_action;
-    std::unique_ptr<QTimer> m_timer;
-    bool m_ran = false;
-};
 
 // A component on the database, loaded (activated) with `options`.
 std::unique_ptr<TVeskSecure> activatedComponent(const testsupport::SecurityDb &db,

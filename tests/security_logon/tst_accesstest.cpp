@@ -180,7 +180,7 @@ void TestAccessTest::supervisorPassesEverything()
 {
     RightsFixture fixture(true);
     const auto component = activatedComponent(fixture.db, {soShowUI});
-    const ModalDriver driver([&](QWidget *dialog) {
+    testsupport::ExpectDialog<TFormLogon> logonDialog([&](QWidget *dialog) {
         dialog->findChild<QLineEdit *>(QStringLiteral("edUserName"))
             ->setText(QStringLiteral("SUPERVISOR"));
         dialog->findChild<QLineEdit *>(QStringLiteral("edPassword"))
@@ -188,6 +188,7 @@ void TestAccessTest::supervisorPassesEverything()
         dialog->findChild<QPushButton *>(QStringLiteral("bbtnOk"))->click();
     });
     QVERIFY(component->Logon());
+    VESK_VERIFY_DIALOG(logonDialog);
     QCOMPARE(component->UserID(), 0);
     const int rowsAfterLogon = fixture.db.rowCount(QStringLiteral("Log"));
     ui::MessageRecorder messages;

@@ -152,8 +152,10 @@ void TestLogonDialog::supervisorCredentials()
     const auto component = activatedComponent(db, options);
     ui::MessageRecorder messages;
 
-    const ModalDriver driver([&](QWidget *dialog) { fillAndClose(dialog, name, password, "ok"); });
+    testsupport::ExpectDialog<TFormLogon> logonDialog(
+        [&](QWidget *dialog) { fillAndClose(dialog, name, password, "ok"); });
     QCOMPARE(component->Logon(), isSupervisor);
+    VESK_VERIFY_DIALOG(logonDialog);
 
     if (isSupervisor) {
         QCOMPARE(component->UserID(), 0);
@@ -193,9 +195,10 @@ void TestLogonDialog::supervisorWhicheverWayTheDialogCloses()
     const QVariantMap rowBefore = userRow(db.alias(), user);
     const auto component = activatedComponent(db);
 
-    const ModalDriver driver(
+    testsupport::ExpectDialog<TFormLogon> logonDialog(
         [&](QWidget *dialog) { fillAndClose(dialog, "SUPERVISOR", db.password(), how); });
     QCOMPARE(component->Logon(), result);
+    VESK_VERIFY_DIALOG(logonDialog);
 
     // Cancelled or not, the component holds the supervisor; only an accepted logon is logged.
     QCOMPARE(component->UserID(), 0);
@@ -219,7 +222,7 @@ void TestLogonDialog::enterInNameFieldMovesToPassword()
 
     bool openAfterNameEnter = false;
     bool focusOnPassword = false;
-    const ModalDriver driver([&](QWidget *dialog) {
+    testsupport::ExpectDialog<TFormLogon> logonDialog([&](QWidget *dialog) {
         QLineEdit *name = lineEdit(dialog, QStringLiteral("edUserName"));
         QLineEdit *password = lineEdit(dialog, QStringLiteral("edPassword"));
         typeInto(password, QStringLiteral("secret"));
@@ -230,6 +233,7 @@ void TestLogonDialog::enterInNameFieldMovesToPassword()
         QTest::keyClick(password, Qt::Key_Return);
     });
     QVERIFY(component->Logon());
+    VESK_VERIFY_DIALOG(logonDialog);
     QVERIFY(openAfterNameEnter);
     QVERIFY(focusOnPassword);
     QVERIFY(messages.texts().isEmpty());
@@ -242,13 +246,14 @@ void TestLogonDialog::supervisorTestComesBeforeEnterRule()
     db.setSettings(true, false);
     const auto component = activatedComponent(db);
 
-    const ModalDriver driver([&](QWidget *dialog) {
+    testsupport::ExpectDialog<TFormLogon> logonDialog([&](QWidget *dialog) {
         typeInto(lineEdit(dialog, QStringLiteral("edPassword")), db.password());
         QLineEdit *name = lineEdit(dialog, QStringLiteral("edUserName"));
         typeInto(name, QStringLiteral("SUPERVISOR"));
         QTest::keyClick(name, Qt::Key_Return);
     });
     QVERIFY(component->Logon());
+    VESK_VERIFY_DIALOG(logonDialog);
     QCOMPARE(component->UserID(), 0);
 }
 
@@ -288,7 +293,7 @@ void TestLogonDialog::refusedLogonKeepsDialogOpen()
 
     bool stayedOpen = false;
     bool nameSelected = false;
-    const ModalDriver driver([&](QWidget *dialog) {
+    testsupport::ExpectDialog<TFormLogon> logonDialog([&](QWidget *dialog) {
         fillAndClose(dialog, name, password, "ok");
         stayedOpen = dialog->isVisible();
         QLineEdit *nameEdit = lineEdit(dialog, QStringLiteral("edUserName"));
@@ -296,6 +301,7 @@ void TestLogonDialog::refusedLogonKeepsDialogOpen()
         button(dialog, QStringLiteral("bbtnCancel"))->click();
     });
     QVERIFY(!component->Logon());
+    VESK_VERIFY_DIALOG(logonDialog);
     QVERIFY(stayedOpen);
     QVERIFY(nameSelected);
     QCOMPARE(messages.texts(), QStringList{InvalidLogon});
@@ -337,9 +343,10 @@ void TestLogonDialog::userCaseRules()
     const auto component = activatedComponent(db, options);
     ui::MessageRecorder messages;
 
-    const ModalDriver driver(
+    testsupport::ExpectDialog<TFormLogon> logonDialog(
         [&](QWidget *dialog) { fillAndClose(dialog, name, password, "enter"); });
     QCOMPARE(component->Logon(), loggedOn);
+    VESK_VERIFY_DIALOG(logonDialog);
     QCOMPARE(component->UserID(), loggedOn ? user : -1);
     if (loggedOn)
         QCOMPARE(component->CurrentUserName(), QStringLiteral("MixedCase"));
@@ -356,11 +363,12 @@ void TestLogonDialog::disabledAccountClosesDialog()
     ui::MessageRecorder messages;
 
     bool closedByLogon = false;
-    const ModalDriver driver([&](QWidget *dialog) {
+    testsupport::ExpectDialog<TFormLogon> logonDialog([&](QWidget *dialog) {
         fillAndClose(dialog, "Gone", "pw", "ok");
         closedByLogon = !dialog->isVisible();
     });
     QVERIFY(!component->Logon());
+    VESK_VERIFY_DIALOG(logonDialog);
     QVERIFY(closedByLogon);
     QCOMPARE(messages.texts(), QStringList{AccountDisabled});
     QCOMPARE(component->UserID(), -1);
@@ -381,8 +389,10 @@ void TestLogonDialog::logonKeepsValuesFromBeforeIt()
     const auto component = activatedComponent(db);
 
     const QDateTime before = QDateTime::currentDateTime().addSecs(-1);
-    const ModalDriver driver([&](QWidget *dialog) { fillAndClose(dialog, "carol", "PW", "ok"); });
+    testsupport::ExpectDialog<TFormLogon> logonDialog(
+        [&](QWidget *dialog) { fillAndClose(dialog, "carol", "PW", "ok"); });
     QVERIFY(component->Logon());
+    VESK_VERIFY_DIALOG(logonDialog);
     const QDateTime after = QDateTime::currentDateTime().addSecs(1);
 
     QCOMPARE(component->UserID(), user);
@@ -413,9 +423,9 @@ void TestLogonDialog::unreadableUsersTableShowsNoDialog()
     component->SetAlias(QStringLiteral("NOSUCHALIAS"));
     ui::MessageRecorder messages;
 
-    const ModalDriver driver([](QWidget *) {});
+    testsupport::NoModalDialog noDialog;
     QVERIFY(!component->Logon());
-    QVERIFY(!driver.ran());
+    VESK_VERIFY_DIALOG(noDialog);
     QCOMPARE(messages.texts(), QStringList{QStringLiteral("Unable to Access Security Files")});
     QCOMPARE(component->UserID(), -1);
 }

@@ -104,7 +104,7 @@ void TestPasswordChange::enterMovesThroughTheFields()
 
     QList<bool> openAfterEnter;
     QList<bool> focusMoved;
-    const ModalDriver driver([&](QWidget *dialog) {
+    testsupport::ExpectDialog<TFormPassword> passwordDialog([&](QWidget *dialog) {
         QLineEdit *current = field(dialog, QStringLiteral("edPassword"));
         QLineEdit *fresh = field(dialog, QStringLiteral("edPassword1"));
         QLineEdit *verify = field(dialog, QStringLiteral("edPassword2"));
@@ -121,6 +121,7 @@ void TestPasswordChange::enterMovesThroughTheFields()
         QTest::keyClick(verify, Qt::Key_Return);
     });
     QVERIFY(fixture.component->ChangePassword());
+    VESK_VERIFY_DIALOG(passwordDialog);
     QCOMPARE(openAfterEnter, (QList<bool>{true, true}));
     QCOMPARE(focusMoved, (QList<bool>{true, true}));
     QVERIFY(messages.texts().isEmpty());
@@ -162,7 +163,7 @@ void TestPasswordChange::refusalsKeepDialogOpen()
 
     bool stayedOpen = false;
     bool fieldSelected = false;
-    const ModalDriver driver([&](QWidget *dialog) {
+    testsupport::ExpectDialog<TFormPassword> passwordDialog([&](QWidget *dialog) {
         fill(dialog, current, fresh, verify);
         clickOk(dialog);
         stayedOpen = dialog->isVisible();
@@ -172,7 +173,7 @@ void TestPasswordChange::refusalsKeepDialogOpen()
         dialog->findChild<QPushButton *>(QStringLiteral("bbnCancel"))->click();
     });
     QVERIFY(!fixture.component->ChangePassword());
-    QVERIFY(driver.ran());
+    VESK_VERIFY_DIALOG(passwordDialog);
     QVERIFY(stayedOpen);
     QVERIFY(fieldSelected);
     QCOMPARE(messages.texts(), QStringList{message});
@@ -202,11 +203,12 @@ void TestPasswordChange::storesNewPassword()
     LoggedOnUser fixture;
     ui::MessageRecorder messages;
 
-    const ModalDriver driver([&](QWidget *dialog) {
+    testsupport::ExpectDialog<TFormPassword> passwordDialog([&](QWidget *dialog) {
         fill(dialog, QStringLiteral("OldPass"), fresh, fresh);
         clickOk(dialog);
     });
     QVERIFY(fixture.component->ChangePassword());
+    VESK_VERIFY_DIALOG(passwordDialog);
     QVERIFY(messages.texts().isEmpty());
     QCOMPARE(storedPassword(fixture.db, fixture.user), stored);
     // The component keeps the password it read at logon.
@@ -221,12 +223,12 @@ void TestPasswordChange::cancelWritesNothing()
     LoggedOnUser fixture;
     ui::MessageRecorder messages;
 
-    const ModalDriver driver([&](QWidget *dialog) {
+    testsupport::ExpectDialog<TFormPassword> passwordDialog([&](QWidget *dialog) {
         fill(dialog, QStringLiteral("OldPass"), QStringLiteral("New1"), QStringLiteral("New1"));
         dialog->findChild<QPushButton *>(QStringLiteral("bbnCancel"))->click();
     });
     QVERIFY(!fixture.component->ChangePassword());
-    QVERIFY(driver.ran());
+    VESK_VERIFY_DIALOG(passwordDialog);
     QVERIFY(messages.texts().isEmpty());
     QCOMPARE(storedPassword(fixture.db, fixture.user), QStringLiteral("OldPass"));
 }
@@ -251,20 +253,21 @@ void TestPasswordChange::onlyAnOrdinaryUserMayChange()
     db.setSettings(true, false);
     const auto component = activatedComponent(db);
     if (supervisor) {
-        const ModalDriver logon([&](QWidget *dialog) {
+        testsupport::ExpectDialog<TFormLogon> logonDialog([&](QWidget *dialog) {
             field(dialog, QStringLiteral("edUserName"))->setText(QStringLiteral("SUPERVISOR"));
             field(dialog, QStringLiteral("edPassword"))->setText(db.password());
             dialog->findChild<QPushButton *>(QStringLiteral("bbtnOk"))->click();
         });
         QVERIFY(component->Logon());
+        VESK_VERIFY_DIALOG(logonDialog);
         QCOMPARE(component->UserID(), 0);
     }
     component->SetShowUI(showUI);
     ui::MessageRecorder messages;
 
-    const ModalDriver driver([](QWidget *) {});
+    testsupport::NoModalDialog noDialog;
     QVERIFY(!component->ChangePassword());
-    QVERIFY(!driver.ran());
+    VESK_VERIFY_DIALOG(noDialog);
     QCOMPARE(messages.texts(), showUI
                                    ? QStringList{QStringLiteral("No user is logged into security")}
                                    : QStringList{});
@@ -283,9 +286,9 @@ void TestPasswordChange::vanishedUserRowGivesFalse()
     }
     ui::MessageRecorder messages;
 
-    const ModalDriver driver([](QWidget *) {});
+    testsupport::NoModalDialog noDialog;
     QVERIFY(!fixture.component->ChangePassword());
-    QVERIFY(!driver.ran());
+    VESK_VERIFY_DIALOG(noDialog);
     QVERIFY(messages.texts().isEmpty());
 }
 
