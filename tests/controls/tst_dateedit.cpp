@@ -1,16 +1,15 @@
 #include "controls/calpop.h"
 #include "controls/dateedit.h"
+#include "tests/support/modaldialog.h"
 #include "ui/application.h"
 #include "ui/messages.h"
 
 #include <QDialog>
 #include <QDir>
-#include <QPointer>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTimer>
 #include <memory>
 
 // The date edit in a real window: what it shows once sized, the keys, the part selection,
@@ -251,17 +250,10 @@ private Q_SLOTS:
         QVERIFY(w);
         w->edit->setText(QStringLiteral("1111"));
         ui::MessageRecorder messages;
-        QPointer<QWidget> modal;
-        QTimer closer; // lives only as long as the test
-        closer.setSingleShot(true);
-        closer.callOnTimeout([&] {
-            if ((modal = QApplication::activeModalWidget()))
-                modal->close();
-        });
-        closer.start(0);
+        testsupport::NoModalDialog noCalendar;
         QTest::mouseClick(w->edit->Button(), Qt::LeftButton);
+        VESK_VERIFY_DIALOG(noCalendar);
         QCOMPARE(messages.texts(), QStringList{QStringLiteral("'1111' is not a valid date")});
-        QVERIFY(!modal);
     }
 
     void buttonOpensTheCalendarOnTheTextsDate()
@@ -270,26 +262,14 @@ private Q_SLOTS:
         QVERIFY(w);
         QDate shownDate;
         QPoint shownAt;
-        QTimer driver;
-        driver.setSingleShot(true);
-        driver.callOnTimeout([&] {
-            if (auto *calendar = qobject_cast<TfrmCalPop *>(QApplication::activeModalWidget())) {
-                shownDate = calendar->CurrentDate();
-                shownAt = calendar->pos();
-                QTest::keyClick(calendar, Qt::Key_Right);
-                QTest::keyClick(calendar, Qt::Key_Return);
-            }
+        testsupport::ExpectDialog<TfrmCalPop> calendarDialog([&](TfrmCalPop *calendar) {
+            shownDate = calendar->CurrentDate();
+            shownAt = calendar->pos();
+            QTest::keyClick(calendar, Qt::Key_Right);
+            QTest::keyClick(calendar, Qt::Key_Return);
         });
-        driver.start(0);
-        // Should the calendar stay open, this ends the wait for it.
-        QTimer guard;
-        guard.setSingleShot(true);
-        guard.callOnTimeout([] {
-            if (QWidget *modal = QApplication::activeModalWidget())
-                modal->close();
-        });
-        guard.start(3000);
         QTest::mouseClick(w->edit->Button(), Qt::LeftButton);
+        VESK_VERIFY_DIALOG(calendarDialog);
         QCOMPARE(shownDate, QDate(1995, 11, 9));
         QCOMPARE(shownAt, w->edit->mapToGlobal(QPoint(1, 21))); // just below the edit
         QCOMPARE(w->edit->DateValue(), QDateTime(QDate(1995, 11, 10), QTime(0, 0)));

@@ -4,11 +4,8 @@
 #include "report/drawcmds.h"
 #include "report/pagerecorder.h"
 
-#include <QApplication>
 #include <QImage>
 #include <QStringList>
-#include <QTimer>
-#include <functional>
 #include <memory>
 
 namespace reporttest {
@@ -26,31 +23,6 @@ QList<const report::TTextBoxCmd *> textBoxes(const report::PageRecorder &pages, 
 const report::TTextBoxCmd *findText(const report::PageRecorder &pages, const QString &text,
                                     int page = 0);
 QList<const report::TLineCmd *> lines(const report::PageRecorder &pages, int page = 0);
-
-// Runs `action` on the first visible top-level widget of type Widget (modal or not) once it is
-// shown. Gives up after five seconds, so a window that never comes fails the test instead of
-// hanging it.
-template <typename Widget> void whenShown(std::function<void(Widget *)> action)
-{
-    auto *timer = new QTimer;
-    timer->setInterval(5);
-    auto ticks = std::make_shared<int>(0);
-    QObject::connect(timer, &QTimer::timeout, [timer, ticks, action] {
-        for (QWidget *window : QApplication::topLevelWidgets()) {
-            if (auto *widget = qobject_cast<Widget *>(window); widget && widget->isVisible()) {
-                timer->stop();
-                timer->deleteLater();
-                action(widget);
-                return;
-            }
-        }
-        if (++*ticks > 1000) {
-            timer->stop();
-            timer->deleteLater();
-        }
-    });
-    timer->start();
-}
 
 // Poppler's view of a PDF file.
 int pdfPageCount(const QString &file);

@@ -5,6 +5,7 @@
 #include "report/frmgenwn.h"
 #include "report/prtabunt.h"
 #include "tests/report/reporttestkit.h"
+#include "tests/support/modaldialog.h"
 #include "tests/support/privatecupsd.h"
 #include "ui/application.h"
 
@@ -15,6 +16,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 #include <sys/stat.h>
 
 namespace {
@@ -113,7 +115,7 @@ private Q_SLOTS:
         TFormGenWin big;
         prepare(big, 300, 40);
         big.Printer().setPrinterName(Queue);
-        reporttest::whenShown<TfrmPrintAbort>([](TfrmPrintAbort *box) {
+        testsupport::ExpectWindow<TfrmPrintAbort> abortBox([](TfrmPrintAbort *box) {
             auto *watch = new QTimer(box);
             QObject::connect(watch, &QTimer::timeout, box, [box, watch] {
                 if (box->prbarStat->value() >= 10) {
@@ -124,6 +126,7 @@ private Q_SLOTS:
             watch->start(1);
         });
         QVERIFY(!big.Print());
+        VESK_VERIFY_DIALOG(abortBox);
         // The next job is the only one the queue sees.
         TFormGenWin small;
         prepare(small, 1);

@@ -6,6 +6,7 @@
 #include "report/pagereplay.h"
 #include "report/prtabunt.h"
 #include "tests/report/reporttestkit.h"
+#include "tests/support/modaldialog.h"
 #include "ui/application.h"
 
 #include <QDir>
@@ -18,6 +19,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QTest>
 
 using namespace report;
@@ -275,7 +277,7 @@ private Q_SLOTS:
         int to = -1;
         int maxPage = -1;
         QPrinter::PrintRange range = QPrinter::AllPages;
-        reporttest::whenShown<QPrintDialog>([&](QPrintDialog *dialog) {
+        testsupport::ExpectDialog<QPrintDialog> printDialog([&](QPrintDialog *dialog) {
             from = dialog->printer()->fromPage();
             to = dialog->printer()->toPage();
             maxPage = dialog->maxPage();
@@ -283,6 +285,7 @@ private Q_SLOTS:
             dialog->reject();
         });
         QVERIFY(!generator.Print());
+        VESK_VERIFY_DIALOG(printDialog);
         QCOMPARE(from, 2);
         QCOMPARE(to, 2);
         QCOMPARE(maxPage, 3);
@@ -291,8 +294,10 @@ private Q_SLOTS:
         QVERIFY(!QFileInfo::exists(file));
 
         // Accepting prints what was offered: the page on screen.
-        reporttest::whenShown<QPrintDialog>([](QPrintDialog *dialog) { dialog->accept(); });
+        testsupport::ExpectDialog<QPrintDialog> acceptingDialog(
+            [](QPrintDialog *dialog) { dialog->accept(); });
         QVERIFY(generator.Print());
+        VESK_VERIFY_DIALOG(acceptingDialog);
         QCOMPARE(reporttest::pdfSheets(file), QList<int>{2});
     }
 
@@ -316,7 +321,7 @@ private Q_SLOTS:
         QElapsedTimer sinceAbort;
         QString caption;
         QString printerLabel;
-        reporttest::whenShown<TfrmPrintAbort>([&](TfrmPrintAbort *box) {
+        testsupport::ExpectWindow<TfrmPrintAbort> abortBox([&](TfrmPrintAbort *box) {
             caption = box->windowTitle();
             printerLabel = box->lblPrinterName->text();
             // Abort mid-job, once a tenth of the pages are out.
@@ -333,6 +338,7 @@ private Q_SLOTS:
         int changes = 0;
         generator.SetOnChange([&changes](QObject *) { ++changes; });
         QVERIFY(!generator.Print());
+        VESK_VERIFY_DIALOG(abortBox);
         QVERIFY(sinceAbort.isValid());
         QVERIFY2(sinceAbort.elapsed() < 200, qPrintable(QString::number(sinceAbort.elapsed())));
         QCOMPARE(caption, QStringLiteral("Printing current form ..."));

@@ -27,13 +27,14 @@ QString describeWindow(const QWidget *widget)
              widget->windowTitle());
 }
 
-ModalDialogDriver::ModalDialogDriver(QString expected, Match match, Action action, int boundMs,
-                                     const std::source_location &where)
-    : m_expected(std::move(expected)), m_match(std::move(match)), m_action(std::move(action)),
-      m_boundMs(boundMs), m_where(where), m_timer(std::make_unique<QTimer>())
+DialogDriver::DialogDriver(QString expected, Shown shown, Match match, Action action, int boundMs,
+                           const std::source_location &where)
+    : m_expected(std::move(expected)), m_shown(shown), m_match(std::move(match)),
+      m_action(std::move(action)), m_boundMs(boundMs), m_where(where),
+      m_timer(std::make_unique<QTimer>())
 {
     for (QWidget *widget : QApplication::topLevelWidgets()) {
-        if (isUpAndModal(widget))
+        if (widget->isVisible())
             m_upBefore.append(widget);
     }
     m_timer->setInterval(PollIntervalMs);
@@ -41,26 +42,26 @@ ModalDialogDriver::ModalDialogDriver(QString expected, Match match, Action actio
     m_timer->start();
 }
 
-ModalDialogDriver::~ModalDialogDriver()
+DialogDriver::~DialogDriver()
 {
     m_timer->stop();
     verify();
 }
 
-bool ModalDialogDriver::wasUpBefore(const QWidget *widget) const
+bool DialogDriver::wasUpBefore(const QWidget *widget) const
 {
     return std::any_of(m_upBefore.cbegin(), m_upBefore.cend(),
                        [widget](const QPointer<QWidget> &before) { return before == widget; });
 }
 
-void ModalDialogDriver::fail(const QString &message) const
+void DialogDriver::fail(const QString &message) const
 {
     if (m_failure.isEmpty())
         m_failure = message;
     m_state = State::Failed;
 }
 
-void ModalDialogDriver::poll()
+void DialogDriver::poll()
 {
     QWidget *modal = QApplication::activeModalWidget();
     const bool fresh = isUpAndModal(modal) && !wasUpBefore(modal);
@@ -79,35 +80,54 @@ void ModalDialogDriver::poll()
     case State::Waiting:
         break;
     }
-    if (!fresh) {
-        if (!m_match)
-            return;
-        if (!m_clock.isValid())
-            m_clock.start();
-        else if (m_clock.elapsed() > m_boundMs)
-            fail(QStringLiteral("%1 did not come up within %2 s")
-                     .arg(m_expected)
-                     .arg(m_boundMs / 1000));
+    if (fresh) {
+        if (m_match && m_match(modal)) {
+            run(modal);
+        } else {
+            fail(m_match ? QStringLiteral("%1 was expected, but %2 came up")
+                               .arg(m_expected, describeWindow(modal))
+                         : QStringLiteral("no dialog was expected, but %1 came up")
+                               .arg(describeWindow(modal)));
+            closeNewDialogs();
+        }
         return;
     }
-    if (!m_match || !m_match(modal)) {
-        fail(m_match ? QStringLiteral("%1 was expected, but %2 came up")
-                           .arg(m_expected, describeWindow(modal))
-                     : QStringLiteral("no dialog was expected, but %1 came up")
-                           .arg(describeWindow(modal)));
-        closeNewDialogs();
+    if (QWidget *window = freshWindow()) {
+        run(window);
         return;
     }
+    if (!m_match)
+        return;
+    if (!m_clock.isValid())
+        m_clock.start();
+    else if (m_clock.elapsed() > m_boundMs)
+        fail(
+            QStringLiteral("%1 did not come up within %2 s").arg(m_expected).arg(m_boundMs / 1000));
+}
 
+// A matching window shown without a modal loop, for a driver that accepts one.
+QWidget *DialogDriver::freshWindow() const
+{
+    if (m_shown != Shown::AnyWindow)
+        return nullptr;
+    for (QWidget *window : QApplication::topLevelWidgets()) {
+        if (window->isVisible() && !wasUpBefore(window) && m_match(window))
+            return window;
+    }
+    return nullptr;
+}
+
+void DialogDriver::run(QWidget *window)
+{
     m_state = State::Running;
     m_ran = true;
-    m_dialog = modal;
+    m_dialog = window;
     m_clock.invalidate();
-    const QString seen = describeWindow(modal);
+    const QString seen = describeWindow(window);
     // A QCOMPARE or QVERIFY that fails inside the action returns from the action only; the
     // failure shows in the test's state.
     const bool failedBefore = QTest::currentTestFailed();
-    m_action(modal);
+    m_action(window);
     if (!failedBefore && QTest::currentTestFailed())
         fail(QStringLiteral("the test failed while driving %1").arg(seen));
     else if (m_state == State::Running)
@@ -117,7 +137,7 @@ void ModalDialogDriver::poll()
 
 // While the action runs, a dialog it opens is its own business (a driver of its own handles
 // it); one that stays up longer than the bound would hang the test, so it is closed.
-void ModalDialogDriver::watchWhileRunning(QWidget *modal)
+void DialogDriver::watchWhileRunning(QWidget *modal)
 {
     if (!modal || modal == m_dialog) {
         m_clock.invalidate();
@@ -133,7 +153,7 @@ void ModalDialogDriver::watchWhileRunning(QWidget *modal)
     }
 }
 
-void ModalDialogDriver::closeNewDialogs()
+void DialogDriver::closeNewDialogs()
 {
     // Innermost first: each close lets the exec() below it return in turn.
     for (int attempt = 0; attempt < 32; ++attempt) {
@@ -150,7 +170,7 @@ void ModalDialogDriver::closeNewDialogs()
     }
 }
 
-bool ModalDialogDriver::verify() const
+bool DialogDriver::verify() const
 {
     QString failure = m_failure;
     if (failure.isEmpty() && m_match && !m_ran)
@@ -166,7 +186,7 @@ bool ModalDialogDriver::verify() const
 }
 
 NoModalDialog::NoModalDialog(const std::source_location &where)
-    : ModalDialogDriver(QStringLiteral("no dialog"), {}, {}, DefaultBoundMs, where)
+    : DialogDriver(QStringLiteral("no dialog"), Shown::Modal, {}, {}, DefaultBoundMs, where)
 {
 }
 
