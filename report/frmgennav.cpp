@@ -3,6 +3,7 @@
 #include "dbe/error.h"
 #include "report/frmgenwn.h"
 #include "report/navglyphs.h"
+#include "ui/engineerror.h"
 #include "ui/messages.h"
 
 #include <QComboBox>
@@ -183,7 +184,7 @@ void TFormGenNav::buttonAction(int index)
         }
     } catch (const dbe::Error &error) {
         // A report producer's engine failure ends the build; the pages so far stay.
-        ui::showError(this, error.text());
+        ui::showEngineError(this, error);
     }
     UpdateEnabling();
 }

@@ -5,6 +5,7 @@
 #include "dbe/table.h"
 #include "report/dialogplacement.h"
 #include "report/frmgenwn.h"
+#include "ui/engineerror.h"
 #include "ui/messages.h"
 
 #include <QButtonGroup>
@@ -86,7 +87,7 @@ TfrmReportDesigner::TfrmReportDesigner(TReportDesign &design, QWidget *parent)
             if (auto *table = qobject_cast<dbe::Table *>(data))
                 m_savedIndex = table->indexName();
         } catch (const dbe::Error &error) {
-            ui::showError(this, error.text());
+            ui::showEngineError(this, error);
         }
     }
 
@@ -300,7 +301,7 @@ void TfrmReportDesigner::buildTabs()
             table->setIndexName(lbIndexes->item(row)->data(Qt::UserRole).toString());
             btnRefreshClick();
         } catch (const dbe::Error &error) {
-            ui::showError(this, error.text());
+            ui::showEngineError(this, error);
         }
     });
     tabs->addTab(ordering, QStringLiteral("Ordering"));
@@ -447,7 +448,7 @@ void TfrmReportDesigner::btnRefreshClick()
     try {
         frmgenPreview->Execute();
     } catch (const dbe::Error &error) {
-        ui::showError(this, error.text());
+        ui::showEngineError(this, error);
     }
 }
 
@@ -558,7 +559,7 @@ void TfrmReportDesigner::restoreDataSet()
         try {
             table->setIndexName(m_savedIndex);
         } catch (const dbe::Error &error) {
-            ui::showError(this, error.text());
+            ui::showEngineError(this, error);
         }
     }
 }
