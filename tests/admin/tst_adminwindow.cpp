@@ -163,10 +163,15 @@ private Q_SLOTS:
         QCOMPARE(CurrentAlias, db.alias());
 
         ui::MessageRecorder messages;
+        const testsupport::LogCapture log;
         window.OpenSecurity(QStringLiteral("EMPTYDIR"));
         if (aliasExists)
             dbe::Session::instance().deleteAlias(QStringLiteral("EMPTYDIR"));
         QCOMPARE(messages.texts(), QStringList{NoSecurityFiles});
+        // The engine's own reason is in the log.
+        QVERIFY2(log.text().contains(aliasExists ? QStringLiteral("Table does not exist")
+                                                 : QStringLiteral("Unknown database: EMPTYDIR")),
+                 qPrintable(log.text()));
         QCOMPARE(messages.requests().first().kind, ui::MessageKind::Error);
         QVERIFY(CurrentAlias.isEmpty());
         QVERIFY(!menuShown(window.Security1));

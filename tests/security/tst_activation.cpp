@@ -161,22 +161,30 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("alias");
         QTest::addColumn<QString>("password");
+        QTest::addColumn<QString>("reason"); // the engine's, in the log
         QTest::newRow("unknown alias") << "NO_SUCH_ALIAS"
-                                       << "Master1";
-        QTest::newRow("wrong master password") << "TESTSEC"
-                                               << "wrong";
-        QTest::newRow("missing master password") << "TESTSEC"
-                                                 << "";
+                                       << "Master1"
+                                       << "Unknown database: NO_SUCH_ALIAS";
+        QTest::newRow("wrong master password")
+            << "TESTSEC"
+            << "Wr0ngMaster"
+            << "the table GRPCOLL.DB cannot be opened without its password";
+        QTest::newRow("missing master password")
+            << "TESTSEC"
+            << ""
+            << "the table GRPCOLL.DB cannot be opened without its password";
     }
     void reportsEngineFailuresAndEnds()
     {
         QFETCH(QString, alias);
         QFETCH(QString, password);
+        QFETCH(QString, reason);
         testsupport::SecurityDb db(QStringLiteral("TESTSEC"), QStringLiteral("Master1"));
         db.setSettings(true, true);
         dbe::Session::instance().removeAllPasswords();
         dbe::Session::instance().closeDatabases();
         ui::MessageRecorder messages;
+        const testsupport::LogCapture log;
         TVeskSecure component;
         component.SetAlias(alias);
         component.SetPassword(password);
@@ -184,6 +192,13 @@ private Q_SLOTS:
         component.Loaded();
         QCOMPARE(messages.texts(), QStringList{InitFailed});
         QVERIFY(component.TerminationRequested());
+        // The fixed text hides the engine's reason from the user, not from the log; the
+        // passwords stay out of it.
+        QVERIFY2(log.text().startsWith(QLatin1String("vesk.security: ")), qPrintable(log.text()));
+        QVERIFY2(log.text().contains(reason), qPrintable(log.text()));
+        QVERIFY(!log.text().contains(QLatin1String("Master1")));
+        if (!password.isEmpty())
+            QVERIFY(!log.text().contains(password));
         expectQuitRequest();
     }
 

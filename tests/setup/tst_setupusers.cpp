@@ -131,8 +131,12 @@ private Q_SLOTS:
             other.open();
             QVERIFY(other.findKey({ann}));
             other.remove();
+            const testsupport::LogCapture log;
             QTest::mouseClick(dialog->bbtnOk, Qt::LeftButton);
             QCOMPARE(messages.texts(), QStringList({"Unable to save current user."}));
+            // The engine's reason, hidden behind the dialog's words, is in the log.
+            QVERIFY2(log.text().startsWith(QLatin1String("vesk.setup: saving the user failed: ")),
+                     qPrintable(log.text()));
             QVERIFY(dialog->isVisible());
             QCOMPARE(dialog->dbedName->text(), QStringLiteral("Anne"));
             dialog->reject();

@@ -10,6 +10,37 @@
 
 namespace testsupport {
 
+namespace {
+
+LogCapture *activeCapture = nullptr;
+
+} // namespace
+
+LogCapture::LogCapture()
+{
+    QLoggingCategory::setFilterRules(QStringLiteral("vesk.*=true"));
+    activeCapture = this;
+    m_previous = qInstallMessageHandler(&LogCapture::record);
+}
+
+LogCapture::~LogCapture()
+{
+    qInstallMessageHandler(m_previous);
+    activeCapture = nullptr;
+    QLoggingCategory::setFilterRules(QString());
+}
+
+void LogCapture::record(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    if (!activeCapture)
+        return;
+    const QString category = QString::fromLatin1(context.category ? context.category : "");
+    if (category.startsWith(QLatin1String("vesk.")))
+        activeCapture->m_lines.append(category + QStringLiteral(": ") + message);
+    if (activeCapture->m_previous)
+        activeCapture->m_previous(type, context, message);
+}
+
 void isolateEngineConfig()
 {
     static QTemporaryDir configDir;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QLoggingCategory>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -62,6 +63,28 @@ private:
     QString m_alias;
     std::shared_ptr<dbe::Database> m_database;
     std::unique_ptr<dbe::Table> m_table;
+};
+
+// Records what the program logs under the categories vesk.* while it lives, with every level
+// switched on, as an administrator's QT_LOGGING_RULES="vesk.*=true" would. Messages still go
+// on to the test's output.
+class LogCapture
+{
+public:
+    LogCapture();
+    ~LogCapture();
+    LogCapture(const LogCapture &) = delete;
+    LogCapture &operator=(const LogCapture &) = delete;
+
+    // "category: message", in order.
+    QStringList lines() const { return m_lines; }
+    QString text() const { return m_lines.join(QLatin1Char('\n')); }
+
+private:
+    static void record(QtMsgType type, const QMessageLogContext &context, const QString &message);
+
+    QStringList m_lines;
+    QtMessageHandler m_previous = nullptr;
 };
 
 // Rows of a table read afresh in key order, each row as the listed fields joined by "|".
