@@ -7,6 +7,7 @@
 #include "report/pageexport.h"
 #include "report/prtabunt.h"
 #include "report/rptdsgn.h"
+#include "security/core/schema.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -37,14 +38,14 @@ std::unique_ptr<dbe::MemoryDataSet> securityLikeRows()
         info.alignment = alignment;
         fields.append(info);
     };
-    add(QStringLiteral("User_ID"), dbe::FieldType::LongInt, 6, Qt::AlignHCenter);
-    add(QStringLiteral("User_Name"), dbe::FieldType::Alpha, 16);
-    add(QStringLiteral("User_Def1"), dbe::FieldType::Alpha, 14);
-    add(QStringLiteral("User_Def2"), dbe::FieldType::Alpha, 10);
-    add(QStringLiteral("User_LastAccess"), dbe::FieldType::Timestamp, 18);
-    add(QStringLiteral("User_AccessCount"), dbe::FieldType::LongInt, 6, Qt::AlignRight);
-    add(QStringLiteral("User_Enabled"), dbe::FieldType::Logical, 5, Qt::AlignHCenter);
-    add(QStringLiteral("User_Admin"), dbe::FieldType::Logical, 5, Qt::AlignHCenter);
+    add(security::fields::UserId, dbe::FieldType::LongInt, 6, Qt::AlignHCenter);
+    add(security::fields::UserName, dbe::FieldType::Alpha, 16);
+    add(security::fields::UserDef1, dbe::FieldType::Alpha, 14);
+    add(security::fields::UserDef2, dbe::FieldType::Alpha, 10);
+    add(security::fields::UserLastAccess, dbe::FieldType::Timestamp, 18);
+    add(security::fields::UserAccessCount, dbe::FieldType::LongInt, 6, Qt::AlignRight);
+    add(security::fields::UserEnabled, dbe::FieldType::Logical, 5, Qt::AlignHCenter);
+    add(security::fields::UserAdmin, dbe::FieldType::Logical, 5, Qt::AlignHCenter);
     QList<QVariantList> rows;
     rows.reserve(Rows);
     const QDateTime start(QDate(2026, 1, 5), QTime(8, 0));

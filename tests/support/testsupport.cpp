@@ -14,6 +14,9 @@ namespace {
 
 LogCapture *activeCapture = nullptr;
 
+// Long enough to see that a writer waits, short enough for many tests.
+constexpr int ShortBusyTimeoutMs = 300;
+
 } // namespace
 
 LogCapture::LogCapture()
@@ -143,6 +146,7 @@ OtherStationWriting::OtherStationWriting(const SecurityDb &db, const QString &ta
     // A second alias on the same directory gets a connection of its own, as another
     // workstation would have.
     dbe::Session &session = dbe::Session::instance();
+    session.setBusyTimeout(ShortBusyTimeoutMs);
     session.addStandardAlias(m_alias, db.dir());
     m_database = session.database(m_alias);
     m_table = std::make_unique<dbe::Table>();
@@ -162,7 +166,9 @@ OtherStationWriting::~OtherStationWriting()
     m_table->close();
     m_table.reset();
     m_database.reset();
-    dbe::Session::instance().deleteAlias(m_alias);
+    dbe::Session &session = dbe::Session::instance();
+    session.deleteAlias(m_alias);
+    session.setBusyTimeout(-1);
 }
 
 QStringList rows(const SecurityDb &db, const QString &table, const QStringList &fields)

@@ -51,6 +51,7 @@ private:
 
 // Another workstation in the middle of a write to one table: while this lives, any write to
 // that table from the test's own connection waits for the engine's busy timeout and fails.
+// The session's busy timeout is a fraction of a second meanwhile, so that the wait is short.
 class OtherStationWriting
 {
 public:
