@@ -9,6 +9,7 @@
 #include "admin/logging.h"
 #include "admin/passwordprompt.h"
 #include "admin/pickdlg.h"
+#include "admin/secdbunt.h"
 #include "admin/toolglyphs.h"
 #include "admin/vwlogunt.h"
 #include "admin/vwusrunt.h"
@@ -127,8 +128,8 @@ void TFormAdmin::buildMenus()
 
     Security1 = bar->addMenu(QStringLiteral("&Security"));
     Security1->setObjectName(QStringLiteral("Security1"));
-    // The import of the previous version's files and the reports window are not part of this
-    // program yet: their items are shown with their menus but not offered.
+    // The import of the previous version's files is not part of this program yet: its item is
+    // shown with its menu but not offered.
     Import1 = item(Security1, QStringLiteral("Import1"), QStringLiteral("&Import..."),
                    QStringLiteral("Import data from previous version"), nullptr);
     Setup1 = item(Security1, QStringLiteral("Setup1"), QStringLiteral("&Setup..."),
@@ -138,8 +139,9 @@ void TFormAdmin::buildMenus()
 
     Tools1 = bar->addMenu(QStringLiteral("&Tools"));
     Tools1->setObjectName(QStringLiteral("Tools1"));
-    Reporting1 = item(Tools1, QStringLiteral("Reporting1"), QStringLiteral("&Reporting..."),
-                      QStringLiteral("Preview and print security reports"), nullptr);
+    Reporting1 =
+        item(Tools1, QStringLiteral("Reporting1"), QStringLiteral("&Reporting..."),
+             QStringLiteral("Preview and print security reports"), &TFormAdmin::Reporting1Click);
     ViewLog1 = item(Tools1, QStringLiteral("ViewLog1"), QStringLiteral("&View Log"),
                     QStringLiteral("View the activity log table"), &TFormAdmin::ViewLog1Click);
     ViewUsers1 =
@@ -257,9 +259,8 @@ void TFormAdmin::UpdateControls()
     Close1->setEnabled(open);
     spbtnSetup->setEnabled(open);
     spbtnGenerate->setEnabled(open);
+    spbtnReports->setEnabled(open);
     Import1->setEnabled(false);
-    Reporting1->setEnabled(false);
-    spbtnReports->setEnabled(false);
     if (open) {
         m_panels[2]->setText(SecurityLabel);
         m_panels[1]->setText(QStringLiteral("Alias: ") + CurrentAlias);
@@ -373,6 +374,7 @@ void TFormAdmin::Open1Click()
 
 void TFormAdmin::Close1Click()
 {
+    delete FormSecDB;
     CurrentAlias.clear();
     UpdateControls();
 }
@@ -422,6 +424,19 @@ void TFormAdmin::Generate1Click()
             return;
         }
     });
+}
+
+void TFormAdmin::Reporting1Click()
+{
+    // The window keeps the alias it was created with; only Close lets it go.
+    if (!FormSecDB) {
+        FormSecDB = new TFormSecDB(this);
+        FormSecDB->AliasName = CurrentAlias;
+        FormSecDB->AssignAlias();
+    }
+    FormSecDB->show();
+    FormSecDB->raise();
+    FormSecDB->activateWindow();
 }
 
 void TFormAdmin::ViewLog1Click()

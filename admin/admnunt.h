@@ -12,6 +12,7 @@ class QLabel;
 class QMenu;
 class QPrinter;
 class QToolButton;
+class TFormSecDB;
 
 namespace dbe {
 class Database;
@@ -70,6 +71,9 @@ public:
     bool CreateFailed = false;
     // Reads PROGRAM.DB when a database is opened and ACCESS.DB for the generator.
     dbe::Table *tblSecProg = nullptr;
+    // The one Reporting window, kept from the first Reporting command until Close. It clears
+    // itself when the window is destroyed.
+    QPointer<TFormSecDB> FormSecDB;
 
     QString panelText(int panel) const;
     QPrinter *printer() const { return m_printer.get(); }
@@ -88,6 +92,7 @@ public:
     void Exit1Click();
     void Setup1Click();
     void Generate1Click();
+    void Reporting1Click();
     void ViewLog1Click();
     void ViewUsers1Click();
     void Contents1Click();

@@ -2,15 +2,14 @@
 // collation, the orientation of the job, and the abort box.
 
 #include "report/frmgenwn.h"
+#include "report/pageprint.h"
 #include "report/pagereplay.h"
-#include "report/printerjob.h"
 #include "report/prtabunt.h"
 #include "ui/messages.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QLoggingCategory>
-#include <QPageLayout>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <algorithm>
@@ -77,55 +76,27 @@ bool TFormGenWin::Print()
         range = report::rangeWithoutDialog(FromPage, ToPage, PageCount());
     }
 
-    // A CUPS queue makes and collates copies itself (in software where the printer cannot);
-    // a PDF file does neither.
-    const bool deviceCopies = printer.supportsMultipleCopies();
-    const report::CopyPlan plan = report::planCopies(printer.copyCount(), printer.collateCopies(),
-                                                     deviceCopies, deviceCopies);
-    printer.setCopyCount(plan.deviceCopies);
-    printer.setCollateCopies(plan.deviceCollate);
-
     auto abortBox = std::make_unique<TfrmPrintAbort>(printer, this);
     abortBox->show();
     QCoreApplication::processEvents();
-
-    const QPageLayout::Orientation savedOrientation = printer.pageLayout().orientation();
-    printer.setPageOrientation(PageWidth() > PageHeight() ? QPageLayout::Landscape
-                                                          : QPageLayout::Portrait);
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
 
-    QString failure;
-    bool sent = false;
-    {
-        report::PrinterJob job(printer);
-        connect(abortBox.get(), &TfrmPrintAbort::abortRequested, abortBox.get(),
-                [&job] { job.abort(); });
-        if (job.begin()) {
-            report::preparePainter(*job.target().painter);
-            QElapsedTimer sinceMessages;
-            sinceMessages.start();
-            TfrmPrintAbort *box = abortBox.get();
-            const auto progress = [&](int percent) {
-                box->SetProgress(percent);
-                if (sinceMessages.elapsed() >= MessageIntervalMs) {
-                    QCoreApplication::processEvents();
-                    sinceMessages.restart();
-                }
-                return !job.aborted();
-            };
-            const bool complete = report::replayPages(*this, job.target(), range, plan, progress);
-            if (!complete && !job.aborted())
-                failure = QStringLiteral("The printer refused a new page.");
-        } else {
-            failure = job.error();
+    QElapsedTimer sinceMessages;
+    sinceMessages.start();
+    TfrmPrintAbort *box = abortBox.get();
+    const auto progress = [&](int percent) {
+        box->SetProgress(percent);
+        if (sinceMessages.elapsed() >= MessageIntervalMs) {
+            QCoreApplication::processEvents();
+            sinceMessages.restart();
         }
-        if (failure.isEmpty() && !job.finish())
-            failure = job.error();
-        sent = failure.isEmpty() && !job.aborted();
-    }
+        return !box->AbortRequested();
+    };
+    const report::PrintResult result = report::printPages(*this, printer, range, progress);
+    const QString failure = result.error;
+    const bool sent = result.sent;
 
     QGuiApplication::restoreOverrideCursor();
-    printer.setPageOrientation(savedOrientation);
     abortBox.reset();
     dialog.reset();
     if (!failure.isEmpty()) {

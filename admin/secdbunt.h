@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QWidget>
+
+class QComboBox;
+class QFrame;
+class QLabel;
+class QToolButton;
+class TFormGenNav;
+class TFormGenWin;
+
+namespace securityreports {
+class SecurityReports;
+}
+
+// The Reporting window: previews and prints the five security reports of one database. It is
+// not modal; the main window keeps one and shows it again, and closing it only hides it.
+class TFormSecDB : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit TFormSecDB(QWidget *owner = nullptr);
+    ~TFormSecDB() override;
+
+    QFrame *pnlTopArea = nullptr;
+    QLabel *lblReport = nullptr;
+    QComboBox *cmboxReportType = nullptr;
+    QToolButton *spbtnExecute = nullptr;
+    TFormGenNav *fgnReport = nullptr;
+    TFormGenWin *fgwMain = nullptr;
+    // The data sets and the five report layouts.
+    securityreports::SecurityReports *Reports = nullptr;
+
+    // The alias the window reports on, set once by the main window before AssignAlias.
+    QString AliasName;
+    void AssignAlias();
+
+    // Build: records the chosen report into the preview. An engine error ends the build: its
+    // text goes to an error box and to the log, and the report's data sets are closed again.
+    void spbtnExecuteClick();
+    bool FormCloseQuery();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void buildTopArea();
+};
