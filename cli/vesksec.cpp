@@ -4,10 +4,12 @@
 //   vesksec create --dir DIR --alias NAME [--password PW | --password-stdin] [--replace]
 //   vesksec demo   --dir DIR --alias NAME [--password PW | --password-stdin] [--replace]
 //   vesksec generate --alias NAME (--pascal FILE | --cpp FILE) [--password PW | --password-stdin]
+//   vesksec report --alias NAME --type TYPE ... (see reportcommand.h)
 
 #include "dbe/error.h"
 #include "dbe/session.h"
 #include "masterpassword.h"
+#include "reportcommand.h"
 #include "security/core/constantsource.h"
 #include "security/core/createtables.h"
 
@@ -80,7 +82,8 @@ struct CommandLine {
             "Commands:\n"
             "  create   create the empty security tables and register the alias\n"
             "  demo     the same, then fill in a small demonstration database\n"
-            "  generate write the access constants as a Pascal include file or C++ header\n\n"
+            "  generate write the access constants as a Pascal include file or C++ header\n"
+            "  report   write a security report to PDF, PNG files or a printer (report --help)\n\n"
             "The master password is taken from --password, else from standard input with\n"
             "--password-stdin, else from the environment variable VESK_MASTER_PASSWORD, else it\n"
             "is asked for on the terminal without echo. --password is visible to every user of\n"
@@ -89,7 +92,7 @@ struct CommandLine {
             "--replace is given."));
         parser.addHelpOption();
         parser.addPositionalArgument(QStringLiteral("command"),
-                                     QStringLiteral("create, demo or generate"));
+                                     QStringLiteral("create, demo, generate or report"));
         parser.addOptions({dir, alias, password, passwordStdin, replace, pascal, cpp});
     }
     bool isSet(const QCommandLineOption &option) const { return parser.isSet(option); }
@@ -242,14 +245,18 @@ int generateConstants(const CommandLine &line)
 
 int main(int argc, char *argv[])
 {
-    QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("vesksec"));
-    CommandLine line;
     try {
         refuseArgumentsThatAreNoText(argc, argv);
     } catch (const Refusal &refusal) {
         return fail(refusal.text);
     }
+    // Reports paint pages and set up an application object of their own.
+    if (argc > 1 && qstrcmp(argv[1], "report") == 0)
+        return cli::runReportCommand(argc, argv);
+
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("vesksec"));
+    CommandLine line;
     line.parser.process(app);
 
     const QStringList args = line.parser.positionalArguments();

@@ -66,12 +66,17 @@ const std::vector<FieldLook> UsageLooks{
     {UserNameField, QStringLiteral("User Name"), 20},
     {AccessNameField, QStringLiteral("Access Name")},
 };
+// The user id and the time of the last logon have no width of their own. The other six columns
+// already take most of a landscape line, so these two get what their values need and no more:
+// five digits of user id, and the 19 characters of "2026-03-02 08:15:00", which in the body
+// font are as wide as 17 letters "o". The report then ends inside the printable area.
 const std::vector<FieldLook> UsersLooks{
-    {QStringLiteral("User_ID"), QStringLiteral("ID"), 0, Qt::AlignHCenter},
+    {QStringLiteral("User_ID"), QStringLiteral("ID"), 5, Qt::AlignHCenter},
     {QStringLiteral("User_Name"), QStringLiteral("Name"), 16},
     {QStringLiteral("User_Password"), QStringLiteral("Password")},
     {QStringLiteral("User_Def1"), QStringLiteral("Field 1"), 22},
     {QStringLiteral("User_Def2"), QStringLiteral("Field 2"), 22},
+    {QStringLiteral("User_LastAccess"), QString(), 17},
     {QStringLiteral("User_AccessCount"), QStringLiteral("Access Count"), 10},
     {QStringLiteral("User_Enabled"), QStringLiteral("Enabled"), 5, Qt::AlignHCenter},
     {QStringLiteral("User_Admin"), QStringLiteral("Admin"), 5, Qt::AlignHCenter},
