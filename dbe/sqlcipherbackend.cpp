@@ -22,6 +22,37 @@ namespace {
 const char *TimestampFormat = "yyyy-MM-dd HH:mm:ss.zzz";
 const char *DateFormat = "yyyy-MM-dd";
 
+// Reads the text toStorage() writes ("2026-03-02 08:15:00.000") without Qt's general date
+// parser, which costs several local-time conversions per value; a report reads a timestamp for
+// every row. Anything else gives an invalid value, and the general parser has its turn.
+QDateTime parseStoredTimestamp(const QString &text)
+{
+    if (text.size() != 23)
+        return {};
+    const auto number = [&text](int from, int digits) {
+        int value = 0;
+        for (int i = from; i < from + digits; ++i) {
+            const char16_t c = text.at(i).unicode();
+            if (c < u'0' || c > u'9')
+                return -1;
+            value = value * 10 + (c - u'0');
+        }
+        return value;
+    };
+    const auto separatorAt = [&text](int at, char16_t c) { return text.at(at).unicode() == c; };
+    if (!separatorAt(4, u'-') || !separatorAt(7, u'-') || !separatorAt(10, u' ')
+        || !separatorAt(13, u':') || !separatorAt(16, u':') || !separatorAt(19, u'.'))
+        return {};
+    const int year = number(0, 4);
+    if (year < 1)
+        return {};
+    const QDate date(year, number(5, 2), number(8, 2));
+    const QTime time(number(11, 2), number(14, 2), number(17, 2), number(20, 3));
+    if (!date.isValid() || !time.isValid())
+        return {};
+    return QDateTime(date, time);
+}
+
 QString sqliteText(sqlite3 *db)
 {
     return QString::fromUtf8(sqlite3_errmsg(db));
@@ -817,7 +848,9 @@ QVariant SqlCipherBackend::fromStorage(FieldType type, const QVariant &stored) c
         return QVariant(stored.toDouble());
     case FieldType::Timestamp: {
         const QString text = stored.toString();
-        QDateTime dt = QDateTime::fromString(text, QLatin1String(TimestampFormat));
+        QDateTime dt = parseStoredTimestamp(text);
+        if (!dt.isValid())
+            dt = QDateTime::fromString(text, QLatin1String(TimestampFormat));
         if (!dt.isValid())
             dt = QDateTime::fromString(text, Qt::ISODateWithMs);
         return dt.isValid() ? QVariant(dt) : QVariant();

@@ -99,14 +99,17 @@ QString compareKeys(const QList<KeyColumn> &columns, const QVariantList &values,
             parts.append(equalTo(columns[j], values[j], params));
         alternatives.append(QLatin1Char('(') + parts.join(QStringLiteral(" AND ")) + QLatin1Char(')'));
     }
-    QString clause = QLatin1Char('(') + alternatives.join(QStringLiteral(" OR ")) + QLatin1Char(')');
-    if (!values[0].isNull()) {
-        const QString bound = greater ? QStringLiteral(" >= ") : QStringLiteral(" <= ");
-        const QString hint = columns[0].expression + bound + params.add(values[0]);
-        clause = greater ? hint + QStringLiteral(" AND ") + clause
-                         : QStringLiteral("(%1 OR %2 IS NULL) AND %3")
-                               .arg(hint, columns[0].expression, clause);
-    }
+    // The alternatives are checked row by row. Offered an OR of terms it could each look up in
+    // the index (blank keys bring "IS NULL" into every bound), the SQLite inside SQLCipher plans
+    // a multi-index OR and sorts its result: every batch of a walk would then read and sort the
+    // whole rest of the range.
+    QString clause = QStringLiteral("CASE WHEN %1 THEN 1 ELSE 0 END")
+                         .arg(alternatives.join(QStringLiteral(" OR ")));
+    // A lower bound on the first column lets the index seek. An upper one would have to let
+    // blank keys through with an OR, which brings back the plan above, so there is none.
+    if (greater && !values[0].isNull())
+        clause = columns[0].expression + QStringLiteral(" >= ") + params.add(values[0])
+                 + QStringLiteral(" AND ") + clause;
     return clause;
 }
 
@@ -440,11 +443,14 @@ void Table::next()
         setPosition(false, false, false);
         return;
     }
+    // The bound beyond the current row goes first: SQLite seeks the index on the first of two
+    // lower bounds it is given, and the range's start would have it scan from there on every
+    // batch, which makes walking a large range quadratic.
     Parameters params;
     const QString where =
-        d->rangeClause(params, m_hasRange) + QStringLiteral(" AND ")
-        + compareKeys(d->orderColumns, d->keyOf(d->orderColumns, d->rowStored), Compare::Greater,
-                      params);
+        compareKeys(d->orderColumns, d->keyOf(d->orderColumns, d->rowStored), Compare::Greater,
+                    params)
+        + QStringLiteral(" AND ") + d->rangeClause(params, m_hasRange);
     const std::optional<QVariantList> row = d->fetchWalk(where, params);
     if (!row) {
         setPosition(bof(), true, false);
@@ -463,11 +469,12 @@ void Table::prior()
         first();
         return;
     }
+    // The bound before the current row first, for the same reason as in next().
     Parameters params;
     const QString where =
-        d->rangeClause(params, m_hasRange) + QStringLiteral(" AND ")
-        + compareKeys(d->orderColumns, d->keyOf(d->orderColumns, d->rowStored), Compare::Less,
-                      params);
+        compareKeys(d->orderColumns, d->keyOf(d->orderColumns, d->rowStored), Compare::Less,
+                    params)
+        + QStringLiteral(" AND ") + d->rangeClause(params, m_hasRange);
     const std::optional<QVariantList> row = d->fetchOne(where, params, d->orderBy(true));
     if (!row) {
         setPosition(true, eof(), false);

@@ -7,6 +7,7 @@
 #include <QHash>
 #include <QImage>
 #include <cmath>
+#include <optional>
 
 namespace report {
 
@@ -43,6 +44,11 @@ const QFontMetrics &metricsFor(const ReportFont &font)
         return true;
     }();
     Q_UNUSED(substituted);
+    // A layout asks for the same font many times in a row: that answer needs no key at all.
+    static ReportFont recentFont;
+    static std::optional<QFontMetrics> recentMetrics;
+    if (recentMetrics && font == recentFont)
+        return *recentMetrics;
     const QString key = cacheKey(font);
     auto it = cache.constFind(key);
     if (it == cache.constEnd()) {
@@ -50,7 +56,9 @@ const QFontMetrics &metricsFor(const ReportFont &font)
         qfont.setHintingPreference(QFont::PreferNoHinting);
         it = cache.insert(key, QFontMetrics(qfont, &measuringDevice()));
     }
-    return *it;
+    recentFont = font;
+    recentMetrics = *it;
+    return *recentMetrics;
 }
 
 } // namespace

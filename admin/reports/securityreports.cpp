@@ -6,6 +6,7 @@
 #include "report/rptdsgn.h"
 #include "security/core/schema.h"
 
+#include <QScopeGuard>
 #include <vector>
 
 namespace securityreports {
@@ -326,6 +327,14 @@ TReportDesign *SecurityReports::design(ReportType type) const
 
 void SecurityReports::Build(ReportType type, const Recorder &record, const DayRange &days)
 {
+    // Names are remembered for one build only: the next one reads the tables as they are then.
+    const auto forgetNames = [this] {
+        m_userNames.clear();
+        m_constantNames.clear();
+        m_groupNames.clear();
+    };
+    forgetNames();
+    const auto forgetAfterwards = qScopeGuard(forgetNames);
     switch (type) {
     case ReportType::AccessConstants:
         buildFromQuery(QryAccess, m_aliasName, AccessQuery, AccessLooks, rdAccess, record);
@@ -381,19 +390,34 @@ void SecurityReports::buildUserAccess(const Recorder &record)
     opened.close();
 }
 
+std::optional<QString> SecurityReports::lookUpName(NameCache &cache, dbe::Table &table, int id,
+                                                   const QString &field)
+{
+    if (const auto known = cache.constFind(id); known != cache.cend())
+        return *known;
+    std::optional<QString> name;
+    if (table.findKey({id}))
+        name = table.asString(field);
+    cache.insert(id, name);
+    return name;
+}
+
 void SecurityReports::tblLogCalcFields(dbe::DataSet &log)
 {
-    if (tblUsers->findKey({log.asInteger(QStringLiteral("User_ID"))}))
-        log.setString(UserNameField, tblUsers->asString(QStringLiteral("User_Name")));
-    else
-        log.setString(UserNameField, UnknownName); // also the supervisor, who has no row
+    // The supervisor has no row and shows as "Unknown" too.
+    const std::optional<QString> user =
+        lookUpName(m_userNames, *tblUsers, log.asInteger(QStringLiteral("User_ID")),
+                   QStringLiteral("User_Name"));
+    log.setString(UserNameField, user.value_or(UnknownName));
 
-    if (log.isNull(QStringLiteral("Access_ID")))
+    if (log.isNull(QStringLiteral("Access_ID"))) {
         log.setString(AccessNameField, LogonName);
-    else if (tblAccess->findKey({log.asInteger(QStringLiteral("Access_ID"))}))
-        log.setString(AccessNameField, tblAccess->asString(QStringLiteral("Access_Name")));
-    else
-        log.setString(AccessNameField, UnknownName);
+        return;
+    }
+    const std::optional<QString> constant =
+        lookUpName(m_constantNames, *tblAccess, log.asInteger(QStringLiteral("Access_ID")),
+                   QStringLiteral("Access_Name"));
+    log.setString(AccessNameField, constant.value_or(UnknownName));
 }
 
 void SecurityReports::qryUserAccCalcFields(dbe::DataSet &rights)
@@ -401,13 +425,13 @@ void SecurityReports::qryUserAccCalcFields(dbe::DataSet &rights)
     const int id = rights.asInteger(QStringLiteral("Access_ID"));
     // A group right keeps the group's id in Access_ID.
     if (rights.asString(QStringLiteral("Type")) != security::RightGroup) {
-        rights.setString(AccessLabelField, tblAccess->findKey({id})
-                                               ? tblAccess->asString(QStringLiteral("Access_Name"))
-                                               : ConstantNotFound);
+        const std::optional<QString> constant =
+            lookUpName(m_constantNames, *tblAccess, id, QStringLiteral("Access_Name"));
+        rights.setString(AccessLabelField, constant.value_or(ConstantNotFound));
     } else {
-        rights.setString(AccessLabelField, tblGroups->findKey({id})
-                                               ? tblGroups->asString(QStringLiteral("Group_Name"))
-                                               : GroupNotFound);
+        const std::optional<QString> group =
+            lookUpName(m_groupNames, *tblGroups, id, QStringLiteral("Group_Name"));
+        rights.setString(AccessLabelField, group.value_or(GroupNotFound));
     }
 }
 

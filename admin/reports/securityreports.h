@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDate>
+#include <QHash>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -87,10 +88,20 @@ public:
     void qryUserAccCalcFields(dbe::DataSet &rights);
 
 private:
+    // Names looked up during one build, by id. A log of 100,000 entries names a few thousand
+    // users and constants; each is read once per build instead of once per entry.
+    // Nothing for an id without a row.
+    using NameCache = QHash<int, std::optional<QString>>;
+    std::optional<QString> lookUpName(NameCache &cache, dbe::Table &table, int id,
+                                      const QString &field);
+
     void buildUsage(const DayRange &days, const Recorder &record);
     void buildUserAccess(const Recorder &record);
 
     QString m_aliasName;
+    NameCache m_userNames;
+    NameCache m_constantNames;
+    NameCache m_groupNames;
 };
 
 } // namespace securityreports
