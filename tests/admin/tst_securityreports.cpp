@@ -1,0 +1,335 @@
+// The five security reports built without a window from a real security database: their title
+// blocks, column headings, records, calculated names, page numbers, the Usage report's days,
+// and a build that fails half-way.
+
+#include "admin/reports/securityreports.h"
+#include "dbe/error.h"
+#include "dbe/query.h"
+#include "dbe/table.h"
+#include "report/dateformat.h"
+#include "report/drawcmds.h"
+#include "report/pagerecorder.h"
+#include "report/rptdsgn.h"
+#include "tests/admin/reportdata.h"
+#include "tests/report/reporttestkit.h"
+#include "ui/application.h"
+
+#include <QDir>
+#include <QTest>
+
+using reportdata::linesOf;
+using securityreports::DayRange;
+using securityreports::ReportType;
+using securityreports::SecurityReports;
+
+Q_DECLARE_METATYPE(securityreports::ReportType)
+
+namespace {
+
+const DayRange ScenarioDays{reportdata::FirstDay, reportdata::LastDay};
+
+std::unique_ptr<report::PageRecorder> build(SecurityReports &reports, ReportType type,
+                                            const DayRange &days = ScenarioDays)
+{
+    auto pages = std::make_unique<report::PageRecorder>();
+    reports.Build(
+        type, [&pages](TReportDesign &design) { design.BuildPages(*pages); }, days);
+    return pages;
+}
+
+QString today()
+{
+    return report::formatDateTime(QStringLiteral("ddddd"), QDate::currentDate().startOfDay());
+}
+
+} // namespace
+
+class TestSecurityReports : public QObject
+{
+    Q_OBJECT
+
+private:
+    // Databases that the tests only read, made once; their connections stay open so that
+    // every build does not derive the tables' keys again.
+    std::unique_ptr<testsupport::SecurityDb> m_scenario;
+    std::unique_ptr<testsupport::SecurityDb> m_many;
+    std::unique_ptr<dbe::Table> m_scenarioConnection;
+    std::unique_ptr<dbe::Table> m_manyConnection;
+
+    SecurityReports &reportsOn(const testsupport::SecurityDb &db)
+    {
+        m_reports = std::make_unique<SecurityReports>();
+        m_reports->SetAliasName(db.alias());
+        return *m_reports;
+    }
+    std::unique_ptr<SecurityReports> m_reports;
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        testsupport::isolateEngineConfig();
+        m_scenario = std::make_unique<testsupport::SecurityDb>(QStringLiteral("REPORTED"));
+        reportdata::fillScenario(*m_scenario);
+        m_scenarioConnection = reportdata::holdConnection(m_scenario->alias());
+        m_many = std::make_unique<testsupport::SecurityDb>(QStringLiteral("MANY"));
+        reportdata::fillMany(*m_many, 50);
+        m_manyConnection = reportdata::holdConnection(m_many->alias());
+    }
+
+    void cleanupTestCase()
+    {
+        m_reports.reset();
+        m_scenarioConnection.reset();
+        m_manyConnection.reset();
+    }
+
+    void titleBlockAndHeadings_data()
+    {
+        QTest::addColumn<ReportType>("type");
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<bool>("titleCentered");
+        QTest::addColumn<quint16>("dateAlignment");
+        QTest::addColumn<QStringList>("headings");
+        QTest::addColumn<QStringList>("firstRecord");
+        QTest::newRow("access constants")
+            << ReportType::AccessConstants << "Access Constants Report" << false
+            << report::dt::Center << QStringList{"ID", "Name"} << QStringList{"2", "EDIT_ORDERS"};
+        QTest::newRow("groups") << ReportType::Groups << "Groups Report" << false
+                                << report::dt::Center
+                                << QStringList{"Group ID", "Group Name", "Access ID", "Access Name"}
+                                << QStringList{"1", "Clerks", "2", "EDIT_ORDERS"};
+        QTest::newRow("usage") << ReportType::Usage << "Usage Report" << true << quint16(0)
+                               << QStringList{"Log Entry", "Date", "User Name", "Access Name"}
+                               << QStringList{"2", "2026-03-02 00:00:00", "alice", "VIEW_ORDERS"};
+        QTest::newRow("users")
+            << ReportType::Users << "User Report" << true << quint16(0)
+            << QStringList{"ID",           "Name",    "Field 1", "Field 2", "User_LastAccess",
+                           "Access Count", "Enabled", "Admin"}
+            << QStringList{"1", "alice", "Sales", "101", "0", "True", "True"};
+        QTest::newRow("users with access")
+            << ReportType::UserAccess << "User Access Report" << true << report::dt::Right
+            << QStringList{"User ID", "User Name", "Type", "Access Label"}
+            << QStringList{"1", "alice", "C", "VIEW_ORDERS"};
+    }
+
+    void titleBlockAndHeadings()
+    {
+        QFETCH(ReportType, type);
+        QFETCH(QString, title);
+        QFETCH(bool, titleCentered);
+        QFETCH(quint16, dateAlignment);
+        QFETCH(QStringList, headings);
+        QFETCH(QStringList, firstRecord);
+        SecurityReports &reports = reportsOn(*m_scenario);
+        const auto pages = build(reports, type);
+
+        QCOMPARE(pages->PageWidth(), 11.0); // landscape Letter
+        QCOMPARE(pages->PageHeight(), 8.5);
+        const QList<QStringList> lines = linesOf(*pages, 1);
+        QVERIFY(lines.size() > 3);
+        QCOMPARE(lines.at(0), QStringList{title});
+        QCOMPARE(lines.at(1), (QStringList{"Alias: REPORTED", today()}));
+        QCOMPARE(lines.at(2), headings);
+        QCOMPARE(lines.at(3), firstRecord);
+
+        const report::TTextBoxCmd *titleBox = reporttest::findText(*pages, title);
+        QCOMPARE(bool(titleBox->Flags & report::dt::Center), titleCentered);
+        const report::TTextBoxCmd *dateBox = reporttest::findText(*pages, today());
+        QCOMPARE(quint16(dateBox->Flags & (report::dt::Center | report::dt::Right)), dateAlignment);
+        QCOMPARE(dateBox->Font.bold, true); // the heading font
+        QCOMPARE(titleBox->Font, reports.design(type)->TitleFont());
+        QCOMPARE(titleBox->Font.size, 14);
+        QCOMPARE(reporttest::findText(*pages, headings.first())->Font.size, 12);
+    }
+
+    void recordsAndCalculatedNames_data()
+    {
+        QTest::addColumn<ReportType>("type");
+        QTest::addColumn<QList<QStringList>>("records");
+        QTest::newRow("usage: supervisor, logon and a deleted constant")
+            << ReportType::Usage
+            << QList<QStringList>{
+                   {"2", "2026-03-02 00:00:00", "alice", "VIEW_ORDERS"},
+                   {"3", "2026-03-02 08:00:00", "Unknown", "*** Logon ***"},
+                   {"4", "2026-03-02 09:00:00", "bob", "Unknown"},
+                   {"5", "2026-03-03 23:59:59", "alice", "*** Logon ***"},
+               };
+        QTest::newRow("users with access: a deleted constant and a deleted group")
+            << ReportType::UserAccess
+            << QList<QStringList>{
+                   {"1", "alice", "C", "VIEW_ORDERS"},
+                   {"1", "alice", "G", "Clerks"},
+                   {"2", "bob", "C", "**Constant not found"},
+                   {"2", "bob", "G", "**Group not found"},
+               };
+        QTest::newRow("groups: only memberships of existing groups and constants")
+            << ReportType::Groups
+            << QList<QStringList>{{"1", "Clerks", "2", "EDIT_ORDERS"},
+                                  {"1", "Clerks", "1", "VIEW_ORDERS"}};
+        QTest::newRow("access constants by name")
+            << ReportType::AccessConstants
+            << QList<QStringList>{{"2", "EDIT_ORDERS"}, {"1", "VIEW_ORDERS"}};
+    }
+
+    void recordsAndCalculatedNames()
+    {
+        QFETCH(ReportType, type);
+        QFETCH(QList<QStringList>, records);
+        SecurityReports &reports = reportsOn(*m_scenario);
+        const auto pages = build(reports, type);
+        const QList<QStringList> lines = linesOf(*pages, 1);
+        // Title, subtitle with date, headings; then the records and the page number, if any.
+        QCOMPARE(lines.mid(3, records.size()), records);
+        const qsizetype after = 3 + records.size();
+        QVERIFY(lines.size() == after || lines.at(after) == QStringList{"1"});
+    }
+
+    void usersReportShowsNoPassword()
+    {
+        SecurityReports &reports = reportsOn(*m_scenario);
+        const auto pages = build(reports, ReportType::Users);
+        QCOMPARE(linesOf(*pages, 1).at(4), (QStringList{"2", "bob", "0", "False", "False"}));
+        for (const report::TTextBoxCmd *box : reporttest::textBoxes(*pages)) {
+            QVERIFY(!box->Text.contains(reportdata::AlicePassword));
+            QVERIFY(!box->Text.contains(reportdata::BobPassword));
+            QVERIFY(box->Text != QLatin1String("Password"));
+        }
+    }
+
+    void columnsTakeTheirWidthsAndAlignments()
+    {
+        SecurityReports &reports = reportsOn(*m_scenario);
+        const auto pages = build(reports, ReportType::Users);
+        const auto heading = [&](const QString &text) {
+            return reporttest::findText(*pages, text);
+        };
+        // Centred: the ids and the two flags; Access Count stays right-aligned as a number.
+        for (const char *centred : {"ID", "Enabled", "Admin"})
+            QVERIFY2(heading(QLatin1String(centred))->Flags & report::dt::Center, centred);
+        QVERIFY(heading(QStringLiteral("Access Count"))->Flags & report::dt::Right);
+        QCOMPARE(heading(QStringLiteral("Name"))->Flags & (report::dt::Center | report::dt::Right),
+                 0);
+        // "Field 1" and "Field 2" are both 22 letters "o" wide, "Name" 16.
+        pages->SetFont(reports.rdUsers->BodyFont());
+        const double m = 2 * pages->TextMargin;
+        const auto width = [&](const QString &text) {
+            return heading(text)->X2 - heading(text)->X1;
+        };
+        QCOMPARE(width(QStringLiteral("Field 1")), pages->GetTextWidth(QString(22, 'o')) + m);
+        QCOMPARE(width(QStringLiteral("Field 2")), width(QStringLiteral("Field 1")));
+        QCOMPARE(width(QStringLiteral("Name")), pages->GetTextWidth(QString(16, 'o')) + m);
+        // All eight columns end inside the right margin of the landscape page.
+        QVERIFY2(heading(QStringLiteral("Admin"))->X2 <= 11.0 - 0.5 + 0.3,
+                 qPrintable(QString::number(heading(QStringLiteral("Admin"))->X2)));
+    }
+
+    void pageNumbersAtTheFootOfEveryPage_data()
+    {
+        QTest::addColumn<ReportType>("type");
+        QTest::addColumn<bool>("numbered");
+        QTest::newRow("access constants") << ReportType::AccessConstants << true;
+        QTest::newRow("groups, never") << ReportType::Groups << false;
+        QTest::newRow("usage") << ReportType::Usage << true;
+        QTest::newRow("users") << ReportType::Users << true;
+        QTest::newRow("users with access") << ReportType::UserAccess << true;
+    }
+
+    void pageNumbersAtTheFootOfEveryPage()
+    {
+        QFETCH(ReportType, type);
+        QFETCH(bool, numbered);
+        SecurityReports &reports = reportsOn(*m_many);
+        const auto pages = build(reports, type, {reportdata::FirstDay, reportdata::FirstDay});
+        QCOMPARE(pages->PageCount(), 2);
+        for (int page = 1; page <= pages->PageCount(); ++page) {
+            const report::TTextBoxCmd *footer = reporttest::textBoxes(*pages, page).last();
+            const bool atFoot = footer->Text == QString::number(page) &&
+                                qFuzzyCompare(footer->Y1, 8.5 - 0.8) &&
+                                qFuzzyCompare(footer->X1, 0.5) && qFuzzyCompare(footer->X2, 10.5) &&
+                                (footer->Flags & report::dt::Center);
+            QCOMPARE(atFoot, numbered);
+            // Every page repeats the title block and the headings.
+            QCOMPARE(linesOf(*pages, page).at(0), QStringList{reports.design(type)->Title()});
+        }
+    }
+
+    void usageDays_data()
+    {
+        QTest::addColumn<QDate>("first");
+        QTest::addColumn<QDate>("last");
+        QTest::addColumn<QStringList>("entries");
+        QTest::newRow("two days, from midnight to before the midnight after")
+            << reportdata::FirstDay << reportdata::LastDay << QStringList{"2", "3", "4", "5"};
+        QTest::newRow("one day") << reportdata::LastDay << reportdata::LastDay << QStringList{"5"};
+        QTest::newRow("the day before") << reportdata::FirstDay.addDays(-1)
+                                        << reportdata::FirstDay.addDays(-1) << QStringList{"1"};
+        QTest::newRow("a last day before the first gives an empty page")
+            << reportdata::LastDay << reportdata::FirstDay << QStringList{};
+    }
+
+    void usageDays()
+    {
+        QFETCH(QDate, first);
+        QFETCH(QDate, last);
+        QFETCH(QStringList, entries);
+        SecurityReports &reports = reportsOn(*m_scenario);
+        const auto pages = build(reports, ReportType::Usage, {first, last});
+        QCOMPARE(pages->PageCount(), 1);
+        if (entries.isEmpty()) {
+            QCOMPARE(pages->CommandCount(), 0);
+            return;
+        }
+        QStringList listed;
+        for (const QStringList &line : linesOf(*pages, 1).mid(3, entries.size()))
+            listed.append(line.first());
+        QCOMPARE(listed, entries);
+        QCOMPARE(linesOf(*pages, 1).size(), 3 + entries.size() + 1); // and the page number
+    }
+
+    void dataSetsAreClosedAfterEveryBuild_data()
+    {
+        QTest::addColumn<ReportType>("type");
+        QTest::addColumn<QString>("missingTable");
+        for (int i = 0; i < securityreports::ReportTypeCount; ++i)
+            QTest::addRow("%s", qPrintable(securityreports::reportTypeNames().at(i)))
+                << ReportType(i) << QString();
+        QTest::newRow("usage without its log") << ReportType::Usage << "LOG.DB";
+        QTest::newRow("users with access without the rights")
+            << ReportType::UserAccess << "USERACC.DB";
+        QTest::newRow("users without the users") << ReportType::Users << "USERS.DB";
+    }
+
+    void dataSetsAreClosedAfterEveryBuild()
+    {
+        QFETCH(ReportType, type);
+        QFETCH(QString, missingTable);
+        std::unique_ptr<testsupport::SecurityDb> damaged;
+        if (!missingTable.isEmpty()) {
+            damaged = std::make_unique<testsupport::SecurityDb>(QStringLiteral("DAMAGED"));
+            reportdata::fillScenario(*damaged);
+            QVERIFY(QFile::remove(QDir(damaged->dir()).filePath(missingTable)));
+        }
+        SecurityReports &reports = reportsOn(damaged ? *damaged : *m_scenario);
+        QString failure;
+        try {
+            build(reports, type);
+        } catch (const dbe::Error &error) {
+            failure = error.text();
+        }
+        QCOMPARE(failure.isEmpty(), missingTable.isEmpty());
+        QVERIFY2(failure.contains(missingTable.section('.', 0, 0), Qt::CaseInsensitive),
+                 qPrintable(failure));
+        for (dbe::DataSet *data : reports.findChildren<dbe::DataSet *>())
+            QVERIFY2(!data->isOpen(), qPrintable(data->objectName()));
+    }
+};
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    ui::Application::installFontSubstitutions();
+    TestSecurityReports test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_securityreports.moc"
