@@ -210,10 +210,13 @@ void TTextBoxCmd::Draw(QPainter &canvas, double Scale) const
     const QFont saved = canvas.font();
     canvas.setFont(Font.toPixelFont(pointsToPixels(Scale, Font.size)));
     canvas.setBrush(Qt::NoBrush);
-    const int left = roundEven((X1 + Margin) * Scale);
-    const int top = roundEven((Y1 + Margin) * Scale);
-    const int right = roundEven((X2 - Margin) * Scale);
-    const int bottom = roundEven((Y2 - Margin) * Scale);
+    // The box is measured at 96 pixels per inch, the font drawn at the zoom's whole pixel size,
+    // which can make a line a pixel taller than the box: the clip keeps every pixel the box
+    // touches, or an underscore in the last row would come and go from line to line.
+    const int left = int(std::floor((X1 + Margin) * Scale));
+    const int top = int(std::floor((Y1 + Margin) * Scale));
+    const int right = int(std::ceil((X2 - Margin) * Scale));
+    const int bottom = int(std::ceil((Y2 - Margin) * Scale));
     drawTextInColour(canvas, QRect(left, top, right - left, bottom - top),
                      dt::toQtFlags(Flags | dt::NoPrefix), Text, Font.color);
     canvas.setFont(saved);

@@ -254,6 +254,38 @@ private Q_SLOTS:
         QCOMPARE(edge, drawBox ? 2 : 0);
         QCOMPARE(inkBounds(image).isEmpty(), !drawBox && text.isEmpty());
     }
+
+    // A report's text box is exactly one line high, measured at 96 pixels per inch; the preview
+    // draws the font at its zoom's whole pixel size. Wherever the line falls on the pixel grid,
+    // an underscore in the last rows of the line must stay inside the clip.
+    void lineHighBoxKeepsItsUnderscores_data()
+    {
+        QTest::addColumn<double>("scale");
+        QTest::addColumn<double>("top");
+        // (At 25 % the underscores are too faint to count as ink, clipped or not.)
+        for (const double scale : {100.0, 50.0, 150.0}) {
+            for (const double top : {1.0, 1.2, 1.4, 1.6, 1.8, 2.0, 2.2})
+                QTest::addRow("%g%% at %g in", scale, top) << scale << top;
+        }
+    }
+
+    void lineHighBoxKeepsItsUnderscores()
+    {
+        QFETCH(double, scale);
+        QFETCH(double, top);
+        PageRecorder pages;
+        ReportFont body;
+        body.name = QStringLiteral("Arial");
+        body.setPixelHeight(16);
+        pages.SetFont(body);
+        pages.WordWrap = false;
+        const double m = pages.TextMargin;
+        pages.StrRect(QStringLiteral("________"), 0.5, top,
+                      0.5 + pages.GetTextWidth(QStringLiteral("________")) + 2 * m,
+                      top + pages.GetTextHeight(QStringLiteral("X")) + 2 * m);
+        const QImage image = render(*pages.Commands().front(), Target::Screen, scale, {400, 400});
+        QVERIFY2(!inkBounds(image).isEmpty(), "the underscores were clipped away");
+    }
 };
 
 int main(int argc, char **argv)

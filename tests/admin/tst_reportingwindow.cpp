@@ -1,0 +1,327 @@
+// The Reporting window: building each report into its preview, the Usage report's date dialog
+// and its calendar, Build without a report, an engine failure, and the desktop's Reporting
+// command that keeps one window per Close.
+
+#include "admin/admnunt.h"
+#include "admin/reports/securityreports.h"
+#include "admin/secdbunt.h"
+#include "admin/usgdlunt.h"
+#include "controls/calpop.h"
+#include "controls/dateedit.h"
+#include "dbe/query.h"
+#include "dbe/table.h"
+#include "report/frmgennav.h"
+#include "report/frmgenwn.h"
+#include "report/plswtunt.h"
+#include "report/rptdsgn.h"
+#include "tests/admin/adminfixture.h"
+#include "tests/admin/reportdata.h"
+#include "tests/report/reporttestkit.h"
+#include "ui/messages.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QMenu>
+#include <QPushButton>
+#include <QToolButton>
+
+namespace {
+
+// Runs `action` on the next modal dialog of type Dialog, then rejects the dialog if the action
+// left it open. A dialog that does not come within five seconds leaves `seen` false; whatever
+// modal window is up by then is closed, so exec() returns and the test fails instead of hanging.
+template <typename Dialog> void answerModal(bool &seen, std::function<void(Dialog *)> action)
+{
+    seen = false;
+    auto *timer = new QTimer;
+    timer->setInterval(10);
+    auto clock = std::make_shared<QElapsedTimer>();
+    clock->start();
+    QObject::connect(timer, &QTimer::timeout, [timer, clock, &seen, action] {
+        QWidget *modal = QApplication::activeModalWidget();
+        if (auto *dialog = qobject_cast<Dialog *>(modal)) {
+            timer->stop();
+            timer->deleteLater();
+            seen = true;
+            action(dialog);
+            if (dialog->isVisible())
+                dialog->reject();
+        } else if (clock->elapsed() > 5000) {
+            timer->stop();
+            timer->deleteLater();
+            if (auto *other = qobject_cast<QDialog *>(modal))
+                other->reject();
+        }
+    });
+    timer->start();
+}
+
+QStringList previewTexts(const TFormGenWin &preview)
+{
+    QStringList texts;
+    for (const report::TTextBoxCmd *box : reporttest::textBoxes(preview))
+        texts.append(box->Text);
+    return texts;
+}
+
+void keepPicture(QWidget *widget, const QString &name)
+{
+    reporttest::keepScreenshot(widget->grab().toImage(), name);
+}
+
+} // namespace
+
+class TestReportingWindow : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<testsupport::SecurityDb> m_db;
+    std::unique_ptr<dbe::Table> m_connection;
+
+    std::unique_ptr<TFormSecDB> openWindow(const QString &alias)
+    {
+        auto window = std::make_unique<TFormSecDB>();
+        window->AliasName = alias;
+        window->AssignAlias();
+        window->show();
+        return window;
+    }
+
+    static void chooseAndBuild(TFormSecDB &window, int index)
+    {
+        window.cmboxReportType->setCurrentIndex(index);
+        window.spbtnExecute->click();
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        m_db = std::make_unique<testsupport::SecurityDb>(QStringLiteral("REPORTED"));
+        reportdata::fillScenario(*m_db);
+        m_connection = reportdata::holdConnection(m_db->alias());
+    }
+
+    void cleanupTestCase() { m_connection.reset(); }
+
+    void windowAsTheMainWindowMakesIt()
+    {
+        TFormSecDB window;
+        QCOMPARE(window.windowTitle(), QStringLiteral("Reporting"));
+        window.AliasName = QStringLiteral("REPORTED");
+        window.AssignAlias();
+        QCOMPARE(window.windowTitle(), QStringLiteral("Security in REPORTED"));
+        QCOMPARE(window.Reports->qryReport->databaseName(), QStringLiteral("REPORTED"));
+        QVERIFY(window.isWindow());
+        QVERIFY(!window.isVisible()); // shown by the main window, not by itself
+
+        QCOMPARE(window.lblReport->text(), QStringLiteral("Report:"));
+        QCOMPARE(window.cmboxReportType->currentIndex(), -1);
+        QVERIFY(!window.cmboxReportType->isEditable());
+        QStringList items;
+        for (int i = 0; i < window.cmboxReportType->count(); ++i)
+            items.append(window.cmboxReportType->itemText(i));
+        QCOMPARE(items, (QStringList{"Access Constants", "Groups", "Usage", "Users",
+                                     "Users (w/ Access)"}));
+        QCOMPARE(window.spbtnExecute->text(), QStringLiteral("Build"));
+        QCOMPARE(window.pnlTopArea->height(), 41);
+        QCOMPARE(window.fgnReport->FormComponent(), window.fgwMain);
+        QCOMPARE(window.fgnReport->VisibleButtons(),
+                 (TVisBtnSet{nbZoom, nbPrint, nbPrevPage, nbNextPage, nbClear}));
+        QVERIFY(window.fgwMain->Options() == TFrmGenOptions{foShowDialog});
+        for (int i = 0; i < securityreports::ReportTypeCount; ++i)
+            QCOMPARE(window.Reports->design(securityreports::ReportType(i))->FormComponent(),
+                     window.fgwMain);
+    }
+
+    void buildWithoutAReportDoesNothing()
+    {
+        ui::MessageRecorder messages;
+        auto window = openWindow(m_db->alias());
+        window->fgwMain->StrRect(QStringLiteral("kept"), 1, 1, 2, 2);
+        window->spbtnExecute->click();
+        QCOMPARE(previewTexts(*window->fgwMain), QStringList{"kept"});
+        QVERIFY(messages.requests().isEmpty());
+    }
+
+    void buildsEachReportIntoThePreview_data()
+    {
+        QTest::addColumn<int>("index");
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<QString>("record");
+        QTest::newRow("access constants") << 0 << "Access Constants Report"
+                                          << "EDIT_ORDERS";
+        QTest::newRow("groups") << 1 << "Groups Report"
+                                << "Clerks";
+        QTest::newRow("users") << 3 << "User Report"
+                               << "alice";
+        QTest::newRow("users with access") << 4 << "User Access Report"
+                                           << "**Group not found";
+    }
+
+    void buildsEachReportIntoThePreview()
+    {
+        QFETCH(int, index);
+        QFETCH(QString, title);
+        QFETCH(QString, record);
+        ui::MessageRecorder messages;
+        auto window = openWindow(m_db->alias());
+        chooseAndBuild(*window, index);
+        const QStringList texts = previewTexts(*window->fgwMain);
+        QCOMPARE(texts.value(0), title);
+        QCOMPARE(texts.value(1), QStringLiteral("Alias: REPORTED"));
+        QVERIFY(texts.contains(record));
+        QVERIFY(window->fgnReport->Button(1)->isEnabled()); // print, now that there are pages
+        QVERIFY(messages.requests().isEmpty());
+        // Between builds every data set is closed; the pages stay.
+        for (const dbe::DataSet *data : window->Reports->findChildren<dbe::DataSet *>())
+            QVERIFY2(!data->isOpen(), qPrintable(data->objectName()));
+        // No please-wait box is left behind.
+        for (QWidget *top : QApplication::topLevelWidgets())
+            QVERIFY(!qobject_cast<TfrmPlsWt *>(top) || !top->isVisible());
+        keepPicture(window.get(), QStringLiteral("reporting-%1").arg(index));
+    }
+
+    void usageAsksForItsDays()
+    {
+        ui::MessageRecorder messages;
+        auto window = openWindow(m_db->alias());
+        bool seen = false;
+        QString caption;
+        QSize clientSize;
+        QString startText;
+        QDate startDate;
+        answerModal<TFrmUsageDlg>(seen, [&](TFrmUsageDlg *dialog) {
+            caption = dialog->windowTitle();
+            clientSize = dialog->size();
+            startText = dialog->dedStart->text();
+            startDate = dialog->dedStart->Date();
+            dialog->dedStart->SetDateValue(reportdata::FirstDay.startOfDay());
+            dialog->dedEnd->SetDateValue(reportdata::LastDay.startOfDay());
+            keepPicture(dialog, QStringLiteral("usage-dialog"));
+            dialog->bbtnOk->click();
+        });
+        chooseAndBuild(*window, 2);
+        QVERIFY(seen);
+        QCOMPARE(caption, QStringLiteral("Select Ranges"));
+        QCOMPARE(clientSize, QSize(339, 76));
+        QCOMPARE(startDate, QDate(1995, 11, 9));
+        QVERIFY2(startText.contains(QLatin1String("1995")) ||
+                     startText.endsWith(QLatin1String("95")),
+                 qPrintable(startText));
+        const QStringList texts = previewTexts(*window->fgwMain);
+        QCOMPARE(texts.value(0), QStringLiteral("Usage Report"));
+        QVERIFY(texts.contains(QStringLiteral("*** Logon ***")));
+        QVERIFY(texts.contains(QStringLiteral("2026-03-03 23:59:59")));
+        QVERIFY(!texts.contains(QStringLiteral("2026-03-04 00:00:00")));
+        QVERIFY(messages.requests().isEmpty());
+        keepPicture(window.get(), QStringLiteral("reporting-2"));
+    }
+
+    void theDateDialogsCalendar()
+    {
+        auto window = openWindow(m_db->alias());
+        bool dialogSeen = false;
+        bool calendarSeen = false;
+        QDate calendarDate;
+        answerModal<TFrmUsageDlg>(dialogSeen, [&](TFrmUsageDlg *dialog) {
+            answerModal<TfrmCalPop>(calendarSeen, [&](TfrmCalPop *calendar) {
+                calendarDate = calendar->CurrentDate();
+                keepPicture(calendar, QStringLiteral("usage-calendar"));
+            });
+            dialog->dedEnd->Button()->click();
+            dialog->reject();
+        });
+        chooseAndBuild(*window, 2);
+        QVERIFY(dialogSeen);
+        QVERIFY(calendarSeen);
+        QCOMPARE(calendarDate, QDate(1995, 11, 9));
+    }
+
+    void cancellingTheDaysLeavesThePreview()
+    {
+        auto window = openWindow(m_db->alias());
+        chooseAndBuild(*window, 3);
+        const QStringList before = previewTexts(*window->fgwMain);
+        QCOMPARE(before.value(0), QStringLiteral("User Report"));
+        bool seen = false;
+        answerModal<TFrmUsageDlg>(seen, [](TFrmUsageDlg *dialog) { dialog->bbtnCancel->click(); });
+        chooseAndBuild(*window, 2);
+        QVERIFY(seen);
+        QCOMPARE(previewTexts(*window->fgwMain), before);
+        for (const dbe::DataSet *data : window->Reports->findChildren<dbe::DataSet *>())
+            QVERIFY(!data->isOpen());
+    }
+
+    void anEngineFailureIsShownAndEndsTheBuild()
+    {
+        testsupport::SecurityDb damaged(QStringLiteral("DAMAGED"));
+        reportdata::fillScenario(damaged);
+        QVERIFY(QFile::remove(QDir(damaged.dir()).filePath(QStringLiteral("GROUPS.DB"))));
+        ui::MessageRecorder messages;
+        auto window = openWindow(damaged.alias());
+        window->fgwMain->StrRect(QStringLiteral("kept"), 1, 1, 2, 2);
+        chooseAndBuild(*window, 4);
+        QCOMPARE(messages.requests().size(), 1);
+        QCOMPARE(messages.requests().first().kind, ui::MessageKind::Error);
+        QVERIFY2(messages.lastText().contains(QLatin1String("GROUPS.DB")),
+                 qPrintable(messages.lastText()));
+        QCOMPARE(previewTexts(*window->fgwMain), QStringList{"kept"});
+        for (const dbe::DataSet *data : window->Reports->findChildren<dbe::DataSet *>())
+            QVERIFY2(!data->isOpen(), qPrintable(data->objectName()));
+        // The window goes on working: another report builds.
+        chooseAndBuild(*window, 0);
+        QCOMPARE(previewTexts(*window->fgwMain).value(0),
+                 QStringLiteral("Access Constants Report"));
+    }
+
+    void theDesktopKeepsOneReportingWindow()
+    {
+        testsupport::SecurityDb other(QStringLiteral("OTHER"));
+        TFormAdmin desktop;
+        QVERIFY(!desktop.spbtnReports->isEnabled());
+        QVERIFY(!desktop.Tools1->menuAction()->isVisible());
+        desktop.OpenSecurity(m_db->alias());
+        QVERIFY(desktop.spbtnReports->isEnabled());
+        QVERIFY(desktop.Reporting1->isEnabled());
+        QVERIFY(desktop.Tools1->menuAction()->isVisible());
+        QVERIFY(!desktop.FormSecDB);
+
+        desktop.spbtnReports->click();
+        QPointer<TFormSecDB> first = desktop.FormSecDB;
+        QVERIFY(first);
+        QVERIFY(first->isVisible());
+        QCOMPARE(first->windowTitle(), QStringLiteral("Security in REPORTED"));
+        QCOMPARE(first->parentWidget(), &desktop);
+        chooseAndBuild(*first, 0);
+
+        first->close(); // only hides
+        QVERIFY(first);
+        QVERIFY(!first->isVisible());
+        desktop.Reporting1->trigger();
+        QCOMPARE(desktop.FormSecDB, first);
+        QVERIFY(first->isVisible());
+        QCOMPARE(previewTexts(*first->fgwMain).value(0), QStringLiteral("Access Constants Report"));
+
+        // Another database leaves the window on the first one.
+        desktop.OpenSecurity(other.alias());
+        desktop.Reporting1->trigger();
+        QCOMPARE(desktop.FormSecDB, first);
+        QCOMPARE(first->AliasName, m_db->alias());
+
+        desktop.Close1Click();
+        QVERIFY(!first); // destroyed
+        QVERIFY(!desktop.FormSecDB);
+        QVERIFY(!desktop.spbtnReports->isEnabled());
+        desktop.OpenSecurity(other.alias());
+        desktop.Reporting1->trigger();
+        QVERIFY(desktop.FormSecDB);
+        QCOMPARE(desktop.FormSecDB->windowTitle(), QStringLiteral("Security in OTHER"));
+    }
+};
+
+VESK_ADMIN_TEST_MAIN(TestReportingWindow)
+
+#include "tst_reportingwindow.moc"
