@@ -241,6 +241,24 @@ private Q_SLOTS:
         QVERIFY(!QFile::exists(m_out.filePath(QStringLiteral("refused.pdf"))));
     }
 
+    void passwordFromStandardInput()
+    {
+        const QString pdf = m_out.filePath(QStringLiteral("stdin.pdf"));
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.remove(QStringLiteral("VESK_MASTER_PASSWORD"));
+        QProcess process;
+        process.setProcessEnvironment(environment);
+        process.start(QStringLiteral(VESK_VESKSEC),
+                      QStringList{QStringLiteral("report"), QStringLiteral("--password-stdin")} +
+                          on(*m_db, QStringLiteral("groups")) +
+                          QStringList{QStringLiteral("--pdf"), pdf});
+        process.write((m_db->password() + QStringLiteral("\n")).toUtf8());
+        process.closeWriteChannel();
+        QVERIFY(process.waitForFinished(60000));
+        QVERIFY2(process.exitCode() == 0, process.readAllStandardError().constData());
+        QVERIFY(reporttest::pdfText(pdf, 1).contains(QLatin1String("Groups Report")));
+    }
+
     void passwordAskedOnTheTerminalWithoutEcho()
     {
         // `script` gives the tool a terminal of its own; what is typed goes to it.
