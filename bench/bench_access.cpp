@@ -4,16 +4,15 @@
 // The database: 1,000 users, 200 access constants, 20 groups of 10 constants each, every user
 // holding 5 constants directly and 3 groups.
 
+#include "benchdatabase.h"
 #include "dbe/backend.h"
 #include "dbe/database.h"
 #include "dbe/session.h"
 #include "dbe/table.h"
-#include "security/core/createtables.h"
 #include "security/core/schema.h"
 #include "security/vesksec2.h"
 
 #include <QApplication>
-#include <QTemporaryDir>
 #include <algorithm>
 #include <benchmark/benchmark.h>
 #include <cstdio>
@@ -307,19 +306,9 @@ int main(int argc, char **argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    QTemporaryDir configDir;
-    QTemporaryDir dataDir;
-    // The benchmark's alias lives in a configuration of its own, never the user's.
-    qputenv("VESK_DBE_CONFIG", (configDir.path() + QStringLiteral("/dbe.ini")).toLocal8Bit());
-    dbe::Session &session = dbe::Session::instance();
-    session.reloadConfig();
-    session.addStandardAlias(Alias, dataDir.path());
-    QString failure;
-    if (!security::createSecurityTables(Alias, Master,
-                                        [&failure](const QString &text) { failure = text; })) {
-        std::fprintf(stderr, "cannot create the database: %s\n", qPrintable(failure));
+    BenchDatabase database(Alias, Master);
+    if (!database.create())
         return 1;
-    }
     std::fprintf(stderr, "filling the database...\n");
     fillDatabase();
 

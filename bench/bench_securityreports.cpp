@@ -6,17 +6,16 @@
 // Targets: Usage < 2 s with the process under 300 MB; Users < 1 s.
 
 #include "admin/reports/securityreports.h"
+#include "benchdatabase.h"
 #include "dbe/database.h"
 #include "dbe/session.h"
 #include "dbe/table.h"
 #include "report/frmgenwn.h"
 #include "report/rptdsgn.h"
-#include "security/core/createtables.h"
 #include "ui/application.h"
 
 #include <QApplication>
 #include <QFile>
-#include <QTemporaryDir>
 #include <benchmark/benchmark.h>
 #include <cstdio>
 #include <memory>
@@ -183,19 +182,9 @@ int main(int argc, char **argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     ui::Application app(argc, argv);
     ui::Application::installFontSubstitutions();
-    QTemporaryDir configDir;
-    QTemporaryDir dataDir;
-    // The benchmark's alias lives in a configuration of its own, never the user's.
-    qputenv("VESK_DBE_CONFIG", (configDir.path() + QStringLiteral("/dbe.ini")).toLocal8Bit());
-    dbe::Session &session = dbe::Session::instance();
-    session.reloadConfig();
-    session.addStandardAlias(Alias, dataDir.path());
-    QString failure;
-    if (!security::createSecurityTables(Alias, Master,
-                                        [&failure](const QString &text) { failure = text; })) {
-        std::fprintf(stderr, "cannot create the database: %s\n", qPrintable(failure));
+    BenchDatabase database(Alias, Master);
+    if (!database.create())
         return 1;
-    }
     std::fprintf(stderr, "filling the database...\n");
     fillDatabase();
     const auto [now, peak] = residentMegabytes();

@@ -1,0 +1,37 @@
+#pragma once
+
+#include "dbe/session.h"
+#include "security/core/createtables.h"
+
+#include <QTemporaryDir>
+#include <cstdio>
+
+// An empty security database for a benchmark: the seven tables in a temporary directory under
+// their own alias, in an engine configuration of the benchmark's own, never the user's.
+class BenchDatabase
+{
+public:
+    BenchDatabase(const QString &alias, const QString &master) : m_alias(alias), m_master(master) {}
+
+    // False, after saying why on the error output, when the tables could not be made.
+    bool create()
+    {
+        qputenv("VESK_DBE_CONFIG", (m_configDir.path() + QStringLiteral("/dbe.ini")).toLocal8Bit());
+        dbe::Session &session = dbe::Session::instance();
+        session.reloadConfig();
+        session.addStandardAlias(m_alias, m_dataDir.path());
+        QString failure;
+        if (!security::createSecurityTables(m_alias, m_master,
+                                            [&failure](const QString &text) { failure = text; })) {
+            std::fprintf(stderr, "cannot create the database: %s\n", qPrintable(failure));
+            return false;
+        }
+        return true;
+    }
+
+private:
+    QString m_alias;
+    QString m_master;
+    QTemporaryDir m_configDir;
+    QTemporaryDir m_dataDir;
+};
