@@ -17,6 +17,7 @@
 #include <QFrame>
 #include <QLabel>
 #include <QLoggingCategory>
+#include <QScopeGuard>
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <memory>
@@ -112,8 +113,10 @@ void TFormSecDB::spbtnExecuteClick()
 {
     const std::optional<ReportType> type =
         securityreports::reportTypeAt(cmboxReportType->currentIndex());
-    if (!type)
+    if (!type || m_building)
         return;
+    m_building = true;
+    const auto built = qScopeGuard([this] { m_building = false; });
     Reports->SetAliasName(AliasName);
     try {
         securityreports::DayRange days;

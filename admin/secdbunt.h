@@ -46,4 +46,9 @@ protected:
 
 private:
     void buildTopArea();
+
+    // Set while a report is built. The preview lets pending events through to paint its
+    // please-wait box, and a second click on Build then must not start another build on the
+    // same data sets.
+    bool m_building = false;
 };

@@ -184,6 +184,25 @@ private Q_SLOTS:
         keepPicture(window.get(), QStringLiteral("reporting-%1").arg(index));
     }
 
+    void aSecondBuildWhileBuildingIsIgnored()
+    {
+        ui::MessageRecorder messages;
+        auto window = openWindow(m_db->alias());
+        window->cmboxReportType->setCurrentIndex(3);
+        // The preview lets pending events through while it builds; this click arrives then.
+        int clicks = 0;
+        QTimer::singleShot(0, window->spbtnExecute, [&] {
+            ++clicks;
+            window->spbtnExecute->click();
+        });
+        window->spbtnExecute->click();
+        QCOMPARE(clicks, 1);
+        QVERIFY2(messages.requests().isEmpty(), qPrintable(messages.lastText()));
+        const QStringList texts = previewTexts(*window->fgwMain);
+        QCOMPARE(texts.count(QStringLiteral("User Report")), 1);
+        QVERIFY(texts.contains(QStringLiteral("bob")));
+    }
+
     void usageAsksForItsDays()
     {
         ui::MessageRecorder messages;
