@@ -95,8 +95,8 @@ private Q_SLOTS:
                                 << QStringList{"Groups Report", "Group ID",    "Group Name",
                                                "Access ID",     "Access Name", "Clerks"};
         QTest::newRow("usage") << "usage"
-                               << QStringList{"Usage Report", "Log Entry", "User Name",
-                                              "*** Logon ***", "Unknown"};
+                               << QStringList{"Usage Report",  "Log Entry", "User Name",
+                                              "*** Logon ***", "Unknown",   "2026-03-03 23:59:59"};
         QTest::newRow("users") << "users"
                                << QStringList{"User Report", "Field 1", "Access Count", "alice",
                                               "bob"};
@@ -124,6 +124,7 @@ private Q_SLOTS:
             QVERIFY2(text.contains(expected),
                      qPrintable(expected + QStringLiteral(" in\n") + text));
         QVERIFY(!text.contains(reportdata::AlicePassword));
+        QVERIFY(!text.contains(QLatin1String("2026-03-04"))); // after the Usage days
     }
 
     void aReportOfSeveralPages()
@@ -147,38 +148,6 @@ private Q_SLOTS:
         // The page number is the last thing on each page.
         QCOMPARE(first.trimmed().split(QLatin1Char('\n')).last().trimmed(), QStringLiteral("1"));
         QCOMPARE(second.trimmed().split(QLatin1Char('\n')).last().trimmed(), QStringLiteral("2"));
-    }
-
-    void usageDaysFromTheCommandLine_data()
-    {
-        QTest::addColumn<QStringList>("days");
-        QTest::addColumn<QStringList>("present");
-        QTest::addColumn<QStringList>("absent");
-        QTest::newRow("two days") << QStringList{"--from", "2026-03-02", "--to", "2026-03-03"}
-                                  << QStringList{"2026-03-02 00:00:00", "2026-03-03 23:59:59"}
-                                  << QStringList{"2026-03-01 23:59:59", "2026-03-04 00:00:00"};
-        QTest::newRow("the day before only")
-            << QStringList{"--from", "2026-03-01", "--to", "2026-03-01"}
-            << QStringList{"2026-03-01 23:59:59"} << QStringList{"2026-03-02 00:00:00"};
-        QTest::newRow("today, by default, has no entries")
-            << QStringList{} << QStringList{} << QStringList{"2026-03", "Log Entry"};
-    }
-
-    void usageDaysFromTheCommandLine()
-    {
-        QFETCH(QStringList, days);
-        QFETCH(QStringList, present);
-        QFETCH(QStringList, absent);
-        const QString pdf = m_out.filePath(QStringLiteral("usage-days.pdf"));
-        const Run run = vesksec(on(*m_db, QStringLiteral("usage")) + days +
-                                    QStringList{QStringLiteral("--pdf"), pdf},
-                                m_db->password());
-        QVERIFY2(run.exitCode == 0, qPrintable(run.err));
-        const QString text = reporttest::pdfText(pdf, 1);
-        for (const QString &shown : present)
-            QVERIFY2(text.contains(shown), qPrintable(shown));
-        for (const QString &left : absent)
-            QVERIFY2(!text.contains(left), qPrintable(left));
     }
 
     void pngPages()
@@ -205,26 +174,17 @@ private Q_SLOTS:
         const QStringList toPdf{QStringLiteral("--pdf"), pdf};
         QTest::newRow("wrong password") << on(*m_db, "users") + toPdf << "not-it"
                                         << "Invalid password";
-        QTest::newRow("no password and no terminal") << on(*m_db, "users") + toPdf << ""
-                                                     << "Invalid password";
         QTest::newRow("unknown alias")
             << QStringList{"--alias", "NOSUCH", "--type", "users"} + toPdf << "x"
             << "NOSUCH";
-        QTest::newRow("unknown report")
-            << on(*m_db, "budget") + toPdf << m_db->password() << "--type must be";
         QTest::newRow("no destination")
             << on(*m_db, "users") << m_db->password() << "exactly one of";
-        QTest::newRow("two destinations") << on(*m_db, "users") + toPdf + QStringList{"--print"}
-                                          << m_db->password() << "exactly one of";
         QTest::newRow("days for another report")
             << on(*m_db, "users") + toPdf + QStringList{"--from", "2026-03-02"} << m_db->password()
             << "--type usage";
         QTest::newRow("not a date")
             << on(*m_db, "usage") + toPdf + QStringList{"--from", "2.3.2026"} << m_db->password()
             << "YYYY-MM-DD";
-        QTest::newRow("copies without printing")
-            << on(*m_db, "users") + toPdf + QStringList{"--copies", "2"} << m_db->password()
-            << "--copies";
         QTest::newRow("a printer nobody has")
             << on(*m_db, "users") + QStringList{"--print", "NoSuchQueue"} << m_db->password()
             << "NoSuchQueue";
@@ -239,24 +199,6 @@ private Q_SLOTS:
         QCOMPARE(run.exitCode, 1);
         QVERIFY2(run.err.contains(message), qPrintable(run.err));
         QVERIFY(!QFile::exists(m_out.filePath(QStringLiteral("refused.pdf"))));
-    }
-
-    void passwordFromStandardInput()
-    {
-        const QString pdf = m_out.filePath(QStringLiteral("stdin.pdf"));
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.remove(QStringLiteral("VESK_MASTER_PASSWORD"));
-        QProcess process;
-        process.setProcessEnvironment(environment);
-        process.start(QStringLiteral(VESK_VESKSEC),
-                      QStringList{QStringLiteral("report"), QStringLiteral("--password-stdin")} +
-                          on(*m_db, QStringLiteral("groups")) +
-                          QStringList{QStringLiteral("--pdf"), pdf});
-        process.write((m_db->password() + QStringLiteral("\n")).toUtf8());
-        process.closeWriteChannel();
-        QVERIFY(process.waitForFinished(60000));
-        QVERIFY2(process.exitCode() == 0, process.readAllStandardError().constData());
-        QVERIFY(reporttest::pdfText(pdf, 1).contains(QLatin1String("Groups Report")));
     }
 
     void passwordAskedOnTheTerminalWithoutEcho()
