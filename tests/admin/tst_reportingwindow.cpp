@@ -17,46 +17,18 @@
 #include "tests/admin/adminfixture.h"
 #include "tests/admin/reportdata.h"
 #include "tests/report/reporttestkit.h"
+#include "tests/support/modaldialog.h"
 #include "ui/messages.h"
 
 #include <QComboBox>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
+#include <QTimer>
 #include <QToolButton>
 
 namespace {
-
-// Runs `action` on the next modal dialog of type Dialog, then rejects the dialog if the action
-// left it open. A dialog that does not come within five seconds leaves `seen` false; whatever
-// modal window is up by then is closed, so exec() returns and the test fails instead of hanging.
-template <typename Dialog> void answerModal(bool &seen, std::function<void(Dialog *)> action)
-{
-    seen = false;
-    auto *timer = new QTimer;
-    timer->setInterval(10);
-    auto clock = std::make_shared<QElapsedTimer>();
-    clock->start();
-    QObject::connect(timer, &QTimer::timeout, [timer, clock, &seen, action] {
-        QWidget *modal = QApplication::activeModalWidget();
-        if (auto *dialog = qobject_cast<Dialog *>(modal)) {
-            timer->stop();
-            timer->deleteLater();
-            seen = true;
-            action(dialog);
-            if (dialog->isVisible())
-                dialog->reject();
-        } else if (clock->elapsed() > 5000) {
-            timer->stop();
-            timer->deleteLater();
-            if (auto *other = qobject_cast<QDialog *>(modal))
-                other->reject();
-        }
-    });
-    timer->start();
-}
 
 QStringList previewTexts(const TFormGenWin &preview)
 {
@@ -193,12 +165,11 @@ private Q_SLOTS:
     {
         ui::MessageRecorder messages;
         auto window = openWindow(m_db->alias());
-        bool seen = false;
         QString caption;
         QSize clientSize;
         QString startText;
         QDate startDate;
-        answerModal<TFrmUsageDlg>(seen, [&](TFrmUsageDlg *dialog) {
+        testsupport::ExpectDialog<TFrmUsageDlg> usageDialog([&](TFrmUsageDlg *dialog) {
             caption = dialog->windowTitle();
             clientSize = dialog->size();
             startText = dialog->dedStart->text();
@@ -209,7 +180,7 @@ private Q_SLOTS:
             dialog->bbtnOk->click();
         });
         chooseAndBuild(*window, 2);
-        QVERIFY(seen);
+        VESK_VERIFY_DIALOG(usageDialog);
         QCOMPARE(caption, QStringLiteral("Select Ranges"));
         QCOMPARE(clientSize, QSize(339, 76));
         QCOMPARE(startDate, QDate(1995, 11, 9));
@@ -228,20 +199,20 @@ private Q_SLOTS:
     void theDateDialogsCalendar()
     {
         auto window = openWindow(m_db->alias());
-        bool dialogSeen = false;
-        bool calendarSeen = false;
         QDate calendarDate;
-        answerModal<TFrmUsageDlg>(dialogSeen, [&](TFrmUsageDlg *dialog) {
-            answerModal<TfrmCalPop>(calendarSeen, [&](TfrmCalPop *calendar) {
+        bool calendarShown = false;
+        testsupport::ExpectDialog<TFrmUsageDlg> usageDialog([&](TFrmUsageDlg *dialog) {
+            testsupport::ExpectDialog<TfrmCalPop> calendarDialog([&](TfrmCalPop *calendar) {
                 calendarDate = calendar->CurrentDate();
                 keepPicture(calendar, QStringLiteral("usage-calendar"));
             });
             dialog->dedEnd->Button()->click();
+            calendarShown = calendarDialog.verify();
             dialog->reject();
         });
         chooseAndBuild(*window, 2);
-        QVERIFY(dialogSeen);
-        QVERIFY(calendarSeen);
+        VESK_VERIFY_DIALOG(usageDialog);
+        QVERIFY(calendarShown);
         QCOMPARE(calendarDate, QDate(1995, 11, 9));
     }
 
@@ -251,10 +222,10 @@ private Q_SLOTS:
         chooseAndBuild(*window, 3);
         const QStringList before = previewTexts(*window->fgwMain);
         QCOMPARE(before.value(0), QStringLiteral("User Report"));
-        bool seen = false;
-        answerModal<TFrmUsageDlg>(seen, [](TFrmUsageDlg *dialog) { dialog->bbtnCancel->click(); });
+        testsupport::ExpectDialog<TFrmUsageDlg> usageDialog(
+            [](TFrmUsageDlg *dialog) { dialog->bbtnCancel->click(); });
         chooseAndBuild(*window, 2);
-        QVERIFY(seen);
+        VESK_VERIFY_DIALOG(usageDialog);
         QCOMPARE(previewTexts(*window->fgwMain), before);
         for (const dbe::DataSet *data : window->Reports->findChildren<dbe::DataSet *>())
             QVERIFY(!data->isOpen());
