@@ -1,6 +1,7 @@
 #include "admin/secdbunt.h"
 
 #include "admin/formstyle.h"
+#include "admin/logging.h"
 #include "admin/reports/securityreports.h"
 #include "admin/toolglyphs.h"
 #include "admin/usgdlunt.h"
@@ -10,6 +11,7 @@
 #include "report/frmgennav.h"
 #include "report/frmgenwn.h"
 #include "report/rptdsgn.h"
+#include "ui/engineerror.h"
 #include "ui/messages.h"
 
 #include <QCloseEvent>
@@ -21,8 +23,6 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <memory>
-
-Q_LOGGING_CATEGORY(lcReporting, "vesk.admin.reporting")
 
 using securityreports::ReportType;
 
@@ -130,13 +130,11 @@ void TFormSecDB::spbtnExecuteClick()
         Reports->Build(
             *type, [](TReportDesign &design) { design.Execute(); }, days);
     } catch (const dbe::Error &error) {
-        qCWarning(lcReporting) << "Building the report" << cmboxReportType->currentText() << "on"
-                               << AliasName << "failed:" << error.text();
-        ui::showError(this, error.text());
+        ui::showEngineError(this, error);
     } catch (const std::exception &error) {
         const QString text = QString::fromLocal8Bit(error.what());
-        qCWarning(lcReporting) << "Building the report" << cmboxReportType->currentText() << "on"
-                               << AliasName << "failed:" << text;
+        qCWarning(admin::lcAdmin) << "Building the report" << cmboxReportType->currentText() << "on"
+                                  << AliasName << "failed:" << text;
         ui::showError(this, text);
     }
 }
