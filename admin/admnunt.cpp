@@ -6,6 +6,7 @@
 #include "admin/formstyle.h"
 #include "admin/frmabout.h"
 #include "admin/gendlunt.h"
+#include "admin/impunt.h"
 #include "admin/logging.h"
 #include "admin/passwordprompt.h"
 #include "admin/pickdlg.h"
@@ -128,10 +129,8 @@ void TFormAdmin::buildMenus()
 
     Security1 = bar->addMenu(QStringLiteral("&Security"));
     Security1->setObjectName(QStringLiteral("Security1"));
-    // The import of the previous version's files is not part of this program yet: its item is
-    // shown with its menu but not offered.
     Import1 = item(Security1, QStringLiteral("Import1"), QStringLiteral("&Import..."),
-                   QStringLiteral("Import data from previous version"), nullptr);
+                   QStringLiteral("Import data from previous version"), &TFormAdmin::Import1Click);
     Setup1 = item(Security1, QStringLiteral("Setup1"), QStringLiteral("&Setup..."),
                   QStringLiteral("Modify Security Databases"), &TFormAdmin::Setup1Click);
     Generate1 = item(Security1, QStringLiteral("Generate1"), QStringLiteral("&Generate..."),
@@ -260,7 +259,7 @@ void TFormAdmin::UpdateControls()
     spbtnSetup->setEnabled(open);
     spbtnGenerate->setEnabled(open);
     spbtnReports->setEnabled(open);
-    Import1->setEnabled(false);
+    Import1->setEnabled(open);
     if (open) {
         m_panels[2]->setText(SecurityLabel);
         m_panels[1]->setText(QStringLiteral("Alias: ") + CurrentAlias);
@@ -437,6 +436,13 @@ void TFormAdmin::Reporting1Click()
     FormSecDB->show();
     FormSecDB->raise();
     FormSecDB->activateWindow();
+}
+
+void TFormAdmin::Import1Click()
+{
+    // The dialog reads CurrentAlias itself and reports its own failures.
+    TfrmImport dialog(this);
+    dialog.exec();
 }
 
 void TFormAdmin::ViewLog1Click()

@@ -90,6 +90,7 @@ public:
     void Close1Click();
     void PrintSetup1Click();
     void Exit1Click();
+    void Import1Click();
     void Setup1Click();
     void Generate1Click();
     void Reporting1Click();

@@ -4,8 +4,10 @@
 //   vesksec create --dir DIR --alias NAME [--password PW | --password-stdin] [--replace]
 //   vesksec demo   --dir DIR --alias NAME [--password PW | --password-stdin] [--replace]
 //   vesksec generate --alias NAME (--pascal FILE | --cpp FILE) [--password PW | --password-stdin]
+//   vesksec import --alias NAME --dir DIR [--system] [--password PW | --password-stdin]
 //   vesksec report --alias NAME --type TYPE ... (see reportcommand.h)
 
+#include "admin/import/oldimport.h"
 #include "dbe/error.h"
 #include "dbe/session.h"
 #include "masterpassword.h"
@@ -18,6 +20,8 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QTextStream>
+
+#include <csignal>
 
 namespace {
 
@@ -51,9 +55,10 @@ enum class Confirm { Once, Twice };
 // The options of every command, and the parser that read them.
 struct CommandLine {
     QCommandLineParser parser;
-    const QCommandLineOption dir{QStringLiteral("dir"),
-                                 QStringLiteral("create, demo: directory of the table files."),
-                                 QStringLiteral("DIR")};
+    const QCommandLineOption dir{
+        QStringLiteral("dir"),
+        QStringLiteral("create, demo: directory of the table files; import: of the old files."),
+        QStringLiteral("DIR")};
     const QCommandLineOption alias{QStringLiteral("alias"), QStringLiteral("Database alias."),
                                    QStringLiteral("NAME")};
     const QCommandLineOption password{
@@ -74,6 +79,9 @@ struct CommandLine {
     const QCommandLineOption cpp{QStringLiteral("cpp"),
                                  QStringLiteral("generate: C++ header file to write."),
                                  QStringLiteral("FILE")};
+    const QCommandLineOption system{
+        QStringLiteral("system"),
+        QStringLiteral("import: also import the program description and logging settings.")};
 
     CommandLine()
     {
@@ -83,6 +91,8 @@ struct CommandLine {
             "  create   create the empty security tables and register the alias\n"
             "  demo     the same, then fill in a small demonstration database\n"
             "  generate write the access constants as a Pascal include file or C++ header\n"
+            "  import   convert the previous version's files WOBSEC1-4.DBF in --dir into the\n"
+            "           database of --alias, all or nothing\n"
             "  report   write a security report to PDF, PNG files or a printer (report --help)\n\n"
             "The master password is taken from --password, else from standard input with\n"
             "--password-stdin, else from the environment variable VESK_MASTER_PASSWORD, else it\n"
@@ -92,8 +102,8 @@ struct CommandLine {
             "--replace is given."));
         parser.addHelpOption();
         parser.addPositionalArgument(QStringLiteral("command"),
-                                     QStringLiteral("create, demo, generate or report"));
-        parser.addOptions({dir, alias, password, passwordStdin, replace, pascal, cpp});
+                                     QStringLiteral("create, demo, generate, import or report"));
+        parser.addOptions({dir, alias, password, passwordStdin, replace, pascal, cpp, system});
     }
     bool isSet(const QCommandLineOption &option) const { return parser.isSet(option); }
     QString value(const QCommandLineOption &option) const { return parser.value(option); }
@@ -241,6 +251,50 @@ int generateConstants(const CommandLine &line)
     return 0;
 }
 
+volatile std::sig_atomic_t interrupted = 0;
+
+void stopImport(int)
+{
+    interrupted = 1;
+}
+
+// Converts the previous version's files in DIR into the security database, as the desktop's
+// Import dialog does, printing the same progress lines. Sites that migrate many installations
+// script it. An interrupt (Ctrl+C) stops after the current row and undoes the import.
+int importOldFiles(const CommandLine &line)
+{
+    const QString alias = line.value(line.alias);
+    const QString dir = line.value(line.dir);
+    if (alias.isEmpty() || dir.isEmpty())
+        return fail(QStringLiteral("--alias and --dir are required."));
+    dbe::checkAliasName(alias);
+    if (!QFileInfo(dir).isDir())
+        return fail(QStringLiteral("%1 is not a directory.").arg(dir));
+    const QString password = masterPassword(line, Confirm::Once);
+    if (password.isEmpty())
+        return fail(QStringLiteral("the master password cannot be empty."));
+    dbe::Session::instance().addPassword(password);
+
+    std::signal(SIGINT, stopImport);
+    std::signal(SIGTERM, stopImport);
+    oldimport::Result result = oldimport::Result::Cancelled;
+    try {
+        result = oldimport::run(
+            {QFileInfo(dir).absoluteFilePath(), alias, line.isSet(line.system)},
+            {[](const QString &text) { out() << text << '\n'; }, [] { return interrupted == 0; }});
+    } catch (const dbe::Error &error) {
+        out().flush();
+        return fail(error.text() + QStringLiteral("\nNothing was imported."));
+    }
+    out().flush();
+    if (result == oldimport::Result::Cancelled) {
+        fail(QStringLiteral("the import was interrupted; nothing was imported."));
+        return 130;
+    }
+    out() << "Conversion was Successful!" << Qt::endl;
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -270,6 +324,8 @@ int main(int argc, char *argv[])
             return createDatabase(line, true);
         if (command == QLatin1String("generate"))
             return generateConstants(line);
+        if (command == QLatin1String("import"))
+            return importOldFiles(line);
     } catch (const Refusal &refusal) {
         return fail(refusal.text);
     } catch (const dbe::Error &error) {

@@ -7,6 +7,7 @@ packages=(
   build-essential cmake ninja-build pkg-config git
   qt6-base-dev libgl-dev
   libsqlcipher-dev sqlcipher
+  libshp-dev
   libbenchmark-dev
   fonts-liberation fonts-dejavu-core
   libcups2-dev cups cups-client cups-filters poppler-utils

@@ -1,0 +1,57 @@
+#pragma once
+
+#include <QDialog>
+#include <QElapsedTimer>
+
+class DirectoryListBox;
+class QCheckBox;
+class QLabel;
+class QListWidget;
+class QPushButton;
+class RootComboBox;
+
+// Converts the previous version's security files, found in a directory the administrator picks,
+// into the open security database (CurrentAlias), with a progress line for every row.
+//
+// The conversion itself lives below the windows (admin/import), where it keeps the source and
+// target tables; the dialog picks the directory, shows the progress and keeps itself usable
+// while the import runs. A failure or a Cancel during the run leaves the database as it was.
+class TfrmImport : public QDialog
+{
+    Q_OBJECT
+
+public:
+    explicit TfrmImport(QWidget *parent = nullptr);
+
+    DirectoryListBox *DirectoryListBox1 = nullptr;
+    RootComboBox *DriveComboBox1 = nullptr;
+    QLabel *lblSecStat = nullptr;
+    QLabel *Label1 = nullptr;
+    QListWidget *lbStatus = nullptr;
+    QCheckBox *chbxSysConvert = nullptr;
+    QPushButton *btnImport = nullptr;
+    QPushButton *btnCancel = nullptr;
+    QPushButton *btnClose = nullptr;
+
+    bool isImporting() const { return m_importing; }
+
+    void DirectoryListBox1Change();
+    void btnImportClick();
+
+    // While an import runs, closing the dialog (Cancel, Escape, the close box) asks the import
+    // to stop after its current row; the dialog closes once everything is rolled back.
+    void done(int result) override;
+
+protected:
+    void showEvent(QShowEvent *event) override;
+
+private:
+    void setPickingEnabled(bool enabled);
+    // Lets the window repaint and take clicks, at a rate the eye follows rather than per row,
+    // which would spend more time painting than converting.
+    void keepResponsive();
+
+    bool m_importing = false;
+    bool m_cancelRequested = false;
+    QElapsedTimer m_sinceRepaint;
+};
