@@ -39,7 +39,7 @@ TfrmImport::TfrmImport(QWidget *parent) : QDialog(parent)
 
     lblSecStat = new QLabel(this);
     lblSecStat->setObjectName(QStringLiteral("lblSecStat"));
-    lblSecStat->setGeometry(8, 192, 201, 17);
+    lblSecStat->setGeometry(8, 211, 201, 17); // level with the buttons
 
     Label1 = new QLabel(QStringLiteral("Conversion Status:"), this);
     Label1->setObjectName(QStringLiteral("Label1"));
@@ -114,7 +114,7 @@ void TfrmImport::setPickingEnabled(bool enabled)
 
 void TfrmImport::keepResponsive()
 {
-    if (m_sinceRepaint.isValid() && m_sinceRepaint.elapsed() < RepaintInterval)
+    if (m_sinceRepaint.elapsed() < RepaintInterval)
         return;
     lbStatus->scrollToBottom();
     QApplication::processEvents();
@@ -130,7 +130,9 @@ void TfrmImport::btnImportClick()
     m_cancelRequested = false;
     setPickingEnabled(false);
     lbStatus->clear();
-    m_sinceRepaint.invalidate();
+    // Show the cleared list and the locked controls before the database's tables are opened.
+    QApplication::processEvents();
+    m_sinceRepaint.start();
 
     const oldimport::Request request{DirectoryListBox1->directory(), CurrentAlias,
                                      chbxSysConvert->isChecked()};

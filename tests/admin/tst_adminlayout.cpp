@@ -6,6 +6,7 @@
 #include "admin/dirslunt.h"
 #include "admin/frmabout.h"
 #include "admin/gendlunt.h"
+#include "admin/impunt.h"
 #include "admin/passwordprompt.h"
 #include "admin/pickdlg.h"
 #include "admin/vwlogunt.h"
@@ -18,6 +19,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QListWidget>
+#include <QPushButton>
 #include <QRadioButton>
 
 namespace {
@@ -113,6 +115,16 @@ private Q_SLOTS:
     {
         TfrmGenerate dialog;
         checkWindow(&dialog, QStringLiteral("generate"));
+    }
+
+    void importDialog()
+    {
+        TfrmImport dialog;
+        checkWindow(&dialog, QStringLiteral("import"));
+        dialog.btnImport->hide();
+        dialog.btnCancel->hide();
+        dialog.btnClose->show();
+        checkWindow(&dialog, QStringLiteral("import-done"));
     }
 
     void logViewer()
