@@ -5,6 +5,7 @@
 
 #include "admin/admnunt.h"
 #include "admin/filebrowsers.h"
+#include "admin/import/oldfiles.h"
 #include "admin/impunt.h"
 #include "tests/admin/adminfixture.h"
 #include "tests/admin/importfixture.h"
@@ -103,6 +104,7 @@ private Q_SLOTS:
                                        << "Security files unavailable";
         QTest::newRow("system missing") << "WOBSEC4.DBF"
                                         << "Security files unavailable";
+        QTest::newRow("names in lower case") << "lower" << "Database files found";
     }
 
     void statusLabelNeedsAllFourFiles()
@@ -110,8 +112,12 @@ private Q_SLOTS:
         QFETCH(QString, missing);
         QFETCH(QString, label);
         OldFiles old;
-        if (!missing.isEmpty())
+        if (missing == QLatin1String("lower")) {
+            for (const QString &file : oldfiles::AllFiles)
+                QVERIFY(QFile::rename(old.path(file), old.path(file.toLower())));
+        } else if (!missing.isEmpty()) {
             QVERIFY(QFile::remove(old.path(missing)));
+        }
         TfrmImport dialog;
         dialog.show();
         QCOMPARE(dialog.lblSecStat->text(), QStringLiteral("Security files unavailable"));
