@@ -124,7 +124,7 @@ QVariant valueOf(const dbase::DbfField &field, const QByteArray &raw)
 
 } // namespace
 
-DBaseTable::DBaseTable(QObject *parent) : DataSet(parent) {}
+DBaseTable::DBaseTable(QObject *parent) : MemoryDataSet(parent) {}
 
 DBaseTable::~DBaseTable() = default;
 
@@ -152,7 +152,7 @@ bool DBaseTable::exists(const QString &directory, const QString &tableName)
     return QFileInfo(filePath(directory, tableName)).isFile();
 }
 
-void DBaseTable::doOpen()
+void DBaseTable::fetch()
 {
     if (m_tableName.isEmpty())
         throw Error(QStringLiteral("No table name given."), Error::TableNotFound);
@@ -167,92 +167,37 @@ void DBaseTable::doOpen()
         throw Error(QStringLiteral("Cannot read %1: %2").arg(path, file.errorString()), Error::Io);
 
     QList<int> live;
+    QList<QVariantList> rows;
     for (int record = 0; record < dbf->recordCount(); ++record) {
-        if (!dbf->isDeleted(record))
-            live.append(record);
+        if (dbf->isDeleted(record))
+            continue;
+        QVariantList values;
+        for (int i = 0; i < dbf->fields().size(); ++i)
+            values.append(valueOf(dbf->fields().at(i), dbf->rawValue(record, i)));
+        live.append(record);
+        rows.append(values);
     }
     QList<FieldInfo> fields;
     for (const dbase::DbfField &field : dbf->fields())
         fields.append(fieldInfoOf(field));
     m_file = std::move(dbf);
     m_live = std::move(live);
-    m_position = -1;
-    setStructure(fields);
+    m_pendingFields = fields;
+    m_pendingRows = rows;
 }
 
 void DBaseTable::doClose()
 {
+    MemoryDataSet::doClose();
+    m_pendingRows.clear();
     m_file.reset();
     m_live.clear();
-    m_position = -1;
-}
-
-void DBaseTable::moveTo(int position)
-{
-    m_position = position;
-    const int record = m_live.at(position);
-    QVariantList values;
-    for (int i = 0; i < m_file->fields().size(); ++i)
-        values.append(valueOf(m_file->fields().at(i), m_file->rawValue(record, i)));
-    loadRow(values);
-}
-
-void DBaseTable::first()
-{
-    ensureOpen();
-    if (m_live.isEmpty()) {
-        m_position = -1;
-        clearRow();
-        setPosition(true, true, true);
-        return;
-    }
-    moveTo(0);
-    setPosition(true, false, false);
-}
-
-void DBaseTable::last()
-{
-    ensureOpen();
-    if (m_live.isEmpty()) {
-        first();
-        return;
-    }
-    moveTo(int(m_live.size()) - 1);
-    setPosition(false, true, false);
-}
-
-void DBaseTable::next()
-{
-    ensureOpen();
-    if (m_position + 1 >= m_live.size()) {
-        setPosition(bof() && m_live.size() <= 1, true, m_live.isEmpty());
-        return;
-    }
-    moveTo(m_position + 1);
-    setPosition(false, false, false);
-}
-
-void DBaseTable::prior()
-{
-    ensureOpen();
-    if (m_position <= 0) {
-        setPosition(true, eof() && m_live.size() <= 1, m_live.isEmpty());
-        return;
-    }
-    moveTo(m_position - 1);
-    setPosition(false, false, false);
-}
-
-int DBaseTable::recordCount()
-{
-    ensureOpen();
-    return int(m_live.size());
 }
 
 int DBaseTable::recordNumber() const
 {
     ensureOpen();
-    return m_position < 0 ? 0 : m_live.at(m_position) + 1;
+    return currentRow() < 0 ? 0 : m_live.at(currentRow()) + 1;
 }
 
 int DBaseTable::fieldNumber(const QString &field) const
@@ -262,10 +207,15 @@ int DBaseTable::fieldNumber(const QString &field) const
     if (index < 0)
         throw Error(QStringLiteral("%1 has no field %2.").arg(m_file->fileName(), field),
                     Error::UnknownField);
-    if (m_position < 0)
+    if (currentRow() < 0)
         throw Error(QStringLiteral("%1 has no current record.").arg(m_file->fileName()),
                     Error::WrongState);
     return index;
+}
+
+QByteArray DBaseTable::storedBytes(int field) const
+{
+    return m_file->rawValue(m_live.at(currentRow()), field);
 }
 
 void DBaseTable::refuse(const QString &field, const QString &problem) const
@@ -279,13 +229,13 @@ void DBaseTable::refuse(const QString &field, const QString &problem) const
 QByteArray DBaseTable::rawText(const QString &field) const
 {
     const int index = fieldNumber(field);
-    return withoutPadding(m_file->rawValue(m_live.at(m_position), index));
+    return withoutPadding(storedBytes(index));
 }
 
 int DBaseTable::integerValue(const QString &field) const
 {
     const int index = fieldNumber(field);
-    const QByteArray stored = m_file->rawValue(m_live.at(m_position), index).trimmed();
+    const QByteArray stored = storedBytes(index).trimmed();
     if (stored.isEmpty())
         refuse(field, QStringLiteral("it is blank where a number is needed."));
     QByteArray whole = stored;
@@ -304,7 +254,7 @@ int DBaseTable::integerValue(const QString &field) const
 std::optional<bool> DBaseTable::logicalValue(const QString &field) const
 {
     const int index = fieldNumber(field);
-    const QByteArray stored = m_file->rawValue(m_live.at(m_position), index).trimmed();
+    const QByteArray stored = storedBytes(index).trimmed();
     if (stored.isEmpty() || stored == "?")
         return std::nullopt;
     const std::optional<bool> value =

@@ -17,12 +17,13 @@ QString fromWindows1252(const QByteArray &bytes);
 
 // A dBASE table opened read-only: the database name is the directory (or an alias of it), the
 // table name the file name, with or without ".DBF", matched without regard to case as the
-// engine matches its own tables. Records marked deleted are skipped by the walk.
+// engine matches its own tables. Records marked deleted are skipped by the walk; recordCount()
+// counts the others.
 //
 // value() and the typed readers of DataSet follow the engine's rules (a blank field is empty,
 // 0 or false). A caller that must not mistake a blank or garbled field for 0 reads it through
 // integerValue() and logicalValue(), which refuse what they cannot read.
-class DBaseTable : public DataSet
+class DBaseTable : public MemoryDataSet
 {
     Q_OBJECT
 
@@ -39,12 +40,6 @@ public:
     // Whether the directory holds the table.
     static bool exists(const QString &directory, const QString &tableName);
 
-    void first() override;
-    void last() override;
-    void next() override;
-    void prior() override;
-    int recordCount() override; // records not marked deleted
-
     // The current record's number in the file, from 1, deleted records counted.
     int recordNumber() const;
 
@@ -58,18 +53,19 @@ public:
     std::optional<bool> logicalValue(const QString &field) const;
 
 protected:
-    void doOpen() override;
+    // Reads the whole file at open: the old files are small, and the walk then costs nothing.
+    void fetch() override;
     void doClose() override;
 
 private:
     int fieldNumber(const QString &field) const; // throws UnknownField
     [[noreturn]] void refuse(const QString &field, const QString &problem) const;
-    void moveTo(int position);
+    // The field's bytes in the current record.
+    QByteArray storedBytes(int field) const;
 
     QString m_tableName;
     std::unique_ptr<dbase::DbfFile> m_file;
-    QList<int> m_live;   // record numbers (from 0) not marked deleted
-    int m_position = -1; // index into m_live
+    QList<int> m_live; // the record numbers (from 0) of the rows, deleted records left out
 };
 
 } // namespace dbe
