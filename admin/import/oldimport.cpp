@@ -126,6 +126,7 @@ private:
     void convertFile(const QString &fileName,
                      const std::function<void(const dbe::DBaseTable &)> &convert);
     void post(dbe::Table &table, const dbe::DBaseTable &source);
+    void keepGoing(); // throws Cancelled when asked to stop
     void line(const QString &text)
     {
         if (m_progress.line)
@@ -154,7 +155,15 @@ std::unique_ptr<dbe::Table> Conversion::openTarget(const QString &table)
     t->setDatabaseName(m_request.alias);
     t->setTableName(table);
     t->open();
+    // Opening a table derives its key, which takes a moment: the window may repaint.
+    keepGoing();
     return t;
+}
+
+void Conversion::keepGoing()
+{
+    if (m_progress.keepGoing && !m_progress.keepGoing())
+        throw Cancelled();
 }
 
 void Conversion::run()
@@ -188,8 +197,7 @@ void Conversion::convertFile(const QString &fileName,
     source.open();
     for (source.first(); !source.eof(); source.next()) {
         convert(source);
-        if (m_progress.rowDone && !m_progress.rowDone())
-            throw Cancelled();
+        keepGoing();
     }
     source.close();
     HeaderFlags::raise(path);

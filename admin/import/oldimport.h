@@ -21,8 +21,9 @@ struct Request {
 struct Progress {
     // Gets every progress line.
     std::function<void(const QString &line)> line;
-    // Asked after every source row; false stops the import after that row.
-    std::function<bool()> rowDone;
+    // Asked after every source row and after each table of the database is opened; false stops
+    // the import there.
+    std::function<bool()> keepGoing;
 };
 
 enum class Result { Imported, Cancelled };

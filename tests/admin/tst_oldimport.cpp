@@ -27,15 +27,16 @@ struct Outcome {
     QString failure;
 };
 
-// Runs the conversion, cancelling after `stopAfterRows` rows when that is not negative.
-Outcome runImport(const QString &dir, const QString &alias, bool system, int stopAfterRows = -1)
+// Runs the conversion. When `stopAt` is positive, the stopAt-th question whether to go on (one
+// after each of the four tables opened, then one after each row) answers no.
+Outcome runImport(const QString &dir, const QString &alias, bool system, int stopAt = 0)
 {
     Outcome outcome;
     int rows = 0;
     try {
-        outcome.result = oldimport::run(
-            {dir, alias, system}, {[&](const QString &line) { outcome.lines.append(line); },
-                                   [&] { return stopAfterRows < 0 || ++rows < stopAfterRows; }});
+        outcome.result = oldimport::run({dir, alias, system},
+                                        {[&](const QString &line) { outcome.lines.append(line); },
+                                         [&] { return stopAt <= 0 || ++rows < stopAt; }});
     } catch (const dbe::Error &error) {
         outcome.failure = error.text();
     }
@@ -284,22 +285,23 @@ private Q_SLOTS:
 
     void cancelStopsAfterTheRowAndImportsNothing_data()
     {
-        QTest::addColumn<int>("stopAfterRows");
+        QTest::addColumn<int>("stopAt");
         QTest::addColumn<int>("lines");
-        QTest::newRow("first constant") << 1 << 2;
-        QTest::newRow("second user") << 5 << 8;
-        QTest::newRow("system row") << 15 << 17;
+        QTest::newRow("opening the tables") << 2 << 0;
+        QTest::newRow("first constant") << 5 << 2;
+        QTest::newRow("second user") << 9 << 8;
+        QTest::newRow("system row") << 19 << 17;
     }
 
     void cancelStopsAfterTheRowAndImportsNothing()
     {
-        QFETCH(int, stopAfterRows);
+        QFETCH(int, stopAt);
         QFETCH(int, lines);
         OldFiles old;
         old.setHeaderFlags({1, 1, 0, 1});
         const QString alias = sharedDb().alias();
         const QStringList before = everyImportTarget(alias);
-        const Outcome outcome = runImport(old.dir(), alias, true, stopAfterRows);
+        const Outcome outcome = runImport(old.dir(), alias, true, stopAt);
         QCOMPARE(outcome.failure, QString());
         QCOMPARE(outcome.result, oldimport::Result::Cancelled);
         QCOMPARE(outcome.lines.size(), lines);
