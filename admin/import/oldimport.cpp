@@ -7,6 +7,7 @@
 #include "dbe/session.h"
 #include "dbe/table.h"
 #include "security/core/schema.h"
+#include "security/core/securityrules.h"
 
 #include <QHash>
 #include <QList>
@@ -31,18 +32,8 @@ const QString LoginLog = QStringLiteral("LoginLog");
 
 // The tables and fields written.
 namespace target {
-const QString Access = QStringLiteral("ACCESS.DB");
-const QString Users = QStringLiteral("USERS.DB");
-const QString UserAcc = QStringLiteral("USERACC.DB");
-const QString Program = QStringLiteral("PROGRAM.DB");
-const QString AccessId = QStringLiteral("Access_ID");
-const QString AccessName = QStringLiteral("Access_Name");
-const QString UserId = QStringLiteral("User_ID");
-const QString UserName = QStringLiteral("User_Name");
-const QString UserPassword = QStringLiteral("User_Password");
-const QString RightType = QStringLiteral("Type");
-const QString SecurityLabel = QStringLiteral("Security_Label");
-const QString LogEnabled = QStringLiteral("LogEnabled");
+using namespace security::tables;
+using namespace security::fields;
 } // namespace target
 
 struct Cancelled {
@@ -126,6 +117,9 @@ private:
     void convertFile(const QString &fileName,
                      const std::function<void(const dbe::DBaseTable &)> &convert);
     void post(dbe::Table &table, const dbe::DBaseTable &source);
+    // Runs one write of the old row `source`; an engine failure names the row.
+    template <typename Write>
+    auto fromRow(const dbe::DBaseTable &source, Write write) -> decltype(write());
     void keepGoing(); // throws Cancelled when asked to stop
     void line(const QString &text)
     {
@@ -144,6 +138,7 @@ private:
     std::unique_ptr<dbe::Table> m_access;
     std::unique_ptr<dbe::Table> m_users;
     std::unique_ptr<dbe::Table> m_rights;
+    std::unique_ptr<security::SecurityRules> m_rules;
     std::unique_ptr<dbe::Table> m_program;
     IdMap m_accessMap;
     IdMap m_userMap;
@@ -173,6 +168,7 @@ void Conversion::run()
     m_access = openTarget(target::Access);
     m_users = openTarget(target::Users);
     m_rights = openTarget(target::UserAcc);
+    m_rules = std::make_unique<security::SecurityRules>(m_request.alias);
     if (m_request.systemInformation)
         m_program = openTarget(target::Program);
     std::shared_ptr<dbe::Database> database = dbe::Session::instance().database(m_request.alias);
@@ -203,10 +199,11 @@ void Conversion::convertFile(const QString &fileName,
     HeaderFlags::raise(path);
 }
 
-void Conversion::post(dbe::Table &table, const dbe::DBaseTable &source)
+template <typename Write>
+auto Conversion::fromRow(const dbe::DBaseTable &source, Write write) -> decltype(write())
 {
     try {
-        table.post();
+        return write();
     } catch (const dbe::Error &error) {
         // The engine's text says what it refused; which old row it came from is what the
         // administrator needs to mend the old files.
@@ -215,6 +212,11 @@ void Conversion::post(dbe::Table &table, const dbe::DBaseTable &source)
                              .arg(source.recordNumber()),
                          error.code());
     }
+}
+
+void Conversion::post(dbe::Table &table, const dbe::DBaseTable &source)
+{
+    fromRow(source, [&table] { table.post(); });
 }
 
 void Conversion::convertAccessConstants()
@@ -264,11 +266,13 @@ void Conversion::convertRights()
         // A right whose user or constant did not come across has nobody or nothing to name.
         if (!user || !access)
             return;
-        m_rights->append();
-        m_rights->setValue(target::UserId, *user);
-        m_rights->setValue(target::AccessId, *access);
-        m_rights->setValue(target::RightType, security::RightConstant);
-        post(*m_rights, source);
+        // Through the rules, as the setup editor grants. A right the old file names twice
+        // is refused as a second row of the same key would be, and stops the import.
+        fromRow(source, [&] {
+            if (m_rules->grant(*user, *access, security::RightConstant) !=
+                security::SecurityRules::Link::Added)
+                throw dbe::Error(QStringLiteral("Key violation."), dbe::Error::KeyViolation);
+        });
         line(QStringLiteral("Id %1 added for user %2").arg(*access).arg(*user));
     });
     m_userMap = {};

@@ -9,6 +9,7 @@
 #include "admin/impunt.h"
 #include "tests/admin/adminfixture.h"
 #include "tests/admin/importfixture.h"
+#include "tests/support/modaldialog.h"
 #include "ui/messages.h"
 
 #include <QCheckBox>
@@ -20,7 +21,6 @@
 #include <QMenu>
 #include <QPushButton>
 
-using adminfixture::whenModal;
 using importfixture::everyImportTarget;
 using importfixture::OldFiles;
 
@@ -84,11 +84,12 @@ private Q_SLOTS:
         QVERIFY(window.Security1->menuAction()->isVisible());
         QVERIFY(window.Import1->isEnabled());
         QString caption;
-        whenModal<TfrmImport>([&caption](TfrmImport *dialog) {
+        testsupport::ExpectDialog<TfrmImport> importDialog([&caption](TfrmImport *dialog) {
             caption = dialog->windowTitle();
             dialog->btnCancel->click();
         });
         window.Import1->trigger();
+        VESK_VERIFY_DIALOG(importDialog);
         QCOMPARE(caption, QStringLiteral("Import Security Data"));
         window.Close1Click();
         QVERIFY(!window.Security1->menuAction()->isVisible());
@@ -104,7 +105,8 @@ private Q_SLOTS:
                                        << "Security files unavailable";
         QTest::newRow("system missing") << "WOBSEC4.DBF"
                                         << "Security files unavailable";
-        QTest::newRow("names in lower case") << "lower" << "Database files found";
+        QTest::newRow("names in lower case") << "lower"
+                                             << "Database files found";
     }
 
     void statusLabelNeedsAllFourFiles()
@@ -134,7 +136,7 @@ private Q_SLOTS:
         ui::MessageRecorder messages;
         QStringList lines;
         bool closeReplacedCancel = false;
-        whenModal<TfrmImport>([&](TfrmImport *dialog) {
+        testsupport::ExpectDialog<TfrmImport> importDialog([&](TfrmImport *dialog) {
             dialog->DirectoryListBox1->setDirectory(old.dir());
             dialog->chbxSysConvert->setChecked(true);
             savePicture(dialog, QStringLiteral("import-before"));
@@ -148,6 +150,7 @@ private Q_SLOTS:
             dialog->btnClose->click();
         });
         window.Import1Click();
+        VESK_VERIFY_DIALOG(importDialog);
         QCOMPARE(lines, OldFiles::expectedLines(true));
         QCOMPARE(messages.texts(), QStringList{QStringLiteral("Conversion was Successful!")});
         QCOMPARE(messages.requests().first().kind, ui::MessageKind::Information);
