@@ -12,7 +12,7 @@ target_sources(VeskSecure2 PRIVATE
   $<TARGET_OBJECTS:vesk_securitycore>
   $<TARGET_OBJECTS:vesk_ui> $<TARGET_OBJECTS:vesk_dbe>)
 target_link_libraries(VeskSecure2
-  PRIVATE PkgConfig::SQLCIPHER
+  PRIVATE PkgConfig::SQLCIPHER OpenSSL::Crypto
   PUBLIC Qt6::Core Qt6::Gui Qt6::Widgets)
 target_link_options(VeskSecure2 PRIVATE "LINKER:--exclude-libs,ALL" "LINKER:--no-undefined")
 target_include_directories(VeskSecure2 INTERFACE

@@ -4,6 +4,7 @@
 #include "dbe/error.h"
 #include "dbe/fileaccess.h"
 #include "dbe/session.h"
+#include "dbe/sqlcipherkeys.h"
 #include "dbe/tablelock.h"
 
 #include <QDir>
@@ -40,8 +41,8 @@ QDateTime parseStoredTimestamp(const QString &text)
         return value;
     };
     const auto separatorAt = [&text](int at, char16_t c) { return text.at(at).unicode() == c; };
-    if (!separatorAt(4, u'-') || !separatorAt(7, u'-') || !separatorAt(10, u' ')
-        || !separatorAt(13, u':') || !separatorAt(16, u':') || !separatorAt(19, u'.'))
+    if (!separatorAt(4, u'-') || !separatorAt(7, u'-') || !separatorAt(10, u' ') ||
+        !separatorAt(13, u':') || !separatorAt(16, u':') || !separatorAt(19, u'.'))
         return {};
     const int year = number(0, 4);
     if (year < 1)
@@ -181,8 +182,9 @@ public:
                 reinterpret_cast<const char *>(sqlite3_column_text(m_stmt, column)),
                 sqlite3_column_bytes(m_stmt, column)));
         case SQLITE_BLOB:
-            return QVariant(QByteArray(static_cast<const char *>(sqlite3_column_blob(m_stmt, column)),
-                                       sqlite3_column_bytes(m_stmt, column)));
+            return QVariant(
+                QByteArray(static_cast<const char *>(sqlite3_column_blob(m_stmt, column)),
+                           sqlite3_column_bytes(m_stmt, column)));
         default:
             return {};
         }
@@ -244,9 +246,9 @@ QString storageTypeToken(FieldType type)
 
 FieldType fieldTypeFromToken(const QString &token)
 {
-    for (FieldType type : {FieldType::Alpha, FieldType::LongInt, FieldType::AutoInc,
-                           FieldType::Timestamp, FieldType::Date, FieldType::Logical,
-                           FieldType::Float}) {
+    for (FieldType type :
+         {FieldType::Alpha, FieldType::LongInt, FieldType::AutoInc, FieldType::Timestamp,
+          FieldType::Date, FieldType::Logical, FieldType::Float}) {
         if (storageTypeToken(type) == token)
             return type;
     }
@@ -338,10 +340,9 @@ QStringList createStatements(const TableDef &def)
     statements.append(QStringLiteral("CREATE TABLE %1 (%2)")
                           .arg(quoteIdentifier(def.name), columns.join(QStringLiteral(", "))));
     for (const IndexDef &index : def.indexes) {
-        const bool coveredByRowId = index.primary && autoInc && index.fields.size() == 1
-                                    && index.fields.first().compare(autoInc->name,
-                                                                    Qt::CaseInsensitive)
-                                           == 0;
+        const bool coveredByRowId =
+            index.primary && autoInc && index.fields.size() == 1 &&
+            index.fields.first().compare(autoInc->name, Qt::CaseInsensitive) == 0;
         if (coveredByRowId)
             continue;
         QStringList keyColumns;
@@ -351,16 +352,17 @@ QStringList createStatements(const TableDef &def)
                 column += QStringLiteral(" COLLATE NOCASE");
             keyColumns.append(column);
         }
-        statements.append(QStringLiteral("CREATE %1INDEX %2 ON %3 (%4)")
-                              .arg(index.unique || index.primary ? QStringLiteral("UNIQUE ")
-                                                                 : QString(),
-                                   quoteIdentifier(index.name), quoteIdentifier(def.name),
-                                   keyColumns.join(QStringLiteral(", "))));
+        statements.append(
+            QStringLiteral("CREATE %1INDEX %2 ON %3 (%4)")
+                .arg(index.unique || index.primary ? QStringLiteral("UNIQUE ") : QString(),
+                     quoteIdentifier(index.name), quoteIdentifier(def.name),
+                     keyColumns.join(QStringLiteral(", "))));
     }
     Q_UNUSED(primary)
 
     statements.append(QStringLiteral("CREATE TABLE dbe_table (name TEXT NOT NULL)"));
-    statements.append(QStringLiteral("INSERT INTO dbe_table VALUES (%1)").arg(sqlLiteral(def.name)));
+    statements.append(
+        QStringLiteral("INSERT INTO dbe_table VALUES (%1)").arg(sqlLiteral(def.name)));
     statements.append(QStringLiteral("CREATE TABLE dbe_fields (position INTEGER PRIMARY KEY, "
                                      "name TEXT NOT NULL, type TEXT NOT NULL, size INTEGER)"));
     for (int i = 0; i < def.fields.size(); ++i) {
@@ -374,14 +376,14 @@ QStringList createStatements(const TableDef &def)
         "CREATE TABLE dbe_indexes (number INTEGER, name TEXT NOT NULL, fields TEXT NOT NULL, "
         "is_primary INTEGER, is_unique INTEGER, maintained INTEGER, case_insensitive INTEGER)"));
     for (const IndexDef &index : def.indexes) {
-        statements.append(QStringLiteral("INSERT INTO dbe_indexes VALUES (%1, %2, %3, %4, %5, %6, %7)")
-                              .arg(index.number)
-                              .arg(sqlLiteral(index.name),
-                                   sqlLiteral(index.fields.join(QLatin1Char(';'))))
-                              .arg(int(index.primary))
-                              .arg(int(index.unique || index.primary))
-                              .arg(int(index.maintained))
-                              .arg(int(index.caseInsensitive)));
+        statements.append(
+            QStringLiteral("INSERT INTO dbe_indexes VALUES (%1, %2, %3, %4, %5, %6, %7)")
+                .arg(index.number)
+                .arg(sqlLiteral(index.name), sqlLiteral(index.fields.join(QLatin1Char(';'))))
+                .arg(int(index.primary))
+                .arg(int(index.unique || index.primary))
+                .arg(int(index.maintained))
+                .arg(int(index.caseInsensitive)));
     }
     return statements;
 }
@@ -397,9 +399,9 @@ QString quoteIdentifier(const QString &name)
 
 SqlCipherBackend::SqlCipherBackend(QString directory) : m_directory(std::move(directory))
 {
-    const int rc = sqlite3_open_v2(":memory:", &m_db,
-                                   SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX,
-                                   nullptr);
+    const int rc = sqlite3_open_v2(
+        ":memory:", &m_db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX,
+        nullptr);
     if (rc != SQLITE_OK) {
         const QString text = m_db ? sqliteText(m_db) : QStringLiteral("out of memory");
         sqlite3_close(m_db);
@@ -455,12 +457,13 @@ bool SqlCipherBackend::tryAttach(const QString &schema, const QString &path,
                                  const QString &password)
 {
     sqlite3_stmt *stmt = nullptr;
-    const QString sql = QStringLiteral("ATTACH DATABASE ?1 AS %1 KEY ?2").arg(quoteIdentifier(schema));
+    const QString sql =
+        QStringLiteral("ATTACH DATABASE ?1 AS %1 KEY ?2").arg(quoteIdentifier(schema));
     int rc = sqlite3_prepare_v2(m_db, sql.toUtf8().constData(), -1, &stmt, nullptr);
     if (rc != SQLITE_OK)
         throwFor(rc, m_db);
     const QByteArray file = QFile::encodeName(path);
-    const QByteArray key = password.toUtf8();
+    const QByteArray key = keyFor(password, sqlcipherkeys::saltOf(path));
     sqlite3_bind_text(stmt, 1, file.constData(), int(file.size()), SQLITE_TRANSIENT);
     sqlite3_bind_text(stmt, 2, key.constData(), int(key.size()), SQLITE_TRANSIENT);
     rc = sqlite3_step(stmt);
@@ -491,6 +494,12 @@ bool SqlCipherBackend::tryAttach(const QString &schema, const QString &path,
         detach(schema);
         throw;
     }
+}
+
+QByteArray SqlCipherBackend::keyFor(const QString &password, const QByteArray &salt) const
+{
+    const QByteArray derived = sqlcipherkeys::keyText(password, salt);
+    return derived.isEmpty() ? password.toUtf8() : derived;
 }
 
 void SqlCipherBackend::detach(const QString &schema)
@@ -677,8 +686,8 @@ CreateResult SqlCipherBackend::createTable(const TableDef &def, const QString &p
         }
         QFile old(QDir(m_directory).filePath(existing));
         if (!old.remove())
-            return {SQLITE_CANTOPEN, QStringLiteral("Cannot replace %1: %2")
-                                         .arg(existing, old.errorString())};
+            return {SQLITE_CANTOPEN,
+                    QStringLiteral("Cannot replace %1: %2").arg(existing, old.errorString())};
         QFile::remove(QDir(m_directory).filePath(existing + QStringLiteral("-journal")));
     }
 
@@ -689,12 +698,15 @@ CreateResult SqlCipherBackend::createTable(const TableDef &def, const QString &p
     CreateResult result;
     if (rc != SQLITE_OK) {
         result = {rc, QStringLiteral("%1: %2").arg(fileName, db ? sqliteText(db)
-                                                                 : QStringLiteral("out of memory"))};
+                                                                : QStringLiteral("out of memory"))};
         sqlite3_close(db);
         return result;
     }
     ::chmod(QFile::encodeName(path).constData(), mode);
-    const QByteArray key = password.toUtf8();
+    // The tables of one database share a salt, so that opening them derives one key.
+    if (m_newSalt.isEmpty())
+        m_newSalt = sqlcipherkeys::newSalt();
+    const QByteArray key = keyFor(password, m_newSalt);
     rc = sqlite3_key(db, key.constData(), int(key.size()));
     try {
         if (rc != SQLITE_OK)
@@ -713,8 +725,7 @@ CreateResult SqlCipherBackend::createTable(const TableDef &def, const QString &p
     return result;
 }
 
-std::unique_ptr<TableLock> SqlCipherBackend::lockTable(const QString &canonicalName,
-                                                       bool exclusive)
+std::unique_ptr<TableLock> SqlCipherBackend::lockTable(const QString &canonicalName, bool exclusive)
 {
     QString file = findTableFile(canonicalName);
     if (file.isEmpty())
@@ -818,14 +829,14 @@ QVariant SqlCipherBackend::toStorage(FieldType type, const QVariant &value) cons
     case FieldType::Float:
         return QVariant(value.toDouble());
     case FieldType::Timestamp: {
-        const QDateTime dt = value.typeId() == QMetaType::QDate ? value.toDate().startOfDay()
-                                                                : value.toDateTime();
+        const QDateTime dt =
+            value.typeId() == QMetaType::QDate ? value.toDate().startOfDay() : value.toDateTime();
         return dt.isValid() ? QVariant(dt.toLocalTime().toString(QLatin1String(TimestampFormat)))
                             : QVariant();
     }
     case FieldType::Date: {
-        const QDate d = value.typeId() == QMetaType::QDateTime ? value.toDateTime().date()
-                                                               : value.toDate();
+        const QDate d =
+            value.typeId() == QMetaType::QDateTime ? value.toDateTime().date() : value.toDate();
         return d.isValid() ? QVariant(d.toString(QLatin1String(DateFormat))) : QVariant();
     }
     }

@@ -24,8 +24,7 @@ public:
 
     QStringList tableNames() override;
     TableHandle openTable(const QString &name) override;
-    CreateResult createTable(const TableDef &def, const QString &password,
-                             bool overwrite) override;
+    CreateResult createTable(const TableDef &def, const QString &password, bool overwrite) override;
     std::unique_ptr<TableLock> lockTable(const QString &canonicalName, bool exclusive) override;
     QStringList lockHolders(const QString &canonicalName) override;
     void prepareForQuery(const QString &sql) override;
@@ -43,19 +42,22 @@ public:
     static QString fileSuffix() { return QStringLiteral(".DB"); }
 
 private:
-    QString findTableFile(const QString &name) const; // file name on disk, or empty
-    static QString baseName(const QString &name);     // "users.db" -> "users"
+    QString findTableFile(const QString &name) const;  // file name on disk, or empty
+    static QString baseName(const QString &name);      // "users.db" -> "users"
     QString tableFileName(const QString &table) const; // "" for no table
     bool tryAttach(const QString &schema, const QString &path, const QString &password);
     void refuseDamagedFile(const QString &file, const QStringList &passwords);
     bool siblingOpensWith(const QString &file, const QStringList &passwords);
     void detach(const QString &schema);
+    // What SQLCipher is given to open (or create) a file of this salt with `password`.
+    QByteArray keyFor(const QString &password, const QByteArray &salt) const;
     TableDef readDefinition(const QString &schema);
 
     QString m_directory;
     sqlite3 *m_db = nullptr;
     QMap<QString, TableHandle> m_attached; // key: upper-cased schema name
     QMap<QString, QString> m_files;        // schema -> its file name as found on disk
+    QByteArray m_newSalt;                  // the salt of the tables this backend creates
     QSet<QString> m_written;               // table files written in the open transaction
 };
 

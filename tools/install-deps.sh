@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config git
   qt6-base-dev libgl-dev
-  libsqlcipher-dev sqlcipher
+  libsqlcipher-dev sqlcipher libssl-dev
   libshp-dev
   libbenchmark-dev
   fonts-liberation fonts-dejavu-core

@@ -2,6 +2,7 @@
 
 #include "dbe/error.h"
 #include "dbe/session.h"
+#include "dbe/sqlcipherkeys.h"
 #include "dbe/table.h"
 #include "security/core/createtables.h"
 #include "security/core/schema.h"
@@ -10,6 +11,7 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QTest>
 
 namespace {
@@ -83,7 +85,8 @@ private Q_SLOTS:
                                                     "sqlite_master;\n"))
                     .contains(QStringLiteral("not a database")));
         const QStringList info =
-            sqlcipher(usersFile, QStringLiteral("PRAGMA key='Master1';\nPRAGMA table_info(USERS);\n"))
+            sqlcipher(usersFile,
+                      QStringLiteral("PRAGMA key='Master1';\nPRAGMA table_info(USERS);\n"))
                 .split(QLatin1Char('\n'));
         QStringList columns;
         for (const QString &line : info)
@@ -91,6 +94,46 @@ private Q_SLOTS:
         QCOMPARE(columns.join(QLatin1Char(',')),
                  QStringLiteral("User_ID,User_Name,User_Password,User_Def1,User_Def2,"
                                 "User_LastAccess,User_AccessCount,User_Enabled,User_Admin"));
+    }
+
+    // The seven files share one salt, so that a process derives one key from the master
+    // password for the whole database, and a plain client still opens each file with it.
+    void derivesOneKeyPerDatabase()
+    {
+        // Every known password is tried on a file until one opens it: know only this one.
+        dbe::Session &session = dbe::Session::instance();
+        const QStringList known = session.passwords();
+        session.removeAllPasswords();
+        session.addPassword(QStringLiteral("One key only"));
+        const auto restore = qScopeGuard([&] {
+            session.removeAllPasswords();
+            for (const QString &password : known)
+                session.addPassword(password);
+        });
+        const int before = dbe::sqlcipherkeys::derivationCount();
+        testsupport::SecurityDb db(QStringLiteral("ONEKEY"), QStringLiteral("One key only"));
+        QByteArray salt;
+        for (const QString &name : AllTables) {
+            const QString file = db.dir() + QLatin1Char('/') + name + QStringLiteral(".DB");
+            dbe::Table t;
+            t.setDatabaseName(db.alias());
+            t.setTableName(name);
+            t.open();
+            const QByteArray fileSalt = dbe::sqlcipherkeys::saltOf(file);
+            QCOMPARE(fileSalt.size(), dbe::sqlcipherkeys::SaltSize);
+            if (salt.isEmpty())
+                salt = fileSalt;
+            QCOMPARE(fileSalt.toHex(), salt.toHex());
+        }
+        QCOMPARE(dbe::sqlcipherkeys::derivationCount() - before, 1);
+        QVERIFY(
+            sqlcipher(db.dir() + QStringLiteral("/ACCESS.DB"),
+                      QStringLiteral("PRAGMA key='One key only';\nSELECT count(*) FROM ACCESS;\n"))
+                .endsWith(QLatin1Char('0')));
+
+        // Another database gets a salt of its own.
+        testsupport::SecurityDb other(QStringLiteral("OTHERKEY"), QStringLiteral("One key only"));
+        QVERIFY(dbe::sqlcipherkeys::saltOf(other.dir() + QStringLiteral("/ACCESS.DB")) != salt);
     }
 
     void storesValuesInTheirDocumentedForm()
@@ -114,7 +157,8 @@ private Q_SLOTS:
         QCOMPARE(row, QStringLiteral("1|007|text|2026-01-02 03:04:05.678|1|NULL|NULL"));
         const QString autoinc = sqlcipher(
             db.dir() + QStringLiteral("/USERS.DB"),
-            QStringLiteral("PRAGMA key='Master1';\nSELECT sql FROM sqlite_master WHERE name='USERS';\n"));
+            QStringLiteral(
+                "PRAGMA key='Master1';\nSELECT sql FROM sqlite_master WHERE name='USERS';\n"));
         QVERIFY(autoinc.contains(QStringLiteral("\"User_ID\" INTEGER PRIMARY KEY AUTOINCREMENT")));
     }
 
@@ -123,16 +167,20 @@ private Q_SLOTS:
         QTest::addColumn<QString>("blocked");
         QTest::addColumn<QString>("prefix");
         QTest::addColumn<QStringList>("left");
-        QTest::newRow("ACCESS") << "ACCESS" << "DBE Error (ACCESS.DB): " << QStringList{};
-        QTest::newRow("GROUPS") << "GROUPS" << "DBE Error (GROUPS.DB): "
-                                << QStringList{"ACCESS.DB"};
-        QTest::newRow("GRPCOLL") << "GRPCOLL" << "DBE Error : (GRPCOLL.DB)"
+        QTest::newRow("ACCESS") << "ACCESS"
+                                << "DBE Error (ACCESS.DB): " << QStringList{};
+        QTest::newRow("GROUPS") << "GROUPS"
+                                << "DBE Error (GROUPS.DB): " << QStringList{"ACCESS.DB"};
+        QTest::newRow("GRPCOLL") << "GRPCOLL"
+                                 << "DBE Error : (GRPCOLL.DB)"
                                  << QStringList{"ACCESS.DB", "GROUPS.DB"};
-        QTest::newRow("LOG") << "LOG" << "DBE Error : "
+        QTest::newRow("LOG") << "LOG"
+                             << "DBE Error : "
                              << QStringList{"ACCESS.DB", "GROUPS.DB", "GRPCOLL.DB"};
-        QTest::newRow("USERS") << "USERS" << "DBE Error : "
-                               << QStringList{"ACCESS.DB", "GROUPS.DB", "GRPCOLL.DB", "LOG.DB",
-                                              "PROGRAM.DB", "USERACC.DB"};
+        QTest::newRow("USERS") << "USERS"
+                               << "DBE Error : " << QStringList{"ACCESS.DB",  "GROUPS.DB",
+                                                                "GRPCOLL.DB", "LOG.DB",
+                                                                "PROGRAM.DB", "USERACC.DB"};
     }
     void stopsAtTheFirstRefusedTable()
     {
@@ -198,8 +246,9 @@ private Q_SLOTS:
         QProcess tool;
         tool.setProcessChannelMode(QProcess::MergedChannels);
         tool.start(QStringLiteral(VESKSEC_PATH),
-                   {QStringLiteral("demo"), QStringLiteral("--dir"), dir.path() + QStringLiteral("/db"),
-                    QStringLiteral("--alias"), QStringLiteral("CliDemo"), QStringLiteral("--password"),
+                   {QStringLiteral("demo"), QStringLiteral("--dir"),
+                    dir.path() + QStringLiteral("/db"), QStringLiteral("--alias"),
+                    QStringLiteral("CliDemo"), QStringLiteral("--password"),
                     QStringLiteral("Pw9")});
         QVERIFY(tool.waitForFinished(60000));
         QVERIFY2(tool.exitCode() == 0, tool.readAll().constData());
@@ -224,9 +273,9 @@ private Q_SLOTS:
 
         QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("bad/LOG.DB/inside")));
         tool.start(QStringLiteral(VESKSEC_PATH),
-                   {QStringLiteral("create"), QStringLiteral("--dir"), dir.path() + QStringLiteral("/bad"),
-                    QStringLiteral("--alias"), QStringLiteral("CliBad"), QStringLiteral("--password"),
-                    QStringLiteral("Pw9")});
+                   {QStringLiteral("create"), QStringLiteral("--dir"),
+                    dir.path() + QStringLiteral("/bad"), QStringLiteral("--alias"),
+                    QStringLiteral("CliBad"), QStringLiteral("--password"), QStringLiteral("Pw9")});
         QVERIFY(tool.waitForFinished(60000));
         QCOMPARE(tool.exitCode(), 1);
         QVERIFY(QString::fromUtf8(tool.readAll()).contains(QStringLiteral("DBE Error : ")));
