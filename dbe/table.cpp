@@ -7,7 +7,6 @@
 #include "dbe/session.h"
 
 #include <QHash>
-
 #include <algorithm>
 #include <optional>
 
@@ -72,8 +71,8 @@ QString compareKeys(const QList<KeyColumn> &columns, const QVariantList &values,
     // Without blanks in the bound, "beyond" in row-value form means the same (a row with a blank
     // key part sorts before the bound and compares as unknown, so it is left out either way),
     // and it lets the engine seek in the index instead of filtering on the first column only.
-    const bool boundHasBlanks =
-        std::any_of(values.cbegin(), values.cbegin() + n, [](const QVariant &v) { return v.isNull(); });
+    const bool boundHasBlanks = std::any_of(values.cbegin(), values.cbegin() + n,
+                                            [](const QVariant &v) { return v.isNull(); });
     if (greater && !boundHasBlanks) {
         QStringList left;
         QStringList right;
@@ -82,7 +81,8 @@ QString compareKeys(const QList<KeyColumn> &columns, const QVariantList &values,
             right.append(params.add(values[i]));
         }
         return QStringLiteral("(%1) %2 (%3)")
-            .arg(left.join(QStringLiteral(", ")), inclusive ? QStringLiteral(">=") : QStringLiteral(">"),
+            .arg(left.join(QStringLiteral(", ")),
+                 inclusive ? QStringLiteral(">=") : QStringLiteral(">"),
                  right.join(QStringLiteral(", ")));
     }
     QStringList alternatives;
@@ -91,13 +91,15 @@ QString compareKeys(const QList<KeyColumn> &columns, const QVariantList &values,
         for (int j = 0; j < i; ++j)
             parts.append(equalTo(columns[j], values[j], params));
         parts.append(strictlyBeyond(columns[i], values[i], greater, params));
-        alternatives.append(QLatin1Char('(') + parts.join(QStringLiteral(" AND ")) + QLatin1Char(')'));
+        alternatives.append(QLatin1Char('(') + parts.join(QStringLiteral(" AND ")) +
+                            QLatin1Char(')'));
     }
     if (inclusive) {
         QStringList parts;
         for (int j = 0; j < n; ++j)
             parts.append(equalTo(columns[j], values[j], params));
-        alternatives.append(QLatin1Char('(') + parts.join(QStringLiteral(" AND ")) + QLatin1Char(')'));
+        alternatives.append(QLatin1Char('(') + parts.join(QStringLiteral(" AND ")) +
+                            QLatin1Char(')'));
     }
     // The alternatives are checked row by row. Offered an OR of terms it could each look up in
     // the index (blank keys bring "IS NULL" into every bound), the SQLite inside SQLCipher plans
@@ -108,8 +110,8 @@ QString compareKeys(const QList<KeyColumn> &columns, const QVariantList &values,
     // A lower bound on the first column lets the index seek. An upper one would have to let
     // blank keys through with an OR, which brings back the plan above, so there is none.
     if (greater && !values[0].isNull())
-        clause = columns[0].expression + QStringLiteral(" >= ") + params.add(values[0])
-                 + QStringLiteral(" AND ") + clause;
+        clause = columns[0].expression + QStringLiteral(" >= ") + params.add(values[0]) +
+                 QStringLiteral(" AND ") + clause;
     return clause;
 }
 
@@ -187,8 +189,9 @@ struct Table::Impl {
         }
         orderColumns = indexColumns;
         for (const KeyColumn &key : rowColumns) {
-            const bool present = std::any_of(orderColumns.cbegin(), orderColumns.cend(),
-                                             [&](const KeyColumn &c) { return c.field == key.field; });
+            const bool present =
+                std::any_of(orderColumns.cbegin(), orderColumns.cend(),
+                            [&](const KeyColumn &c) { return c.field == key.field; });
             if (!present || (index && index->caseInsensitive))
                 orderColumns.append(key);
         }
@@ -208,9 +211,19 @@ struct Table::Impl {
     {
         if (!hasRange)
             return QStringLiteral("1");
-        return compareKeys(indexColumns, rangeStart, Compare::GreaterOrEqual, params)
-               + QStringLiteral(" AND ")
-               + compareKeys(indexColumns, rangeEnd, Compare::LessOrEqual, params);
+        QString clause = compareKeys(indexColumns, rangeStart, Compare::GreaterOrEqual, params) +
+                         QStringLiteral(" AND ") +
+                         compareKeys(indexColumns, rangeEnd, Compare::LessOrEqual, params);
+        // The upper bound above is checked row by row (see compareKeys), so a walk that ends
+        // at the range's end would read the rest of the table to find no more rows. When the
+        // range starts at a key that is not blank, no row of it has a blank first part, and a
+        // plain bound on the first column is exact: the index stops the scan there.
+        if (!indexColumns.isEmpty() && !rangeStart.value(0).isNull() &&
+            !rangeEnd.value(0).isNull()) {
+            clause += QStringLiteral(" AND ") + indexColumns[0].expression +
+                      QStringLiteral(" <= ") + params.add(rangeEnd[0]);
+        }
+        return clause;
     }
 
     QVariantList keyOf(const QList<KeyColumn> &columns, const QVariantList &stored) const
@@ -447,10 +460,9 @@ void Table::next()
     // lower bounds it is given, and the range's start would have it scan from there on every
     // batch, which makes walking a large range quadratic.
     Parameters params;
-    const QString where =
-        compareKeys(d->orderColumns, d->keyOf(d->orderColumns, d->rowStored), Compare::Greater,
-                    params)
-        + QStringLiteral(" AND ") + d->rangeClause(params, m_hasRange);
+    const QString where = compareKeys(d->orderColumns, d->keyOf(d->orderColumns, d->rowStored),
+                                      Compare::Greater, params) +
+                          QStringLiteral(" AND ") + d->rangeClause(params, m_hasRange);
     const std::optional<QVariantList> row = d->fetchWalk(where, params);
     if (!row) {
         setPosition(bof(), true, false);
@@ -471,10 +483,9 @@ void Table::prior()
     }
     // The bound before the current row first, for the same reason as in next().
     Parameters params;
-    const QString where =
-        compareKeys(d->orderColumns, d->keyOf(d->orderColumns, d->rowStored), Compare::Less,
-                    params)
-        + QStringLiteral(" AND ") + d->rangeClause(params, m_hasRange);
+    const QString where = compareKeys(d->orderColumns, d->keyOf(d->orderColumns, d->rowStored),
+                                      Compare::Less, params) +
+                          QStringLiteral(" AND ") + d->rangeClause(params, m_hasRange);
     const std::optional<QVariantList> row = d->fetchOne(where, params, d->orderBy(true));
     if (!row) {
         setPosition(true, eof(), false);
@@ -511,8 +522,8 @@ bool Table::findKey(const QVariantList &key)
     QStringList parts;
     for (int i = 0; i < stored.size(); ++i)
         parts.append(equalTo(d->indexColumns[i], stored[i], params));
-    const QString where = parts.join(QStringLiteral(" AND ")) + QStringLiteral(" AND ")
-                          + d->rangeClause(params, m_hasRange);
+    const QString where = parts.join(QStringLiteral(" AND ")) + QStringLiteral(" AND ") +
+                          d->rangeClause(params, m_hasRange);
     const std::optional<QVariantList> row = d->fetchOne(where, params, d->orderBy(false));
     if (!row)
         return false;
@@ -601,11 +612,11 @@ void Table::post()
             names.append(quoteIdentifier(def.fields[i].name));
             placeholders.append(params.add(stored[i]));
         }
-        const QString sql = names.isEmpty()
-                                ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(d->handle.sqlName)
-                                : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                                      .arg(d->handle.sqlName, names.join(QStringLiteral(", ")),
-                                           placeholders.join(QStringLiteral(", ")));
+        const QString sql =
+            names.isEmpty() ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(d->handle.sqlName)
+                            : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                                  .arg(d->handle.sqlName, names.join(QStringLiteral(", ")),
+                                       placeholders.join(QStringLiteral(", ")));
         Statement &s = d->statement(sql, params.values());
         s.step();
         s.reset();
@@ -629,16 +640,17 @@ void Table::post()
             QString where = d->rowCondition(d->rowStored, params);
             if (!unchangedSince.isEmpty())
                 where += QStringLiteral(" AND ") + unchangedSince.join(QStringLiteral(" AND "));
-            const QString sql = QStringLiteral("UPDATE %1 SET %2 WHERE %3")
-                                    .arg(d->handle.sqlName, assignments.join(QStringLiteral(", ")),
-                                         where);
+            const QString sql =
+                QStringLiteral("UPDATE %1 SET %2 WHERE %3")
+                    .arg(d->handle.sqlName, assignments.join(QStringLiteral(", ")), where);
             Statement &s = d->statement(sql, params.values());
             s.step();
             s.reset();
             if (d->backend->changedRows() == 0) {
                 Parameters exists;
                 const bool present =
-                    d->fetchOne(d->rowCondition(d->rowStored, exists), exists, QString()).has_value();
+                    d->fetchOne(d->rowCondition(d->rowStored, exists), exists, QString())
+                        .has_value();
                 throw Error(present ? QStringLiteral("Record changed by another user.")
                                     : QStringLiteral("Record was deleted by another user."),
                             Error::RecordChanged);
@@ -701,9 +713,9 @@ void Table::remove()
     const QVariantList key = d->keyOf(d->orderColumns, removed);
     for (const bool forward : {true, false}) {
         Parameters p;
-        const QString where = d->rangeClause(p, m_hasRange) + QStringLiteral(" AND ")
-                              + compareKeys(d->orderColumns, key,
-                                            forward ? Compare::Greater : Compare::Less, p);
+        const QString where =
+            d->rangeClause(p, m_hasRange) + QStringLiteral(" AND ") +
+            compareKeys(d->orderColumns, key, forward ? Compare::Greater : Compare::Less, p);
         if (const auto row = d->fetchOne(where, p, d->orderBy(!forward))) {
             d->rowStored = *row;
             loadRow(d->toLogical(*row));
@@ -730,13 +742,14 @@ void Table::updateCurrent(const QVariantMap &set, const QMap<QString, qint64> &a
     for (auto it = set.cbegin(); it != set.cend(); ++it) {
         const int field = d->fieldNumber(it.key());
         const FieldDef &def = d->def().fields[field];
-        assignments.append(quoteIdentifier(def.name) + QStringLiteral(" = ")
-                           + params.add(d->backend->toStorage(
+        assignments.append(quoteIdentifier(def.name) + QStringLiteral(" = ") +
+                           params.add(d->backend->toStorage(
                                def.type, DataSet::coerce(def.type, def.size, it.value()))));
     }
     for (auto it = add.cbegin(); it != add.cend(); ++it) {
         const QString column = quoteIdentifier(d->def().fields[d->fieldNumber(it.key())].name);
-        assignments.append(QStringLiteral("%1 = COALESCE(%1, 0) + %2").arg(column, params.add(it.value())));
+        assignments.append(
+            QStringLiteral("%1 = COALESCE(%1, 0) + %2").arg(column, params.add(it.value())));
     }
     const QString sql = QStringLiteral("UPDATE %1 SET %2 WHERE %3")
                             .arg(d->handle.sqlName, assignments.join(QStringLiteral(", ")),
@@ -796,8 +809,8 @@ std::unique_ptr<DataSet> Table::lockList(QObject *parent)
     QList<QVariantList> rows;
     for (const QString &user : lockHolders())
         rows.append({user});
-    list->setContent({FieldInfo::fromDef(FieldDef{QStringLiteral("USERNAME"), FieldType::Alpha, 48})},
-                     rows);
+    list->setContent(
+        {FieldInfo::fromDef(FieldDef{QStringLiteral("USERNAME"), FieldType::Alpha, 48})}, rows);
     list->open();
     return list;
 }
