@@ -108,8 +108,6 @@ private Q_SLOTS:
         QTest::addColumn<int>("pixels");
         QTest::newRow("0.01 in at 100 ppi truncates to 1")
             << 0.01 << 100.0 << int(Target::Screen) << 1;
-        QTest::newRow("0.01 in at 25 ppi truncates to the thinnest pen")
-            << 0.01 << 25.0 << int(Target::Screen) << 1;
         QTest::newRow("0.03 in at 100 ppi is 3 pixels")
             << 0.03 << 100.0 << int(Target::Screen) << 3;
         QTest::newRow("0.03 in at 25 ppi truncates to the thinnest pen")
