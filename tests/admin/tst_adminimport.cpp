@@ -52,7 +52,10 @@ struct ShownDialog {
     TfrmImport dialog;
 };
 
-// Old files large enough that an import runs for a while: many rows, every one valid.
+// Old files large enough that an import runs for many repaint intervals and a cancel comes
+// long before its end: many rows, every one valid.
+constexpr int LargeUsers = 200;
+
 void makeLarge(OldFiles &old, int users)
 {
     old.constants.clear();
@@ -74,27 +77,21 @@ class TestAdminImport : public QObject
 {
     Q_OBJECT
 
-private Q_SLOTS:
-    void commandIsOfferedWhileADatabaseIsOpen()
+    // Writing the large old files and creating a database cost more than a cancelled import;
+    // the rows that roll back share both, and every row checks that nothing changed.
+    std::unique_ptr<OldFiles> m_large;
+    std::unique_ptr<importfixture::TargetDb> m_rolledBack;
+
+    OldFiles &largeOldFiles()
     {
-        importfixture::TargetDb db;
-        TFormAdmin window;
-        QVERIFY(!window.Security1->menuAction()->isVisible());
-        window.OpenSecurity(db.alias());
-        QVERIFY(window.Security1->menuAction()->isVisible());
-        QVERIFY(window.Import1->isEnabled());
-        QString caption;
-        testsupport::ExpectDialog<TfrmImport> importDialog([&caption](TfrmImport *dialog) {
-            caption = dialog->windowTitle();
-            dialog->btnCancel->click();
-        });
-        window.Import1->trigger();
-        VESK_VERIFY_DIALOG(importDialog);
-        QCOMPARE(caption, QStringLiteral("Import Security Data"));
-        window.Close1Click();
-        QVERIFY(!window.Security1->menuAction()->isVisible());
+        if (!m_large) {
+            m_large = std::make_unique<OldFiles>();
+            makeLarge(*m_large, LargeUsers);
+        }
+        return *m_large;
     }
 
+private Q_SLOTS:
     void statusLabelNeedsAllFourFiles_data()
     {
         QTest::addColumn<QString>("missing");
@@ -132,11 +129,17 @@ private Q_SLOTS:
         OldFiles old;
         importfixture::TargetDb db;
         TFormAdmin window;
+        // The command is offered only while a database is open.
+        QVERIFY(!window.Security1->menuAction()->isVisible());
         window.OpenSecurity(db.alias());
+        QVERIFY(window.Security1->menuAction()->isVisible());
+        QVERIFY(window.Import1->isEnabled());
         ui::MessageRecorder messages;
         QStringList lines;
+        QString caption;
         bool closeReplacedCancel = false;
         testsupport::ExpectDialog<TfrmImport> importDialog([&](TfrmImport *dialog) {
+            caption = dialog->windowTitle();
             dialog->DirectoryListBox1->setDirectory(old.dir());
             dialog->chbxSysConvert->setChecked(true);
             savePicture(dialog, QStringLiteral("import-before"));
@@ -149,8 +152,9 @@ private Q_SLOTS:
                                   dialog->btnClose->geometry() == dialog->btnCancel->geometry();
             dialog->btnClose->click();
         });
-        window.Import1Click();
+        window.Import1->trigger();
         VESK_VERIFY_DIALOG(importDialog);
+        QCOMPARE(caption, QStringLiteral("Import Security Data"));
         QCOMPARE(lines, OldFiles::expectedLines(true));
         QCOMPARE(messages.texts(), QStringList{QStringLiteral("Conversion was Successful!")});
         QCOMPARE(messages.requests().first().kind, ui::MessageKind::Information);
@@ -160,6 +164,8 @@ private Q_SLOTS:
                                         QStringLiteral("Type")}),
                  OldFiles::expectedRights());
         QCOMPARE(old.headerFlags(), QList<int>({1, 1, 1, 1}));
+        window.Close1Click();
+        QVERIFY(!window.Security1->menuAction()->isVisible());
     }
 
     void failureKeepsTheDialogOpenAndImportsNothing()
@@ -207,10 +213,11 @@ private Q_SLOTS:
     void closingDuringALargeImportStopsAndRollsBack()
     {
         QFETCH(QString, how);
-        OldFiles old;
-        makeLarge(old, 2000);
+        OldFiles &old = largeOldFiles();
         old.setHeaderFlags({1, 1, 1, 1});
-        importfixture::TargetDb db;
+        if (!m_rolledBack)
+            m_rolledBack = std::make_unique<importfixture::TargetDb>();
+        importfixture::TargetDb &db = *m_rolledBack;
         const QStringList before = everyImportTarget(db.alias());
         ShownDialog shown(old.dir(), db.alias());
         TfrmImport &dialog = shown.dialog;
@@ -257,8 +264,7 @@ private Q_SLOTS:
 
     void largeImportRepaintsAsItGoes()
     {
-        OldFiles old;
-        makeLarge(old, 4000);
+        const OldFiles &old = largeOldFiles();
         importfixture::TargetDb db;
         ShownDialog shown(old.dir(), db.alias());
         TfrmImport &dialog = shown.dialog;
@@ -283,7 +289,7 @@ private Q_SLOTS:
         dialog.btnImportClick();
         dialog.lbStatus->viewport()->removeEventFilter(&spy);
         QCOMPARE(messages.texts(), QStringList{QStringLiteral("Conversion was Successful!")});
-        QCOMPARE(dialog.lbStatus->count(), 100 + 4000 + 16000 + 5);
+        QCOMPARE(dialog.lbStatus->count(), 100 + LargeUsers * 5 + 5); // a user, four rights
         // Painted again and again, each time further on.
         paintedCounts.removeAll(0);
         QVERIFY2(paintedCounts.size() >= 3, qPrintable(QString::number(paintedCounts.size())));
