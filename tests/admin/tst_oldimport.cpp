@@ -189,7 +189,6 @@ private Q_SLOTS:
     {
         QTest::addColumn<int>("before");
         QTest::newRow("0") << 0;
-        QTest::newRow("1") << 1;
         QTest::newRow("other") << 0x5A;
     }
 
@@ -245,8 +244,6 @@ private Q_SLOTS:
             old.users[2].id = QVariant();
         } else if (damage == QLatin1String("letters in right")) {
             old.rights[1].access = QByteArray("7x");
-        } else if (damage == QLatin1String("bad logical")) {
-            old.system[0].loginLog = QChar(u'X');
         }
         old.write();
         old.setHeaderFlags({1, 0, 0x5A, 1});
@@ -380,8 +377,14 @@ private Q_SLOTS:
         }
         old.setHeaderFlags({1, 0, 1, 0x5A});
         const QList<int> flagsBefore = old.headerFlags();
-        importfixture::TargetDb db(QStringLiteral("CLIIMPORT"), QStringLiteral("Cli5"));
-        db.setSettings(true, false, QStringLiteral("Current"), QStringLiteral("Dept"));
+        // A refused import only compares the database before and after: the shared one will do.
+        std::unique_ptr<importfixture::TargetDb> own;
+        if (exitCode == 0) {
+            own = std::make_unique<importfixture::TargetDb>(QStringLiteral("CLIIMPORT"),
+                                                            QStringLiteral("Cli5"));
+            own->setSettings(true, false, QStringLiteral("Current"), QStringLiteral("Dept"));
+        }
+        importfixture::TargetDb &db = own ? *own : sharedDb();
         dbe::Session::instance().saveConfig();
         const QStringList before = everyImportTarget(db.alias());
 
