@@ -15,6 +15,7 @@
 #include "ui/application.h"
 
 #include <QDir>
+#include <QScopeGuard>
 #include <QTest>
 
 using reportdata::linesOf;
@@ -55,6 +56,7 @@ private:
     std::unique_ptr<testsupport::SecurityDb> m_many;
     std::unique_ptr<dbe::Table> m_scenarioConnection;
     std::unique_ptr<dbe::Table> m_manyConnection;
+    std::unique_ptr<testsupport::SecurityDb> m_damaged;
 
     SecurityReports &reportsOn(const testsupport::SecurityDb &db)
     {
@@ -292,13 +294,22 @@ private Q_SLOTS:
     {
         QFETCH(ReportType, type);
         QFETCH(QString, missingTable);
-        std::unique_ptr<testsupport::SecurityDb> damaged;
+        // One damaged copy for every row, its missing table put back after the row; nothing
+        // holds a connection to it, so each build opens the tables anew.
+        QString moved;
+        const auto putBack = qScopeGuard([&moved] {
+            if (!moved.isEmpty())
+                QFile::rename(moved + QStringLiteral(".away"), moved);
+        });
         if (!missingTable.isEmpty()) {
-            damaged = std::make_unique<testsupport::SecurityDb>(QStringLiteral("DAMAGED"));
-            reportdata::fillScenario(*damaged);
-            QVERIFY(QFile::remove(QDir(damaged->dir()).filePath(missingTable)));
+            if (!m_damaged) {
+                m_damaged = std::make_unique<testsupport::SecurityDb>(QStringLiteral("DAMAGED"));
+                reportdata::fillScenario(*m_damaged);
+            }
+            moved = QDir(m_damaged->dir()).filePath(missingTable);
+            QVERIFY(QFile::rename(moved, moved + QStringLiteral(".away")));
         }
-        SecurityReports &reports = reportsOn(damaged ? *damaged : *m_scenario);
+        SecurityReports &reports = reportsOn(missingTable.isEmpty() ? *m_scenario : *m_damaged);
         QString failure;
         try {
             build(reports, type);
