@@ -79,12 +79,12 @@ private Q_SLOTS:
 
     void cleanupTestCase() { m_cupsd.stop(); }
 
+    // A single copy through the queue is the aborted-job test's second job.
     void copiesAndCollation_data()
     {
         QTest::addColumn<int>("copies");
         QTest::addColumn<bool>("collate");
         QTest::addColumn<QList<int>>("sheets");
-        QTest::newRow("one copy") << 1 << false << QList<int>{1, 2, 3};
         QTest::newRow("two collated copies") << 2 << true << QList<int>{1, 2, 3, 1, 2, 3};
         QTest::newRow("two uncollated copies") << 2 << false << QList<int>{1, 1, 2, 2, 3, 3};
     }
