@@ -10,7 +10,6 @@
 #include <QMetaType>
 #include <QObject>
 #include <QString>
-
 #include <initializer_list>
 #include <memory>
 
@@ -136,8 +135,15 @@ public:
     QString GetWindowsUserName() const;
     QString GetNetwareUserName() const;
 
-    // True when the logged-on user holds the access constant, directly or through a group.
+    // True when the logged-on user holds the access constant, directly or through a group (the
+    // supervisor holds every one). Call it when the user invokes a feature: a grant is written to
+    // the activity log when logging is on, and with soShowUI a refusal is shown in a message box.
     bool TestAccess(int accessId);
+
+    // The same fresh answer as TestAccess, read from the tables at each call, but silent: no row
+    // of the activity log and no message box. For enabling menus and buttons; a failure to read
+    // the rights answers false.
+    bool HasAccess(int accessId);
 
     // Lets the logged-on user replace the password; true when a new one was stored.
     bool ChangePassword();

@@ -3,6 +3,7 @@
 #include <QDragEnterEvent>
 #include <QDragMoveEvent>
 #include <QDropEvent>
+#include <QKeyEvent>
 #include <QMimeData>
 
 DragListBox::DragListBox(QWidget *parent) : QListWidget(parent)
@@ -12,6 +13,32 @@ DragListBox::DragListBox(QWidget *parent) : QListWidget(parent)
     setDragEnabled(true);
     setDragDropMode(QAbstractItemView::DragOnly);
     setDefaultDropAction(Qt::CopyAction);
+    connect(this, &QListWidget::itemDoubleClicked, this, &DragListBox::lineChosen);
+}
+
+void DragListBox::keyPressEvent(QKeyEvent *event)
+{
+    if (event->modifiers() == Qt::NoModifier || event->modifiers() == Qt::KeypadModifier) {
+        switch (event->key()) {
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            if (currentItem()) {
+                if (!currentItem()->isSelected())
+                    currentItem()->setSelected(true);
+                Q_EMIT lineChosen();
+                event->accept();
+                return;
+            }
+            break;
+        case Qt::Key_Delete:
+            Q_EMIT deletePressed();
+            event->accept();
+            return;
+        default:
+            break;
+        }
+    }
+    QListWidget::keyPressEvent(event);
 }
 
 void DragListBox::setDropAcceptor(DropAcceptor acceptor)

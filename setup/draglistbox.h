@@ -17,7 +17,15 @@ public:
     void setDropAcceptor(DropAcceptor acceptor);
     void setDropHandler(std::function<void(QObject *source)> handler);
 
+Q_SIGNALS:
+    // The user chose a line to act on: a double click on it, or Enter on the current line.
+    void lineChosen();
+    // Delete pressed in the list.
+    void deletePressed();
+
 protected:
+    // Enter and Delete are the list's own: Enter must not also press the dialog's default button.
+    void keyPressEvent(QKeyEvent *event) override;
     // A drag carries the lines' text only; the receiving list reads the source's selected line.
     QStringList mimeTypes() const override;
     QMimeData *mimeData(const QList<QListWidgetItem *> &items) const override;

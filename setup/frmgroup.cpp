@@ -9,6 +9,7 @@
 #include "setup/placement.h"
 #include "ui/dbcontrols.h"
 #include "ui/engineerror.h"
+#include "ui/helpkey.h"
 
 #include <QLabel>
 #include <QPushButton>
@@ -36,7 +37,8 @@ QToolButton *placeArrow(const QString &name, const QIcon &glyph, QWidget *parent
     button->setGeometry(132, y, 25, 25);
     button->setIcon(glyph);
     button->setIconSize(QSize(15, 12));
-    button->setFocusPolicy(Qt::NoFocus);
+    // Tab reaches it; a click leaves the focus on the list it acts on.
+    button->setFocusPolicy(Qt::TabFocus);
     return button;
 }
 
@@ -79,12 +81,22 @@ TFormGroup::TFormGroup(QWidget *owner) : QDialog(owner)
 
     lbSelected->setDropAcceptor([this](QObject *source) { return lbSelectedDragOver(source); });
     lbSelected->setDropHandler([this](QObject *source) { lbSelectedDragDrop(source); });
-    connect(lbSelected, &QListWidget::itemDoubleClicked, this, &TFormGroup::RemoveAccess);
-    connect(lbComplete, &QListWidget::itemDoubleClicked, this, &TFormGroup::SelectAccess);
+    // A double click or Enter on a line moves it across, as the arrows do; Delete removes a
+    // member.
+    connect(lbSelected, &DragListBox::lineChosen, this, &TFormGroup::RemoveAccess);
+    connect(lbSelected, &DragListBox::deletePressed, this, &TFormGroup::RemoveAccess);
+    connect(lbComplete, &DragListBox::lineChosen, this, &TFormGroup::SelectAccess);
     connect(spbtnAdd, &QToolButton::clicked, this, &TFormGroup::SelectAccess);
     connect(spbtnDel, &QToolButton::clicked, this, &TFormGroup::RemoveAccess);
     connect(bbtnOk, &QPushButton::clicked, this, &TFormGroup::bbtnOkClick);
     connect(bbtnCancel, &QPushButton::clicked, this, &QDialog::reject);
+
+    // The fields and lists first, as always, then the two arrows.
+    const QList<QWidget *> order = {dbedGroupName, lbSelected, lbComplete, bbtnOk,
+                                    bbtnCancel,    spbtnAdd,   spbtnDel};
+    for (qsizetype i = 1; i < order.size(); ++i)
+        setTabOrder(order.at(i - 1), order.at(i));
+    ui::installHelpKey(this, QStringLiteral("setup.html"));
 }
 
 void TFormGroup::BindDataSets(dbe::Table *groups, dbe::Table *access, dbe::Table *grpColl)

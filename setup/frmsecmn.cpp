@@ -9,6 +9,7 @@
 #include "setup/userselector.h"
 #include "ui/dbcontrols.h"
 #include "ui/engineerror.h"
+#include "ui/helpkey.h"
 
 #include <QDate>
 #include <QGroupBox>
@@ -24,6 +25,9 @@ TFormMain *FormMain = nullptr;
 
 namespace {
 
+// The help topic F1 opens in the setup editor and its dialogs.
+const QString SetupHelpTopic = QStringLiteral("setup.html");
+
 template <typename Widget> Widget *place(Widget *widget, const QString &name, const QRect &geometry)
 {
     widget->setObjectName(name);
@@ -31,13 +35,14 @@ template <typename Widget> Widget *place(Widget *widget, const QString &name, co
     return widget;
 }
 
-// A speed button: it acts on a click but never takes the focus, so tabbing skips it.
+// A speed button: Tab reaches it, but a click leaves the focus where it was, so the list whose
+// line it acts on keeps its selection in view.
 QToolButton *speedButton(const QString &name, const QString &text, QWidget *parent,
                          const QRect &geometry)
 {
     auto *button = place(new QToolButton(parent), name, geometry);
     button->setText(text);
-    button->setFocusPolicy(Qt::NoFocus);
+    button->setFocusPolicy(Qt::TabFocus);
     return button;
 }
 
@@ -70,6 +75,27 @@ TFormMain::TFormMain(QWidget *owner) : QDialog(owner)
     btnOk->setDefault(true);
     connect(btnOk, &QPushButton::clicked, this, &TFormMain::btnOkClick);
     buildUsersGroup();
+    setTabOrderAndKeys();
+}
+
+void TFormMain::setTabOrderAndKeys()
+{
+    // The controls in their long-standing order, then every button, so that the keyboard alone
+    // reaches everything.
+    const QList<QWidget *> order = {dbedSecLabel,   DBEdit1,        DBEdit2,        dbchkSecEnabled,
+                                    dbcxLogEnabled, btnOk,          dblkUserName,   lbUsrAccess,
+                                    tnbkLists,      lbGroups,       lbConstants,    spbtnAddUser,
+                                    spbtnEditUser,  spbtnDelUser,   spbtnAddAccess, spbtnDelAccess,
+                                    spbtnAddGroup,  spbtnEditGroup, spbtnDelGroup,  spbtnAccAdd,
+                                    spbtnAccEdit,   spbtnAccDel};
+    for (qsizetype i = 1; i < order.size(); ++i)
+        setTabOrder(order.at(i - 1), order.at(i));
+
+    // Delete takes the selected right; Enter or a double click on a group or constant grants it.
+    connect(lbUsrAccess, &DragListBox::deletePressed, this, &TFormMain::RemoveAccess);
+    connect(lbGroups, &DragListBox::lineChosen, this, &TFormMain::AddAccess);
+    connect(lbConstants, &DragListBox::lineChosen, this, &TFormMain::AddAccess);
+    ui::installHelpKey(this, SetupHelpTopic);
 }
 
 TFormMain::~TFormMain()

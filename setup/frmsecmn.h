@@ -79,6 +79,7 @@ private:
     // The calculated field of tblUsrAcc that labels each right in the rights list.
     static inline const QString AccLabel = QStringLiteral("AccLabel");
 
+    void setTabOrderAndKeys();
     void buildSystemGroup();
     void buildUsersGroup();
     QWidget *buildGroupsPage();
@@ -92,6 +93,8 @@ private:
     // an id that no user has leaves the selector empty and the table where it stood.
     void selectUser(int userId);
     void rangeOnUser(int userId);
+    // The size of a constant's name in ACCESS.DB; 0 while the table is not open.
+    int constantNameLength() const;
     // The rules by which users, constants, groups and rights change, on this window's database.
     security::SecurityRules rules() const;
 

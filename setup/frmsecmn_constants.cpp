@@ -20,6 +20,15 @@ const QString ConstantPrompt = QStringLiteral("Access Label");
 
 } // namespace
 
+int TFormMain::constantNameLength() const
+{
+    // Typing stops at the field's size, as in every data-bound edit, instead of a longer name
+    // being cut when it is stored.
+    if (!tblAccess->isOpen() || !tblAccess->hasField(AccessName))
+        return 0;
+    return tblAccess->fieldInfo(AccessName).size;
+}
+
 void TFormMain::UpdateAccessInformation()
 {
     lbConstants->clear();
@@ -34,7 +43,8 @@ void TFormMain::UpdateAccessInformation()
 void TFormMain::spbtnAccAddClick()
 {
     QString name;
-    if (ui::inputQuery(this, ConstantCaptionAdd, ConstantPrompt, name) && !name.isEmpty()) {
+    if (ui::inputQuery(this, ConstantCaptionAdd, ConstantPrompt, name, constantNameLength()) &&
+        !name.isEmpty()) {
         ui::runGuarded(this, [&] {
             if (rules().addConstant(name).status == security::SecurityRules::NameChange::Duplicate)
                 ui::showError(this, QStringLiteral("Duplicate Access Constant, Add Failed"));
@@ -49,7 +59,8 @@ void TFormMain::spbtnAccEditClick()
     if (!selectedObject(lbConstants))
         return;
     QString name = oldName;
-    if (!ui::inputQuery(this, ConstantCaptionEdit, ConstantPrompt, name) || name.isEmpty())
+    if (!ui::inputQuery(this, ConstantCaptionEdit, ConstantPrompt, name, constantNameLength()) ||
+        name.isEmpty())
         return;
     ui::runGuarded(this, [&] {
         // A constant of the old name that another workstation renamed or deleted meanwhile is
@@ -67,7 +78,8 @@ void TFormMain::spbtnAccDelClick()
     const std::optional<TIntObject> line = selectedObject(lbConstants);
     if (!line)
         return;
-    if (!ui::askYesNo(this, QStringLiteral("Confirm deletion of ") + selectedText(lbConstants)))
+    if (!ui::askYesNo(this, QStringLiteral("Confirm deletion of ") + selectedText(lbConstants),
+                      ui::MessageIcon::Warning))
         return;
     ui::runGuarded(this, [&] { rules().deleteConstant(line->id); });
     UpdateUserInformation();

@@ -68,7 +68,8 @@ void TFormMain::spbtnDelGroupClick()
     const std::optional<TIntObject> line = selectedObject(lbGroups);
     if (!line)
         return;
-    if (!ui::askYesNo(this, QStringLiteral("Confirm deletion of ") + selectedText(lbGroups)))
+    if (!ui::askYesNo(this, QStringLiteral("Confirm deletion of ") + selectedText(lbGroups),
+                      ui::MessageIcon::Warning))
         return;
     bool found = false;
     ui::runGuarded(this, [&] { found = rules().deleteGroup(line->id); });

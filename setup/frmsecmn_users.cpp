@@ -104,7 +104,8 @@ void TFormMain::spbtnDelUserClick()
 {
     if (!userSelected())
         return;
-    if (!ui::askYesNo(this, QStringLiteral("Confirm deletion of ") + tblUsers->asString(UserName)))
+    if (!ui::askYesNo(this, QStringLiteral("Confirm deletion of ") + tblUsers->asString(UserName),
+                      ui::MessageIcon::Warning))
         return;
     const int userId = tblUsers->asInteger(UserId);
     // A user that another workstation deleted meanwhile is gone all the same.

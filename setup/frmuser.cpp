@@ -7,6 +7,7 @@
 #include "setup/placement.h"
 #include "ui/dbcontrols.h"
 #include "ui/engineerror.h"
+#include "ui/helpkey.h"
 #include "ui/messages.h"
 
 #include <QLabel>
@@ -94,6 +95,7 @@ TformUser::TformUser(QWidget *owner) : QDialog(owner)
     connect(bbtnAnother, &QPushButton::clicked, this, &TformUser::bbtnAnotherClick);
     connect(bbtnOk, &QPushButton::clicked, this, &QDialog::accept);
     connect(bbtnCancel, &QPushButton::clicked, this, &QDialog::reject);
+    ui::installHelpKey(this, QStringLiteral("setup.html"));
 }
 
 void TformUser::BindUsers(dbe::Table *users)

@@ -10,6 +10,8 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScreen>
+#include <QShortcut>
 #include <QSplitter>
 #include <QTabWidget>
 #include <QTextBrowser>
@@ -164,10 +166,47 @@ HelpWindow::HelpWindow(const HelpBook &book, QWidget *parent)
     splitter->setSizes({300, 540});
     auto *layout = new QHBoxLayout(this);
     layout->addWidget(splitter);
+
+    connect(m_page, &QTextBrowser::sourceChanged, this, &HelpWindow::followPage);
+    auto *close = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    connect(close, &QShortcut::activated, this, &QWidget::close);
+}
+
+void HelpWindow::followPage(const QUrl &page)
+{
+    const QUrl shown = page.adjusted(QUrl::RemoveFragment);
+    for (int row = 0; row < m_contents->count(); ++row) {
+        if (m_contents->item(row)->data(Qt::UserRole).toUrl() == shown) {
+            const QSignalBlocker quiet(m_contents);
+            m_contents->setCurrentRow(row);
+            return;
+        }
+    }
+    // A page the contents do not list: no line stays highlighted for another page.
+    const QSignalBlocker quiet(m_contents);
+    m_contents->setCurrentRow(-1);
 }
 
 void HelpWindow::presentWindow()
 {
+    if (!m_placed) {
+        // The first time over the middle of the window it helps with (or of the screen), not
+        // wherever the window system puts new windows.
+        m_placed = true;
+        const QWidget *over = parentWidget() ? parentWidget()->window() : nullptr;
+        QRect frame = frameGeometry();
+        if (over && over->isVisible())
+            frame.moveCenter(over->frameGeometry().center());
+        else if (const QScreen *screen = this->screen())
+            frame.moveCenter(screen->availableGeometry().center());
+        if (const QScreen *screen = over ? over->screen() : this->screen()) {
+            // Whole on the screen, even over a window near its edge.
+            const QRect room = screen->availableGeometry();
+            frame.moveLeft(qBound(room.left(), frame.left(), room.right() - frame.width() + 1));
+            frame.moveTop(qBound(room.top(), frame.top(), room.bottom() - frame.height() + 1));
+        }
+        move(frame.topLeft());
+    }
     show();
     raise();
     activateWindow();
@@ -188,6 +227,18 @@ void HelpWindow::showSearch(const QString &keyword)
     filterKeywords(keyword);
     presentWindow();
     m_keywordEdit->setFocus();
+}
+
+void HelpWindow::showTopic(const QString &page)
+{
+    const QString path = QDir(m_book.folder()).absoluteFilePath(page);
+    if (page.isEmpty() || !QFileInfo::exists(path)) {
+        showContents();
+        return;
+    }
+    m_tabs->setCurrentIndex(0);
+    m_page->setSource(QUrl::fromLocalFile(path));
+    presentWindow();
 }
 
 QUrl HelpWindow::currentPage() const

@@ -49,6 +49,9 @@ public:
 
     // Shows the contents page.
     void showContents();
+    // Shows one page of the book by its file name ("setup.html"); the contents page when the
+    // book has no such page.
+    void showTopic(const QString &page);
     // Shows the keyword index with `keyword` typed into its search line; the first keyword
     // starting with it is selected.
     void showSearch(const QString &keyword);
@@ -59,6 +62,8 @@ private:
     void filterKeywords(const QString &typed);
     void openSelectedKeyword();
     void presentWindow();
+    // Keeps the contents list on the topic shown, however it was reached (a link, the index).
+    void followPage(const QUrl &page);
 
     HelpBook m_book;
     QTabWidget *m_tabs = nullptr;
@@ -66,6 +71,7 @@ private:
     QLineEdit *m_keywordEdit = nullptr;
     QListWidget *m_keywordList = nullptr;
     QTextBrowser *m_page = nullptr;
+    bool m_placed = false;
 };
 
 } // namespace ui

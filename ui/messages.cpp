@@ -1,8 +1,11 @@
 #include "ui/messages.h"
 
 #include <QApplication>
+#include <QCursor>
 #include <QInputDialog>
+#include <QLineEdit>
 #include <QMessageBox>
+#include <QScreen>
 
 namespace ui {
 
@@ -31,29 +34,67 @@ QString defaultCaption(MessageKind kind)
     return QApplication::applicationDisplayName();
 }
 
+QMessageBox::Icon boxIcon(MessageIcon icon)
+{
+    switch (icon) {
+    case MessageIcon::Critical:
+        return QMessageBox::Critical;
+    case MessageIcon::Warning:
+        return QMessageBox::Warning;
+    case MessageIcon::Information:
+        return QMessageBox::Information;
+    case MessageIcon::Question:
+        return QMessageBox::Question;
+    case MessageIcon::None:
+        break;
+    }
+    return QMessageBox::NoIcon;
+}
+
+// A box without a visible parent (a host's start-up messages, before its window is shown) is
+// put in the middle of the screen rather than wherever the window system starts new windows.
+void centreWithoutParent(QWidget *parent, QWidget *box)
+{
+    if (parent && parent->isVisible())
+        return;
+    QScreen *screen = QGuiApplication::screenAt(QCursor::pos());
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    box->adjustSize();
+    QRect frame = box->frameGeometry();
+    frame.moveCenter(screen->availableGeometry().center());
+    box->move(frame.topLeft());
+}
+
 MessageReply showReal(QWidget *parent, const MessageRequest &request)
 {
     if (request.kind == MessageKind::Input) {
-        bool ok = false;
-        const QString typed = QInputDialog::getText(parent, request.caption, request.text,
-                                                    QLineEdit::Normal, request.value, &ok);
-        return {ok, ok ? typed : request.value};
+        QInputDialog dialog(parent);
+        dialog.setWindowTitle(request.caption);
+        dialog.setInputMode(QInputDialog::TextInput);
+        dialog.setLabelText(request.text);
+        dialog.setTextValue(request.value);
+        if (request.maxLength > 0) {
+            if (auto *edit = dialog.findChild<QLineEdit *>())
+                edit->setMaxLength(request.maxLength);
+        }
+        centreWithoutParent(parent, &dialog);
+        const bool ok = dialog.exec() == QDialog::Accepted;
+        return {ok, ok ? dialog.textValue() : request.value};
     }
     QMessageBox box(parent);
     box.setWindowTitle(request.caption);
     box.setText(request.text);
+    box.setIcon(boxIcon(iconOf(request)));
+    centreWithoutParent(parent, &box);
     switch (request.kind) {
     case MessageKind::Error:
-        box.setIcon(QMessageBox::Critical);
-        break;
     case MessageKind::Warning:
-        box.setIcon(QMessageBox::Warning);
-        break;
     case MessageKind::Information:
-        box.setIcon(QMessageBox::Information);
         break;
     case MessageKind::Confirmation:
-        box.setIcon(QMessageBox::Question);
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
         box.setDefaultButton(QMessageBox::Yes);
         return {box.exec() == QMessageBox::Yes, {}};
@@ -76,6 +117,25 @@ MessageReply dispatch(QWidget *parent, MessageRequest request)
 
 } // namespace
 
+MessageIcon iconOf(const MessageRequest &request)
+{
+    if (request.icon != MessageIcon::None)
+        return request.icon;
+    switch (request.kind) {
+    case MessageKind::Error:
+        return MessageIcon::Critical;
+    case MessageKind::Warning:
+        return MessageIcon::Warning;
+    case MessageKind::Information:
+        return MessageIcon::Information;
+    case MessageKind::Confirmation:
+        return MessageIcon::Question;
+    case MessageKind::Input:
+        break;
+    }
+    return MessageIcon::None;
+}
+
 void setMessageHandler(MessageHandler h)
 {
     handler() = std::move(h);
@@ -83,27 +143,29 @@ void setMessageHandler(MessageHandler h)
 
 void showError(QWidget *parent, const QString &text)
 {
-    dispatch(parent, {MessageKind::Error, {}, text, {}});
+    dispatch(parent, {MessageKind::Error, {}, text, {}, 0, MessageIcon::None});
 }
 
 void showWarning(QWidget *parent, const QString &text)
 {
-    dispatch(parent, {MessageKind::Warning, {}, text, {}});
+    dispatch(parent, {MessageKind::Warning, {}, text, {}, 0, MessageIcon::None});
 }
 
 void showInformation(QWidget *parent, const QString &text)
 {
-    dispatch(parent, {MessageKind::Information, {}, text, {}});
+    dispatch(parent, {MessageKind::Information, {}, text, {}, 0, MessageIcon::None});
 }
 
-bool askYesNo(QWidget *parent, const QString &text)
+bool askYesNo(QWidget *parent, const QString &text, MessageIcon icon)
 {
-    return dispatch(parent, {MessageKind::Confirmation, {}, text, {}}).accepted;
+    return dispatch(parent, {MessageKind::Confirmation, {}, text, {}, 0, icon}).accepted;
 }
 
-bool inputQuery(QWidget *parent, const QString &caption, const QString &prompt, QString &value)
+bool inputQuery(QWidget *parent, const QString &caption, const QString &prompt, QString &value,
+                int maxLength)
 {
-    const MessageReply reply = dispatch(parent, {MessageKind::Input, caption, prompt, value});
+    const MessageReply reply = dispatch(
+        parent, {MessageKind::Input, caption, prompt, value, maxLength, MessageIcon::None});
     if (reply.accepted)
         value = reply.value;
     return reply.accepted;

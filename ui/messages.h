@@ -2,7 +2,6 @@
 
 #include <QList>
 #include <QString>
-
 #include <functional>
 
 class QWidget;
@@ -20,11 +19,15 @@ enum class MessageKind {
     Input,        // a caption, a prompt and one line of text; OK and Cancel
 };
 
+enum class MessageIcon { None, Critical, Warning, Information, Question };
+
 struct MessageRequest {
     MessageKind kind = MessageKind::Error;
     QString caption;
     QString text;
-    QString value; // Input: the text the box starts with
+    QString value;     // Input: the text the box starts with
+    int maxLength = 0; // Input: the most characters the field behind it holds; 0 for no limit
+    MessageIcon icon = MessageIcon::None; // None: the kind's own icon
 };
 
 struct MessageReply {
@@ -34,17 +37,22 @@ struct MessageReply {
 
 using MessageHandler = std::function<MessageReply(const MessageRequest &)>;
 
+// The icon a box of this kind shows unless its request names another.
+MessageIcon iconOf(const MessageRequest &request);
+
 // An empty handler (the default) shows real dialogs.
 void setMessageHandler(MessageHandler handler);
 
 void showError(QWidget *parent, const QString &text);
 void showWarning(QWidget *parent, const QString &text);
 void showInformation(QWidget *parent, const QString &text);
-// True when the answer is Yes.
-bool askYesNo(QWidget *parent, const QString &text);
+// True when the answer is Yes. A question that destroys data asks with the warning icon.
+bool askYesNo(QWidget *parent, const QString &text, MessageIcon icon = MessageIcon::Question);
 // Asks for one line of text. True on OK, with `value` replaced by the typed text; on Cancel
-// `value` is left as it was.
-bool inputQuery(QWidget *parent, const QString &caption, const QString &prompt, QString &value);
+// `value` is left as it was. A `maxLength` above 0 stops the typing at that many characters, so
+// a field's size is seen as one types rather than cut silently when the value is stored.
+bool inputQuery(QWidget *parent, const QString &caption, const QString &prompt, QString &value,
+                int maxLength = 0);
 // Like inputQuery, but answers the default on Cancel.
 QString inputBox(QWidget *parent, const QString &caption, const QString &prompt,
                  const QString &defaultValue);

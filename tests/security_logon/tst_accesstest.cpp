@@ -115,6 +115,12 @@ void TestAccessTest::grants()
     const int logonRows = fixture.db.rowCount(QStringLiteral("Log"));
     ui::MessageRecorder messages;
 
+    // HasAccess gives the same answer without a message and without a log row.
+    QCOMPARE(component->HasAccess(accessId), granted);
+    QVERIFY(messages.texts().isEmpty());
+    QCOMPARE(fixture.db.rowCount(QStringLiteral("Log")), logonRows);
+    QVERIFY(!component->UserAccTable()->hasRange());
+
     const QDateTime before = QDateTime::currentDateTime().addSecs(-1);
     QCOMPARE(component->TestAccess(accessId), granted);
     QCOMPARE(messages.texts(), granted ? QStringList{} : QStringList{Denied});
@@ -196,6 +202,7 @@ void TestAccessTest::supervisorPassesEverything()
     QVERIFY(component->TestAccess(7));
     QVERIFY(component->TestAccess(123456));
     QVERIFY(component->TestAccess(-5));
+    QVERIFY(component->HasAccess(123456));
     QVERIFY(messages.texts().isEmpty());
     QCOMPARE(fixture.db.rowCount(QStringLiteral("Log")), rowsAfterLogon);
 }
@@ -220,6 +227,8 @@ void TestAccessTest::nobodyLoggedOn()
     const int rowsBefore = fixture.db.rowCount(QStringLiteral("Log"));
     ui::MessageRecorder messages;
 
+    QVERIFY(!component->HasAccess(7));
+    QVERIFY(messages.texts().isEmpty());
     QVERIFY(!component->TestAccess(7));
     QCOMPARE(messages.texts(), showUI ? QStringList{NobodyLoggedOn} : QStringList{});
     QCOMPARE(fixture.db.rowCount(QStringLiteral("Log")), rowsBefore);
@@ -243,6 +252,8 @@ void TestAccessTest::neverActivatedComponentRefuses()
     QVERIFY(component->LogonEx(QStringLiteral("Tester"), QStringLiteral("pw")));
     ui::MessageRecorder messages;
 
+    QVERIFY(!component->HasAccess(7));
+    QVERIFY(messages.texts().isEmpty());
     QVERIFY(!component->TestAccess(7));
     QCOMPARE(messages.texts().size(), showUI ? 1 : 0);
     if (showUI) {
@@ -254,7 +265,8 @@ void TestAccessTest::neverActivatedComponentRefuses()
 
 void TestAccessTest::rightsChangedByAnotherProcessCountAtOnce()
 {
-    RightsFixture fixture(false);
+    // Logging on: HasAccess must see each change at once and still write nothing.
+    RightsFixture fixture(true);
     fixture.grant(fixture.tester, QStringLiteral("G3"));
     const auto component = activatedComponent(fixture.db);
     QVERIFY(component->LogonEx(QStringLiteral("Tester"), QStringLiteral("pw")));
@@ -265,15 +277,22 @@ void TestAccessTest::rightsChangedByAnotherProcessCountAtOnce()
     const QString master = fixture.db.password();
     const QString user = QString::number(fixture.tester);
     runChild({"rights", dir, master, "add", "UserAcc", user, "4", "C"});
+    const int logRows = fixture.db.rowCount(QStringLiteral("Log"));
+    QVERIFY(component->HasAccess(4));
+    QCOMPARE(fixture.db.rowCount(QStringLiteral("Log")), logRows);
     QVERIFY(component->TestAccess(4));
 
     runChild({"rights", dir, master, "add", "GrpColl", "3", "9"});
+    QVERIFY(component->HasAccess(9));
     QVERIFY(component->TestAccess(9));
 
     runChild({"rights", dir, master, "remove", "UserAcc", user, "4", "C"});
+    QVERIFY(!component->HasAccess(4));
     QVERIFY(!component->TestAccess(4));
     runChild({"rights", dir, master, "remove", "UserAcc", user, "3", "G"});
+    QVERIFY(!component->HasAccess(9));
     QVERIFY(!component->TestAccess(9));
+    QCOMPARE(fixture.db.rowCount(QStringLiteral("Log")), logRows + 2);
     QVERIFY(!component->TestAccess(7));
 }
 

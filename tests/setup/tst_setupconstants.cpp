@@ -7,6 +7,8 @@
 #include "tests/setup/setuptestkit.h"
 #include "ui/messages.h"
 
+#include <QInputDialog>
+#include <QLineEdit>
 #include <QTabWidget>
 #include <QTest>
 
@@ -63,6 +65,7 @@ private Q_SLOTS:
         QCOMPARE(input.caption, QStringLiteral("Add New Access Constant"));
         QCOMPARE(input.text, QStringLiteral("Access Label"));
         QCOMPARE(input.value, QString());
+        QCOMPARE(input.maxLength, 20);
         QCOMPARE(messages.texts().mid(1), message.isEmpty() ? QStringList() : QStringList{message});
         QStringList names = rows(db, QStringLiteral("ACCESS.DB"), {"Access_Name"});
         names.sort(Qt::CaseInsensitive);
@@ -70,6 +73,26 @@ private Q_SLOTS:
         QCOMPARE(lines(child<QListWidget>(editor.get(), "lbConstants")), stored);
         // The table is back on its primary index: new constants are found by id again.
         QCOMPARE(child<dbe::Table>(editor.get(), "tblAccess")->indexName(), QString());
+    }
+
+    void typingStopsAtTheFieldSize()
+    {
+        // The real input box, as a person types into it.
+        testsupport::SecurityDb db;
+        db.setSettings(true, false);
+        auto editor = openEditor(db);
+        int maxLength = 0;
+        testsupport::ExpectDialog<QInputDialog> input([&](QInputDialog *dialog) {
+            auto *edit = dialog->findChild<QLineEdit *>();
+            maxLength = edit->maxLength();
+            QTest::keyClicks(edit, QStringLiteral("Print the yearly totals"));
+            dialog->accept();
+        });
+        editor->spbtnAccAddClick();
+        VESK_VERIFY_DIALOG(input);
+        QCOMPARE(maxLength, 20);
+        QCOMPARE(rows(db, QStringLiteral("ACCESS.DB"), {"Access_Name"}),
+                 QStringList({"Print the yearly tot"}));
     }
 
     void cancelledAddStoresNothing()
@@ -118,6 +141,7 @@ private Q_SLOTS:
         QCOMPARE(messages.requests().first().caption, QStringLiteral("Edit Access Constant"));
         QCOMPARE(messages.requests().first().text, QStringLiteral("Access Label"));
         QCOMPARE(messages.requests().first().value, QStringLiteral("Print"));
+        QCOMPARE(messages.requests().first().maxLength, 20);
         QCOMPARE(messages.texts().mid(1), message.isEmpty() ? QStringList() : QStringList{message});
         QCOMPARE(countWhere(db, QStringLiteral("ACCESS.DB"), QStringLiteral("Access_ID"), print),
                  1);
@@ -157,6 +181,7 @@ private Q_SLOTS:
         editor->spbtnAccDelClick();
 
         QCOMPARE(messages.texts(), QStringList({"Confirm deletion of Print"}));
+        QCOMPARE(ui::iconOf(messages.requests().first()), ui::MessageIcon::Warning);
         QCOMPARE(rows(db, QStringLiteral("ACCESS.DB"), {"Access_Name"}), QStringList({"Keep"}));
         QCOMPARE(rows(db, QStringLiteral("USERACC.DB"), {"User_ID", "Access_ID", "Type"}),
                  QStringList({QStringLiteral("%1|%2|G").arg(ann).arg(groups.first()),

@@ -5,8 +5,10 @@
 #include "setup/frmgroup.h"
 #include "setup/frmuser.h"
 #include "tests/setup/setuptestkit.h"
+#include "ui/helpwindow.h"
 #include "ui/messages.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDate>
@@ -225,7 +227,9 @@ private Q_SLOTS:
         QCOMPARE(
             focusOrder(editor.get(), QStringLiteral("dbedSecLabel")),
             QStringList({"dbedSecLabel", "DBEdit1", "DBEdit2", "dbchkSecEnabled", "dbcxLogEnabled",
-                         "btnOk", "dblkUserName", "lbUsrAccess", "tnbkLists", "lbGroups"}));
+                         "btnOk", "dblkUserName", "lbUsrAccess", "tnbkLists", "lbGroups",
+                         "spbtnAddUser", "spbtnEditUser", "spbtnDelUser", "spbtnAddAccess",
+                         "spbtnDelAccess", "spbtnAddGroup", "spbtnEditGroup", "spbtnDelGroup"}));
 
         QStringList userOrder;
         testsupport::ExpectDialog<TformUser> userDialog([&](TformUser *dialog) {
@@ -246,7 +250,37 @@ private Q_SLOTS:
         editor->spbtnAddGroupClick();
         VESK_VERIFY_DIALOG(groupDialog);
         QCOMPARE(groupOrder, QStringList({"dbedGroupName", "lbSelected", "lbComplete", "bbtnOk",
-                                          "bbtnCancel"}));
+                                          "bbtnCancel", "spbtnAdd", "spbtnDel"}));
+    }
+
+    void f1OpensTheSetupTopic()
+    {
+        qputenv("VESK_HELP_DIR", QByteArrayLiteral(VESK_TEST_HELP_DIR));
+        testsupport::SecurityDb db;
+        db.setSettings(true, false);
+        auto editor = openEditor(db);
+        QApplication::setActiveWindow(editor.get());
+        QVERIFY(QTest::qWaitForWindowActive(editor.get()));
+        QTest::keyClick(child<QListWidget>(editor.get(), "lbGroups"), Qt::Key_F1);
+        auto *help = editor->findChild<ui::HelpWindow *>();
+        QVERIFY(help);
+        QVERIFY(help->isVisible());
+        QCOMPARE(help->currentPage().fileName(), QStringLiteral("setup.html"));
+        // The contents list follows the topic, and Escape closes the window.
+        QCOMPARE(help->findChild<QListWidget *>(QStringLiteral("lbContents"))
+                     ->currentItem()
+                     ->data(Qt::UserRole)
+                     .toUrl(),
+                 help->currentPage());
+        QApplication::setActiveWindow(help);
+        QVERIFY(QTest::qWaitForWindowActive(help));
+        QTest::keyClick(help, Qt::Key_Escape);
+        QVERIFY(!help->isVisible());
+        // Pressed again, the same window comes back.
+        QApplication::setActiveWindow(editor.get());
+        QTest::keyClick(editor.get(), Qt::Key_F1);
+        QCOMPARE(editor->findChildren<ui::HelpWindow *>().size(), 1);
+        QVERIFY(help->isVisible());
     }
 
 private:

@@ -248,6 +248,7 @@ private Q_SLOTS:
         editor->spbtnDelGroupClick();
 
         QCOMPARE(messages.texts(), QStringList({"Confirm deletion of Clerks"}));
+        QCOMPARE(ui::iconOf(messages.requests().first()), ui::MessageIcon::Warning);
         QCOMPARE(rows(db, QStringLiteral("GROUPS.DB"), {"Group_Name"}), QStringList({"Other"}));
         QCOMPARE(rows(db, QStringLiteral("USERACC.DB"), {"User_ID", "Access_ID", "Type"}),
                  QStringList({QStringLiteral("%1|%2|C").arg(ann).arg(print)}));

@@ -81,6 +81,46 @@ private Q_SLOTS:
         QCOMPARE(lines(child<QListWidget>(editor.get(), "lbUsrAccess")), shown);
     }
 
+    void keysGrantAndTakeAway_data()
+    {
+        QTest::addColumn<int>("page");
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<bool>("doubleClick");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("Enter on a group") << GroupsPage << "Clerks" << false << "(Clerks)";
+        QTest::newRow("Enter on a constant") << ConstantsPage << "print" << false << "print";
+        QTest::newRow("double click on a constant") << ConstantsPage << "print" << true << "print";
+    }
+
+    void keysGrantAndTakeAway()
+    {
+        QFETCH(int, page);
+        QFETCH(QString, line);
+        QFETCH(bool, doubleClick);
+        QFETCH(QString, shown);
+        Fixture f;
+        auto editor = openEditor(f.db);
+        pickUser(editor.get(), QStringLiteral("Ann"));
+        child<QTabWidget>(editor.get(), "tnbkLists")->setCurrentIndex(page);
+        auto *source =
+            child<QListWidget>(editor.get(), page == GroupsPage ? "lbGroups" : "lbConstants");
+        selectLine(source, line);
+        if (doubleClick)
+            Q_EMIT source->itemDoubleClicked(source->currentItem());
+        else
+            QTest::keyClick(source, Qt::Key_Return);
+        auto *rights = child<QListWidget>(editor.get(), "lbUsrAccess");
+        QCOMPARE(lines(rights), QStringList({shown}));
+        // Enter belongs to the list: the window's default button did not close it.
+        QVERIFY(editor->isVisible());
+        QCOMPARE(editor->result(), 0);
+
+        selectLine(rights, shown);
+        QTest::keyClick(rights, Qt::Key_Delete);
+        QVERIFY(lines(rights).isEmpty());
+        QCOMPARE(f.db.rowCount(QStringLiteral("USERACC.DB")), 0);
+    }
+
     void grantingTwiceKeepsOneRight()
     {
         Fixture f;

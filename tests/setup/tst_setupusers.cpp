@@ -251,6 +251,7 @@ private Q_SLOTS:
         QCOMPARE(messages.requests().size(), 1);
         QCOMPARE(messages.requests().first().kind, ui::MessageKind::Confirmation);
         QCOMPARE(messages.lastText(), QStringLiteral("Confirm deletion of Ann"));
+        QCOMPARE(ui::iconOf(messages.requests().first()), ui::MessageIcon::Warning);
         QCOMPARE(rows(db, QStringLiteral("USERS.DB"), {"User_Name"}), QStringList({"Bob"}));
         QCOMPARE(rows(db, QStringLiteral("USERACC.DB"), {"User_ID", "Access_ID", "Type"}),
                  QStringList({QStringLiteral("%1|%2|C").arg(bob).arg(print)}));
