@@ -86,12 +86,10 @@ void MainWindow::refreshAccess()
     else
         m_userLabel->setText(QStringLiteral("Nobody is logged on."));
 
-    // Asking quietly: a greyed-out entry needs no message box.
-    const bool showUI = m_security->GetShowUI();
-    m_security->SetShowUI(false);
+    // HasAccess for the menus: it asks quietly and writes no log row, since no feature is used
+    // yet. TestAccess is for the moment the user invokes one (runGuarded).
     for (const GuardedAction &guarded : m_guarded)
-        guarded.action->setEnabled(m_security->TestAccess(guarded.accessId));
-    m_security->SetShowUI(showUI);
+        guarded.action->setEnabled(m_security->HasAccess(guarded.accessId));
 }
 
 void MainWindow::runGuarded(const QString &feature, int accessId)
