@@ -10,6 +10,7 @@
 #include "admin/logging.h"
 #include "admin/passwordprompt.h"
 #include "admin/pickdlg.h"
+#include "admin/printsetup.h"
 #include "admin/secdbunt.h"
 #include "admin/toolglyphs.h"
 #include "admin/vwlogunt.h"
@@ -36,7 +37,6 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenuBar>
-#include <QPageSetupDialog>
 #include <QPrinter>
 #include <QStatusTipEvent>
 #include <QToolButton>
@@ -380,7 +380,7 @@ void TFormAdmin::Close1Click()
 
 void TFormAdmin::PrintSetup1Click()
 {
-    QPageSetupDialog dialog(m_printer.get(), this);
+    PrintSetupDialog dialog(m_printer.get(), this);
     dialog.exec();
 }
 

@@ -1,5 +1,6 @@
 #include "admin/formstyle.h"
 
+#include <QApplication>
 #include <QFont>
 #include <QWidget>
 
@@ -15,6 +16,12 @@ void applyDialogFont(QWidget *widget)
 void fixClientSize(QWidget *widget, int width, int height)
 {
     widget->setFixedSize(width, height);
+}
+
+void identifyProgram()
+{
+    QApplication::setApplicationName(QStringLiteral("secadmin"));
+    QApplication::setApplicationVersion(QStringLiteral("2.0"));
 }
 
 } // namespace formstyle

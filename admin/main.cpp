@@ -1,4 +1,5 @@
 #include "admin/admnunt.h"
+#include "admin/formstyle.h"
 #include "dbe/session.h"
 #include "ui/application.h"
 #include "ui/messages.h"
@@ -50,9 +51,7 @@ void runUnattended()
 int main(int argc, char **argv)
 {
     ui::Application app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("secadmin"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Security Administration Desktop"));
-    QApplication::setApplicationVersion(QStringLiteral("2.0"));
+    formstyle::identifyProgram();
     ui::Application::installFontSubstitutions();
     const Options options = parseOptions(app);
 

@@ -57,6 +57,10 @@ int PickFromList(const QString &labelText, const QString &caption, const QString
     dialog->lblLabel->setText(labelText);
     dialog->setWindowTitle(caption);
     dialog->lboxList->addItems(strings);
+    // The line that shows highlighted is the chosen one: the first, until the user picks
+    // another, so that OK or Enter at once takes what is seen.
+    if (!strings.isEmpty())
+        dialog->lboxList->setCurrentRow(0);
     pickedIndex = -1;
     const int result = dialog->exec() == QDialog::Accepted ? pickedIndex : -1;
     delete dialog;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "admin/formstyle.h"
 #include "tests/support/modaldialog.h"
 #include "tests/support/testsupport.h"
 #include "ui/application.h"
@@ -20,6 +21,7 @@ void pointAtBuiltHelp();
     {                                                                                              \
         testsupport::isolateEngineConfig();                                                        \
         ui::Application app(argc, argv);                                                           \
+        formstyle::identifyProgram();                                                              \
         ui::Application::installFontSubstitutions();                                               \
         adminfixture::pointAtBuiltHelp();                                                          \
         TestClass test;                                                                            \

@@ -19,7 +19,10 @@ private Q_SLOTS:
         QTest::addColumn<int>("expected");
         QTest::newRow("cancel") << "cancel" << -1 << -1;
         QTest::newRow("cancel with a selection") << "cancel" << 1 << -1;
-        QTest::newRow("OK without a selection") << "ok" << -1 << -1;
+        QTest::newRow("OK on the line highlighted at start") << "ok" << -1 << 0;
+        QTest::newRow("Enter on the line highlighted at start") << "enter" << -1 << 0;
+        QTest::newRow("Down, then Enter") << "down" << -1 << 1;
+        QTest::newRow("OK without a selection") << "clear" << -1 << -1;
         QTest::newRow("OK with keyboard focus only") << "focus" << 2 << -1;
         QTest::newRow("OK with the first entry") << "ok" << 0 << 0;
         QTest::newRow("OK with the last entry") << "ok" << 2 << 2;
@@ -39,11 +42,20 @@ private Q_SLOTS:
             caption = pick->windowTitle();
             listSize = pick->lboxList->size();
             if (how == QLatin1String("focus")) {
+                pick->lboxList->clearSelection();
                 pick->lboxList->setCurrentRow(row, QItemSelectionModel::NoUpdate);
             } else if (row >= 0 && how != QLatin1String("double")) {
                 pick->lboxList->setCurrentRow(row);
             }
-            if (how == QLatin1String("cancel")) {
+            if (how == QLatin1String("enter") || how == QLatin1String("down")) {
+                pick->lboxList->setFocus();
+                if (how == QLatin1String("down"))
+                    QTest::keyClick(pick->lboxList, Qt::Key_Down);
+                QTest::keyClick(pick->lboxList, Qt::Key_Return);
+            } else if (how == QLatin1String("clear")) {
+                pick->lboxList->clearSelection();
+                pick->bbtnOk->click();
+            } else if (how == QLatin1String("cancel")) {
                 pick->bbtnCancel->click();
             } else if (how == QLatin1String("double")) {
                 const QRect rect = pick->lboxList->visualItemRect(pick->lboxList->item(row));
