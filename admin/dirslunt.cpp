@@ -8,10 +8,13 @@
 
 #include <QComboBox>
 #include <QDir>
+#include <QFileInfo>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStandardPaths>
 
 TFormOpenSecurity::TFormOpenSecurity(QWidget *parent) : QDialog(parent)
 {
@@ -63,7 +66,9 @@ void TFormOpenSecurity::buildDirectoryGroup()
 
     edDir = new QLineEdit(grpDirectory);
     edDir->setObjectName(QStringLiteral("edDir"));
-    edDir->setMaxLength(8);
+    // Any name the file system takes; the length is the file system's limit for one name.
+    edDir->setMaxLength(255);
+    edDir->installEventFilter(this);
     edDir->setGeometry(8, 206, 120, 24);
 
     btnCreateDir = new QPushButton(QStringLiteral("&Create"), grpDirectory);
@@ -75,8 +80,31 @@ void TFormOpenSecurity::buildDirectoryGroup()
             &RootComboBox::showRootOf);
     connect(btnCreateDir, &QPushButton::clicked, this, &TFormOpenSecurity::btnCreateDirClick);
 
-    dlbDirectory->setDirectory(QDir::currentPath());
+    // Not the program's working directory: an OK at once must not put the tables into whatever
+    // folder the program happened to be started in.
+    dlbDirectory->setDirectory(startDirectory());
     dcxDrives->showRootOf(dlbDirectory->directory());
+}
+
+QString TFormOpenSecurity::startDirectory()
+{
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (!documents.isEmpty() && QFileInfo(documents).isDir())
+        return QDir(documents).absolutePath();
+    return QDir::homePath();
+}
+
+bool TFormOpenSecurity::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == edDir && event->type() == QEvent::KeyPress) {
+        const auto *key = static_cast<QKeyEvent *>(event);
+        const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
+        if (enter && !edDir->text().isEmpty()) {
+            btnCreateDirClick();
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 void TFormOpenSecurity::buildAliasGroup()

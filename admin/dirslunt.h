@@ -44,8 +44,14 @@ public:
 
     void done(int result) override;
 
+    // Where the directory list starts: the user's documents folder, else the home folder.
+    static QString startDirectory();
+
 protected:
     void showEvent(QShowEvent *event) override;
+    // Enter in the new-directory box creates the directory and moves into it, rather than
+    // pressing OK and creating the tables in the directory shown.
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void buildDirectoryGroup();

@@ -14,6 +14,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <optional>
 
@@ -250,13 +251,17 @@ private Q_SLOTS:
         QCOMPARE(CurrentAlias, open.alias());
     }
 
-    void dialogStartsInCurrentDirectoryWithKnownAliases()
+    void dialogStartsInDocumentsWithKnownAliases()
     {
         testsupport::SecurityDb db(QStringLiteral("LISTED"));
         TFormOpenSecurity dialog;
         dialog.show();
         QCOMPARE(dialog.windowTitle(), QStringLiteral("Security Information"));
-        QCOMPARE(dialog.dlbDirectory->directory(), QDir::currentPath());
+        // Never the program's working directory, where an OK at once would drop the tables.
+        const QString documents =
+            QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+        QCOMPARE(dialog.dlbDirectory->directory(),
+                 QFileInfo(documents).isDir() ? documents : QDir::homePath());
         QStringList items;
         for (int i = 0; i < dialog.cmboxAlias->count(); ++i)
             items.append(dialog.cmboxAlias->itemText(i));
@@ -265,7 +270,7 @@ private Q_SLOTS:
         QCOMPARE(dialog.cmboxAlias->currentText(), QString());
         QCOMPARE(dialog.aliasItemIndex(), -1);
         QVERIFY(dialog.edPassword->echoMode() == QLineEdit::Normal);
-        QCOMPARE(dialog.edDir->maxLength(), 8);
+        QCOMPARE(dialog.edDir->maxLength(), 255);
     }
 
     void choosingAliasFreezesDirectoryPart()
@@ -291,7 +296,7 @@ private Q_SLOTS:
     {
         TFormOpenSecurity dialog;
         QVERIFY(dialog.dcxDrives->findText(QStringLiteral("/")) >= 0);
-        QVERIFY(QDir::currentPath().startsWith(dialog.dcxDrives->currentText()));
+        QVERIFY(dialog.dlbDirectory->directory().startsWith(dialog.dcxDrives->currentText()));
         const int root = dialog.dcxDrives->findText(QStringLiteral("/"));
         dialog.dcxDrives->setCurrentIndex(root);
         Q_EMIT dialog.dcxDrives->activated(root);
@@ -302,19 +307,29 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("name");
         QTest::addColumn<bool>("alreadyThere");
+        QTest::addColumn<bool>("enter");
         QTest::addColumn<bool>("moves");
         QTest::addColumn<QStringList>("expectedMessages");
-        QTest::newRow("empty name does nothing") << "" << false << false << QStringList();
-        QTest::newRow("new name moves into it") << "secdata" << false << true << QStringList();
+        QTest::newRow("empty name does nothing") << "" << false << false << false << QStringList();
+        QTest::newRow("new name moves into it")
+            << "secdata" << false << false << true << QStringList();
         QTest::newRow("existing name is refused")
-            << "secdata" << true << false
+            << "secdata" << true << false << false
             << QStringList{QStringLiteral("Error occured creating directory")};
+        QTest::newRow("Enter creates and moves, the dialog stays")
+            << "secdata" << false << true << true << QStringList();
+        QTest::newRow("Enter on an existing name is refused, the dialog stays")
+            << "secdata" << true << true << false
+            << QStringList{QStringLiteral("Error occured creating directory")};
+        QTest::newRow("names longer than eight characters")
+            << "security databases" << false << true << true << QStringList();
     }
 
     void createDirectory()
     {
         QFETCH(QString, name);
         QFETCH(bool, alreadyThere);
+        QFETCH(bool, enter);
         QFETCH(bool, moves);
         QFETCH(QStringList, expectedMessages);
         QTemporaryDir parent;
@@ -322,9 +337,17 @@ private Q_SLOTS:
             QVERIFY(QDir(parent.path()).mkdir(name));
         TFormOpenSecurity dialog;
         dialog.dlbDirectory->setDirectory(parent.path());
-        dialog.edDir->setText(name);
         ui::MessageRecorder messages;
-        dialog.btnCreateDir->click();
+        if (enter) {
+            dialog.show();
+            QTest::keyClicks(dialog.edDir, name);
+            QTest::keyClick(dialog.edDir, Qt::Key_Return);
+            QVERIFY(dialog.isVisible());
+            QCOMPARE(dialog.result(), 0);
+        } else {
+            dialog.edDir->setText(name);
+            dialog.btnCreateDir->click();
+        }
         QCOMPARE(messages.texts(), expectedMessages);
         const QString target = QDir(parent.path()).filePath(name);
         QCOMPARE(dialog.dlbDirectory->directory(), moves ? target : parent.path());
