@@ -12,6 +12,7 @@
 #include "admin/pickdlg.h"
 #include "admin/printsetup.h"
 #include "admin/secdbunt.h"
+#include "admin/statuspanel.h"
 #include "admin/toolglyphs.h"
 #include "admin/vwlogunt.h"
 #include "admin/vwusrunt.h"
@@ -207,7 +208,7 @@ void TFormAdmin::buildStatusBar()
                                     QStringLiteral("Title")};
     const int widths[3] = {200, 120, 200};
     for (int i = 0; i < 3; ++i) {
-        m_panels[i] = new QLabel(designTexts[i]);
+        m_panels[i] = new StatusPanel(designTexts[i]);
         m_panels[i]->setObjectName(QStringLiteral("sbMainStatusPanel%1").arg(i));
         m_panels[i]->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         m_panels[i]->setIndent(2);

@@ -11,6 +11,7 @@ class QFrame;
 class QLabel;
 class QMenu;
 class QPrinter;
+class StatusPanel;
 class QToolButton;
 class TFormSecDB;
 
@@ -111,7 +112,7 @@ private:
                                const QString &hint, QAction *runs);
     bool ensureHelpWindow();
 
-    QLabel *m_panels[3] = {nullptr, nullptr, nullptr};
+    StatusPanel *m_panels[3] = {nullptr, nullptr, nullptr};
     // Connected to the new database's alias only while its tables are being created.
     std::shared_ptr<dbe::Database> Database1;
     std::unique_ptr<QPrinter> m_printer;

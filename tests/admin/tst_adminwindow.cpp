@@ -8,6 +8,7 @@
 #include "admin/passwordprompt.h"
 #include "admin/pickdlg.h"
 #include "admin/printsetup.h"
+#include "admin/statuspanel.h"
 #include "dbe/error.h"
 #include "dbe/session.h"
 #include "setup/frmsecmn.h"
@@ -159,14 +160,40 @@ private Q_SLOTS:
         QVERIFY(window.spbtnGenerate->isEnabled());
     }
 
+    void openShowsSecurityLabel_data()
+    {
+        QTest::addColumn<QString>("label");
+        QTest::addColumn<bool>("fits");
+        QTest::newRow("short: whole") << "Head Office" << true;
+        QTest::newRow("long: elided, whole in the tooltip")
+            << "Order Desk - Head Office and Accounts Receivable" << false;
+    }
+
     void openShowsSecurityLabel()
     {
+        QFETCH(QString, label);
+        QFETCH(bool, fits);
         testsupport::SecurityDb db;
-        db.setSettings(true, false, QStringLiteral("Head Office"));
+        db.setSettings(true, false, label);
         TFormAdmin window;
+        window.show();
         window.OpenSecurity(db.alias());
-        QCOMPARE(window.SecurityLabel, QStringLiteral("Head Office"));
-        QCOMPARE(window.panelText(2), QStringLiteral("Head Office"));
+        QCOMPARE(window.SecurityLabel, label);
+        QCOMPARE(window.panelText(2), label);
+        auto *panel = window.findChild<StatusPanel *>(QStringLiteral("sbMainStatusPanel2"));
+        QVERIFY(panel);
+        QVERIFY(panel->geometry().right() < window.width());
+        QCOMPARE(panel->shownText() == label, fits);
+        QCOMPARE(panel->toolTip(), fits ? QString() : label);
+        if (!fits) {
+            QVERIFY(panel->shownText().endsWith(QChar(0x2026)));
+            QVERIFY(panel->fontMetrics().horizontalAdvance(panel->shownText()) <=
+                    panel->contentsRect().width());
+            // Room enough, and the whole label shows again.
+            window.resize(1000, window.height());
+            QTRY_COMPARE(panel->shownText(), label);
+            QCOMPARE(panel->toolTip(), QString());
+        }
     }
 
     void failedOpenClosesTheOpenDatabase_data()
