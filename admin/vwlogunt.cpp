@@ -11,6 +11,8 @@
 
 #include <QHeaderView>
 #include <QPushButton>
+#include <QScrollBar>
+#include <QStyle>
 #include <QTableView>
 #include <QTimer>
 
@@ -150,8 +152,40 @@ void TfrmViewLog::showLog()
     describeLogFields();
     dsLog->reload();
     ui::applyColumnWidths(DBGrid1, *dsLog);
-    if (dsLog->rowCount() > 0)
-        DBGrid1->setCurrentIndex(dsLog->index(0, 0));
+    fitColumns();
+    // The newest entries are what one opens the log for.
+    if (dsLog->rowCount() > 0) {
+        DBGrid1->setCurrentIndex(dsLog->index(dsLog->rowCount() - 1, 0));
+        DBGrid1->scrollToBottom();
+    }
+}
+
+void TfrmViewLog::fitColumns()
+{
+    // The grid's width less its frame, the row indicator and, when the rows need one, the
+    // vertical scroll bar: the columns share exactly that, so no horizontal scroll bar appears.
+    const int frame = 2 * DBGrid1->frameWidth();
+    const int rowsHeight = dsLog->rowCount() * DBGrid1->verticalHeader()->defaultSectionSize();
+    const int rowsRoom =
+        DBGrid1->height() - frame - DBGrid1->horizontalHeader()->sizeHint().height();
+    const int scrollBar =
+        rowsHeight > rowsRoom
+            ? DBGrid1->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, DBGrid1)
+            : 0;
+    const int room = DBGrid1->width() - frame - DBGrid1->verticalHeader()->width() - scrollBar;
+    int total = 0;
+    for (int column = 0; column < dsLog->columnCount(); ++column)
+        total += DBGrid1->columnWidth(column);
+    const int userName = dsLog->columnOf(UserNameField);
+    const int accessLabel = dsLog->columnOf(AccessLabelField);
+    if (userName < 0 || accessLabel < 0)
+        return;
+    // Only the two name columns give or take: the date, the count and the id keep their
+    // width. The excess (or the spare room) is split between them.
+    const int change = room - total;
+    const int first = change / 2;
+    DBGrid1->setColumnWidth(userName, DBGrid1->columnWidth(userName) + first);
+    DBGrid1->setColumnWidth(accessLabel, DBGrid1->columnWidth(accessLabel) + change - first);
 }
 
 void TfrmViewLog::tblLogCalcFields(dbe::DataSet &log)

@@ -43,4 +43,5 @@ protected:
 private:
     void describeLogFields();
     void showLog();
+    void fitColumns();
 };

@@ -38,6 +38,15 @@ public:
     int currentRow() const { return m_currentRow; }
 
     const dbe::FieldInfo &columnField(int column) const { return m_columns.at(column); }
+    // The column that shows this field; -1 when none does.
+    int columnOf(const QString &fieldName) const
+    {
+        for (qsizetype column = 0; column < m_columns.size(); ++column) {
+            if (m_columns.at(column).name.compare(fieldName, Qt::CaseInsensitive) == 0)
+                return int(column);
+        }
+        return -1;
+    }
 
     int rowCount(const QModelIndex &parent = {}) const override;
     int columnCount(const QModelIndex &parent = {}) const override;

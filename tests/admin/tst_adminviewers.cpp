@@ -14,6 +14,7 @@
 #include <QHeaderView>
 #include <QListView>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTableView>
 
 namespace {
@@ -144,6 +145,40 @@ private Q_SLOTS:
         }
         // "User Name" is 20 characters wide, "Cnt" 5.
         QVERIFY(viewer.DBGrid1->columnWidth(2) > 3 * viewer.DBGrid1->columnWidth(1));
+    }
+
+    void longLogFitsAndOpensAtTheNewestEntry()
+    {
+        testsupport::SecurityDb db;
+        const int alice = db.addUser(QStringLiteral("Alice"), QStringLiteral("pw"));
+        for (int minute = 0; minute < 200; ++minute)
+            appendLog(db.alias(), minute, alice, QVariant());
+        TfrmViewLog viewer;
+        viewer.tblUsers->setDatabaseName(db.alias());
+        viewer.tblAccess->setDatabaseName(db.alias());
+        viewer.tblLog->setDatabaseName(db.alias());
+        viewer.show();
+        QTableView *grid = viewer.DBGrid1;
+        QCOMPARE(viewer.dsLog->rowCount(), 200);
+        QVERIFY(grid->verticalScrollBar()->isVisible());
+        // Every column in view beside the scroll bar, and nothing to scroll sideways.
+        QTRY_COMPARE(grid->horizontalScrollBar()->maximum(), 0);
+        const int last = viewer.dsLog->columnCount() - 1;
+        QVERIFY(grid->columnViewportPosition(last) + grid->columnWidth(last) <=
+                grid->viewport()->width());
+        // Opened at the newest entry, in view.
+        QCOMPARE(grid->currentIndex().row(), 199);
+        QVERIFY(grid->viewport()->rect().intersects(grid->visualRect(grid->currentIndex())));
+        if (const QByteArray dir = qgetenv("VESK_SCREENSHOT_DIR"); !dir.isEmpty())
+            viewer.grab().save(QString::fromLocal8Bit(dir) + QStringLiteral("/viewlog.png"));
+
+        grid->setFocus();
+        QTest::keyClick(grid, Qt::Key_Home, Qt::ControlModifier);
+        QCOMPARE(grid->currentIndex().row(), 0);
+        QCOMPARE(grid->rowAt(0), 0);
+        QTest::keyClick(grid, Qt::Key_End, Qt::ControlModifier);
+        QCOMPARE(grid->currentIndex().row(), 199);
+        QCOMPARE(grid->horizontalScrollBar()->value(), 0);
     }
 
     void clearLog_data()
