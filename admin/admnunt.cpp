@@ -25,6 +25,7 @@
 #include "security/core/schema.h"
 #include "setup/frmsecmn.h"
 #include "ui/engineerror.h"
+#include "ui/helpkey.h"
 #include "ui/helpwindow.h"
 #include "ui/messages.h"
 
@@ -48,7 +49,6 @@ QString CurrentAlias;
 namespace {
 
 // The desktop's help book, a folder of share/vesksecure/help.
-const QString HelpBookName = QStringLiteral("admin");
 
 const QString NoSecurityFiles =
     QStringLiteral("Valid Security files were not found at the location specified by the "
@@ -93,6 +93,7 @@ TFormAdmin::TFormAdmin(QWidget *parent)
     setCentralWidget(client);
 
     TPasswordPrompt::install();
+    ui::installHelpKey(this, QStringLiteral("mainwindow.html"));
     FormCreate();
 }
 
@@ -464,17 +465,9 @@ void TFormAdmin::ViewUsers1Click()
 
 bool TFormAdmin::ensureHelpWindow()
 {
-    if (m_helpWindow)
-        return true;
-    const ui::HelpBook book = ui::HelpBook::find(HelpBookName);
-    if (!book.isValid()) {
-        ui::showError(this, tr("The help book \"%1\" was not found. Set VESK_HELP_DIR to the "
-                               "folder that holds it.")
-                                .arg(HelpBookName));
-        return false;
-    }
-    m_helpWindow = new ui::HelpWindow(book, this);
-    return true;
+    if (!m_helpWindow)
+        m_helpWindow = ui::helpWindowOf(this);
+    return m_helpWindow;
 }
 
 void TFormAdmin::Contents1Click()

@@ -4,6 +4,7 @@
 #include "admin/filebrowsers.h"
 #include "admin/formstyle.h"
 #include "dbe/aliasinfo.h"
+#include "ui/helpkey.h"
 #include "ui/messages.h"
 
 #include <QComboBox>
@@ -18,6 +19,7 @@
 
 TFormOpenSecurity::TFormOpenSecurity(QWidget *parent) : QDialog(parent)
 {
+    ui::installHelpKey(this, QStringLiteral("newdatabase.html"));
     setObjectName(QStringLiteral("FormOpenSecurity"));
     setWindowTitle(QStringLiteral("Security Information"));
     formstyle::applyDialogFont(this);

@@ -2,6 +2,7 @@
 
 #include "admin/filebrowsers.h"
 #include "admin/formstyle.h"
+#include "ui/helpkey.h"
 #include "ui/messages.h"
 
 #include <QComboBox>
@@ -32,6 +33,7 @@ bool namesPascalFile(const QString &fileName)
 
 TfrmGenerate::TfrmGenerate(QWidget *parent) : QDialog(parent)
 {
+    ui::installHelpKey(this, QStringLiteral("generate.html"));
     setObjectName(QStringLiteral("frmGenerate"));
     setWindowTitle(QStringLiteral("Generate Constants"));
     formstyle::applyDialogFont(this);

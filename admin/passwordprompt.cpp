@@ -2,6 +2,7 @@
 
 #include "admin/formstyle.h"
 #include "dbe/session.h"
+#include "ui/helpkey.h"
 
 #include <QApplication>
 #include <QDialogButtonBox>
@@ -13,6 +14,7 @@
 
 TPasswordPrompt::TPasswordPrompt(const QString &tableName, QWidget *parent) : QDialog(parent)
 {
+    ui::installHelpKey(this, QStringLiteral("password.html"));
     setObjectName(QStringLiteral("PasswordPrompt"));
     setWindowTitle(QStringLiteral("Enter password"));
     formstyle::applyDialogFont(this);

@@ -1,6 +1,7 @@
 #include "admin/pickdlg.h"
 
 #include "admin/formstyle.h"
+#include "ui/helpkey.h"
 
 #include <QLabel>
 #include <QListWidget>
@@ -15,6 +16,7 @@ int pickedIndex = -1;
 
 TfrmPickList::TfrmPickList(QWidget *parent) : QDialog(parent)
 {
+    ui::installHelpKey(this, QStringLiteral("opendatabase.html"));
     setObjectName(QStringLiteral("frmPickList"));
     formstyle::applyDialogFont(this);
     formstyle::fixClientSize(this, 327, 129);

@@ -1,5 +1,7 @@
 #include "admin/printsetup.h"
 
+#include "ui/helpkey.h"
+
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFormLayout>
@@ -16,6 +18,7 @@
 PrintSetupDialog::PrintSetupDialog(QPrinter *printer, QWidget *parent)
     : QDialog(parent), m_printer(printer)
 {
+    ui::installHelpKey(this, QStringLiteral("mainwindow.html"));
     setObjectName(QStringLiteral("PrintSetupDialog"));
     setWindowTitle(tr("Print Setup"));
 

@@ -7,6 +7,7 @@
 #include "security/core/schema.h"
 #include "ui/datasetmodel.h"
 #include "ui/engineerror.h"
+#include "ui/helpkey.h"
 #include "ui/messages.h"
 
 #include <QHeaderView>
@@ -26,6 +27,7 @@ constexpr int CalculatedTextSize = 30;
 
 TfrmViewLog::TfrmViewLog(QWidget *parent) : QDialog(parent)
 {
+    ui::installHelpKey(this, QStringLiteral("viewlog.html"));
     setObjectName(QStringLiteral("frmViewLog"));
     setWindowTitle(QStringLiteral("View Log"));
     formstyle::applyDialogFont(this);

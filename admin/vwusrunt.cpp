@@ -7,6 +7,7 @@
 #include "security/core/schema.h"
 #include "ui/datasetmodel.h"
 #include "ui/engineerror.h"
+#include "ui/helpkey.h"
 #include "ui/messages.h"
 
 #include <QLabel>
@@ -16,6 +17,7 @@
 
 TfrmViewUsers::TfrmViewUsers(QWidget *parent) : QDialog(parent)
 {
+    ui::installHelpKey(this, QStringLiteral("viewusers.html"));
     setObjectName(QStringLiteral("frmViewUsers"));
     setWindowTitle(QStringLiteral("Current Users"));
     formstyle::applyDialogFont(this);

@@ -4,6 +4,7 @@
 
 #include "admin/aboutframes.h"
 #include "admin/admnunt.h"
+#include "admin/dirslunt.h"
 #include "admin/frmabout.h"
 #include "admin/passwordprompt.h"
 #include "admin/pickdlg.h"
@@ -34,6 +35,7 @@
 #include <QRegularExpression>
 #include <QTabWidget>
 #include <QTemporaryDir>
+#include <QTextBrowser>
 #include <QTimer>
 #include <QToolButton>
 
@@ -457,6 +459,52 @@ private Q_SLOTS:
         QCOMPARE(window.helpWindow()->currentPage().fileName(), QStringLiteral("generate.html"));
     }
 
+    void f1OpensTheWindowsTopic_data()
+    {
+        QTest::addColumn<QString>("window");
+        QTest::addColumn<QString>("topic");
+        QTest::newRow("main window") << "main"
+                                     << "mainwindow.html";
+        QTest::newRow("New") << "new"
+                             << "newdatabase.html";
+        QTest::newRow("Open's list") << "pick"
+                                     << "opendatabase.html";
+        QTest::newRow("Print Setup") << "print"
+                                     << "mainwindow.html";
+    }
+
+    void f1OpensTheWindowsTopic()
+    {
+        QFETCH(QString, window);
+        QFETCH(QString, topic);
+        TFormAdmin main;
+        std::unique_ptr<QWidget> dialog;
+        if (window == QLatin1String("new"))
+            dialog = std::make_unique<TFormOpenSecurity>(&main);
+        else if (window == QLatin1String("pick"))
+            dialog = std::make_unique<TfrmPickList>(&main);
+        else if (window == QLatin1String("print"))
+            dialog = std::make_unique<PrintSetupDialog>(main.printer(), &main);
+        QWidget *shown = dialog ? dialog.get() : &main;
+        shown->show();
+        QApplication::setActiveWindow(shown);
+        QVERIFY(QTest::qWaitForWindowActive(shown));
+        QTest::keyClick(shown, Qt::Key_F1);
+        auto *help = shown->findChild<ui::HelpWindow *>();
+        QVERIFY(help && help->isVisible());
+        QCOMPARE(help->currentPage().fileName(), topic);
+        // Over the window it helps with, not at the screen's corner.
+        QVERIFY(help->frameGeometry().contains(shown->frameGeometry().center()) ||
+                shown->frameGeometry().contains(help->frameGeometry().center()));
+        // A link followed inside the page moves the contents list with it.
+        auto *contents = help->findChild<QListWidget *>(QStringLiteral("lbContents"));
+        help->findChild<QTextBrowser *>()->setSource(
+            QUrl::fromLocalFile(QDir(ui::HelpBook::find(QStringLiteral("admin")).folder())
+                                    .absoluteFilePath(QStringLiteral("rights.html"))));
+        QCOMPARE(contents->currentItem()->text(),
+                 QStringLiteral("Granting and taking away rights"));
+    }
+
     void helpBookLinksAndKeywordsResolve()
     {
         const ui::HelpBook book = ui::HelpBook::find(QStringLiteral("admin"));
@@ -476,7 +524,8 @@ private Q_SLOTS:
         }
         for (const QString &keyword :
              {QStringLiteral("New"), QStringLiteral("Generate"), QStringLiteral("View Log"),
-              QStringLiteral("View Users"), QStringLiteral("master password")})
+              QStringLiteral("View Users"), QStringLiteral("master password"),
+              QStringLiteral("rights, granting"), QStringLiteral("drag and drop")})
             QVERIFY2(book.keywords().contains(keyword), qPrintable(keyword));
     }
 
