@@ -39,9 +39,9 @@ PrintSetupDialog::PrintSetupDialog(QPrinter *printer, QWidget *parent)
     orientationLayout->addWidget(rbLandscape);
 
     auto *form = new QFormLayout;
-    form->addRow(tr("P&rinter:"), cmbPrinter);
+    form->addRow(tr("Printer:"), cmbPrinter);
     form->addRow(QString(), lblNoPrinter);
-    form->addRow(tr("Pape&r size:"), cmbPaper);
+    form->addRow(tr("Paper size:"), cmbPaper);
 
     buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
     auto *layout = new QVBoxLayout(this);

@@ -12,6 +12,7 @@
 #include "report/frmgenwn.h"
 #include "report/rptdsgn.h"
 #include "ui/engineerror.h"
+#include "ui/helpkey.h"
 #include "ui/messages.h"
 
 #include <QCloseEvent>
@@ -30,6 +31,7 @@ TFormSecDB::TFormSecDB(QWidget *owner) : QWidget(owner, Qt::Window)
 {
     setObjectName(QStringLiteral("FormSecDB"));
     setWindowTitle(QStringLiteral("Reporting"));
+    ui::installHelpKey(this, QStringLiteral("reports.html"));
     setWindowIcon(toolglyphs::reports());
     formstyle::applyDialogFont(this);
     resize(567, 371);

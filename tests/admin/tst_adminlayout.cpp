@@ -9,16 +9,19 @@
 #include "admin/impunt.h"
 #include "admin/passwordprompt.h"
 #include "admin/pickdlg.h"
+#include "admin/printsetup.h"
 #include "admin/vwlogunt.h"
 #include "admin/vwusrunt.h"
 #include "dbe/table.h"
 #include "tests/admin/adminfixture.h"
+#include "ui/helpwindow.h"
 
 #include <QAbstractButton>
 #include <QDir>
 #include <QGroupBox>
 #include <QLabel>
 #include <QListWidget>
+#include <QPrinter>
 #include <QPushButton>
 #include <QRadioButton>
 
@@ -111,6 +114,13 @@ private Q_SLOTS:
         checkWindow(&dialog, QStringLiteral("picklist"));
     }
 
+    void printSetupDialog()
+    {
+        QPrinter printer;
+        PrintSetupDialog dialog(&printer);
+        checkWindow(&dialog, QStringLiteral("printsetup"));
+    }
+
     void generateDialog()
     {
         TfrmGenerate dialog;
@@ -175,6 +185,7 @@ private Q_SLOTS:
         TFormAdmin window;
         window.Contents1Click();
         QVERIFY(window.helpWindow());
+        window.helpWindow()->showTopic(QStringLiteral("rights.html"));
         checkWindow(window.helpWindow(), QStringLiteral("help"));
     }
 
