@@ -6,6 +6,7 @@
 #include "admin/import/oldfiles.h"
 #include "admin/import/oldimport.h"
 #include "dbe/error.h"
+#include "ui/helpkey.h"
 #include "ui/messages.h"
 
 #include <QApplication>
@@ -26,6 +27,7 @@ TfrmImport::TfrmImport(QWidget *parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("frmImport"));
     setWindowTitle(QStringLiteral("Import Security Data"));
+    ui::installHelpKey(this, QStringLiteral("import.html"));
     formstyle::applyDialogFont(this);
     formstyle::fixClientSize(this, 481, 243);
 
