@@ -52,26 +52,35 @@ QMessageBox::Icon boxIcon(MessageIcon icon)
 }
 
 // A box without a visible parent (a host's start-up messages, before its window is shown) is
-// put in the middle of the screen rather than wherever the window system starts new windows.
-void centreWithoutParent(QWidget *parent, QWidget *box)
+// put in the middle of the screen rather than over the hidden window or wherever the window
+// system starts new windows. Placed once shown, when the box has its final size.
+template <typename Dialog> class ScreenCentred : public Dialog
 {
-    if (parent && parent->isVisible())
-        return;
-    QScreen *screen = QGuiApplication::screenAt(QCursor::pos());
-    if (!screen)
-        screen = QGuiApplication::primaryScreen();
-    if (!screen)
-        return;
-    box->adjustSize();
-    QRect frame = box->frameGeometry();
-    frame.moveCenter(screen->availableGeometry().center());
-    box->move(frame.topLeft());
-}
+public:
+    explicit ScreenCentred(QWidget *parent) : Dialog(parent) {}
+
+protected:
+    void showEvent(QShowEvent *event) override
+    {
+        Dialog::showEvent(event);
+        QWidget *parent = this->parentWidget();
+        if (parent && parent->window()->isVisible())
+            return;
+        QScreen *screen = QGuiApplication::screenAt(QCursor::pos());
+        if (!screen)
+            screen = QGuiApplication::primaryScreen();
+        if (!screen)
+            return;
+        QRect frame = this->frameGeometry();
+        frame.moveCenter(screen->availableGeometry().center());
+        this->move(frame.topLeft());
+    }
+};
 
 MessageReply showReal(QWidget *parent, const MessageRequest &request)
 {
     if (request.kind == MessageKind::Input) {
-        QInputDialog dialog(parent);
+        ScreenCentred<QInputDialog> dialog(parent);
         dialog.setWindowTitle(request.caption);
         dialog.setInputMode(QInputDialog::TextInput);
         dialog.setLabelText(request.text);
@@ -80,15 +89,13 @@ MessageReply showReal(QWidget *parent, const MessageRequest &request)
             if (auto *edit = dialog.findChild<QLineEdit *>())
                 edit->setMaxLength(request.maxLength);
         }
-        centreWithoutParent(parent, &dialog);
         const bool ok = dialog.exec() == QDialog::Accepted;
         return {ok, ok ? dialog.textValue() : request.value};
     }
-    QMessageBox box(parent);
+    ScreenCentred<QMessageBox> box(parent);
     box.setWindowTitle(request.caption);
     box.setText(request.text);
     box.setIcon(boxIcon(iconOf(request)));
-    centreWithoutParent(parent, &box);
     switch (request.kind) {
     case MessageKind::Error:
     case MessageKind::Warning:

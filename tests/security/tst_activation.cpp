@@ -10,6 +10,8 @@
 #include "ui/messages.h"
 
 #include <QApplication>
+#include <QMessageBox>
+#include <QScreen>
 #include <QTest>
 #include <QTimer>
 
@@ -93,6 +95,31 @@ private Q_SLOTS:
         QCOMPARE(messages.texts(), shown);
         QVERIFY(component.TerminationRequested());
         QVERIFY(!component.LogTable());
+        expectQuitRequest();
+    }
+
+    void startUpMessageIsCentredOnTheScreen()
+    {
+        // The real box: its owner is the host's main window, not shown yet at activation.
+        testsupport::SecurityDb db;
+        db.setSettings(false, true);
+        QWidget host;
+        auto *component = new TVeskSecure(&host);
+        component->SetAlias(db.alias());
+        component->SetPassword(db.password());
+        QRect box;
+        QString text;
+        testsupport::ExpectDialog<QMessageBox> message([&](QMessageBox *shown) {
+            box = shown->frameGeometry();
+            text = shown->text();
+            shown->accept();
+        });
+        component->Loaded();
+        VESK_VERIFY_DIALOG(message);
+        QCOMPARE(text, Disabled);
+        const QPoint middle = QGuiApplication::primaryScreen()->availableGeometry().center();
+        QVERIFY2((box.center() - middle).manhattanLength() <= 4,
+                 qPrintable(QStringLiteral("box at %1,%2").arg(box.x()).arg(box.y())));
         expectQuitRequest();
     }
 
