@@ -13,6 +13,7 @@
 #include <QRegularExpression>
 #include <QSet>
 #include <algorithm>
+#include <limits>
 #include <sqlite3.h>
 #include <sys/stat.h>
 
@@ -851,8 +852,15 @@ QVariant SqlCipherBackend::fromStorage(FieldType type, const QVariant &stored) c
     case FieldType::Alpha:
         return stored.toString();
     case FieldType::LongInt:
-    case FieldType::AutoInc:
-        return QVariant(stored.toInt());
+    case FieldType::AutoInc: {
+        // A number beyond 32 bits was not written by the engine; it is handed on whole rather
+        // than cut to another number that a caller would take for a real one.
+        const qint64 number = stored.toLongLong();
+        if (number < std::numeric_limits<qint32>::min() ||
+            number > std::numeric_limits<qint32>::max())
+            return QVariant(number);
+        return QVariant(int(number));
+    }
     case FieldType::Logical:
         return QVariant(stored.toLongLong() != 0);
     case FieldType::Float:

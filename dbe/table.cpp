@@ -8,6 +8,7 @@
 
 #include <QHash>
 #include <algorithm>
+#include <limits>
 #include <optional>
 
 namespace dbe {
@@ -748,8 +749,13 @@ void Table::updateCurrent(const QVariantMap &set, const QMap<QString, qint64> &a
     }
     for (auto it = add.cbegin(); it != add.cend(); ++it) {
         const QString column = quoteIdentifier(d->def().fields[d->fieldNumber(it.key())].name);
-        assignments.append(
-            QStringLiteral("%1 = COALESCE(%1, 0) + %2").arg(column, params.add(it.value())));
+        // An integer field holds 32 bits: a counter stops at the largest value instead of
+        // growing past what readers can take.
+        const QString sum =
+            QStringLiteral("COALESCE(%1, 0) + %2").arg(column, params.add(it.value()));
+        assignments.append(QStringLiteral("%1 = CASE WHEN %2 > %3 THEN %3 ELSE %2 END")
+                               .arg(column, sum)
+                               .arg(std::numeric_limits<qint32>::max()));
     }
     const QString sql = QStringLiteral("UPDATE %1 SET %2 WHERE %3")
                             .arg(d->handle.sqlName, assignments.join(QStringLiteral(", ")),

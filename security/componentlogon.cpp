@@ -1,6 +1,7 @@
 // The component's logon operations: the dialog, a name and password from the host, and the
 // workstation's network user name.
 
+#include "dbe/database.h"
 #include "dbe/error.h"
 #include "dbe/session.h"
 #include "dbe/table.h"
@@ -11,7 +12,10 @@
 #include "security/vesksec2.h"
 #include "ui/messages.h"
 
+#include <algorithm>
+#include <limits>
 #include <memory>
+#include <optional>
 
 namespace {
 
@@ -51,6 +55,11 @@ private:
 
 } // namespace
 
+bool TVeskSecure::holdsUserId(const dbe::Table &users)
+{
+    return security::isUserRowId(users.value(security::fields::UserId).toLongLong());
+}
+
 void TVeskSecure::takeUserFromRow(const dbe::Table &users)
 {
     m_userId = users.asInteger(security::fields::UserId);
@@ -59,7 +68,9 @@ void TVeskSecure::takeUserFromRow(const dbe::Table &users)
     m_userDef1 = users.asString(security::fields::UserDef1);
     m_userDef2 = users.asString(security::fields::UserDef2);
     m_lastAccess = users.asDateTime(security::fields::UserLastAccess);
-    m_accessCount = users.asInteger(security::fields::UserAccessCount);
+    // A count beyond 32 bits was not written by the kit; it reads as the largest count.
+    const qint64 count = users.value(security::fields::UserAccessCount).toLongLong();
+    m_accessCount = int(std::clamp<qint64>(count, 0, std::numeric_limits<int>::max()));
     m_isAdmin = users.asBoolean(security::fields::UserAdmin);
 }
 
@@ -78,27 +89,57 @@ void TVeskSecure::becomeSupervisor()
 // The count is added in the database rather than read, incremented and posted, so that two
 // workstations logging the same user on at once both count. The user state keeps the values
 // from before this logon.
-void TVeskSecure::recordLogon(dbe::Table &users)
+void TVeskSecure::recordLogon(dbe::Table *users)
 {
-    users.updateCurrent({{security::fields::UserLastAccess, QDateTime::currentDateTime()}},
-                        {{security::fields::UserAccessCount, 1}});
-    if (m_logTable)
-        appendLogRow(0, true);
+    if (!users && !m_logTable)
+        return;
+    try {
+        dbe::Session &session = dbe::Session::instance();
+        // The users table is opened on the alias as it is now, the log on the alias of the
+        // activation; they are one connection unless the host changed Alias in between.
+        std::shared_ptr<dbe::Database> usersDb =
+            users ? session.database(users->databaseName()) : nullptr;
+        std::shared_ptr<dbe::Database> logDb =
+            m_logTable ? session.database(m_logTable->databaseName()) : nullptr;
+        std::optional<dbe::Transaction> usersWrite;
+        std::optional<dbe::Transaction> logWrite;
+        if (usersDb)
+            usersWrite.emplace(*usersDb);
+        if (logDb && logDb != usersDb)
+            logWrite.emplace(*logDb);
+        if (users)
+            users->updateCurrent({{security::fields::UserLastAccess, QDateTime::currentDateTime()}},
+                                 {{security::fields::UserAccessCount, 1}});
+        if (m_logTable)
+            appendLogRow(0, true);
+        if (logWrite)
+            logWrite->commit();
+        if (usersWrite)
+            usersWrite->commit();
+    } catch (...) {
+        logOff();
+        throw;
+    }
 }
 
 void TVeskSecure::appendLogRow(int accessId, bool isLogon)
 {
-    m_logTable->append();
-    m_logTable->setDateTime(security::fields::AccessDate, QDateTime::currentDateTime());
-    m_logTable->setInteger(security::fields::UserId, m_userId);
-    if (isLogon)
-        m_logTable->setNull(security::fields::AccessId);
-    else
-        m_logTable->setInteger(security::fields::AccessId, accessId);
-    m_logTable->post();
+    try {
+        m_logTable->append();
+        m_logTable->setDateTime(security::fields::AccessDate, QDateTime::currentDateTime());
+        m_logTable->setInteger(security::fields::UserId, m_userId);
+        if (isLogon)
+            m_logTable->setNull(security::fields::AccessId);
+        else
+            m_logTable->setInteger(security::fields::AccessId, accessId);
+        m_logTable->post();
+    } catch (...) {
+        m_logTable->cancel();
+        throw;
+    }
 }
 
-bool TVeskSecure::Logon()
+bool TVeskSecure::logonWithDialog()
 {
     ShownLogonDialog dialog;
     dialog->tblUsers().setDatabaseName(m_alias);
@@ -121,33 +162,33 @@ bool TVeskSecure::Logon()
     if (dialog->SupervisorLogon) {
         becomeSupervisor();
         dialog->tblUsers().close();
-        if (result && m_logTable)
-            appendLogRow(0, true);
+        if (result)
+            recordLogon(nullptr);
     } else if (result) {
         takeUserFromRow(dialog->tblUsers());
-        recordLogon(dialog->tblUsers());
+        recordLogon(&dialog->tblUsers());
         dialog->tblUsers().close();
     }
     return result;
 }
 
-bool TVeskSecure::LogonEx(const QString &userName, const QString &password)
+bool TVeskSecure::logonWithName(const QString &userName, const QString &password)
 {
     const std::unique_ptr<dbe::Table> users = openUsersByName(m_alias);
     if (!users)
         return false;
     // Always case-blind: a host that passes a name and password has no dialog whose options
     // would apply. The supervisor has no row, so his name is an ordinary one here.
-    if (!users->findKey({userName}) ||
+    if (!users->findKey({userName}) || !holdsUserId(*users) ||
         !sameTextCaseBlind(users->asString(security::fields::UserPassword), password) ||
         !users->asBoolean(security::fields::UserEnabled))
         return false;
     takeUserFromRow(*users);
-    recordLogon(*users);
+    recordLogon(users.get());
     return true;
 }
 
-bool TVeskSecure::NWLogon()
+bool TVeskSecure::logonFromNetwork()
 {
     QString name;
     if (m_options.contains(soWinNetSupport))
@@ -161,10 +202,11 @@ bool TVeskSecure::NWLogon()
     if (!users)
         return false;
     // The network logon already proved who the user is; no password is asked.
-    if (!users->findKey({name}) || !users->asBoolean(security::fields::UserEnabled))
+    if (!users->findKey({name}) || !holdsUserId(*users) ||
+        !users->asBoolean(security::fields::UserEnabled))
         return false;
     takeUserFromRow(*users);
-    recordLogon(*users);
+    recordLogon(users.get());
     return true;
 }
 

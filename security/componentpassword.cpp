@@ -31,7 +31,7 @@ private:
 
 } // namespace
 
-bool TVeskSecure::ChangePassword()
+bool TVeskSecure::changePassword()
 {
     // The supervisor has no row; his password is the master password.
     if (m_userId <= security::SupervisorId) {

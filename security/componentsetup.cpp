@@ -7,7 +7,7 @@
 
 #include <memory>
 
-bool TVeskSecure::Setup()
+bool TVeskSecure::openSetup()
 {
     QWidget *owner = qobject_cast<QWidget *>(parent());
     if (m_userId < 0 || !m_isAdmin) {

@@ -120,6 +120,7 @@ void TFormLogon::checkUserAndClose()
 {
     try {
         if (!m_tblUsers->findKey({m_edUserName->text()}) ||
+            !security::isUserRowId(m_tblUsers->value(security::fields::UserId).toLongLong()) ||
             !passwordMatches(m_tblUsers->asString(security::fields::UserPassword))) {
             refuseLogon();
             return;

@@ -1,5 +1,6 @@
 #include "vesksec2.h"
 
+#include "dbe/error.h"
 #include "dbe/session.h"
 #include "dbe/table.h"
 #include "security/core/logging.h"
@@ -15,11 +16,13 @@ const QString DisabledMessage = QStringLiteral("Security for this application ha
 const QString InitFailedMessage =
     QStringLiteral("Error occured initializing security. Execution Ending.");
 
-// What a caught failure says, for the log.
+// What a caught failure says: the engine's own text where the engine failed.
 QString failureText(const std::exception_ptr &failure)
 {
     try {
         std::rethrow_exception(failure);
+    } catch (const dbe::Error &error) {
+        return error.text();
     } catch (const std::exception &error) {
         return QString::fromLocal8Bit(error.what());
     } catch (...) {
@@ -89,6 +92,7 @@ void TVeskSecure::Loaded()
     if (m_designing)
         return;
     QWidget *dialogParent = qobject_cast<QWidget *>(parent());
+    m_lastError.clear();
     try {
         dbe::Session::instance().addPassword(m_password);
         m_grpCollTable = openTable(m_alias, security::tables::GrpColl);
@@ -110,16 +114,68 @@ void TVeskSecure::Loaded()
         if (m_options.contains(soAutoValidate)) {
             const bool network =
                 m_options.contains(soWinNetSupport) || m_options.contains(soNetwareSupport);
-            const bool loggedOn = (network && NWLogon()) || Logon();
+            const bool loggedOn = (network && logonFromNetwork()) || logonWithDialog();
             if (!loggedOn)
                 requestTermination();
         }
     } catch (...) {
         // Whatever failed, the host must not run unprotected.
-        qCInfo(security::lcSecurity).noquote()
-            << "activation on the alias" << m_alias
-            << "failed:" << failureText(std::current_exception());
-        ui::showError(dialogParent, InitFailedMessage);
+        reportFailure(failureText(std::current_exception()), InitFailedMessage);
         requestTermination();
     }
+}
+
+bool TVeskSecure::guarded(const std::function<bool()> &operation)
+{
+    m_lastError.clear();
+    try {
+        return operation();
+    } catch (...) {
+        // The old framework's default handler showed the engine's text and carried on; a host
+        // without a try/catch of its own must not be ended by a damaged table.
+        const QString text = failureText(std::current_exception());
+        reportFailure(text, text);
+        return false;
+    }
+}
+
+void TVeskSecure::reportFailure(const QString &engineText, const QString &shown)
+{
+    m_lastError = engineText;
+    qCInfo(security::lcSecurity).noquote()
+        << "on the alias" << m_alias << "the engine failed:" << engineText;
+    if (m_errorHandler)
+        m_errorHandler(shown);
+    else
+        ui::showError(qobject_cast<QWidget *>(parent()), shown);
+}
+
+bool TVeskSecure::Logon()
+{
+    return guarded([this] { return logonWithDialog(); });
+}
+
+bool TVeskSecure::LogonEx(const QString &userName, const QString &password)
+{
+    return guarded([&] { return logonWithName(userName, password); });
+}
+
+bool TVeskSecure::NWLogon()
+{
+    return guarded([this] { return logonFromNetwork(); });
+}
+
+bool TVeskSecure::TestAccess(int accessId)
+{
+    return guarded([=, this] { return testAccess(accessId); });
+}
+
+bool TVeskSecure::ChangePassword()
+{
+    return guarded([this] { return changePassword(); });
+}
+
+bool TVeskSecure::Setup()
+{
+    return guarded([this] { return openSetup(); });
 }

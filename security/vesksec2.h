@@ -10,6 +10,7 @@
 #include <QMetaType>
 #include <QObject>
 #include <QString>
+#include <functional>
 #include <initializer_list>
 #include <memory>
 
@@ -152,14 +153,45 @@ public:
     // Opens the setup editor for an administrator; true once it has been closed.
     bool Setup();
 
+    // Engine failures. No operation lets an exception out to the host: when the database engine
+    // fails (a damaged table, a full disk, a table another workstation holds too long), the
+    // operation answers false, leaves the engine's text in the log category "vesk.security" and
+    // shows it in an error box. A host that must never block on a box installs a handler, which
+    // then gets the text instead of the box; an empty handler brings the box back.
+    using ErrorHandler = std::function<void(const QString &text)>;
+    void setErrorHandler(ErrorHandler handler) { m_errorHandler = std::move(handler); }
+    // The engine's text of the failure that ended the last operation; empty when the last
+    // operation ended without one (a refusal is no failure).
+    QString LastError() const { return m_lastError; }
+
 private:
+    // Runs a public operation: clears LastError, and turns an engine failure into false.
+    bool guarded(const std::function<bool()> &operation);
+    // Logs the failure, keeps its text for LastError and hands `shown` to the handler or a box.
+    void reportFailure(const QString &engineText, const QString &shown);
+
+    // The operations themselves; they throw on engine failures, so that activation can tell
+    // a failed logon from a refused one.
+    bool logonWithDialog();
+    bool logonWithName(const QString &userName, const QString &password);
+    bool logonFromNetwork();
+    bool testAccess(int accessId);
+    bool changePassword();
+    bool openSetup();
+
     void requestTermination();
     void logOff();
-    // Shared by the logon operations: the user state from a USERS.DB row, the supervisor's
-    // state, the logon's count and time in the row, and a row of the activity log.
+    // Shared by the logon operations: whether a USERS.DB row may log on at all, the user state
+    // from the row, and the supervisor's state.
+    static bool holdsUserId(const dbe::Table &users);
     void takeUserFromRow(const dbe::Table &users);
     void becomeSupervisor();
-    void recordLogon(dbe::Table &users);
+    // The logon's writes, the count and time in the user's row (none for the supervisor, who
+    // has no row) and the log row, commit together or not at all; when they fail nobody is
+    // logged on and the failure goes on to the caller.
+    void recordLogon(dbe::Table *users);
+    // Appends a row to the activity log; a row that cannot be written is dropped, never left
+    // pending to be written with a later one.
     void appendLogRow(int accessId, bool isLogon);
 
     QString m_alias;
@@ -176,6 +208,9 @@ private:
     QDateTime m_lastAccess;
     int m_accessCount = 0;
     bool m_isAdmin = false;
+
+    ErrorHandler m_errorHandler;
+    QString m_lastError;
 
     std::unique_ptr<dbe::Table> m_grpCollTable;
     std::unique_ptr<dbe::Table> m_userAccTable;

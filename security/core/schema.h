@@ -4,6 +4,7 @@
 
 #include <QList>
 #include <QString>
+#include <limits>
 
 namespace security {
 
@@ -79,6 +80,12 @@ inline constexpr int SupervisorId = 0;
 inline const QString SupervisorLogonName = QStringLiteral("SUPERVISOR");
 inline const QString SupervisorDisplayName = QStringLiteral("Supervisor");
 inline constexpr int NobodyLoggedOn = -1;
+// The user ids the kit numbers USERS.DB rows with. A row holding any other id was not written
+// by the kit and logs nobody on: 0 would make him the supervisor, -1 nobody at all.
+inline constexpr bool isUserRowId(qint64 id)
+{
+    return id >= 1 && id <= std::numeric_limits<qint32>::max();
+}
 
 // The tables in the order they are created.
 const QList<dbe::TableDef> &securityTables();
