@@ -7,6 +7,8 @@
 #include "dbe/sqlcipherkeys.h"
 #include "dbe/tablelock.h"
 
+#include <QAtomicInt>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -398,11 +400,33 @@ QString quoteIdentifier(const QString &name)
     return QLatin1Char('"') + escaped + QLatin1Char('"');
 }
 
+// The connection's main database holds nothing, but SQLite commits a transaction over several
+// attached files atomically only through a super-journal named after a main database file on
+// disk: with an in-memory one, a crash between the files' commits keeps one table's change and
+// loses the other's (a logon counted but not logged). So the main database is a file in the
+// tables' directory, where every workstation that recovers a table's journal looks for the
+// super-journal, unlinked as soon as it is open. A directory nobody may write to gets the
+// in-memory one; nothing can be written there anyway.
+static int openConnection(const QString &directory, sqlite3 **db)
+{
+    static QAtomicInt serial;
+    const QString mainFile = QDir(directory).filePath(
+        QStringLiteral(".dbe-%1-%2").arg(QCoreApplication::applicationPid()).arg(serial++));
+    const int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX;
+    if (sqlite3_open_v2(QFile::encodeName(mainFile).constData(), db, flags, nullptr) == SQLITE_OK &&
+        QFile::exists(mainFile)) {
+        QFile::remove(mainFile);
+        return SQLITE_OK;
+    }
+    sqlite3_close(*db);
+    *db = nullptr;
+    QFile::remove(mainFile);
+    return sqlite3_open_v2(":memory:", db, flags, nullptr);
+}
+
 SqlCipherBackend::SqlCipherBackend(QString directory) : m_directory(std::move(directory))
 {
-    const int rc = sqlite3_open_v2(
-        ":memory:", &m_db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX,
-        nullptr);
+    const int rc = openConnection(m_directory, &m_db);
     if (rc != SQLITE_OK) {
         const QString text = m_db ? sqliteText(m_db) : QStringLiteral("out of memory");
         sqlite3_close(m_db);
