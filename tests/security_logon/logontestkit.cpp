@@ -4,11 +4,14 @@
 #include "dbe/session.h"
 #include "dbe/table.h"
 #include "tests/support/testsupport.h"
+#include "ui/messages.h"
 
 #include <QProcess>
 #include <QTest>
 #include <QTextStream>
+#include <csignal>
 #include <cstdio>
+#include <sys/resource.h>
 
 namespace logontest {
 
@@ -117,18 +120,26 @@ std::unique_ptr<TVeskSecure> childComponent(const QString &dir, const QString &m
     return component;
 }
 
-// logonex DIR MASTER USER PASSWORD TIMES: logs the user on TIMES times.
+// logonex DIR MASTER USER PASSWORD TIMES: logs the user on TIMES times. Prints "succeeded
+// failed"; exits 0 when every failed logon reported an engine failure (a table held too long by
+// the other workstations) and left nobody logged on.
 int logonRepeatedly(const QStringList &args)
 {
     const auto component = childComponent(args.at(0), args.at(1), {});
+    component->setErrorHandler([](const QString &text) {
+        std::fputs(qPrintable(QStringLiteral("logon failed: %1\n").arg(text)), stderr);
+    });
     const int times = args.at(4).toInt();
     int succeeded = 0;
+    int failedSoundly = 0;
     for (int i = 0; i < times; ++i) {
         if (component->LogonEx(args.at(2), args.at(3)))
             ++succeeded;
+        else if (!component->GetActive() && !component->LastError().isEmpty())
+            ++failedSoundly;
     }
-    print(QString::number(succeeded));
-    return succeeded == times ? 0 : 1;
+    print(QStringLiteral("%1 %2").arg(succeeded).arg(times - succeeded));
+    return succeeded + failedSoundly == times ? 0 : 1;
 }
 
 // rights DIR MASTER add|remove TABLE VALUE...: an administrator's change of one row, the
@@ -191,6 +202,55 @@ int activate(const QStringList &args)
     return 0;
 }
 
+// logloop DIR MASTER USER PASSWORD: logs the user on until killed; "ready" after the first.
+int logonUntilKilled(const QStringList &args)
+{
+    const ui::MessageRecorder noBoxes;
+    const auto component = childComponent(args.at(0), args.at(1), {});
+    component->setErrorHandler([](const QString &) {});
+    for (bool first = true;; first = false) {
+        component->LogonEx(args.at(2), args.at(3));
+        if (first)
+            print(QStringLiteral("ready"));
+    }
+}
+
+// fill DIR MASTER USER PASSWORD ACCESS FILESIZELIMIT: logs on and tests ACCESS in turn until
+// the disk is full (with a limit above 0, every file of the process is held below it). Prints
+// "logons grants halfdone": the logons and grants that succeeded, and the failed calls that left
+// somebody logged on or reported no engine failure.
+int logOnUntilFull(const QStringList &args)
+{
+    if (const qint64 limit = args.at(5).toLongLong(); limit > 0) {
+        std::signal(SIGXFSZ, SIG_IGN); // a write past the limit fails instead of ending us
+        const rlimit fileSize{rlim_t(limit), rlim_t(limit)};
+        setrlimit(RLIMIT_FSIZE, &fileSize);
+    }
+    const ui::MessageRecorder noBoxes;
+    const auto component = childComponent(args.at(0), args.at(1), {});
+    component->setErrorHandler([](const QString &) {});
+    const int access = args.at(4).toInt();
+    int logons = 0;
+    int grants = 0;
+    int halfDone = 0;
+    int failedInARow = 0;
+    for (int round = 0; round < 20000 && failedInARow < 20; ++round) {
+        const bool loggedOn = component->LogonEx(args.at(2), args.at(3));
+        if (loggedOn)
+            ++logons;
+        else if (component->GetActive() || component->LastError().isEmpty())
+            ++halfDone;
+        const bool granted = loggedOn && component->TestAccess(access);
+        if (granted)
+            ++grants;
+        else if (loggedOn && component->LastError().isEmpty())
+            ++halfDone;
+        failedInARow = loggedOn && granted ? 0 : failedInARow + 1;
+    }
+    print(QStringLiteral("%1 %2 %3").arg(logons).arg(grants).arg(halfDone));
+    return failedInARow >= 20 ? 0 : 4; // 4: the disk never filled
+}
+
 } // namespace
 
 int childMain(const QStringList &arguments)
@@ -208,6 +268,10 @@ int childMain(const QStringList &arguments)
             return networkLogon(args);
         if (task == QStringLiteral("activate"))
             return activate(args);
+        if (task == QStringLiteral("logloop"))
+            return logonUntilKilled(args);
+        if (task == QStringLiteral("fill"))
+            return logOnUntilFull(args);
     } catch (const dbe::Error &error) {
         std::fputs(qPrintable(error.text() + u'\n'), stderr);
         return 3;
