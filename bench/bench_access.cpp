@@ -8,7 +8,7 @@
 #include "dbe/backend.h"
 #include "dbe/database.h"
 #include "dbe/session.h"
-#include "dbe/sqlcipherkeys.h"
+#include "dbe/sqlcipher/sqlcipherkeys.h"
 #include "dbe/table.h"
 #include "security/core/schema.h"
 #include "security/vesksec2.h"

@@ -10,7 +10,8 @@ set_target_properties(VeskSecure2 PROPERTIES
 target_sources(VeskSecure2 PRIVATE
   $<TARGET_OBJECTS:vesk_security> $<TARGET_OBJECTS:vesk_setup>
   $<TARGET_OBJECTS:vesk_securitycore>
-  $<TARGET_OBJECTS:vesk_ui> $<TARGET_OBJECTS:vesk_dbe>)
+  $<TARGET_OBJECTS:vesk_ui> $<TARGET_OBJECTS:vesk_dbe> $<TARGET_OBJECTS:vesk_dbecore>
+  $<TARGET_OBJECTS:vesk_dbe_sqlcipher>)
 target_link_libraries(VeskSecure2
   PRIVATE PkgConfig::SQLCIPHER OpenSSL::Crypto
   PUBLIC Qt6::Core Qt6::Gui Qt6::Widgets)

@@ -49,8 +49,18 @@ template <typename Change> QList<AliasInfo> update(const QString &path, Change c
 
 bool samePlace(const AliasInfo &a, const AliasInfo &b)
 {
+    if (a.onServer() || b.onServer())
+        return a.defaultDriver.compare(b.defaultDriver, Qt::CaseInsensitive) == 0 &&
+               a.connection == b.connection && a.schema == b.schema;
     return a.driver.compare(b.driver, Qt::CaseInsensitive) == 0 &&
            QDir::cleanPath(a.path) == QDir::cleanPath(b.path);
+}
+
+QString placeOf(const AliasInfo &alias)
+{
+    if (alias.onServer())
+        return QStringLiteral("schema %1 of %2").arg(alias.schema, alias.connection);
+    return alias.path;
 }
 
 } // namespace
@@ -77,7 +87,8 @@ QList<AliasInfo> AliasConfig::add(const QString &path, const QList<AliasInfo> &a
 {
     for (const AliasInfo &alias : aliases) {
         checkAliasName(alias.name);
-        for (const QString &value : {alias.driver, alias.path, alias.defaultDriver}) {
+        for (const QString &value : {alias.driver, alias.path, alias.defaultDriver,
+                                     alias.connection, alias.schema}) {
             const QString problem = configValueProblem(value);
             if (!problem.isEmpty())
                 throw Error(QStringLiteral("The alias %1 cannot be saved: its setting \"%2\" "
@@ -91,7 +102,7 @@ QList<AliasInfo> AliasConfig::add(const QString &path, const QList<AliasInfo> &a
             if (const std::optional<AliasInfo> existing = text.find(alias.name)) {
                 if (!samePlace(*existing, alias))
                     throw Error(QStringLiteral("Alias already exists: %1 (pointing at %2)")
-                                    .arg(existing->name, existing->path),
+                                    .arg(existing->name, placeOf(*existing)),
                                 Error::DuplicateAlias);
                 continue;
             }

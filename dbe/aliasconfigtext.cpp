@@ -10,6 +10,8 @@ const QString TypeKey = QStringLiteral("TYPE");
 const QString PathKey = QStringLiteral("PATH");
 const QString DriverKey = QStringLiteral("DEFAULT DRIVER");
 const QString BusyTimeoutKey = QStringLiteral("BUSY TIMEOUT");
+const QString ConnectionKey = QStringLiteral("CONNECTION");
+const QString SchemaKey = QStringLiteral("SCHEMA");
 
 bool isLineBreak(QChar c)
 {
@@ -169,6 +171,10 @@ AliasInfo AliasConfigText::interpret(const Section &section)
             alias.path = value;
         } else if (key == DriverKey) {
             alias.defaultDriver = value;
+        } else if (key == ConnectionKey) {
+            alias.connection = value;
+        } else if (key == SchemaKey) {
+            alias.schema = value;
         } else if (key == BusyTimeoutKey) {
             // A value that is no number of milliseconds leaves the engine's default in force.
             bool ok = false;
@@ -256,11 +262,17 @@ void AliasConfigText::setAlias(const AliasInfo &alias)
     const std::optional<QString> busy =
         alias.busyTimeoutMs >= 0 ? std::optional<QString>(QString::number(alias.busyTimeoutMs))
                                  : std::nullopt;
+    // A key the alias does not use is left out, so a directory alias reads as it always did.
+    const auto unlessEmpty = [](const QString &value) {
+        return value.isEmpty() ? std::nullopt : std::optional<QString>(value);
+    };
     for (int index : sections) {
         Section &section = m_sections[index];
         setKey(section, TypeKey, alias.driver);
-        setKey(section, PathKey, alias.path);
+        setKey(section, PathKey, alias.onServer() ? unlessEmpty(alias.path) : alias.path);
         setKey(section, DriverKey, alias.defaultDriver);
+        setKey(section, ConnectionKey, unlessEmpty(alias.connection));
+        setKey(section, SchemaKey, unlessEmpty(alias.schema));
         setKey(section, BusyTimeoutKey, busy);
     }
 }

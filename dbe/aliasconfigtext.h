@@ -10,7 +10,8 @@
 namespace dbe {
 
 // The text of the engine's configuration file: one INI section per alias with its TYPE, PATH,
-// DEFAULT DRIVER and, where an administrator set one, BUSY TIMEOUT (milliseconds).
+// DEFAULT DRIVER and, where an administrator set one, BUSY TIMEOUT (milliseconds); a server
+// alias has CONNECTION and SCHEMA instead of PATH.
 //
 // The file belongs to the administrator as much as to the engine, so an edit changes only the
 // lines of the alias it concerns: comments, blank lines, keys the engine does not know and bytes

@@ -4,17 +4,23 @@
 
 namespace dbe {
 
-// A database alias: a name for a directory of table files (driver "STANDARD", the default) or,
-// later, for a server connection.
+// A database alias: a name for a directory of table files (driver "STANDARD", the default) or
+// for a schema on a database server (a server driver such as "POSTGRESQL").
 struct AliasInfo {
     QString name;
     QString driver = QStringLiteral("STANDARD");
     QString path;
     QString defaultDriver = QStringLiteral("PARADOX");
+    // Server aliases: how to reach the server (a libpq connection string, never with a password)
+    // and the schema that holds the tables.
+    QString connection;
+    QString schema;
     // How long a statement waits for another workstation to release a table before it reports
     // the table busy; negative when the alias does not say (the engine's default applies).
     int busyTimeoutMs = -1;
     bool persistent = false; // stored in the configuration file
+
+    bool onServer() const { return !connection.isEmpty() || !schema.isEmpty(); }
 
     bool operator==(const AliasInfo &) const = default;
 };

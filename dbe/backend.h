@@ -14,10 +14,10 @@ namespace dbe {
 // What a column of a query result was read from, when it is a plain table column.
 struct ColumnOrigin {
     QString table;  // canonical table name ("USERS")
-    QString column; // field name as defined
+    QString column; // field name as defined ("User_Name")
 };
 
-// A prepared statement. Values cross it as QVariant: null, qint64, double, QString.
+// A prepared statement. Values cross it as QVariant: null, qint64, double, bool, QString.
 class Statement
 {
 public:
@@ -26,17 +26,25 @@ public:
     // Runs or advances the statement; true while a row is available.
     virtual bool step() = 0;
     virtual void reset() = 0;
+    // The result's columns, known once step() ran.
     virtual int columnCount() const = 0;
     virtual QString columnName(int column) const = 0;
     virtual QVariant columnValue(int column) const = 0;
     virtual ColumnOrigin columnOrigin(int column) const = 0;
+    // After an INSERT, UPDATE or DELETE ran: how many rows it changed.
+    virtual int changedRows() const = 0;
+    // After an INSERT prepared by Backend::prepareInsert() ran: the number the engine gave the
+    // row's autoincrement field.
+    virtual qint64 insertedId() const = 0;
 };
 
 // An open table as the backend resolved it.
 struct TableHandle {
     QString canonicalName; // the table's name as created ("USERS")
-    QString sqlName;       // how SQL names it ("USERS"."USERS")
+    QString sqlName;       // how SQL names it ("USERS"."USERS", "sec"."users")
+    QStringList columns;   // how SQL names each field, in the order of def.fields
     TableDef def;
+    qint64 lockKey = 0;    // the storage's own handle for locking the table, where it needs one
 };
 
 // Held by every open cursor; released when destroyed.
@@ -46,9 +54,10 @@ public:
     virtual ~TableLock() = default;
 };
 
-// The storage behind one database. The cursor logic above it speaks portable SQL (row-value
-// comparisons, LIMIT) and asks the backend for the few things that differ between storages:
-// where tables live, how keys and locks work, how values are stored, case-blind collation.
+// The storage behind one database. The cursor logic above it writes portable SQL (row-value
+// comparisons, "1 = 1" for true, as SQLCipher's SQLite knows no TRUE) and asks the backend for what differs between storages: where
+// tables live and how they and their columns are named, how keys and locks work, how values are
+// stored, how parameters, orderings and row limits are written, case-blind comparison.
 class Backend
 {
 public:
@@ -62,9 +71,9 @@ public:
                                      bool overwrite) = 0;
     // Shared or exclusive use of a table; exclusive fails at once (Locked) while anybody,
     // in this or another process, has it open.
-    virtual std::unique_ptr<TableLock> lockTable(const QString &canonicalName, bool exclusive) = 0;
+    virtual std::unique_ptr<TableLock> lockTable(const TableHandle &table, bool exclusive) = 0;
     // One user name per live lock on the table.
-    virtual QStringList lockHolders(const QString &canonicalName) = 0;
+    virtual QStringList lockHolders(const TableHandle &table) = 0;
     // Makes every table that `sql` names usable before the statement is prepared.
     virtual void prepareForQuery(const QString &sql) = 0;
 
@@ -73,18 +82,37 @@ public:
     // `table`: the canonical name of the one table the statement works on, if it is one, so
     // that a failure can name it.
     virtual std::unique_ptr<Statement> prepare(const QString &sql, const QString &table) = 0;
-    virtual void execute(const QString &sql) = 0;
-    virtual qint64 lastInsertId() = 0;
-    // Rows changed by the last INSERT, UPDATE or DELETE.
-    virtual int changedRows() = 0;
+    // An INSERT whose statement answers insertedId(): the number the engine gives the column
+    // `generatedColumn` (as TableHandle::columns names it).
+    virtual std::unique_ptr<Statement> prepareInsert(const QString &sql, const QString &table,
+                                                     const QString &generatedColumn) = 0;
+    // Called after a row was written with an autoincrement value of its own (an import keeps
+    // the old numbers): the engine's numbering must go on after it, never hand it out again.
+    virtual void autoIncrementWritten(const TableHandle &table, int field, qint64 value) = 0;
 
-    // Storage form of a logical value, and back.
-    virtual QVariant toStorage(FieldType type, const QVariant &value) const = 0;
-    virtual QVariant fromStorage(FieldType type, const QVariant &stored) const = 0;
-    // The expression that compares `expression` case-blind (A-Z folded only).
+    // A transaction spanning every table of the database. A statement that fails inside it
+    // fails alone; the transaction goes on.
+    virtual void begin() = 0;
+    virtual void commit() = 0;
+    virtual void rollback() = 0;
+
+    // How the statement text names parameter `position` (from 1).
+    virtual QString placeholder(int position) const = 0;
+    // One term of an ORDER BY. Blank values sort first, as the cursor logic expects.
+    virtual QString orderTerm(const QString &expression, bool descending) const = 0;
+    // What ends a SELECT that wants at most `rows` rows.
+    virtual QString rowLimit(int rows) const = 0;
+    // The expression that compares `expression` case-blind (A-Z folded only); applied to both
+    // sides of a comparison.
     virtual QString caseBlind(const QString &expression) const = 0;
+
+    // Storage form of a logical value, and back. By default: text for timestamps and dates
+    // (see timestampToText()), qint64 for integers, bool, double and text as they are.
+    virtual QVariant toStorage(FieldType type, const QVariant &value) const;
+    virtual QVariant fromStorage(FieldType type, const QVariant &stored) const;
 };
 
+// "name" with embedded quotes doubled: an SQL identifier, whatever characters it holds.
 QString quoteIdentifier(const QString &name);
 
 } // namespace dbe

@@ -26,7 +26,7 @@ QStringList Database::tableNames()
 void Database::begin()
 {
     if (m_depth == 0) {
-        m_backend->execute(QStringLiteral("BEGIN"));
+        m_backend->begin();
         m_rollbackOnly = false;
     }
     ++m_depth;
@@ -44,7 +44,7 @@ void Database::commit()
         rollback();
         throw Error(QStringLiteral("The transaction was rolled back by an inner failure."));
     }
-    m_backend->execute(QStringLiteral("COMMIT"));
+    m_backend->commit();
     m_depth = 0;
 }
 
@@ -59,7 +59,14 @@ void Database::rollback()
     }
     m_depth = 0;
     m_rollbackOnly = false;
-    m_backend->execute(QStringLiteral("ROLLBACK"));
+    m_backend->rollback();
+}
+
+QString quoteIdentifier(const QString &name)
+{
+    QString escaped = name;
+    escaped.replace(QLatin1Char('"'), QStringLiteral("\"\""));
+    return QLatin1Char('"') + escaped + QLatin1Char('"');
 }
 
 Transaction::Transaction(Database &db) : m_db(db)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "dbe/error.h"
 #include "dbe/types.h"
 
 #include <QString>
@@ -11,11 +12,12 @@ namespace dbe {
 
 class Backend;
 
-// Result of creating a table: 0 and an empty text on success, else the engine's code and text.
+// Result of creating a table: NoError and an empty text on success, else the engine's code and
+// the storage's text.
 struct CreateResult {
-    int code = 0;
+    Error::Code code = Error::NoError;
     QString errorText;
-    bool ok() const { return code == 0; }
+    bool ok() const { return code == Error::NoError; }
 };
 
 // One open database (an alias) of the process: the storage behind it and the tables of it that

@@ -12,6 +12,7 @@ class Error : public std::runtime_error
 {
 public:
     enum Code {
+        NoError = 0, // only in results that report success or failure without throwing
         General = 1,
         KeyViolation,  // a duplicate key at post
         RecordChanged, // another user changed or deleted the row since it was read
@@ -28,6 +29,9 @@ public:
         RequiredField, // a field marked required is blank at post
         InvalidName,   // a name the engine cannot store (an alias name with a line break)
         Damaged,       // a table file that the known password should open but does not read
+        TableExists,   // a table created without permission to replace an existing one
+        InvalidDefinition, // a table description the storage cannot create
+        Connection,    // the database server cannot be reached or dropped the connection
     };
 
     explicit Error(const QString &text, Code code = General);

@@ -25,6 +25,8 @@ void Query::fetch()
     Backend &backend = db->backend();
     backend.prepareForQuery(text);
     std::unique_ptr<Statement> statement = backend.prepare(text, {});
+    // A server describes the columns of a statement it has run.
+    bool hasRow = statement->step();
 
     // Describe each column from the table column it comes from, so that a report lays it out
     // as that field; an expression is described by its first value.
@@ -34,6 +36,11 @@ void Query::fetch()
     QSet<QString> taken;
     for (int c = 0; c < columns; ++c) {
         QString name = statement->columnName(c);
+        const ColumnOrigin origin = statement->columnOrigin(c);
+        // A server folds the names of the query's text to lower case: a column that is a
+        // field under its own name is named as the field is defined ("Access_Name").
+        if (!origin.column.isEmpty() && name.compare(origin.column, Qt::CaseInsensitive) == 0)
+            name = origin.column;
         const QString base = name;
         for (int suffix = 1; taken.contains(name.toUpper()); ++suffix)
             name = base + QStringLiteral("_%1").arg(suffix);
@@ -41,7 +48,6 @@ void Query::fetch()
 
         FieldDef def{name, FieldType::Alpha, 255};
         bool described = false;
-        const ColumnOrigin origin = statement->columnOrigin(c);
         if (!origin.table.isEmpty()) {
             try {
                 const TableHandle handle = backend.openTable(origin.table);
@@ -59,7 +65,7 @@ void Query::fetch()
     }
 
     QList<QVariantList> rows;
-    while (statement->step()) {
+    for (; hasRow; hasRow = statement->step()) {
         QVariantList row;
         row.reserve(columns);
         for (int c = 0; c < columns; ++c) {
@@ -69,6 +75,8 @@ void Query::fetch()
                     fields[c] = FieldInfo::fromDef(FieldDef{fields[c].name, FieldType::LongInt, 0});
                 else if (raw.typeId() == QMetaType::Double)
                     fields[c] = FieldInfo::fromDef(FieldDef{fields[c].name, FieldType::Float, 0});
+                else if (raw.typeId() == QMetaType::Bool)
+                    fields[c] = FieldInfo::fromDef(FieldDef{fields[c].name, FieldType::Logical, 0});
             }
             row.append(backend.fromStorage(fields[c].type, raw));
         }

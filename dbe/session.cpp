@@ -4,7 +4,7 @@
 #include "dbe/backend.h"
 #include "dbe/database.h"
 #include "dbe/error.h"
-#include "dbe/sqlcipherbackend.h"
+#include "dbe/storage.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -29,18 +29,17 @@ Session::~Session() = default;
 
 void Session::addPassword(const QString &password)
 {
-    if (!m_passwords.contains(password))
-        m_passwords.append(password);
+    m_credentials->remember(password);
 }
 
 void Session::removePassword(const QString &password)
 {
-    m_passwords.removeAll(password);
+    m_credentials->passwords.removeAll(password);
 }
 
 void Session::removeAllPasswords()
 {
-    m_passwords.clear();
+    m_credentials->passwords.clear();
 }
 
 QStringList Session::aliasNames() const
@@ -82,6 +81,32 @@ void Session::addStandardAlias(const QString &name, const QString &path,
     alias.path = path;
     alias.defaultDriver = defaultDriver;
     alias.persistent = true;
+    m_aliases.insert(name.toUpper(), alias);
+    m_unsaved.insert(name.toUpper());
+}
+
+void Session::addServerAlias(const QString &name, const QString &driver,
+                             const QString &connection, const QString &schema)
+{
+    checkAliasName(name);
+    AliasInfo alias;
+    alias.name = name;
+    alias.driver = driver.toUpper();
+    alias.path.clear();
+    alias.defaultDriver = driver.toUpper();
+    alias.connection = connection;
+    alias.schema = schema;
+    alias.persistent = true;
+    for (const QString &value : {connection, schema}) {
+        if (const QString problem = configValueProblem(value); !problem.isEmpty())
+            throw Error(QStringLiteral("\"%1\" cannot be named in the configuration: %2.")
+                            .arg(value, problem),
+                        Error::InvalidName);
+    }
+    if (const QString problem = storage::serverAliasProblem(alias); !problem.isEmpty())
+        throw Error(problem, Error::InvalidName);
+    if (hasAlias(name))
+        throw Error(QStringLiteral("Alias already exists: %1").arg(name), Error::DuplicateAlias);
     m_aliases.insert(name.toUpper(), alias);
     m_unsaved.insert(name.toUpper());
 }
@@ -160,14 +185,42 @@ QString Session::configFile() const
     return AliasConfig::defaultPath();
 }
 
-QString Session::directoryOf(const QString &databaseName) const
+// The alias of that name, or for a directory named in its place an alias of the directory.
+AliasInfo Session::aliasOrDirectory(const QString &databaseName) const
 {
     const auto it = m_aliases.find(databaseName.toUpper());
     if (it != m_aliases.end())
-        return QDir::cleanPath(it->path);
-    if (!databaseName.isEmpty() && QFileInfo(databaseName).isDir())
-        return QDir::cleanPath(QFileInfo(databaseName).absoluteFilePath());
+        return *it;
+    if (!databaseName.isEmpty() && QFileInfo(databaseName).isDir()) {
+        AliasInfo directory;
+        directory.name = databaseName;
+        directory.path = QFileInfo(databaseName).absoluteFilePath();
+        return directory;
+    }
     throw Error(QStringLiteral("Unknown database: %1").arg(databaseName), Error::UnknownAlias);
+}
+
+QString Session::directoryOf(const QString &databaseName) const
+{
+    const AliasInfo alias = aliasOrDirectory(databaseName);
+    if (alias.onServer())
+        throw Error(QStringLiteral("The database %1 is on a server (%2); it has no directory.")
+                        .arg(databaseName, placeOf(databaseName)),
+                    Error::WrongState);
+    return QDir::cleanPath(alias.path);
+}
+
+QString Session::placeOf(const QString &databaseName) const
+{
+    const AliasInfo alias = aliasOrDirectory(databaseName);
+    if (alias.onServer())
+        return QStringLiteral("schema %1 of %2").arg(alias.schema, alias.connection);
+    return QDir::toNativeSeparators(QDir::cleanPath(alias.path));
+}
+
+bool Session::isOnServer(const QString &databaseName) const
+{
+    return aliasOrDirectory(databaseName).onServer();
 }
 
 std::shared_ptr<Database> Session::database(const QString &databaseName)
@@ -175,14 +228,13 @@ std::shared_ptr<Database> Session::database(const QString &databaseName)
     const QString key = databaseName.toUpper();
     if (std::shared_ptr<Database> open = m_databases.value(key).lock())
         return open;
-    const QString directory = directoryOf(databaseName);
-    if (!QFileInfo(directory).isDir())
-        throw Error(QStringLiteral("Directory does not exist: %1 (database %2)")
-                        .arg(directory, databaseName),
-                    Error::Io);
-    auto db = std::make_shared<Database>(databaseName,
-                                         std::make_unique<SqlCipherBackend>(directory));
-    db->backend().setBusyTimeout(busyTimeout(databaseName));
+    BackendContext context;
+    context.databaseName = databaseName;
+    context.alias = aliasOrDirectory(databaseName);
+    context.credentials = m_credentials;
+    context.userName = netUserName();
+    context.busyTimeoutMs = busyTimeout(databaseName);
+    auto db = std::make_shared<Database>(databaseName, storage::open(context));
     m_databases.insert(key, db);
     return db;
 }

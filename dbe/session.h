@@ -1,6 +1,7 @@
 #pragma once
 
 #include "dbe/aliasinfo.h"
+#include "dbe/storage.h"
 
 #include <QMap>
 #include <QSet>
@@ -19,9 +20,7 @@ class Database;
 class Session
 {
 public:
-    // Asked once per table open when no known password unlocks the table. Answers the password
-    // to try, or nothing when the user cancelled.
-    using PasswordPrompt = std::function<std::optional<QString>(const QString &tableName)>;
+    using PasswordPrompt = dbe::PasswordPrompt;
 
     static Session &instance();
 
@@ -32,10 +31,12 @@ public:
     void addPassword(const QString &password);
     void removePassword(const QString &password);
     void removeAllPasswords();
-    QStringList passwords() const { return m_passwords; }
+    QStringList passwords() const { return m_credentials->passwords; }
 
-    void setPasswordPrompt(PasswordPrompt prompt) { m_prompt = std::move(prompt); }
-    const PasswordPrompt &passwordPrompt() const { return m_prompt; }
+    // Asked once per table open when no known password unlocks the table (for a server, when
+    // none of the passwords is the role's).
+    void setPasswordPrompt(PasswordPrompt prompt) { m_credentials->prompt = std::move(prompt); }
+    const PasswordPrompt &passwordPrompt() const { return m_credentials->prompt; }
 
     // Aliases. The list is sorted case-blind, as a user would expect it in a picker.
     QStringList aliasNames() const;
@@ -46,6 +47,12 @@ public:
     // DuplicateAlias when the name is taken.
     void addStandardAlias(const QString &name, const QString &path,
                           const QString &defaultDriver = QStringLiteral("PARADOX"));
+    // Adds an alias for a schema on a database server (driver "POSTGRESQL": `connection` is a
+    // libpq connection string without password), to be written by saveConfig(). Throws
+    // InvalidName for a name, connection or schema the configuration or the storage cannot
+    // hold, DuplicateAlias when the name is taken.
+    void addServerAlias(const QString &name, const QString &driver, const QString &connection,
+                        const QString &schema);
     // Forgets the alias and removes it from the configuration file.
     void deleteAlias(const QString &name);
     // Writes the aliases added since the configuration was read, merged into the file as it is
@@ -57,8 +64,13 @@ public:
     QString configFile() const;
 
     // The directory a database name stands for: the alias's PATH, or the name itself when it
-    // names an existing directory (as dBASE files are opened).
+    // names an existing directory (as dBASE files are opened). Throws UnknownAlias, and
+    // WrongState for an alias of a server, which has no directory.
     QString directoryOf(const QString &databaseName) const;
+    // Where the database's tables live, as a message shows it: the directory, or the schema
+    // and the server's connection string.
+    QString placeOf(const QString &databaseName) const;
+    bool isOnServer(const QString &databaseName) const;
 
     // How long a statement waits for other workstations to release a table before it reports
     // the table busy: the session's own setting when one is made, else the alias's
@@ -82,8 +94,8 @@ private:
     Session();
     ~Session();
 
-    QStringList m_passwords;
-    PasswordPrompt m_prompt;
+    AliasInfo aliasOrDirectory(const QString &databaseName) const;
+    std::shared_ptr<Credentials> m_credentials = std::make_shared<Credentials>();
     void adoptConfig(const QList<AliasInfo> &saved);
     void applyBusyTimeouts();
 

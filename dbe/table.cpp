@@ -17,24 +17,35 @@ namespace {
 
 enum class Compare { Greater, GreaterOrEqual, Less, LessOrEqual };
 
-// One column of an ordering or a key, as SQL names it (with its collation where case-blind).
+// One column of an ordering or a key, as SQL names it (folded where case-blind).
 struct KeyColumn {
-    int field = 0;      // index into the stored fields
-    QString expression; // "\"User_Name\" COLLATE NOCASE"
+    int field = 0;          // index into the stored fields
+    QString expression;     // "\"User_Name\" COLLATE NOCASE"
+    bool caseBlind = false; // the values compared with it are folded the same way
 };
 
-// Collects the values of numbered parameters while a statement's text is built.
+// Collects the values of numbered parameters while a statement's text is built; the backend
+// says how a parameter is written.
 class Parameters
 {
 public:
+    explicit Parameters(const Backend &backend) : m_backend(backend) {}
+
     QString add(const QVariant &value)
     {
         m_values.append(value);
-        return QStringLiteral("?%1").arg(m_values.size());
+        return m_backend.placeholder(int(m_values.size()));
+    }
+    // A value compared with a key column, folded as the column is.
+    QString key(const KeyColumn &column, const QVariant &value)
+    {
+        const QString parameter = add(value);
+        return column.caseBlind ? m_backend.caseBlind(parameter) : parameter;
     }
     const QVariantList &values() const { return m_values; }
 
 private:
+    const Backend &m_backend;
     QVariantList m_values;
 };
 
@@ -42,7 +53,7 @@ QString equalTo(const KeyColumn &column, const QVariant &value, Parameters &para
 {
     if (value.isNull())
         return column.expression + QStringLiteral(" IS NULL");
-    return column.expression + QStringLiteral(" = ") + params.add(value);
+    return column.expression + QStringLiteral(" = ") + params.key(column, value);
 }
 
 // Blank (NULL) keys sort first, as the engine orders them; comparisons must agree with that.
@@ -52,11 +63,12 @@ QString strictlyBeyond(const KeyColumn &column, const QVariant &value, bool grea
     if (greater) {
         if (value.isNull())
             return column.expression + QStringLiteral(" IS NOT NULL");
-        return column.expression + QStringLiteral(" > ") + params.add(value);
+        return column.expression + QStringLiteral(" > ") + params.key(column, value);
     }
     if (value.isNull())
-        return QStringLiteral("0");
-    return QStringLiteral("(%1 < %2 OR %1 IS NULL)").arg(column.expression, params.add(value));
+        return QStringLiteral("1 = 0");
+    return QStringLiteral("(%1 < %2 OR %1 IS NULL)")
+        .arg(column.expression, params.key(column, value));
 }
 
 // Lexicographic comparison of the leading columns with `values`, NULL-aware, with a plain
@@ -68,7 +80,7 @@ QString compareKeys(const QList<KeyColumn> &columns, const QVariantList &values,
     const bool inclusive = op == Compare::GreaterOrEqual || op == Compare::LessOrEqual;
     const int n = int(qMin(columns.size(), values.size()));
     if (n == 0)
-        return QStringLiteral("1");
+        return QStringLiteral("1 = 1");
     // Without blanks in the bound, "beyond" in row-value form means the same (a row with a blank
     // key part sorts before the bound and compares as unknown, so it is left out either way),
     // and it lets the engine seek in the index instead of filtering on the first column only.
@@ -79,7 +91,7 @@ QString compareKeys(const QList<KeyColumn> &columns, const QVariantList &values,
         QStringList right;
         for (int i = 0; i < n; ++i) {
             left.append(columns[i].expression);
-            right.append(params.add(values[i]));
+            right.append(params.key(columns[i], values[i]));
         }
         return QStringLiteral("(%1) %2 (%3)")
             .arg(left.join(QStringLiteral(", ")),
@@ -105,14 +117,14 @@ QString compareKeys(const QList<KeyColumn> &columns, const QVariantList &values,
     // The alternatives are checked row by row. Offered an OR of terms it could each look up in
     // the index (blank keys bring "IS NULL" into every bound), the SQLite inside SQLCipher plans
     // a multi-index OR and sorts its result: every batch of a walk would then read and sort the
-    // whole rest of the range.
-    QString clause = QStringLiteral("CASE WHEN %1 THEN 1 ELSE 0 END")
+    // whole rest of the range. (Compared with 1, as a server's WHERE wants a truth value.)
+    QString clause = QStringLiteral("(CASE WHEN %1 THEN 1 ELSE 0 END) = 1")
                          .arg(alternatives.join(QStringLiteral(" OR ")));
     // A lower bound on the first column lets the index seek. An upper one would have to let
     // blank keys through with an OR, which brings back the plan above, so there is none.
     if (greater && !values[0].isNull())
-        clause = columns[0].expression + QStringLiteral(" >= ") + params.add(values[0]) +
-                 QStringLiteral(" AND ") + clause;
+        clause = columns[0].expression + QStringLiteral(" >= ") +
+                 params.key(columns[0], values[0]) + QStringLiteral(" AND ") + clause;
     return clause;
 }
 
@@ -142,11 +154,15 @@ struct Table::Impl {
 
     const TableDef &def() const { return handle.def; }
 
-    Statement &statement(const QString &sql, const QVariantList &values)
+    // `generatedColumn`: for an INSERT that lets the engine number that column.
+    Statement &statement(const QString &sql, const QVariantList &values,
+                         const QString &generatedColumn = {})
     {
         std::shared_ptr<Statement> &cached = statements[sql];
         if (!cached)
-            cached = backend->prepare(sql, handle.canonicalName);
+            cached = generatedColumn.isEmpty()
+                         ? backend->prepare(sql, handle.canonicalName)
+                         : backend->prepareInsert(sql, handle.canonicalName, generatedColumn);
         cached->reset();
         for (int i = 0; i < values.size(); ++i)
             cached->bind(i + 1, values[i]);
@@ -155,8 +171,8 @@ struct Table::Impl {
 
     KeyColumn column(int field, bool caseBlind) const
     {
-        const QString quoted = quoteIdentifier(def().fields[field].name);
-        return {field, caseBlind ? backend->caseBlind(quoted) : quoted};
+        const QString name = handle.columns.at(field);
+        return {field, caseBlind ? backend->caseBlind(name) : name, caseBlind};
     }
 
     int fieldNumber(const QString &name) const
@@ -204,14 +220,14 @@ struct Table::Impl {
     {
         QStringList parts;
         for (const KeyColumn &c : orderColumns)
-            parts.append(c.expression + (descending ? QStringLiteral(" DESC") : QString()));
+            parts.append(backend->orderTerm(c.expression, descending));
         return QStringLiteral(" ORDER BY ") + parts.join(QStringLiteral(", "));
     }
 
     QString rangeClause(Parameters &params, bool hasRange) const
     {
         if (!hasRange)
-            return QStringLiteral("1");
+            return QStringLiteral("1 = 1");
         QString clause = compareKeys(indexColumns, rangeStart, Compare::GreaterOrEqual, params) +
                          QStringLiteral(" AND ") +
                          compareKeys(indexColumns, rangeEnd, Compare::LessOrEqual, params);
@@ -222,7 +238,7 @@ struct Table::Impl {
         if (!indexColumns.isEmpty() && !rangeStart.value(0).isNull() &&
             !rangeEnd.value(0).isNull()) {
             clause += QStringLiteral(" AND ") + indexColumns[0].expression +
-                      QStringLiteral(" <= ") + params.add(rangeEnd[0]);
+                      QStringLiteral(" <= ") + params.key(indexColumns[0], rangeEnd[0]);
         }
         return clause;
     }
@@ -249,9 +265,9 @@ struct Table::Impl {
                               int limit)
     {
         ahead.clear();
-        const QString sql = QStringLiteral("SELECT %1 FROM %2 WHERE %3%4 LIMIT %5")
-                                .arg(selectList, handle.sqlName, where, order)
-                                .arg(limit);
+        const QString sql =
+            QStringLiteral("SELECT %1 FROM %2 WHERE %3%4%5")
+                .arg(selectList, handle.sqlName, where, order, backend->rowLimit(limit));
         Statement &s = statement(sql, params.values());
         QList<QVariantList> rows;
         while (rows.size() < limit && s.step()) {
@@ -370,18 +386,16 @@ void Table::doOpen()
     impl->backend = &impl->db->backend();
     impl->handle = impl->backend->openTable(m_tableName);
     impl->chooseIndex(m_indexName);
-    impl->lock = impl->backend->lockTable(impl->handle.canonicalName, m_exclusive);
+    impl->lock = impl->backend->lockTable(impl->handle, m_exclusive);
 
-    QStringList columns;
     QList<FieldInfo> fields;
     for (int i = 0; i < impl->def().fields.size(); ++i) {
         const FieldDef &field = impl->def().fields[i];
-        columns.append(quoteIdentifier(field.name));
         fields.append(FieldInfo::fromDef(field));
         if (field.type == FieldType::AutoInc)
             impl->autoIncField = i;
     }
-    impl->selectList = columns.join(QStringLiteral(", "));
+    impl->selectList = impl->handle.columns.join(QStringLiteral(", "));
     d = std::move(impl);
     m_hasRange = false;
     setStructure(fields);
@@ -408,7 +422,7 @@ void Table::first()
 {
     ensureOpen();
     saveBeforeMoving(*this);
-    Parameters params;
+    Parameters params(*d->backend);
     const QString where = d->rangeClause(params, m_hasRange);
     const std::optional<QVariantList> row = d->fetchWalk(where, params);
     if (!row) {
@@ -428,7 +442,7 @@ void Table::last()
 {
     ensureOpen();
     saveBeforeMoving(*this);
-    Parameters params;
+    Parameters params(*d->backend);
     const QString where = d->rangeClause(params, m_hasRange);
     const std::optional<QVariantList> row = d->fetchOne(where, params, d->orderBy(true));
     if (!row) {
@@ -460,7 +474,7 @@ void Table::next()
     // The bound beyond the current row goes first: SQLite seeks the index on the first of two
     // lower bounds it is given, and the range's start would have it scan from there on every
     // batch, which makes walking a large range quadratic.
-    Parameters params;
+    Parameters params(*d->backend);
     const QString where = compareKeys(d->orderColumns, d->keyOf(d->orderColumns, d->rowStored),
                                       Compare::Greater, params) +
                           QStringLiteral(" AND ") + d->rangeClause(params, m_hasRange);
@@ -483,7 +497,7 @@ void Table::prior()
         return;
     }
     // The bound before the current row first, for the same reason as in next().
-    Parameters params;
+    Parameters params(*d->backend);
     const QString where = compareKeys(d->orderColumns, d->keyOf(d->orderColumns, d->rowStored),
                                       Compare::Less, params) +
                           QStringLiteral(" AND ") + d->rangeClause(params, m_hasRange);
@@ -500,7 +514,7 @@ void Table::prior()
 int Table::recordCount()
 {
     ensureOpen();
-    Parameters params;
+    Parameters params(*d->backend);
     const QString sql = QStringLiteral("SELECT count(*) FROM %1 WHERE %2")
                             .arg(d->handle.sqlName, d->rangeClause(params, m_hasRange));
     Statement &s = d->statement(sql, params.values());
@@ -519,7 +533,7 @@ bool Table::findKey(const QVariantList &key)
                         .arg(m_indexName.isEmpty() ? QStringLiteral("(primary)") : m_indexName)
                         .arg(d->indexColumns.size()));
     const QVariantList stored = d->keyToStorage(key);
-    Parameters params;
+    Parameters params(*d->backend);
     QStringList parts;
     for (int i = 0; i < stored.size(); ++i)
         parts.append(equalTo(d->indexColumns[i], stored[i], params));
@@ -577,7 +591,7 @@ void Table::edit()
         return;
     }
     // Start from the row as it is now, so the changed-row check compares with what was seen.
-    Parameters params;
+    Parameters params(*d->backend);
     const QString where = d->rowCondition(d->rowStored, params);
     const std::optional<QVariantList> row = d->fetchOne(where, params, QString());
     if (!row)
@@ -605,12 +619,13 @@ void Table::post()
 
     if (state() == State::Insert) {
         QStringList names;
-        Parameters params;
+        Parameters params(*d->backend);
         QStringList placeholders;
+        const bool numberedByEngine = d->autoIncField >= 0 && stored[d->autoIncField].isNull();
         for (int i = 0; i < def.fields.size(); ++i) {
-            if (i == d->autoIncField && stored[i].isNull())
-                continue; // numbered by the engine
-            names.append(quoteIdentifier(def.fields[i].name));
+            if (i == d->autoIncField && numberedByEngine)
+                continue;
+            names.append(d->handle.columns[i]);
             placeholders.append(params.add(stored[i]));
         }
         const QString sql =
@@ -618,19 +633,24 @@ void Table::post()
                             : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
                                   .arg(d->handle.sqlName, names.join(QStringLiteral(", ")),
                                        placeholders.join(QStringLiteral(", ")));
-        Statement &s = d->statement(sql, params.values());
+        Statement &s =
+            d->statement(sql, params.values(),
+                         numberedByEngine ? d->handle.columns[d->autoIncField] : QString());
         s.step();
+        if (numberedByEngine)
+            stored[d->autoIncField] = s.insertedId();
         s.reset();
-        if (d->autoIncField >= 0 && stored[d->autoIncField].isNull())
-            stored[d->autoIncField] = d->backend->lastInsertId();
+        if (d->autoIncField >= 0 && !numberedByEngine)
+            d->backend->autoIncrementWritten(d->handle, d->autoIncField,
+                                             stored[d->autoIncField].toLongLong());
     } else {
         QStringList assignments;
         QStringList unchangedSince;
-        Parameters params;
+        Parameters params(*d->backend);
         for (int i = 0; i < def.fields.size(); ++i) {
             if (!isModified(i))
                 continue;
-            const QString column = quoteIdentifier(def.fields[i].name);
+            const QString column = d->handle.columns[i];
             assignments.append(column + QStringLiteral(" = ") + params.add(stored[i]));
             const QVariant original = d->rowStored.value(i);
             unchangedSince.append(original.isNull()
@@ -646,9 +666,10 @@ void Table::post()
                     .arg(d->handle.sqlName, assignments.join(QStringLiteral(", ")), where);
             Statement &s = d->statement(sql, params.values());
             s.step();
+            const int changed = s.changedRows();
             s.reset();
-            if (d->backend->changedRows() == 0) {
-                Parameters exists;
+            if (changed == 0) {
+                Parameters exists(*d->backend);
                 const bool present =
                     d->fetchOne(d->rowCondition(d->rowStored, exists), exists, QString())
                         .has_value();
@@ -660,7 +681,7 @@ void Table::post()
     }
 
     // Read the row back as stored, so the cursor stands on it with the engine's values.
-    Parameters params;
+    Parameters params(*d->backend);
     const std::optional<QVariantList> row =
         d->fetchOne(d->rowCondition(stored, params), params, QString());
     setState(State::Browse);
@@ -703,7 +724,7 @@ void Table::remove()
         throw Error(QStringLiteral("Cannot perform this operation on an empty dataset."),
                     Error::WrongState);
     const QVariantList removed = d->rowStored;
-    Parameters params;
+    Parameters params(*d->backend);
     const QString sql = QStringLiteral("DELETE FROM %1 WHERE %2")
                             .arg(d->handle.sqlName, d->rowCondition(removed, params));
     Statement &s = d->statement(sql, params.values());
@@ -713,7 +734,7 @@ void Table::remove()
     // Stand on the row that followed the deleted one, or on the one before it at the end.
     const QVariantList key = d->keyOf(d->orderColumns, removed);
     for (const bool forward : {true, false}) {
-        Parameters p;
+        Parameters p(*d->backend);
         const QString where =
             d->rangeClause(p, m_hasRange) + QStringLiteral(" AND ") +
             compareKeys(d->orderColumns, key, forward ? Compare::Greater : Compare::Less, p);
@@ -739,20 +760,21 @@ void Table::updateCurrent(const QVariantMap &set, const QMap<QString, qint64> &a
     if (set.isEmpty() && add.isEmpty())
         return;
     QStringList assignments;
-    Parameters params;
+    Parameters params(*d->backend);
     for (auto it = set.cbegin(); it != set.cend(); ++it) {
         const int field = d->fieldNumber(it.key());
         const FieldDef &def = d->def().fields[field];
-        assignments.append(quoteIdentifier(def.name) + QStringLiteral(" = ") +
+        assignments.append(d->handle.columns[field] + QStringLiteral(" = ") +
                            params.add(d->backend->toStorage(
                                def.type, DataSet::coerce(def.type, def.size, it.value()))));
     }
     for (auto it = add.cbegin(); it != add.cend(); ++it) {
-        const QString column = quoteIdentifier(d->def().fields[d->fieldNumber(it.key())].name);
+        const QString column = d->handle.columns[d->fieldNumber(it.key())];
         // An integer field holds 32 bits: a counter stops at the largest value instead of
-        // growing past what readers can take.
-        const QString sum =
-            QStringLiteral("COALESCE(%1, 0) + %2").arg(column, params.add(it.value()));
+        // growing past what readers can take. The sum is taken in 64 bits, where a server's
+        // 32-bit column would refuse the overflow instead of clamping it.
+        const QString sum = QStringLiteral("CAST(COALESCE(%1, 0) AS BIGINT) + %2")
+                                .arg(column, params.add(it.value()));
         assignments.append(QStringLiteral("%1 = CASE WHEN %2 > %3 THEN %3 ELSE %2 END")
                                .arg(column, sum)
                                .arg(std::numeric_limits<qint32>::max()));
@@ -762,8 +784,9 @@ void Table::updateCurrent(const QVariantMap &set, const QMap<QString, qint64> &a
                                  d->rowCondition(d->rowStored, params));
     Statement &s = d->statement(sql, params.values());
     s.step();
+    const int changed = s.changedRows();
     s.reset();
-    if (d->backend->changedRows() == 0)
+    if (changed == 0)
         throw Error(QStringLiteral("Record was deleted by another user."), Error::RecordChanged);
     refresh();
 }
@@ -791,7 +814,7 @@ void Table::refresh()
         return;
     }
     // The row may have changed its key since it was read: it is found by the key it had.
-    Parameters params;
+    Parameters params(*d->backend);
     const std::optional<QVariantList> row =
         d->fetchOne(d->rowCondition(d->rowStored, params), params, QString());
     if (!row) {
@@ -806,7 +829,7 @@ void Table::refresh()
 QStringList Table::lockHolders()
 {
     ensureOpen();
-    return d->backend->lockHolders(d->handle.canonicalName);
+    return d->backend->lockHolders(d->handle);
 }
 
 std::unique_ptr<DataSet> Table::lockList(QObject *parent)

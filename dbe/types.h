@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDateTime>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -20,6 +21,10 @@ enum class FieldType {
 };
 
 QString fieldTypeName(FieldType type);
+// The word a storage writes into its description of a table for a type ("ALPHA", "LONGINT"),
+// and back; throws Error for a word no version of the engine wrote.
+QString fieldTypeToken(FieldType type);
+FieldType fieldTypeFromToken(const QString &token);
 
 struct FieldDef {
     QString name;
@@ -52,6 +57,19 @@ struct TableDef {
 
     bool operator==(const TableDef &) const = default;
 };
+
+// Timestamps and dates as the storages keep them in text: ISO order, so text order is time
+// order; local time, millisecond precision ("2026-03-04 05:06:07.089", "2026-03-04"). Reading
+// takes fewer fraction digits too, and a 'T' between date and time; anything else reads as
+// invalid.
+QString timestampToText(const QDateTime &value);
+QDateTime timestampFromText(const QString &text);
+QString dateToText(const QDate &value);
+QDate dateFromText(const QString &text);
+
+// Why no storage can create `def` (a blank or repeated name, an index on an unknown field, two
+// autoincrement fields, ...), in the engine's words; an empty text when it is sound.
+QString tableDefProblem(const TableDef &def);
 
 // What a grid or a report needs to know of one field of an open data set. The engine fills
 // the defaults from the field type; windows and reports adjust labels, widths and alignment.

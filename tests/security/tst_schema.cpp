@@ -2,7 +2,7 @@
 
 #include "dbe/error.h"
 #include "dbe/session.h"
-#include "dbe/sqlcipherkeys.h"
+#include "dbe/sqlcipher/sqlcipherkeys.h"
 #include "dbe/table.h"
 #include "security/core/createtables.h"
 #include "security/core/schema.h"

@@ -1,11 +1,11 @@
 #define SQLITE_HAS_CODEC 1
-#include "dbe/sqlcipherbackend.h"
+#include "dbe/sqlcipher/sqlcipherbackend.h"
 
 #include "dbe/error.h"
 #include "dbe/fileaccess.h"
-#include "dbe/session.h"
-#include "dbe/sqlcipherkeys.h"
-#include "dbe/tablelock.h"
+#include "dbe/sqlcipher/filetablelocks.h"
+#include "dbe/sqlcipher/sqlcipherkeys.h"
+#include "dbe/sqlcipher/sqlcipherstorage.h"
 
 #include <QAtomicInt>
 #include <QCoreApplication>
@@ -22,40 +22,6 @@
 namespace dbe {
 
 namespace {
-
-const char *TimestampFormat = "yyyy-MM-dd HH:mm:ss.zzz";
-const char *DateFormat = "yyyy-MM-dd";
-
-// Reads the text toStorage() writes ("2026-03-02 08:15:00.000") without Qt's general date
-// parser, which costs several local-time conversions per value; a report reads a timestamp for
-// every row. Anything else gives an invalid value, and the general parser has its turn.
-QDateTime parseStoredTimestamp(const QString &text)
-{
-    if (text.size() != 23)
-        return {};
-    const auto number = [&text](int from, int digits) {
-        int value = 0;
-        for (int i = from; i < from + digits; ++i) {
-            const char16_t c = text.at(i).unicode();
-            if (c < u'0' || c > u'9')
-                return -1;
-            value = value * 10 + (c - u'0');
-        }
-        return value;
-    };
-    const auto separatorAt = [&text](int at, char16_t c) { return text.at(at).unicode() == c; };
-    if (!separatorAt(4, u'-') || !separatorAt(7, u'-') || !separatorAt(10, u' ') ||
-        !separatorAt(13, u':') || !separatorAt(16, u':') || !separatorAt(19, u'.'))
-        return {};
-    const int year = number(0, 4);
-    if (year < 1)
-        return {};
-    const QDate date(year, number(5, 2), number(8, 2));
-    const QTime time(number(11, 2), number(14, 2), number(17, 2), number(20, 3));
-    if (!date.isValid() || !time.isValid())
-        return {};
-    return QDateTime(date, time);
-}
 
 QString sqliteText(sqlite3 *db)
 {
@@ -151,9 +117,14 @@ public:
     {
         const int rc = sqlite3_step(m_stmt);
         if (rc == SQLITE_ROW || rc == SQLITE_DONE) {
-            if (!m_tableFile.isEmpty() && !sqlite3_stmt_readonly(m_stmt) &&
-                !sqlite3_get_autocommit(m_db))
+            const bool writes = !sqlite3_stmt_readonly(m_stmt);
+            if (!m_tableFile.isEmpty() && writes && !sqlite3_get_autocommit(m_db))
                 m_written->insert(m_tablePath);
+            // The connection's counters change with the next statement: keep this one's.
+            if (writes && rc == SQLITE_DONE) {
+                m_changedRows = sqlite3_changes(m_db);
+                m_insertedId = sqlite3_last_insert_rowid(m_db);
+            }
             return rc == SQLITE_ROW;
         }
         sqlite3_reset(m_stmt);
@@ -165,6 +136,11 @@ public:
         sqlite3_reset(m_stmt);
         sqlite3_clear_bindings(m_stmt);
     }
+
+    int changedRows() const override { return m_changedRows; }
+    // An autoincrement field is the row's own id (INTEGER PRIMARY KEY), so the row id is its
+    // number.
+    qint64 insertedId() const override { return m_insertedId; }
 
     int columnCount() const override { return sqlite3_column_count(m_stmt); }
 
@@ -208,6 +184,8 @@ private:
     QString m_tablePath;
     QString m_tableFile;
     QSet<QString> *m_written;
+    int m_changedRows = 0;
+    qint64 m_insertedId = 0;
 };
 
 void execOn(sqlite3 *db, const QString &sql, const QString &tables = {}, const QString &path = {})
@@ -224,38 +202,6 @@ bool isPlainSqliteFile(const QString &path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) && file.read(16) == QByteArray("SQLite format 3", 16);
-}
-
-QString storageTypeToken(FieldType type)
-{
-    switch (type) {
-    case FieldType::Alpha:
-        return QStringLiteral("ALPHA");
-    case FieldType::LongInt:
-        return QStringLiteral("LONGINT");
-    case FieldType::AutoInc:
-        return QStringLiteral("AUTOINC");
-    case FieldType::Timestamp:
-        return QStringLiteral("TIMESTAMP");
-    case FieldType::Date:
-        return QStringLiteral("DATE");
-    case FieldType::Logical:
-        return QStringLiteral("LOGICAL");
-    case FieldType::Float:
-        return QStringLiteral("FLOAT");
-    }
-    return {};
-}
-
-FieldType fieldTypeFromToken(const QString &token)
-{
-    for (FieldType type :
-         {FieldType::Alpha, FieldType::LongInt, FieldType::AutoInc, FieldType::Timestamp,
-          FieldType::Date, FieldType::Logical, FieldType::Float}) {
-        if (storageTypeToken(type) == token)
-            return type;
-    }
-    throw Error(QStringLiteral("Unknown field type '%1' in table description.").arg(token));
 }
 
 // The SQL column type: TEXT affinity for text, dates and times, so "007" stays "007" and
@@ -279,48 +225,6 @@ QString sqlLiteral(const QString &text)
     QString escaped = text;
     escaped.replace(QLatin1Char('\''), QStringLiteral("''"));
     return QLatin1Char('\'') + escaped + QLatin1Char('\'');
-}
-
-// Checks a description before anything touches the disk, with the engine's kind of message.
-QString validate(const TableDef &def)
-{
-    if (def.name.trimmed().isEmpty())
-        return QStringLiteral("Invalid table name.");
-    if (def.fields.isEmpty())
-        return QStringLiteral("A table needs at least one field.");
-    QSet<QString> names;
-    int autoIncrements = 0;
-    for (const FieldDef &field : def.fields) {
-        if (field.name.trimmed().isEmpty())
-            return QStringLiteral("Invalid field name.");
-        if (names.contains(field.name.toUpper()))
-            return QStringLiteral("Duplicate field name: %1").arg(field.name);
-        names.insert(field.name.toUpper());
-        if (field.type == FieldType::Alpha && (field.size < 1 || field.size > 255))
-            return QStringLiteral("Invalid field size for %1.").arg(field.name);
-        if (field.type == FieldType::AutoInc)
-            ++autoIncrements;
-    }
-    if (autoIncrements > 1)
-        return QStringLiteral("A table can have only one autoincrement field.");
-    int primaries = 0;
-    QSet<QString> indexNames;
-    for (const IndexDef &index : def.indexes) {
-        if (index.name.trimmed().isEmpty() || index.fields.isEmpty())
-            return QStringLiteral("Invalid index description.");
-        if (indexNames.contains(index.name.toUpper()))
-            return QStringLiteral("Duplicate index name: %1").arg(index.name);
-        indexNames.insert(index.name.toUpper());
-        if (index.primary)
-            ++primaries;
-        for (const QString &field : index.fields) {
-            if (!names.contains(field.toUpper()))
-                return QStringLiteral("Index %1 names an unknown field %2.").arg(index.name, field);
-        }
-    }
-    if (primaries > 1)
-        return QStringLiteral("A table can have only one primary index.");
-    return {};
 }
 
 QStringList createStatements(const TableDef &def)
@@ -372,7 +276,7 @@ QStringList createStatements(const TableDef &def)
         const FieldDef &field = def.fields[i];
         statements.append(QStringLiteral("INSERT INTO dbe_fields VALUES (%1, %2, %3, %4)")
                               .arg(i + 1)
-                              .arg(sqlLiteral(field.name), sqlLiteral(storageTypeToken(field.type)))
+                              .arg(sqlLiteral(field.name), sqlLiteral(fieldTypeToken(field.type)))
                               .arg(field.size));
     }
     statements.append(QStringLiteral(
@@ -393,11 +297,16 @@ QStringList createStatements(const TableDef &def)
 
 } // namespace
 
-QString quoteIdentifier(const QString &name)
+std::unique_ptr<Backend> sqlcipher::open(const BackendContext &context)
 {
-    QString escaped = name;
-    escaped.replace(QLatin1Char('"'), QStringLiteral("\"\""));
-    return QLatin1Char('"') + escaped + QLatin1Char('"');
+    const QString directory = QDir::cleanPath(context.alias.path);
+    if (!QFileInfo(directory).isDir())
+        throw Error(QStringLiteral("Directory does not exist: %1 (database %2)")
+                        .arg(directory, context.databaseName),
+                    Error::Io);
+    BackendContext inDirectory = context;
+    inDirectory.alias.path = directory;
+    return std::make_unique<SqlCipherBackend>(inDirectory);
 }
 
 // The connection's main database holds nothing, but SQLite commits a transaction over several
@@ -424,7 +333,9 @@ static int openConnection(const QString &directory, sqlite3 **db)
     return sqlite3_open_v2(":memory:", db, flags, nullptr);
 }
 
-SqlCipherBackend::SqlCipherBackend(QString directory) : m_directory(std::move(directory))
+SqlCipherBackend::SqlCipherBackend(const BackendContext &context)
+    : m_directory(context.alias.path), m_credentials(context.credentials),
+      m_userName(context.userName)
 {
     const int rc = openConnection(m_directory, &m_db);
     if (rc != SQLITE_OK) {
@@ -433,7 +344,7 @@ SqlCipherBackend::SqlCipherBackend(QString directory) : m_directory(std::move(di
         m_db = nullptr;
         throw Error(QStringLiteral("Cannot start the database engine: %1").arg(text));
     }
-    sqlite3_busy_timeout(m_db, Session::DefaultBusyTimeoutMs);
+    sqlite3_busy_timeout(m_db, context.busyTimeoutMs);
     sqlite3_extended_result_codes(m_db, 1);
 }
 
@@ -589,18 +500,17 @@ TableHandle SqlCipherBackend::openTable(const QString &name)
                     Error::TableNotFound);
     const QString path = QDir(m_directory).filePath(file);
 
-    Session &session = Session::instance();
-    QStringList tried = session.passwords();
+    QStringList tried = m_credentials->passwords;
     bool attached = std::any_of(tried.cbegin(), tried.cend(), [&](const QString &password) {
         return tryAttach(schema, path, password);
     });
     if (!attached)
         refuseDamagedFile(file, tried);
-    if (!attached && session.passwordPrompt()) {
-        if (const std::optional<QString> typed = session.passwordPrompt()(file)) {
+    if (!attached && m_credentials->prompt) {
+        if (const std::optional<QString> typed = m_credentials->prompt(file)) {
             attached = tryAttach(schema, path, *typed);
             if (attached) {
-                session.addPassword(*typed);
+                m_credentials->remember(*typed);
             } else {
                 tried = {*typed};
                 refuseDamagedFile(file, tried);
@@ -628,6 +538,8 @@ TableHandle SqlCipherBackend::openTable(const QString &name)
     }
     handle.canonicalName = schema;
     handle.sqlName = quoteIdentifier(schema) + QLatin1Char('.') + quoteIdentifier(handle.def.name);
+    for (const FieldDef &field : std::as_const(handle.def.fields))
+        handle.columns.append(quoteIdentifier(field.name));
     m_attached.insert(schema, handle);
     m_files.insert(schema, file);
     return handle;
@@ -655,7 +567,7 @@ void SqlCipherBackend::refuseDamagedFile(const QString &file, const QStringList 
 bool SqlCipherBackend::siblingOpensWith(const QString &file, const QStringList &passwords)
 {
     // A table attached already was opened with one of the session's passwords.
-    if (!m_attached.isEmpty() && passwords == Session::instance().passwords())
+    if (!m_attached.isEmpty() && passwords == m_credentials->passwords)
         return true;
     const QString probe = QStringLiteral("dbe_probe");
     const QStringList files = QDir(m_directory).entryList(QDir::Files, QDir::Name);
@@ -681,16 +593,16 @@ bool SqlCipherBackend::siblingOpensWith(const QString &file, const QStringList &
 CreateResult SqlCipherBackend::createTable(const TableDef &def, const QString &password,
                                            bool overwrite)
 {
-    if (const QString problem = validate(def); !problem.isEmpty())
-        return {SQLITE_MISUSE, problem};
+    if (const QString problem = tableDefProblem(def); !problem.isEmpty())
+        return {Error::InvalidDefinition, problem};
 
     const QString fileName = def.name.toUpper() + fileSuffix();
     std::unique_ptr<TableLock> lock;
     try {
         // Nobody may have the table open while it is replaced.
-        lock = FileTableLocks::acquire(m_directory, fileName, true, Session::netUserName());
+        lock = FileTableLocks::acquire(m_directory, fileName, true, m_userName);
     } catch (const Error &error) {
-        return {SQLITE_BUSY, error.text()};
+        return {error.code(), error.text()};
     }
 
     const QString existing = findTableFile(def.name);
@@ -701,17 +613,17 @@ CreateResult SqlCipherBackend::createTable(const TableDef &def, const QString &p
         existing.isEmpty() ? creationMode() : permissionsOf(QDir(m_directory).filePath(existing));
     if (!existing.isEmpty()) {
         if (!overwrite)
-            return {SQLITE_CANTOPEN, QStringLiteral("Table already exists: %1").arg(existing)};
+            return {Error::TableExists, QStringLiteral("Table already exists: %1").arg(existing)};
         const QString schema = baseName(existing).toUpper();
         try {
             if (m_attached.contains(schema))
                 detach(schema);
         } catch (const Error &error) {
-            return {SQLITE_BUSY, error.text()};
+            return {error.code(), error.text()};
         }
         QFile old(QDir(m_directory).filePath(existing));
         if (!old.remove())
-            return {SQLITE_CANTOPEN,
+            return {Error::Io,
                     QStringLiteral("Cannot replace %1: %2").arg(existing, old.errorString())};
         QFile::remove(QDir(m_directory).filePath(existing + QStringLiteral("-journal")));
     }
@@ -722,8 +634,8 @@ CreateResult SqlCipherBackend::createTable(const TableDef &def, const QString &p
                              SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
     CreateResult result;
     if (rc != SQLITE_OK) {
-        result = {rc, QStringLiteral("%1: %2").arg(fileName, db ? sqliteText(db)
-                                                                : QStringLiteral("out of memory"))};
+        result = {Error::Io, QStringLiteral("%1: %2").arg(
+                                 fileName, db ? sqliteText(db) : QStringLiteral("out of memory"))};
         sqlite3_close(db);
         return result;
     }
@@ -741,8 +653,7 @@ CreateResult SqlCipherBackend::createTable(const TableDef &def, const QString &p
             execOn(db, statement);
         execOn(db, QStringLiteral("COMMIT"));
     } catch (const Error &error) {
-        result = {rc == SQLITE_OK ? SQLITE_ERROR : rc,
-                  QStringLiteral("%1: %2").arg(fileName, error.text())};
+        result = {error.code(), QStringLiteral("%1: %2").arg(fileName, error.text())};
     }
     sqlite3_close(db);
     if (!result.ok())
@@ -750,20 +661,15 @@ CreateResult SqlCipherBackend::createTable(const TableDef &def, const QString &p
     return result;
 }
 
-std::unique_ptr<TableLock> SqlCipherBackend::lockTable(const QString &canonicalName, bool exclusive)
+std::unique_ptr<TableLock> SqlCipherBackend::lockTable(const TableHandle &table, bool exclusive)
 {
-    QString file = findTableFile(canonicalName);
-    if (file.isEmpty())
-        file = canonicalName + fileSuffix();
-    return FileTableLocks::acquire(m_directory, file, exclusive, Session::netUserName());
+    return FileTableLocks::acquire(m_directory, tableFileName(table.canonicalName), exclusive,
+                                   m_userName);
 }
 
-QStringList SqlCipherBackend::lockHolders(const QString &canonicalName)
+QStringList SqlCipherBackend::lockHolders(const TableHandle &table)
 {
-    QString file = findTableFile(canonicalName);
-    if (file.isEmpty())
-        file = canonicalName + fileSuffix();
-    return FileTableLocks::holders(m_directory, file);
+    return FileTableLocks::holders(m_directory, tableFileName(table.canonicalName));
 }
 
 void SqlCipherBackend::prepareForQuery(const QString &sql)
@@ -800,6 +706,33 @@ std::unique_ptr<Statement> SqlCipherBackend::prepare(const QString &sql, const Q
         m_db, stmt, file.isEmpty() ? QString() : QDir(m_directory).filePath(file), &m_written);
 }
 
+std::unique_ptr<Statement> SqlCipherBackend::prepareInsert(const QString &sql, const QString &table,
+                                                           const QString &generatedColumn)
+{
+    Q_UNUSED(generatedColumn) // the row id is the autoincrement field
+    return prepare(sql, table);
+}
+
+void SqlCipherBackend::autoIncrementWritten(const TableHandle &, int, qint64)
+{
+    // AUTOINCREMENT goes on after the largest number ever written, whoever chose it.
+}
+
+void SqlCipherBackend::begin()
+{
+    execute(QStringLiteral("BEGIN"));
+}
+
+void SqlCipherBackend::commit()
+{
+    execute(QStringLiteral("COMMIT"));
+}
+
+void SqlCipherBackend::rollback()
+{
+    execute(QStringLiteral("ROLLBACK"));
+}
+
 void SqlCipherBackend::execute(const QString &sql)
 {
     // A commit that finds a table busy or damaged names the tables the transaction wrote.
@@ -829,81 +762,20 @@ QString SqlCipherBackend::tableFileName(const QString &table) const
     return file.isEmpty() ? baseName(table).toUpper() + fileSuffix() : file;
 }
 
-qint64 SqlCipherBackend::lastInsertId()
+QString SqlCipherBackend::placeholder(int position) const
 {
-    return sqlite3_last_insert_rowid(m_db);
+    return QStringLiteral("?%1").arg(position);
 }
 
-int SqlCipherBackend::changedRows()
+// SQLite sorts NULL before every value, which is the order the cursors expect.
+QString SqlCipherBackend::orderTerm(const QString &expression, bool descending) const
 {
-    return sqlite3_changes(m_db);
+    return descending ? expression + QStringLiteral(" DESC") : expression;
 }
 
-QVariant SqlCipherBackend::toStorage(FieldType type, const QVariant &value) const
+QString SqlCipherBackend::rowLimit(int rows) const
 {
-    if (value.isNull() || !value.isValid())
-        return {};
-    switch (type) {
-    case FieldType::Alpha:
-        return value.toString();
-    case FieldType::LongInt:
-    case FieldType::AutoInc:
-        return QVariant(value.toLongLong());
-    case FieldType::Logical:
-        return QVariant(qint64(value.toBool() ? 1 : 0));
-    case FieldType::Float:
-        return QVariant(value.toDouble());
-    case FieldType::Timestamp: {
-        const QDateTime dt =
-            value.typeId() == QMetaType::QDate ? value.toDate().startOfDay() : value.toDateTime();
-        return dt.isValid() ? QVariant(dt.toLocalTime().toString(QLatin1String(TimestampFormat)))
-                            : QVariant();
-    }
-    case FieldType::Date: {
-        const QDate d =
-            value.typeId() == QMetaType::QDateTime ? value.toDateTime().date() : value.toDate();
-        return d.isValid() ? QVariant(d.toString(QLatin1String(DateFormat))) : QVariant();
-    }
-    }
-    return value;
-}
-
-QVariant SqlCipherBackend::fromStorage(FieldType type, const QVariant &stored) const
-{
-    if (stored.isNull() || !stored.isValid())
-        return {};
-    switch (type) {
-    case FieldType::Alpha:
-        return stored.toString();
-    case FieldType::LongInt:
-    case FieldType::AutoInc: {
-        // A number beyond 32 bits was not written by the engine; it is handed on whole rather
-        // than cut to another number that a caller would take for a real one.
-        const qint64 number = stored.toLongLong();
-        if (number < std::numeric_limits<qint32>::min() ||
-            number > std::numeric_limits<qint32>::max())
-            return QVariant(number);
-        return QVariant(int(number));
-    }
-    case FieldType::Logical:
-        return QVariant(stored.toLongLong() != 0);
-    case FieldType::Float:
-        return QVariant(stored.toDouble());
-    case FieldType::Timestamp: {
-        const QString text = stored.toString();
-        QDateTime dt = parseStoredTimestamp(text);
-        if (!dt.isValid())
-            dt = QDateTime::fromString(text, QLatin1String(TimestampFormat));
-        if (!dt.isValid())
-            dt = QDateTime::fromString(text, Qt::ISODateWithMs);
-        return dt.isValid() ? QVariant(dt) : QVariant();
-    }
-    case FieldType::Date: {
-        const QDate d = QDate::fromString(stored.toString().left(10), QLatin1String(DateFormat));
-        return d.isValid() ? QVariant(d) : QVariant();
-    }
-    }
-    return stored;
+    return QStringLiteral(" LIMIT %1").arg(rows);
 }
 
 QString SqlCipherBackend::caseBlind(const QString &expression) const

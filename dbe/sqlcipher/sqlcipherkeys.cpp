@@ -1,4 +1,4 @@
-#include "dbe/sqlcipherkeys.h"
+#include "dbe/sqlcipher/sqlcipherkeys.h"
 
 #include <QCryptographicHash>
 #include <QFile>

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "dbe/backend.h"
+#include "dbe/storage.h"
 
 #include <QMap>
 #include <QSet>
@@ -17,33 +18,41 @@ namespace dbe {
 class SqlCipherBackend : public Backend
 {
 public:
-    explicit SqlCipherBackend(QString directory);
+    // `context.alias.path` is the directory of the table files.
+    explicit SqlCipherBackend(const BackendContext &context);
     ~SqlCipherBackend() override;
 
     QString directory() const { return m_directory; }
 
     QStringList tableNames() override;
     TableHandle openTable(const QString &name) override;
-    CreateResult createTable(const TableDef &def, const QString &password, bool overwrite) override;
-    std::unique_ptr<TableLock> lockTable(const QString &canonicalName, bool exclusive) override;
-    QStringList lockHolders(const QString &canonicalName) override;
+    CreateResult createTable(const TableDef &def, const QString &password,
+                             bool overwrite) override;
+    std::unique_ptr<TableLock> lockTable(const TableHandle &table, bool exclusive) override;
+    QStringList lockHolders(const TableHandle &table) override;
     void prepareForQuery(const QString &sql) override;
 
     void setBusyTimeout(int milliseconds) override;
     std::unique_ptr<Statement> prepare(const QString &sql, const QString &table) override;
-    void execute(const QString &sql) override;
-    qint64 lastInsertId() override;
-    int changedRows() override;
+    std::unique_ptr<Statement> prepareInsert(const QString &sql, const QString &table,
+                                             const QString &generatedColumn) override;
+    void autoIncrementWritten(const TableHandle &table, int field, qint64 value) override;
 
-    QVariant toStorage(FieldType type, const QVariant &value) const override;
-    QVariant fromStorage(FieldType type, const QVariant &stored) const override;
+    void begin() override;
+    void commit() override;
+    void rollback() override;
+
+    QString placeholder(int position) const override;
+    QString orderTerm(const QString &expression, bool descending) const override;
+    QString rowLimit(int rows) const override;
     QString caseBlind(const QString &expression) const override;
 
     static QString fileSuffix() { return QStringLiteral(".DB"); }
 
 private:
-    QString findTableFile(const QString &name) const;  // file name on disk, or empty
-    static QString baseName(const QString &name);      // "users.db" -> "users"
+    void execute(const QString &sql);
+    QString findTableFile(const QString &name) const; // file name on disk, or empty
+    static QString baseName(const QString &name);     // "users.db" -> "users"
     QString tableFileName(const QString &table) const; // "" for no table
     bool tryAttach(const QString &schema, const QString &path, const QString &password);
     void refuseDamagedFile(const QString &file, const QStringList &passwords);
@@ -54,6 +63,8 @@ private:
     TableDef readDefinition(const QString &schema);
 
     QString m_directory;
+    std::shared_ptr<Credentials> m_credentials;
+    QString m_userName;
     sqlite3 *m_db = nullptr;
     QMap<QString, TableHandle> m_attached; // key: upper-cased schema name
     QMap<QString, QString> m_files;        // schema -> its file name as found on disk

@@ -1,4 +1,4 @@
-#include "dbe/tablelock.h"
+#include "dbe/sqlcipher/filetablelocks.h"
 
 #include "dbe/error.h"
 #include "dbe/fileaccess.h"
