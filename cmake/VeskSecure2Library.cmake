@@ -11,9 +11,9 @@ target_sources(VeskSecure2 PRIVATE
   $<TARGET_OBJECTS:vesk_security> $<TARGET_OBJECTS:vesk_setup>
   $<TARGET_OBJECTS:vesk_securitycore>
   $<TARGET_OBJECTS:vesk_ui> $<TARGET_OBJECTS:vesk_dbe> $<TARGET_OBJECTS:vesk_dbecore>
-  $<TARGET_OBJECTS:vesk_dbe_sqlcipher>)
+  $<TARGET_OBJECTS:vesk_dbe_sqlcipher> $<TARGET_OBJECTS:vesk_dbe_postgres>)
 target_link_libraries(VeskSecure2
-  PRIVATE PkgConfig::SQLCIPHER OpenSSL::Crypto
+  PRIVATE PkgConfig::SQLCIPHER OpenSSL::Crypto PkgConfig::LIBPQ
   PUBLIC Qt6::Core Qt6::Gui Qt6::Widgets)
 target_link_options(VeskSecure2 PRIVATE "LINKER:--exclude-libs,ALL" "LINKER:--no-undefined")
 target_include_directories(VeskSecure2 INTERFACE

@@ -5,9 +5,29 @@
 #include "dbe/error.h"
 #include "dbe/session.h"
 
+#include <QHash>
+#include <QRegularExpression>
 #include <QSet>
 
 namespace dbe {
+
+namespace {
+
+// The column names the query's text gives with AS, by their upper-case form. A server folds an
+// unquoted name to lower case; the data set names the column as the text spells it.
+QHash<QString, QString> spelledColumnNames(const QString &text)
+{
+    static const QRegularExpression alias(QStringLiteral("\\bAS\\s+([A-Za-z_][A-Za-z0-9_]*)"),
+                                          QRegularExpression::CaseInsensitiveOption);
+    QHash<QString, QString> names;
+    for (auto it = alias.globalMatch(text); it.hasNext();) {
+        const QString name = it.next().captured(1);
+        names.insert(name.toUpper(), name);
+    }
+    return names;
+}
+
+} // namespace
 
 Query::Query(QObject *parent) : MemoryDataSet(parent) {}
 
@@ -34,8 +54,10 @@ void Query::fetch()
     QList<FieldInfo> fields;
     QList<bool> fromExpression;
     QSet<QString> taken;
+    const QHash<QString, QString> spelled = spelledColumnNames(text);
     for (int c = 0; c < columns; ++c) {
         QString name = statement->columnName(c);
+        name = spelled.value(name.toUpper(), name);
         const ColumnOrigin origin = statement->columnOrigin(c);
         // A server folds the names of the query's text to lower case: a column that is a
         // field under its own name is named as the field is defined ("Access_Name").

@@ -6,12 +6,9 @@ using dbe::FieldDef;
 using dbe::FieldType;
 using dbe::IndexDef;
 
-EngineFixture::EngineFixture(const QString &alias) : m_alias(alias)
+EngineFixture::EngineFixture(const QString &alias) : m_place(alias, QString::fromLatin1(Password))
 {
     dbe::Session &session = dbe::Session::instance();
-    if (session.hasAlias(alias))
-        session.deleteAlias(alias);
-    session.addStandardAlias(alias, m_dir.path());
     session.addPassword(QString::fromLatin1(Password));
     auto db = session.database(alias);
     for (const dbe::TableDef &def : {itemsDef(), pairsDef()}) {
@@ -19,13 +16,6 @@ EngineFixture::EngineFixture(const QString &alias) : m_alias(alias)
         if (!result.ok())
             throw dbe::Error(result.errorText);
     }
-}
-
-EngineFixture::~EngineFixture()
-{
-    dbe::Session &session = dbe::Session::instance();
-    if (session.hasAlias(m_alias))
-        session.deleteAlias(m_alias);
 }
 
 dbe::TableDef EngineFixture::itemsDef()
@@ -37,8 +27,10 @@ dbe::TableDef EngineFixture::itemsDef()
              FieldDef{QStringLiteral("Stamp"), FieldType::Timestamp, 0},
              FieldDef{QStringLiteral("Day"), FieldType::Date, 0},
              FieldDef{QStringLiteral("Flag"), FieldType::Logical, 0}},
-            {IndexDef{QStringLiteral("ITEMID"), 1, {QStringLiteral("Item_ID")}, true, true, true, false},
-             IndexDef{QStringLiteral("ByName"), 2, {QStringLiteral("Name")}, false, false, true, true}}};
+            {IndexDef{
+                 QStringLiteral("ITEMID"), 1, {QStringLiteral("Item_ID")}, true, true, true, false},
+             IndexDef{
+                 QStringLiteral("ByName"), 2, {QStringLiteral("Name")}, false, false, true, true}}};
 }
 
 dbe::TableDef EngineFixture::pairsDef()
@@ -47,16 +39,20 @@ dbe::TableDef EngineFixture::pairsDef()
             {FieldDef{QStringLiteral("A"), FieldType::LongInt, 0},
              FieldDef{QStringLiteral("B"), FieldType::LongInt, 0},
              FieldDef{QStringLiteral("T"), FieldType::Alpha, 1}},
-            {IndexDef{QStringLiteral("PAIRKEY"), 1,
+            {IndexDef{QStringLiteral("PAIRKEY"),
+                      1,
                       {QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("T")},
-                      true, true, true, false}}};
+                      true,
+                      true,
+                      true,
+                      false}}};
 }
 
 std::unique_ptr<dbe::Table> EngineFixture::open(const QString &table, const QString &index,
                                                 bool exclusive) const
 {
     auto t = std::make_unique<dbe::Table>();
-    t->setDatabaseName(m_alias);
+    t->setDatabaseName(alias());
     t->setTableName(table);
     t->setIndexName(index);
     t->setExclusive(exclusive);

@@ -3,23 +3,26 @@
 #include "dbe/database.h"
 #include "dbe/session.h"
 #include "dbe/table.h"
-
-#include <QTemporaryDir>
+#include "tests/support/teststorage.h"
 
 #include <memory>
 
 // A database of two small tables that exercise every field type and key shape the engine
-// offers: ITEMS (autoincrement key, case-blind secondary index) and PAIRS (three-part key).
+// offers: ITEMS (autoincrement key, case-blind secondary index) and PAIRS (three-part key). It
+// lives in the storage of the running test row.
 class EngineFixture
 {
 public:
     static constexpr const char *Password = "Secret";
 
     explicit EngineFixture(const QString &alias = QStringLiteral("ENGINE"));
-    ~EngineFixture();
 
-    QString alias() const { return m_alias; }
-    QString dir() const { return m_dir.path(); }
+    QString alias() const { return m_place.alias(); }
+    // The directory of the table files (SQLCipher only).
+    QString dir() const { return m_place.dir(); }
+    // How another process names the database.
+    QString databaseName() const { return m_place.databaseName(); }
+    testsupport::Storage storage() const { return m_place.storage(); }
 
     static dbe::TableDef itemsDef();
     static dbe::TableDef pairsDef();
@@ -30,6 +33,5 @@ public:
     void addPair(int a, int b, const QString &t);
 
 private:
-    QTemporaryDir m_dir;
-    QString m_alias;
+    testsupport::DatabasePlace m_place;
 };

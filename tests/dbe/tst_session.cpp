@@ -8,7 +8,6 @@
 
 #include <QFile>
 #include <QTest>
-
 #include <pwd.h>
 #include <unistd.h>
 
@@ -20,7 +19,9 @@ class SessionTest : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
+    void initTestCase_data() { testsupport::addStorageRows(); }
     void initTestCase() { testsupport::isolateEngineConfig(); }
+    void init() { testsupport::followStorageRow(); }
 
     void cleanup()
     {
@@ -192,8 +193,8 @@ private Q_SLOTS:
         EngineFixture db;
         auto database = Session::instance().database(db.alias());
 
-        dbe::CreateResult again = database->createTable(EngineFixture::itemsDef(),
-                                                        QStringLiteral("Secret"), false);
+        dbe::CreateResult again =
+            database->createTable(EngineFixture::itemsDef(), QStringLiteral("Secret"), false);
         QVERIFY(again.code != 0);
         QVERIFY(again.errorText.contains(QStringLiteral("ITEMS.DB")));
 
@@ -201,7 +202,7 @@ private Q_SLOTS:
         broken.name = QStringLiteral("BROKEN");
         broken.indexes.first().fields = {QStringLiteral("Missing")};
         QVERIFY(database->createTable(broken, QStringLiteral("Secret"), true).code != 0);
-        QVERIFY(!QFile::exists(db.dir() + QStringLiteral("/BROKEN.DB")));
+        QVERIFY(!database->tableNames().contains(QStringLiteral("BROKEN")));
 
         {
             auto open = db.open(QStringLiteral("ITEMS"));
@@ -211,7 +212,8 @@ private Q_SLOTS:
             QVERIFY(!busy.errorText.isEmpty());
         }
         db.addItem(QStringLiteral("x"));
-        QVERIFY(database->createTable(EngineFixture::itemsDef(), QStringLiteral("Secret"), true).ok());
+        QVERIFY(
+            database->createTable(EngineFixture::itemsDef(), QStringLiteral("Secret"), true).ok());
         QCOMPARE(db.open(QStringLiteral("ITEMS"))->recordCount(), 0);
     }
 

@@ -6,6 +6,7 @@
 #include "dbe/table.h"
 #include "security/core/createtables.h"
 
+#include <QCoreApplication>
 #include <QTest>
 
 namespace testsupport {
@@ -46,8 +47,13 @@ void LogCapture::record(QtMsgType type, const QMessageLogContext &context, const
 
 void isolateEngineConfig()
 {
-    static QTemporaryDir configDir;
-    qputenv("VESK_DBE_CONFIG", (configDir.path() + QStringLiteral("/dbe.ini")).toLocal8Bit());
+    // A process a test started as its second workstation works on the test's configuration, so
+    // that it finds the aliases the test saved there (those of server databases).
+    if (!qEnvironmentVariableIsSet("VESK_TEST_CONFIG_OWNER")) {
+        static QTemporaryDir configDir;
+        qputenv("VESK_DBE_CONFIG", (configDir.path() + QStringLiteral("/dbe.ini")).toLocal8Bit());
+        qputenv("VESK_TEST_CONFIG_OWNER", QByteArray::number(QCoreApplication::applicationPid()));
+    }
     dbe::Session::instance().reloadConfig();
 }
 

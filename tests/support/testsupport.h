@@ -15,7 +15,8 @@ class Table;
 namespace testsupport {
 
 // Points the engine's configuration at a fresh file in a temporary folder, so that no test
-// reads or writes the user's aliases. Call once per test executable, before anything else.
+// reads or writes the user's aliases. Call once per test executable, before anything else. In a
+// process that a test started, it keeps the test's file.
 void isolateEngineConfig();
 
 // A security database with all seven tables, created in a fresh temporary directory and

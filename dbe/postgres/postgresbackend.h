@@ -1,0 +1,81 @@
+#pragma once
+
+#include "dbe/backend.h"
+#include "dbe/storage.h"
+
+#include <QHash>
+
+namespace dbe::postgres {
+
+class PgConnection;
+
+// The server storage: the tables of a database live in one schema of a PostgreSQL database,
+// reached through one connection per database and process. The master password is the password
+// of the role the connection string names.
+//
+// Table locks are session-level advisory locks, so the server drops those of a workstation
+// that crashed or lost its connection by itself: every cursor holds the table's lock shared
+// (an exclusive open takes it exclusively, without waiting) and a lock of its own that carries
+// the holder, whose operating-system user name the connection gives as its application name.
+class PostgresBackend : public Backend
+{
+public:
+    explicit PostgresBackend(const BackendContext &context);
+    ~PostgresBackend() override;
+
+    QStringList tableNames() override;
+    TableHandle openTable(const QString &name) override;
+    CreateResult createTable(const TableDef &def, const QString &password, bool overwrite) override;
+    std::unique_ptr<TableLock> lockTable(const TableHandle &table, bool exclusive) override;
+    QStringList lockHolders(const TableHandle &table) override;
+    void prepareForQuery(const QString &sql) override;
+
+    void setBusyTimeout(int milliseconds) override;
+    std::unique_ptr<Statement> prepare(const QString &sql, const QString &table) override;
+    std::unique_ptr<Statement> prepareInsert(const QString &sql, const QString &table,
+                                             const QString &generatedColumn) override;
+    void autoIncrementWritten(const TableHandle &table, int field, qint64 value) override;
+
+    void begin() override;
+    void commit() override;
+    void rollback() override;
+
+    QString placeholder(int position) const override;
+    QString orderTerm(const QString &expression, bool descending) const override;
+    QString rowLimit(int rows) const override;
+    QString caseBlind(const QString &expression) const override;
+
+    // The field a result column was read from: `table` is the server's number of the table,
+    // `column` its column number.
+    ColumnOrigin originOf(unsigned table, int column) const;
+    // Gives back one cursor's locks (TableLock's destructor).
+    void unlock(const TableHandle &table, bool exclusive, int marker) noexcept;
+
+private:
+    struct OpenTable {
+        TableHandle handle;
+        QHash<int, QString> fieldOfColumn; // column number -> field name
+    };
+    struct LocalUse {
+        int shared = 0;
+        bool exclusive = false;
+    };
+
+    // The connection, made at first need; `what` names what is being opened, for the prompt.
+    PgConnection &connection(const QString &what);
+    void connectWith(const QStringList &passwords, const QString &what);
+    QString qualified(const QString &serverTable) const;
+    bool hasCatalog();
+    void replaceTable(const TableDef &def, bool overwrite, qint64 *lockedKey);
+
+    BackendContext m_context;
+    QString m_schema; // as the server names it
+    int m_busyTimeoutMs;
+    std::unique_ptr<PgConnection> m_connection;
+    QHash<QString, OpenTable> m_tables; // key: canonical name
+    QHash<unsigned, QString> m_tableOfOid;
+    QHash<qint64, LocalUse> m_localUse; // key: lock key
+    int m_lastMarker = 0;
+};
+
+} // namespace dbe::postgres
