@@ -1,8 +1,9 @@
 // vesksec: the security database from the command line, for administrators and scripts that
 // need no window.
 //
-//   vesksec create --dir DIR --alias NAME [--password PW | --password-stdin] [--replace]
-//   vesksec demo   --dir DIR --alias NAME [--password PW | --password-stdin] [--replace]
+//   vesksec create (--dir DIR | --server CONNINFO --schema NAME) --alias NAME
+//                  [--password PW | --password-stdin] [--replace]
+//   vesksec demo   (the same options as create)
 //   vesksec generate --alias NAME (--pascal FILE | --cpp FILE) [--password PW | --password-stdin]
 //   vesksec import --alias NAME --dir DIR [--system] [--password PW | --password-stdin]
 //   vesksec report --alias NAME --type TYPE ... (see reportcommand.h)
@@ -10,6 +11,7 @@
 #include "admin/import/oldimport.h"
 #include "dbe/error.h"
 #include "dbe/session.h"
+#include "dbe/storage.h"
 #include "masterpassword.h"
 #include "reportcommand.h"
 #include "security/core/constantsource.h"
@@ -59,6 +61,16 @@ struct CommandLine {
         QStringLiteral("dir"),
         QStringLiteral("create, demo: directory of the table files; import: of the old files."),
         QStringLiteral("DIR")};
+    const QCommandLineOption server{
+        QStringLiteral("server"),
+        QStringLiteral("create, demo: the PostgreSQL server, as a libpq connection string "
+                       "without password (\"host=db.example port=5432 dbname=sec user=admin\"); "
+                       "the master password is the password of its role."),
+        QStringLiteral("CONNINFO")};
+    const QCommandLineOption schema{
+        QStringLiteral("schema"),
+        QStringLiteral("create, demo: with --server, the schema that holds the tables."),
+        QStringLiteral("NAME")};
     const QCommandLineOption alias{QStringLiteral("alias"), QStringLiteral("Database alias."),
                                    QStringLiteral("NAME")};
     const QCommandLineOption password{
@@ -98,12 +110,13 @@ struct CommandLine {
             "--password-stdin, else from the environment variable VESK_MASTER_PASSWORD, else it\n"
             "is asked for on the terminal without echo. --password is visible to every user of\n"
             "the machine in the process list.\n"
-            "create and demo refuse a directory that holds security tables already, unless\n"
-            "--replace is given."));
+            "create and demo refuse a directory or schema that holds security tables already,\n"
+            "unless --replace is given."));
         parser.addHelpOption();
         parser.addPositionalArgument(QStringLiteral("command"),
                                      QStringLiteral("create, demo, generate, import or report"));
-        parser.addOptions({dir, alias, password, passwordStdin, replace, pascal, cpp, system});
+        parser.addOptions(
+            {dir, server, schema, alias, password, passwordStdin, replace, pascal, cpp, system});
     }
     bool isSet(const QCommandLineOption &option) const { return parser.isSet(option); }
     QString value(const QCommandLineOption &option) const { return parser.value(option); }
@@ -191,28 +204,60 @@ void ensureAlias(const QString &alias, const QString &dir)
     session.saveConfig();
 }
 
+// The same for a schema on a server. The alias is only added to the session here; it is saved
+// once the schema proved free (or --replace was given), so a refusal leaves nothing behind.
+void ensureServerAlias(const QString &alias, const QString &connection, const QString &schema)
+{
+    dbe::Session &session = dbe::Session::instance();
+    if (session.hasAlias(alias)) {
+        const dbe::AliasInfo existing = session.alias(alias);
+        if (existing.connection != connection ||
+            existing.schema.compare(schema, Qt::CaseInsensitive) != 0)
+            throw dbe::Error(
+                QStringLiteral("The alias %1 already names another database.").arg(alias),
+                dbe::Error::DuplicateAlias);
+        return;
+    }
+    session.addServerAlias(alias, dbe::storage::PostgresDriver, connection, schema);
+}
+
 int createDatabase(const CommandLine &line, bool withDemo)
 {
+    const bool onServer = line.isSet(line.server);
     const QString dir = line.value(line.dir);
     const QString alias = line.value(line.alias);
-    if (dir.isEmpty() || alias.isEmpty())
-        return fail(QStringLiteral("--dir and --alias are required."));
+    if (onServer == line.isSet(line.dir))
+        return fail(QStringLiteral("give exactly one of --dir DIR and --server CONNINFO."));
+    if (onServer != line.isSet(line.schema))
+        return fail(QStringLiteral("--schema NAME goes with --server, and is required there."));
+    if ((!onServer && dir.isEmpty()) || alias.isEmpty())
+        return fail(QStringLiteral("--dir (or --server and --schema) and --alias are required."));
     dbe::checkAliasName(alias);
     const QString password = masterPassword(line, Confirm::Twice);
     if (password.isEmpty())
         return fail(QStringLiteral("the master password cannot be empty."));
-    if (!QDir().mkpath(dir))
+    if (!onServer && !QDir().mkpath(dir))
         return fail(QStringLiteral("cannot create the directory %1.").arg(dir));
 
     // Checked where the tables would be written, before anything is registered or replaced.
     const bool replace = line.isSet(line.replace);
-    const QStringList existing = security::existingSecurityTables(dir);
+    QString place = dir;
+    if (onServer) {
+        ensureServerAlias(alias, line.value(line.server), line.value(line.schema));
+        dbe::Session::instance().addPassword(password);
+        place = QStringLiteral("the schema %1").arg(line.value(line.schema));
+    }
+    const QStringList existing = security::existingSecurityTables(onServer ? alias : dir);
     if (!existing.isEmpty() && !replace)
         return fail(QStringLiteral("security tables exist in %1 already (%2). Remove them, "
-                                   "choose another directory, or give --replace to re-create "
+                                   "choose another %3, or give --replace to re-create "
                                    "them empty.")
-                        .arg(dir, existing.join(QStringLiteral(", "))));
-    ensureAlias(alias, dir);
+                        .arg(place, existing.join(QStringLiteral(", ")),
+                             onServer ? QStringLiteral("schema") : QStringLiteral("directory")));
+    if (onServer)
+        dbe::Session::instance().saveConfig();
+    else
+        ensureAlias(alias, dir);
     QString failure;
     if (!security::createSecurityTables(
             alias, password, [&](const QString &message) { failure = message; },
@@ -220,8 +265,10 @@ int createDatabase(const CommandLine &line, bool withDemo)
         return fail(failure);
     if (withDemo)
         security::fillDemoData(alias);
-    out() << (withDemo ? "Demo security database" : "Security database") << " created in "
-          << dbe::Session::instance().directoryOf(alias) << " as alias " << alias << Qt::endl;
+    if (!onServer)
+        place = dbe::Session::instance().directoryOf(alias);
+    out() << (withDemo ? "Demo security database" : "Security database") << " created in " << place
+          << " as alias " << alias << Qt::endl;
     return 0;
 }
 

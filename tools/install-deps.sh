@@ -8,6 +8,7 @@ packages=(
   qt6-base-dev libgl-dev
   libsqlcipher-dev sqlcipher libssl-dev
   libshp-dev
+  libpq-dev postgresql
   libbenchmark-dev
   fonts-liberation fonts-dejavu-core
   libcups2-dev cups cups-client cups-filters poppler-utils

@@ -49,7 +49,9 @@ QStringList existingSecurityTables(const QString &databaseName)
     dbe::Session &session = dbe::Session::instance();
     if (!session.hasAlias(databaseName) && !QFileInfo(databaseName).isDir())
         return {};
-    if (!QFileInfo(session.directoryOf(databaseName)).isDir())
+    // A schema on a server is asked directly; one that does not exist yet holds no tables.
+    const bool onServer = session.hasAlias(databaseName) && session.alias(databaseName).onServer();
+    if (!onServer && !QFileInfo(session.directoryOf(databaseName)).isDir())
         return {};
     const QStringList present = session.database(databaseName)->tableNames();
     QStringList found;

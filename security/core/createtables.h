@@ -19,10 +19,11 @@ bool createSecurityTables(const QString &databaseName, const QString &masterPass
                           const std::function<void(const QString &)> &showError,
                           ExistingTables existing = ExistingTables::Replace);
 
-// The security tables that exist in the database `databaseName` (an alias, or a directory
-// given by its path), by file name ("USERS.DB"); empty when there are none, or when the
-// database's place does not exist yet. Whoever creates a security database asks this of the
-// place the tables would really be written to, so that no existing one is emptied unasked.
+// The security tables that exist in the database `databaseName` (an alias, of a directory or
+// of a server schema, or a directory given by its path), by file name ("USERS.DB"); empty when
+// there are none, or when the database's place does not exist yet. Whoever creates a security
+// database asks this of the place the tables would really be written to, so that no existing
+// one is emptied unasked.
 QStringList existingSecurityTables(const QString &databaseName);
 
 // Fills an empty security database with a small, realistic set of users, access constants,

@@ -6,6 +6,7 @@
 #include "dbe/error.h"
 #include "dbe/session.h"
 #include "dbe/table.h"
+#include "tests/support/teststorage.h"
 #include "tests/support/testsupport.h"
 
 #include <QDir>
@@ -451,6 +452,48 @@ private Q_SLOTS:
                  qPrintable(help.output));
         QVERIFY(text.contains(QStringLiteral("--replace")));
         QVERIFY(text.contains(QStringLiteral("--password-stdin")));
+    }
+
+    // On a server the schema takes the directory's place: the same refusal over existing
+    // tables, --replace empties them, the alias is saved without the password, and a password
+    // that is not the role's creates nothing.
+    void createsOnAServerAsInADirectory()
+    {
+        testsupport::TestServer &server = testsupport::TestServer::instance();
+        const QString connection = server.connectionFor(QStringLiteral("Old1"));
+        const QString schema = server.newSchema();
+        const QString alias = QStringLiteral("CliServer");
+        const auto onServer = [&](const QStringList &command, const QString &password) {
+            return vesksec(command + QStringList{"--server", connection, "--schema", schema,
+                                                 "--alias", alias, "--password", password});
+        };
+        Run run = onServer({"demo"}, QStringLiteral("Old1"));
+        QVERIFY2(run.exitCode == 0, qPrintable(describe(run)));
+        QCOMPARE(userCount(alias, QStringLiteral("Old1")), 5);
+
+        for (const QStringList &again : {QStringList{"create"}, QStringList{"demo"}}) {
+            run = onServer(again, QStringLiteral("Old1"));
+            QVERIFY2(run.exitCode == 1 && run.output.contains(QStringLiteral("security tables "
+                                                                             "exist in")),
+                     qPrintable(describe(run)));
+        }
+        QCOMPARE(userCount(alias, QStringLiteral("Old1")), 5);
+        run = onServer({"create", "--replace"}, QStringLiteral("Old1"));
+        QVERIFY2(run.exitCode == 0, qPrintable(describe(run)));
+        QCOMPARE(userCount(alias, QStringLiteral("Old1")), 0);
+
+        QFile config(dbe::Session::instance().configFile());
+        QVERIFY(config.open(QIODevice::ReadOnly));
+        const QByteArray saved = config.readAll();
+        QVERIFY(saved.contains(schema.toUtf8()));
+        QVERIFY(!saved.contains("Old1"));
+
+        run = vesksec({"create", "--server", connection, "--schema", server.newSchema(), "--alias",
+                       "CliWrongRole", "--password", "NotTheRoles"});
+        QVERIFY2(run.exitCode == 1 && run.output.contains(QStringLiteral("Invalid password")),
+                 qPrintable(describe(run)));
+        dbe::Session::instance().reloadConfig();
+        QVERIFY(!dbe::Session::instance().hasAlias(QStringLiteral("CliWrongRole")));
     }
 
     // Administrators' scripts creating databases at once: every alias is registered. (Twenty
