@@ -39,6 +39,9 @@ class ActivationTest : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
+    // Every test runs once per storage.
+    void initTestCase_data() { testsupport::addStorageRows(); }
+    void init() { testsupport::followStorageRow(); }
     void initTestCase() { testsupport::isolateEngineConfig(); }
 
     void holdsTheOptionsInOneByte()
@@ -188,24 +191,31 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("alias");
         QTest::addColumn<QString>("password");
-        QTest::addColumn<QString>("reason"); // the engine's, in the log
+        QTest::addColumn<QString>("reason");       // the engine's, in the log
+        QTest::addColumn<QString>("serverReason"); // the same on a server: the server's words
         QTest::newRow("unknown alias") << "NO_SUCH_ALIAS"
                                        << "Master1"
+                                       << "Unknown database: NO_SUCH_ALIAS"
                                        << "Unknown database: NO_SUCH_ALIAS";
         QTest::newRow("wrong master password")
             << "TESTSEC"
             << "Wr0ngMaster"
-            << "the table GRPCOLL.DB cannot be opened without its password";
+            << "the table GRPCOLL.DB cannot be opened without its password"
+            << "password authentication failed";
         QTest::newRow("missing master password")
             << "TESTSEC"
             << ""
-            << "the table GRPCOLL.DB cannot be opened without its password";
+            << "the table GRPCOLL.DB cannot be opened without its password"
+            << "no password supplied";
     }
     void reportsEngineFailuresAndEnds()
     {
         QFETCH(QString, alias);
         QFETCH(QString, password);
         QFETCH(QString, reason);
+        QFETCH(QString, serverReason);
+        if (testsupport::currentStorage() == testsupport::Storage::Postgres)
+            reason = serverReason;
         testsupport::SecurityDb db(QStringLiteral("TESTSEC"), QStringLiteral("Master1"));
         db.setSettings(true, true);
         dbe::Session::instance().removeAllPasswords();

@@ -56,6 +56,9 @@ class TestAccessTest : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
+    // Every test runs once per storage.
+    void initTestCase_data() { testsupport::addStorageRows(); }
+    void init() { testsupport::followStorageRow(); }
     void grants_data();
     void grants();
     void quietWithoutShowUIOrLogging_data();
@@ -273,7 +276,7 @@ void TestAccessTest::rightsChangedByAnotherProcessCountAtOnce()
     QVERIFY(!component->TestAccess(4));
     QVERIFY(!component->TestAccess(9));
 
-    const QString dir = fixture.db.dir();
+    const QString dir = fixture.db.databaseName();
     const QString master = fixture.db.password();
     const QString user = QString::number(fixture.tester);
     runChild({"rights", dir, master, "add", "UserAcc", user, "4", "C"});

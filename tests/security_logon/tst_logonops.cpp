@@ -18,6 +18,9 @@ class TestLogonOperations : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
+    // Every test runs once per storage.
+    void initTestCase_data() { testsupport::addStorageRows(); }
+    void init() { testsupport::followStorageRow(); }
     void logonExRules_data();
     void logonExRules();
     void logonExKeepsValuesFromBeforeIt();

@@ -70,6 +70,9 @@ class TestPasswordChange : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
+    // Every test runs once per storage.
+    void initTestCase_data() { testsupport::addStorageRows(); }
+    void init() { testsupport::followStorageRow(); }
     void dialogShowsItsControls();
     void enterMovesThroughTheFields();
     void refusalsKeepDialogOpen_data();

@@ -25,6 +25,9 @@ class TestSetupEditor : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
+    // Every test runs once per storage.
+    void initTestCase_data() { testsupport::addStorageRows(); }
+    void init() { testsupport::followStorageRow(); }
     void initTestCase() { initTestProgram(); }
 
     void openingShowsListsButNoUser()

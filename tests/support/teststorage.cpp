@@ -163,6 +163,17 @@ QString DatabasePlace::dir() const
     return m_storage == Storage::SqlCipher ? m_dir.path() : QString();
 }
 
+void DatabasePlace::addAliasForTheSamePlace(const QString &alias) const
+{
+    dbe::Session &session = dbe::Session::instance();
+    if (m_storage == Storage::SqlCipher) {
+        session.addStandardAlias(alias, m_dir.path());
+        return;
+    }
+    const dbe::AliasInfo info = session.alias(m_alias);
+    session.addServerAlias(alias, info.defaultDriver, info.connection, info.schema);
+}
+
 QString DatabasePlace::databaseName() const
 {
     return m_storage == Storage::SqlCipher ? m_dir.path() : m_alias;

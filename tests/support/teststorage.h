@@ -72,6 +72,9 @@ public:
     QString schema() const { return m_schema; }
     // How another process of the test names the database: the directory, or the alias.
     QString databaseName() const;
+    // Adds a second alias (not saved) for the same directory or schema: it gets a connection of
+    // its own.
+    void addAliasForTheSamePlace(const QString &alias) const;
 
 private:
     Storage m_storage;

@@ -58,30 +58,21 @@ void isolateEngineConfig()
 }
 
 SecurityDb::SecurityDb(const QString &alias, const QString &password)
-    : m_alias(alias), m_password(password)
+    : m_place(alias, password), m_password(password)
 {
-    dbe::Session &session = dbe::Session::instance();
-    if (session.hasAlias(alias))
-        session.deleteAlias(alias);
-    session.addStandardAlias(alias, m_dir.path());
     QString failure;
     if (!security::createSecurityTables(alias, password,
                                         [&](const QString &message) { failure = message; }))
         throw dbe::Error(QStringLiteral("test database not created: ") + failure);
 }
 
-SecurityDb::~SecurityDb()
-{
-    dbe::Session &session = dbe::Session::instance();
-    if (session.hasAlias(m_alias))
-        session.deleteAlias(m_alias);
-}
+SecurityDb::~SecurityDb() = default;
 
 void SecurityDb::setSettings(bool enabled, bool logEnabled, const QString &label,
                              const QString &label1, const QString &label2)
 {
     dbe::Table t;
-    t.setDatabaseName(m_alias);
+    t.setDatabaseName(alias());
     t.setTableName(QStringLiteral("PROGRAM.DB"));
     t.open();
     if (t.isEmpty())
@@ -99,7 +90,7 @@ void SecurityDb::setSettings(bool enabled, bool logEnabled, const QString &label
 int SecurityDb::addUser(const QString &name, const QString &password, bool enabled, bool admin,
                         const QString &def1, const QString &def2)
 {
-    return dbe::appendRecord(m_alias, QStringLiteral("USERS.DB"),
+    return dbe::appendRecord(alias(), QStringLiteral("USERS.DB"),
                              {{QStringLiteral("User_Name"), name},
                               {QStringLiteral("User_Password"), password},
                               {QStringLiteral("User_Def1"), def1},
@@ -111,26 +102,26 @@ int SecurityDb::addUser(const QString &name, const QString &password, bool enabl
 
 int SecurityDb::addAccess(const QString &name)
 {
-    return dbe::appendRecord(m_alias, QStringLiteral("ACCESS.DB"),
+    return dbe::appendRecord(alias(), QStringLiteral("ACCESS.DB"),
                              {{QStringLiteral("Access_Name"), name}});
 }
 
 int SecurityDb::addGroup(const QString &name)
 {
-    return dbe::appendRecord(m_alias, QStringLiteral("GROUPS.DB"),
+    return dbe::appendRecord(alias(), QStringLiteral("GROUPS.DB"),
                              {{QStringLiteral("Group_Name"), name}});
 }
 
 void SecurityDb::addMember(int groupId, int accessId)
 {
     dbe::appendRecord(
-        m_alias, QStringLiteral("GRPCOLL.DB"),
+        alias(), QStringLiteral("GRPCOLL.DB"),
         {{QStringLiteral("Group_ID"), groupId}, {QStringLiteral("Access_ID"), accessId}});
 }
 
 void SecurityDb::grant(int userId, int id, const QString &type)
 {
-    dbe::appendRecord(m_alias, QStringLiteral("USERACC.DB"),
+    dbe::appendRecord(alias(), QStringLiteral("USERACC.DB"),
                       {{QStringLiteral("User_ID"), userId},
                        {QStringLiteral("Access_ID"), id},
                        {QStringLiteral("Type"), type}});
@@ -139,7 +130,7 @@ void SecurityDb::grant(int userId, int id, const QString &type)
 int SecurityDb::rowCount(const QString &table) const
 {
     dbe::Table t;
-    t.setDatabaseName(m_alias);
+    t.setDatabaseName(alias());
     t.setTableName(table);
     t.open();
     return t.recordCount();
@@ -149,11 +140,11 @@ OtherStationWriting::OtherStationWriting(const SecurityDb &db, const QString &ta
                                          const QVariantMap &row)
     : m_alias(db.alias() + QStringLiteral("_OTHER"))
 {
-    // A second alias on the same directory gets a connection of its own, as another
-    // workstation would have.
+    // A second alias on the same place gets a connection of its own, as another workstation
+    // would have.
     dbe::Session &session = dbe::Session::instance();
     session.setBusyTimeout(ShortBusyTimeoutMs);
-    session.addStandardAlias(m_alias, db.dir());
+    db.place().addAliasForTheSamePlace(m_alias);
     m_database = session.database(m_alias);
     m_table = std::make_unique<dbe::Table>();
     m_table->setDatabaseName(m_alias);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "tests/support/teststorage.h"
+
 #include <QLoggingCategory>
 #include <QString>
 #include <QStringList>
@@ -19,7 +21,8 @@ namespace testsupport {
 // process that a test started, it keeps the test's file.
 void isolateEngineConfig();
 
-// A security database with all seven tables, created in a fresh temporary directory and
+// A security database with all seven tables, created in a fresh place of the running test
+// row's storage (a temporary directory, or a schema on the test run's PostgreSQL server) and
 // reachable through its own alias, with the master password in the session.
 class SecurityDb
 {
@@ -28,9 +31,13 @@ public:
                         const QString &password = QStringLiteral("Master1"));
     ~SecurityDb();
 
-    QString alias() const { return m_alias; }
+    QString alias() const { return m_place.alias(); }
     QString password() const { return m_password; }
-    QString dir() const { return m_dir.path(); }
+    // The directory of the table files; empty on a server.
+    QString dir() const { return m_place.dir(); }
+    // How a child process of the test names the database: the directory, or the saved alias.
+    QString databaseName() const { return m_place.databaseName(); }
+    const DatabasePlace &place() const { return m_place; }
 
     // The one settings row.
     void setSettings(bool enabled, bool logEnabled, const QString &label = QStringLiteral("Test"),
@@ -45,8 +52,7 @@ public:
     int rowCount(const QString &table) const;
 
 private:
-    QTemporaryDir m_dir;
-    QString m_alias;
+    DatabasePlace m_place;
     QString m_password;
 };
 
