@@ -1,12 +1,16 @@
 #pragma once
 
+#include "dbe/error.h"
 #include "dbe/session.h"
+#include "dbe/storage.h"
 #include "security/core/createtables.h"
+#include "tests/support/teststorage.h"
 
 #include <QTemporaryDir>
 #include <cstdio>
 
-// An empty security database for a benchmark: the seven tables in a temporary directory under
+// An empty security database for a benchmark: the seven tables in a temporary directory, or in
+// a schema of a private PostgreSQL cluster that the benchmark starts and stops itself, under
 // their own alias, in an engine configuration of the benchmark's own, never the user's.
 class BenchDatabase
 {
@@ -14,12 +18,24 @@ public:
     BenchDatabase(const QString &alias, const QString &master) : m_alias(alias), m_master(master) {}
 
     // False, after saying why on the error output, when the tables could not be made.
-    bool create()
+    bool create(bool onServer = false)
     {
         qputenv("VESK_DBE_CONFIG", (m_configDir.path() + QStringLiteral("/dbe.ini")).toLocal8Bit());
         dbe::Session &session = dbe::Session::instance();
         session.reloadConfig();
-        session.addStandardAlias(m_alias, m_dataDir.path());
+        if (onServer) {
+            std::fprintf(stderr, "starting a private PostgreSQL cluster...\n");
+            try {
+                testsupport::TestServer &server = testsupport::TestServer::instance();
+                session.addServerAlias(m_alias, dbe::storage::PostgresDriver,
+                                       server.connectionFor(m_master), server.newSchema());
+            } catch (const dbe::Error &error) {
+                std::fprintf(stderr, "no PostgreSQL server: %s\n", qPrintable(error.text()));
+                return false;
+            }
+        } else {
+            session.addStandardAlias(m_alias, m_dataDir.path());
+        }
         QString failure;
         if (!security::createSecurityTables(m_alias, m_master,
                                             [&failure](const QString &text) { failure = text; })) {
