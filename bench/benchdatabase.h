@@ -25,6 +25,7 @@ public:
         session.reloadConfig();
         if (onServer) {
             std::fprintf(stderr, "starting a private PostgreSQL cluster...\n");
+            qputenv("VESK_PG_DURABLE", "1"); // commits synced to disk, as SQLCipher's are
             try {
                 testsupport::TestServer &server = testsupport::TestServer::instance();
                 session.addServerAlias(m_alias, dbe::storage::PostgresDriver,

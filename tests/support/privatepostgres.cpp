@@ -279,17 +279,20 @@ bool PrivatePostgres::startOnce(QString *error, bool *portTaken)
         return false;
     QFile::remove(passwordFile);
 
-    // A throwaway cluster: durability is not wanted, speed is.
-    const QString settings = QStringLiteral("\nlisten_addresses = '127.0.0.1'\n"
-                                            "port = %1\n"
-                                            "unix_socket_directories = '%2'\n"
-                                            "max_connections = 200\n"
-                                            "shared_buffers = 32MB\n"
-                                            "fsync = off\n"
-                                            "synchronous_commit = off\n"
-                                            "full_page_writes = off\n")
-                                 .arg(m_cluster.port)
-                                 .arg(m_cluster.socketDir);
+    // A throwaway cluster: durability is not wanted, speed is; unless VESK_PG_DURABLE asks for
+    // a server that writes its commits to disk as a site's would (the benchmarks, so that they
+    // set like against like: SQLCipher syncs every commit).
+    QString settings = QStringLiteral("\nlisten_addresses = '127.0.0.1'\n"
+                                      "port = %1\n"
+                                      "unix_socket_directories = '%2'\n"
+                                      "max_connections = 200\n"
+                                      "shared_buffers = 32MB\n")
+                           .arg(m_cluster.port)
+                           .arg(m_cluster.socketDir);
+    if (!qEnvironmentVariableIsSet("VESK_PG_DURABLE"))
+        settings += QStringLiteral("fsync = off\n"
+                                   "synchronous_commit = off\n"
+                                   "full_page_writes = off\n");
     QFile conf(m_cluster.dataDir + QStringLiteral("/postgresql.conf"));
     if (!conf.open(QIODevice::Append) || conf.write(settings.toUtf8()) < 0) {
         *error = QStringLiteral("Cannot configure the server: %1").arg(conf.errorString());
