@@ -79,3 +79,13 @@ void EngineFixture::addPair(int a, int b, const QString &type)
     t->setString(QStringLiteral("T"), type);
     t->post();
 }
+
+dbe::Error::Code codeOf(const std::function<void()> &action)
+{
+    try {
+        action();
+    } catch (const dbe::Error &e) {
+        return e.code();
+    }
+    return dbe::Error::Code(0);
+}

@@ -1,10 +1,12 @@
 #pragma once
 
 #include "dbe/database.h"
+#include "dbe/error.h"
 #include "dbe/session.h"
 #include "dbe/table.h"
 #include "tests/support/teststorage.h"
 
+#include <functional>
 #include <memory>
 
 // A database of two small tables that exercise every field type and key shape the engine
@@ -35,3 +37,6 @@ public:
 private:
     testsupport::DatabasePlace m_place;
 };
+
+// The code of the engine error `action` throws; 0 when it throws none.
+dbe::Error::Code codeOf(const std::function<void()> &action);

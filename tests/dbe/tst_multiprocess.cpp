@@ -109,16 +109,6 @@ private:
     QProcess m_process;
 };
 
-Error::Code codeOf(const std::function<void()> &action)
-{
-    try {
-        action();
-    } catch (const Error &e) {
-        return e.code();
-    }
-    return Error::Code(0);
-}
-
 int runToEnd(const QStringList &args)
 {
     Child child(args);

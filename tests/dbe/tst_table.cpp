@@ -21,16 +21,6 @@ QStringList walk(Table &t, const QString &field)
     return values;
 }
 
-Error::Code codeOf(const std::function<void()> &action)
-{
-    try {
-        action();
-    } catch (const Error &e) {
-        return e.code();
-    }
-    return Error::Code(0);
-}
-
 } // namespace
 
 class TableTest : public QObject
