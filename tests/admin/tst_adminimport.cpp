@@ -54,7 +54,7 @@ struct ShownDialog {
 
 // Old files large enough that an import runs for many repaint intervals and a cancel comes
 // long before its end: many rows, every one valid.
-constexpr int LargeUsers = 2000;
+constexpr int LargeUsers = 8000;
 
 void makeLarge(OldFiles &old, int users)
 {
