@@ -2,6 +2,7 @@
 
 #include "dbe/session.h"
 #include "dbe/table.h"
+#include "security/core/createtables.h"
 #include "security/core/schema.h"
 #include "security/logonunt.h"
 #include "security/vesksec2.h"
@@ -162,6 +163,35 @@ private Q_SLOTS:
         probe.setExclusive(true);
         probe.open();
         QVERIFY(probe.isOpen());
+    }
+
+    // The logons the README offers for the demonstration database, and one it does not.
+    void demonstrationUsersLogOnAsDocumented_data()
+    {
+        QTest::addColumn<QString>("user");
+        QTest::addColumn<QString>("password");
+        QTest::addColumn<bool>("accepted");
+        for (const char *user : {"admin", "clerk", "manager", "auditor"})
+            QTest::newRow(user) << QString::fromLatin1(user) << QString::fromLatin1(user) << true;
+        QTest::newRow("wrong password") << "clerk"
+                                        << "manager" << false;
+    }
+    void demonstrationUsersLogOnAsDocumented()
+    {
+        QFETCH(QString, user);
+        QFETCH(QString, password);
+        QFETCH(bool, accepted);
+        testsupport::SecurityDb db;
+        security::fillDemoData(db.alias());
+        ui::MessageRecorder messages;
+        TVeskSecure component;
+        component.SetAlias(db.alias());
+        component.SetPassword(db.password());
+        component.SetOptions({});
+        component.Loaded();
+        QCOMPARE(component.LogonEx(user, password), accepted);
+        QCOMPARE(component.GetActive(), accepted);
+        QVERIFY2(messages.requests().isEmpty(), qPrintable(messages.lastText()));
     }
 
     void settingActiveFalseLogsOff()
