@@ -65,4 +65,9 @@ QVariant Backend::fromStorage(FieldType type, const QVariant &stored) const
     return stored;
 }
 
+std::unique_ptr<ChangeWatch> Backend::watchChanges(const QStringList &)
+{
+    return nullptr;
+}
+
 } // namespace dbe

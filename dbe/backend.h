@@ -1,5 +1,6 @@
 #pragma once
 
+#include "dbe/changewatch.h"
 #include "dbe/database.h"
 #include "dbe/types.h"
 
@@ -95,6 +96,11 @@ public:
     virtual void begin() = 0;
     virtual void commit() = 0;
     virtual void rollback() = 0;
+
+    // A watch over the tables (canonical names, each open on this connection), taken inside the
+    // open transaction, which by then holds each of them against writers. Null where the storage
+    // cannot answer ChangeWatch::unchanged() cheaply and surely; the caller then asks the tables.
+    virtual std::unique_ptr<ChangeWatch> watchChanges(const QStringList &tables);
 
     // How the statement text names parameter `position` (from 1).
     virtual QString placeholder(int position) const = 0;

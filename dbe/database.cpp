@@ -23,6 +23,13 @@ QStringList Database::tableNames()
     return m_backend->tableNames();
 }
 
+std::unique_ptr<ChangeWatch> Database::watchChanges(const QStringList &tables)
+{
+    if (m_depth == 0)
+        throw Error(QStringLiteral("A change watch needs an open transaction."), Error::WrongState);
+    return m_backend->watchChanges(tables);
+}
+
 void Database::begin()
 {
     if (m_depth == 0) {

@@ -11,6 +11,7 @@
 namespace dbe {
 
 class Backend;
+class ChangeWatch;
 
 // Result of creating a table: NoError and an empty text on success, else the engine's code and
 // the storage's text.
@@ -47,6 +48,11 @@ public:
     void commit();
     void rollback();
     bool inTransaction() const { return m_depth > 0; }
+
+    // Inside a transaction that has not written: a watch that tells whether anybody committed
+    // to the tables since, so that what the transaction read may be kept until then. Null where
+    // the storage cannot tell cheaply (see Backend::watchChanges()).
+    std::unique_ptr<ChangeWatch> watchChanges(const QStringList &tables);
 
 private:
     QString m_name;

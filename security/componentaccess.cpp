@@ -1,47 +1,23 @@
 // The access test: does the logged-on user hold an access constant, directly or through one
 // of his groups.
 
+#include "dbe/database.h"
 #include "dbe/error.h"
 #include "dbe/table.h"
 #include "security/core/logging.h"
 #include "security/core/schema.h"
+#include "security/heldrights.h"
+#include "security/rangeguard.h"
 #include "security/vesksec2.h"
 #include "ui/messages.h"
 
 namespace {
 
-// Keeps the cursor to one user's rows only while the walk runs. The range names the user id
-// alone, which holds exactly his rows without the id after his (which the largest id has not).
-class UserRange
-{
-public:
-    UserRange(dbe::Table &rights, int userId) : m_rights(rights)
-    {
-        m_rights.setRange({userId}, {userId});
-    }
-    ~UserRange()
-    {
-        try {
-            m_rights.cancelRange();
-        } catch (const std::exception &error) {
-            // The next test sets its own range or key; the walk's failure, if any, is on its
-            // way to the host already.
-            qCInfo(security::lcSecurity).noquote()
-                << "leaving the range of the rights table failed:" << error.what();
-        }
-    }
-    UserRange(const UserRange &) = delete;
-    UserRange &operator=(const UserRange &) = delete;
-
-private:
-    dbe::Table &m_rights;
-};
-
 bool grantedThroughGroup(dbe::Table &rights, dbe::Table &members, int userId, int accessId)
 {
     // Setting the range already puts the cursor on the user's first row; a first() would
     // only fetch it again.
-    const UserRange range(rights, userId);
+    const RangeGuard range(rights, userId);
     for (; !rights.eof(); rights.next()) {
         // Compared exactly: a lower-case "g" names no group.
         if (rights.asString(security::fields::RightType) != security::RightGroup)
@@ -52,13 +28,30 @@ bool grantedThroughGroup(dbe::Table &rights, dbe::Table &members, int userId, in
     return false;
 }
 
-bool holdsRight(dbe::Table &rights, dbe::Table &members, int userId, int accessId)
+bool holdsRightInTables(dbe::Table &rights, dbe::Table &members, int userId, int accessId)
 {
     return rights.findKey({userId, accessId, security::RightConstant}) ||
            grantedThroughGroup(rights, members, userId, accessId);
 }
 
 } // namespace
+
+bool TVeskSecure::holdsRight(int accessId)
+{
+    // The kept rights answer whenever nobody has committed to the rights since they were read,
+    // and are read again when somebody has. Inside a transaction of this connection (a setup
+    // editor of the same process in the middle of a change) the tables answer, as they show
+    // what it has written so far.
+    if (m_rightsDatabase && !m_rightsDatabase->inTransaction() && m_heldRights->storageWatches()) {
+        if (const std::optional<bool> kept = m_heldRights->answer(m_userId, accessId))
+            return *kept;
+        if (m_heldRights->reload(*m_rightsDatabase, *m_userAccTable, *m_grpCollTable, m_userId)) {
+            if (const std::optional<bool> read = m_heldRights->answer(m_userId, accessId))
+                return *read;
+        }
+    }
+    return holdsRightInTables(*m_userAccTable, *m_grpCollTable, m_userId, accessId);
+}
 
 bool TVeskSecure::HasAccess(int accessId)
 {
@@ -69,7 +62,7 @@ bool TVeskSecure::HasAccess(int accessId)
     // A host asks this to enable its menus; an engine failure there must not end the host, so it
     // counts as "not held" and leaves its reason in the trace.
     try {
-        return holdsRight(*m_userAccTable, *m_grpCollTable, m_userId, accessId);
+        return holdsRight(accessId);
     } catch (const dbe::Error &error) {
         qCInfo(security::lcSecurity).noquote() << "reading the rights failed:" << error.text();
         return false;
@@ -94,7 +87,7 @@ bool TVeskSecure::testAccess(int accessId)
         return false;
     }
 
-    const bool granted = holdsRight(*m_userAccTable, *m_grpCollTable, m_userId, accessId);
+    const bool granted = holdsRight(accessId);
     // A grant whose log row cannot be written fails with the engine's error: the audit trail
     // never misses a grant that was used.
     if (granted && m_logTable)

@@ -7,6 +7,7 @@
 #include "dbe/table.h"
 #include "security/core/logging.h"
 #include "security/core/schema.h"
+#include "security/heldrights.h"
 #include "security/logonunt.h"
 #include "security/netware.h"
 #include "security/vesksec2.h"
@@ -62,6 +63,8 @@ bool TVeskSecure::holdsUserId(const dbe::Table &users)
 
 void TVeskSecure::takeUserFromRow(const dbe::Table &users)
 {
+    // What was kept belongs to whoever was logged on before.
+    m_heldRights->clear();
     m_userId = users.asInteger(security::fields::UserId);
     m_userName = users.asString(security::fields::UserName);
     m_currentPassword = users.asString(security::fields::UserPassword);

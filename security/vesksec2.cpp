@@ -1,10 +1,12 @@
 #include "vesksec2.h"
 
+#include "dbe/database.h"
 #include "dbe/error.h"
 #include "dbe/session.h"
 #include "dbe/table.h"
 #include "security/core/logging.h"
 #include "security/core/schema.h"
+#include "security/heldrights.h"
 #include "ui/messages.h"
 
 #include <QCoreApplication>
@@ -41,12 +43,17 @@ std::unique_ptr<dbe::Table> openTable(const QString &alias, const QString &name)
 
 } // namespace
 
-TVeskSecure::TVeskSecure(QObject *owner) : QObject(owner), m_options{soAutoValidate, soShowUI} {}
+TVeskSecure::TVeskSecure(QObject *owner)
+    : QObject(owner), m_options{soAutoValidate, soShowUI},
+      m_heldRights(std::make_unique<HeldRights>())
+{
+}
 
 TVeskSecure::~TVeskSecure()
 {
     // The log first, then the two tables of the access test, as they were opened.
     m_logTable.reset();
+    m_heldRights->clear();
     if (m_grpCollTable && m_userAccTable) {
         m_grpCollTable.reset();
         m_userAccTable.reset();
@@ -69,6 +76,7 @@ void TVeskSecure::SetShowUI(bool show)
 
 void TVeskSecure::logOff()
 {
+    m_heldRights->clear();
     m_userId = -1;
     m_userName.clear();
     m_currentPassword.clear();
@@ -97,6 +105,8 @@ void TVeskSecure::Loaded()
         dbe::Session::instance().addPassword(m_password);
         m_grpCollTable = openTable(m_alias, security::tables::GrpColl);
         m_userAccTable = openTable(m_alias, security::tables::UserAcc);
+        m_rightsDatabase = dbe::Session::instance().database(m_userAccTable->databaseName());
+        m_heldRights->clear();
 
         std::unique_ptr<dbe::Table> settings = openTable(m_alias, security::tables::Program);
         settings->first();

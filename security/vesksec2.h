@@ -15,8 +15,10 @@
 #include <memory>
 
 namespace dbe {
+class Database;
 class Table;
-}
+} // namespace dbe
+class HeldRights;
 
 enum TSecurityOption : quint8 {
     soAutoValidate = 0,   // activation logs a user on and ends the host if that fails
@@ -193,6 +195,8 @@ private:
     // Appends a row to the activity log; a row that cannot be written is dropped, never left
     // pending to be written with a later one.
     void appendLogRow(int accessId, bool isLogon);
+    // Whether the logged-on user holds the constant, directly or through a group. Throws.
+    bool holdsRight(int accessId);
 
     QString m_alias;
     QString m_password;
@@ -215,4 +219,6 @@ private:
     std::unique_ptr<dbe::Table> m_grpCollTable;
     std::unique_ptr<dbe::Table> m_userAccTable;
     std::unique_ptr<dbe::Table> m_logTable;
+    std::shared_ptr<dbe::Database> m_rightsDatabase;
+    std::unique_ptr<HeldRights> m_heldRights;
 };

@@ -3,6 +3,7 @@
 
 #include "dbe/error.h"
 #include "dbe/fileaccess.h"
+#include "dbe/sqlcipher/filechangewatch.h"
 #include "dbe/sqlcipher/filetablelocks.h"
 #include "dbe/sqlcipher/sqlcipherkeys.h"
 #include "dbe/sqlcipher/sqlcipherstorage.h"
@@ -195,6 +196,23 @@ void execOn(sqlite3 *db, const QString &sql, const QString &tables = {}, const Q
     sqlite3_free(message);
     if (rc != SQLITE_OK)
         throwFor(rc, db, tables, path);
+}
+
+// One text value of a statement that answers one row.
+QString scalarText(sqlite3 *db, const QString &sql)
+{
+    sqlite3_stmt *stmt = nullptr;
+    int rc = sqlite3_prepare_v2(db, sql.toUtf8().constData(), -1, &stmt, nullptr);
+    QString value;
+    if (rc == SQLITE_OK) {
+        rc = sqlite3_step(stmt);
+        if (rc == SQLITE_ROW)
+            value = QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(stmt, 0)));
+    }
+    sqlite3_finalize(stmt);
+    if (rc != SQLITE_OK && rc != SQLITE_ROW && rc != SQLITE_DONE)
+        throwFor(rc, db);
+    return value;
 }
 
 // The first bytes of an SQLite database that nobody encrypted.
@@ -731,6 +749,35 @@ void SqlCipherBackend::commit()
 void SqlCipherBackend::rollback()
 {
     execute(QStringLiteral("ROLLBACK"));
+}
+
+std::unique_ptr<ChangeWatch> SqlCipherBackend::watchChanges(const QStringList &tables)
+{
+    if (sqlite3_get_autocommit(m_db))
+        throw Error(QStringLiteral("A change watch needs an open transaction."), Error::WrongState);
+    QStringList paths;
+    for (const QString &table : tables) {
+        const QString schema = baseName(table).toUpper();
+        const auto file = m_files.constFind(schema);
+        if (file == m_files.cend())
+            throw Error(QStringLiteral("Table %1 is not open.").arg(schema + fileSuffix()),
+                        Error::WrongState);
+        const QString path = QDir(m_directory).filePath(*file);
+        // What this transaction wrote is not in the file yet.
+        if (m_written.contains(path))
+            return nullptr;
+        // The first read takes the file's shared lock (rolling back a journal a crashed writer
+        // left), and the transaction holds it to its end: from here on nobody writes the file,
+        // so its head as it is now belongs to what the transaction read.
+        scalarText(m_db, QStringLiteral("SELECT count(*) FROM %1.sqlite_master")
+                             .arg(quoteIdentifier(schema)));
+        const QString journalMode =
+            scalarText(m_db, QStringLiteral("PRAGMA %1.journal_mode").arg(quoteIdentifier(schema)));
+        if (journalMode.compare(QLatin1String("wal"), Qt::CaseInsensitive) == 0)
+            return nullptr;
+        paths.append(path);
+    }
+    return FileChangeWatch::create(paths);
 }
 
 void SqlCipherBackend::execute(const QString &sql)

@@ -41,6 +41,8 @@ public:
     void begin() override;
     void commit() override;
     void rollback() override;
+    // Watches the table files' heads (see FileChangeWatch).
+    std::unique_ptr<ChangeWatch> watchChanges(const QStringList &tables) override;
 
     QString placeholder(int position) const override;
     QString orderTerm(const QString &expression, bool descending) const override;

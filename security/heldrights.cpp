@@ -1,0 +1,73 @@
+#include "security/heldrights.h"
+
+#include "dbe/changewatch.h"
+#include "dbe/database.h"
+#include "dbe/table.h"
+#include "security/core/schema.h"
+#include "security/rangeguard.h"
+
+#include <algorithm>
+
+HeldRights::HeldRights() = default;
+HeldRights::~HeldRights() = default;
+
+std::optional<bool> HeldRights::answer(int userId, int accessId) const
+{
+    if (!m_watch || userId != m_userId || !m_watch->unchanged())
+        return std::nullopt;
+    return std::binary_search(m_accessIds.cbegin(), m_accessIds.cend(), accessId);
+}
+
+void HeldRights::clear()
+{
+    m_watch.reset();
+    m_accessIds.clear();
+    m_userId = -1;
+    m_storageWatches = true;
+}
+
+bool HeldRights::reload(dbe::Database &database, dbe::Table &rights, dbe::Table &members,
+                        int userId)
+{
+    m_watch.reset();
+    m_accessIds.clear();
+    m_userId = -1;
+    if (database.inTransaction())
+        return false;
+
+    std::vector<int> accessIds;
+    std::vector<int> groupIds;
+    dbe::Transaction transaction(database);
+    // The same rows, compared the same way, as the access test on the tables reads: the type
+    // exactly "C" or "G" (a lower-case letter names neither), and a group's members by its id.
+    {
+        const RangeGuard range(rights, userId);
+        for (; !rights.eof(); rights.next()) {
+            const QString type = rights.asString(security::fields::RightType);
+            if (type == security::RightConstant)
+                accessIds.push_back(rights.asInteger(security::fields::AccessId));
+            else if (type == security::RightGroup)
+                groupIds.push_back(rights.asInteger(security::fields::AccessId));
+        }
+    }
+    for (const int groupId : groupIds) {
+        const RangeGuard range(members, groupId);
+        for (; !members.eof(); members.next())
+            accessIds.push_back(members.asInteger(security::fields::AccessId));
+    }
+    // Taken while the transaction still holds what it read.
+    std::unique_ptr<dbe::ChangeWatch> watch = database.watchChanges(
+        {security::tables::UserAcc, security::tables::GrpColl});
+    transaction.commit();
+    if (!watch) {
+        m_storageWatches = false;
+        return false;
+    }
+
+    std::sort(accessIds.begin(), accessIds.end());
+    accessIds.erase(std::unique(accessIds.begin(), accessIds.end()), accessIds.end());
+    m_accessIds = std::move(accessIds);
+    m_watch = std::move(watch);
+    m_userId = userId;
+    return true;
+}

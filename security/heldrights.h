@@ -1,0 +1,47 @@
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <vector>
+
+namespace dbe {
+class ChangeWatch;
+class Database;
+class Table;
+} // namespace dbe
+
+// The access constants the logged-on user holds, directly or through his groups, read in one
+// transaction and kept for exactly as long as nobody has committed to the rights or the groups'
+// members since. A host asks for access each time it builds a menu; keeping one user's answers
+// spares every ask a walk of his rows, and the storage's change watch keeps the answers as fresh
+// as reading the tables would.
+class HeldRights
+{
+public:
+    HeldRights();
+    ~HeldRights();
+    HeldRights(const HeldRights &) = delete;
+    HeldRights &operator=(const HeldRights &) = delete;
+
+    // The kept answer for the user, or nothing when it has to be read from the tables: none
+    // kept, kept for another user, or something was committed since.
+    std::optional<bool> answer(int userId, int accessId) const;
+
+    // Reads the user's rights in a transaction of its own and keeps them when the storage can
+    // watch the tables. False when nothing could be kept: the storage cannot watch cheaply, or
+    // the connection is inside a transaction of its caller's, whose uncommitted writes the
+    // tables show but the watch would not. Throws the engine's failures.
+    bool reload(dbe::Database &database, dbe::Table &rights, dbe::Table &members, int userId);
+
+    // False once the storage gave no watch: asking again before clear() only costs a read.
+    bool storageWatches() const { return m_storageWatches; }
+
+    // Forgets everything, for a logon or a logoff.
+    void clear();
+
+private:
+    int m_userId = -1;
+    std::vector<int> m_accessIds; // sorted
+    std::unique_ptr<dbe::ChangeWatch> m_watch;
+    bool m_storageWatches = true;
+};
