@@ -6,10 +6,14 @@
 #include "tests/support/testsupport.h"
 #include "ui/messages.h"
 
+#include <QFile>
 #include <QProcess>
 #include <QTest>
 #include <QTextStream>
+#include <QThread>
+#include <atomic>
 #include <csignal>
+#include <map>
 #include <cstdio>
 #include <sys/resource.h>
 
@@ -101,6 +105,29 @@ QString runChild(const QStringList &arguments, int timeoutMs)
     return runChildAt(QCoreApplication::applicationFilePath(), arguments, timeoutMs);
 }
 
+bool changeRow(dbe::Table &table, bool add, const QStringList &values)
+{
+    const QStringList keyFields = table.indexFields();
+    QVariantList key;
+    for (int i = 0; i < keyFields.size(); ++i) {
+        const QString &value = values.at(i);
+        bool isNumber = false;
+        const int number = value.toInt(&isNumber);
+        key << (isNumber ? QVariant(number) : QVariant(value));
+    }
+    if (add) {
+        table.append();
+        for (int i = 0; i < keyFields.size(); ++i)
+            table.setValue(keyFields.at(i), key.at(i));
+        table.post();
+        return true;
+    }
+    if (!table.findKey(key))
+        return false;
+    table.remove();
+    return true;
+}
+
 namespace {
 
 void print(const QString &line)
@@ -151,23 +178,61 @@ int changeRights(const QStringList &args)
     table.setDatabaseName(args.at(0));
     table.setTableName(args.at(3));
     table.open();
-    const QStringList keyFields = table.indexFields();
-    QVariantList key;
-    for (int i = 0; i < keyFields.size(); ++i) {
-        const QString &value = args.at(4 + i);
-        bool isNumber = false;
-        const int number = value.toInt(&isNumber);
-        key << (isNumber ? QVariant(number) : QVariant(value));
-    }
-    if (args.at(2) == QStringLiteral("add")) {
-        table.append();
-        for (int i = 0; i < keyFields.size(); ++i)
-            table.setValue(keyFields.at(i), key.at(i));
-        table.post();
-    } else {
-        if (!table.findKey(key))
+    return changeRow(table, args.at(2) == QStringLiteral("add"), args.mid(4)) ? 0 : 2;
+}
+
+// rightsloop DIR MASTER: reads changes "add|remove TABLE VALUE..." from its input, one a line,
+// and answers each with "done N" once it is committed; an administrator's window that stays
+// open while the test watches another workstation.
+int changeRightsFromInput(const QStringList &args)
+{
+    dbe::Session::instance().addPassword(args.at(1));
+    std::map<QString, std::unique_ptr<dbe::Table>> tables;
+    QTextStream input(stdin);
+    for (int done = 1;; ++done) {
+        const QString line = input.readLine();
+        if (line.isNull())
+            return 0;
+        const QStringList words = line.split(u' ', Qt::SkipEmptyParts);
+        std::unique_ptr<dbe::Table> &table = tables[words.at(1)];
+        if (!table) {
+            table = std::make_unique<dbe::Table>();
+            table->setDatabaseName(args.at(0));
+            table->setTableName(words.at(1));
+            table->open();
+        }
+        if (!changeRow(*table, words.at(0) == QStringLiteral("add"), words.mid(2)))
             return 2;
-        table.remove();
+        print(QStringLiteral("done %1").arg(done));
+    }
+}
+
+// toggle DIR MASTER USER ACCESS ROUNDS COUNTERS: grants the constant to the user directly and
+// takes it back, ROUNDS commits in all (odd ones grant), as fast as the disk allows. The file
+// COUNTERS holds two 64-bit counters the test reads while it runs: the round begun, then the
+// round committed. It pauses briefly after each commit.
+int toggleRight(const QStringList &args)
+{
+    dbe::Session::instance().addPassword(args.at(1));
+    QFile counterFile(args.at(5));
+    if (!counterFile.open(QIODevice::ReadWrite))
+        return 2;
+    auto *counters = reinterpret_cast<std::atomic<qint64> *>(counterFile.map(0, 16));
+    if (!counters)
+        return 2;
+    dbe::Table rights;
+    rights.setDatabaseName(args.at(0));
+    rights.setTableName(QStringLiteral("UserAcc"));
+    rights.open();
+    const QStringList key = {args.at(2), args.at(3), QStringLiteral("C")};
+    const int rounds = args.at(4).toInt();
+    for (int round = 1; round <= rounds; ++round) {
+        counters[0].store(round);
+        if (!changeRow(rights, round % 2 == 1, key))
+            return 2;
+        counters[1].store(round);
+        // A host's tests come between commits, not only while one is under way.
+        QThread::usleep(2000);
     }
     return 0;
 }
@@ -264,6 +329,10 @@ int childMain(const QStringList &arguments)
             return logonRepeatedly(args);
         if (task == QStringLiteral("rights"))
             return changeRights(args);
+        if (task == QStringLiteral("rightsloop"))
+            return changeRightsFromInput(args);
+        if (task == QStringLiteral("toggle"))
+            return toggleRight(args);
         if (task == QStringLiteral("netware"))
             return networkLogon(args);
         if (task == QStringLiteral("activate"))

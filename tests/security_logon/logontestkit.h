@@ -15,6 +15,9 @@
 #include <functional>
 #include <memory>
 
+namespace dbe {
+class Table;
+}
 namespace testsupport {
 class SecurityDb;
 }
@@ -39,6 +42,11 @@ void setUserFields(const QString &databaseName, int userId, const QVariantMap &f
 QString runChild(const QStringList &arguments, int timeoutMs = 120000);
 // The same, with the executable at `executable` (a copy placed elsewhere).
 QString runChildAt(const QString &executable, const QStringList &arguments, int timeoutMs = 120000);
+
+// Adds or removes the row of `table` whose primary key holds `values`, in key order (numbers
+// where they read as one), as an administrator's window would. False when a row to remove is
+// not there.
+bool changeRow(dbe::Table &table, bool add, const QStringList &values);
 
 // The child side: performs one of the tasks runChild() names. Returns the exit code.
 int childMain(const QStringList &arguments);
