@@ -25,6 +25,7 @@ public:
     // How another process names the database.
     QString databaseName() const { return m_place.databaseName(); }
     testsupport::Storage storage() const { return m_place.storage(); }
+    const testsupport::DatabasePlace &place() const { return m_place; }
 
     static dbe::TableDef itemsDef();
     static dbe::TableDef pairsDef();
