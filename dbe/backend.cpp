@@ -70,4 +70,6 @@ std::unique_ptr<ChangeWatch> Backend::watchChanges(const QStringList &)
     return nullptr;
 }
 
+void Backend::prepareChangeWatch(const QString &) {}
+
 } // namespace dbe

@@ -7,7 +7,6 @@
 #include <QString>
 #include <QStringList>
 #include <QVariant>
-
 #include <memory>
 
 namespace dbe {
@@ -45,7 +44,7 @@ struct TableHandle {
     QString sqlName;       // how SQL names it ("USERS"."USERS", "sec"."users")
     QStringList columns;   // how SQL names each field, in the order of def.fields
     TableDef def;
-    qint64 lockKey = 0;    // the storage's own handle for locking the table, where it needs one
+    qint64 lockKey = 0; // the storage's own handle for locking the table, where it needs one
 };
 
 // Held by every open cursor; released when destroyed.
@@ -56,9 +55,10 @@ public:
 };
 
 // The storage behind one database. The cursor logic above it writes portable SQL (row-value
-// comparisons, "1 = 1" for true, as SQLCipher's SQLite knows no TRUE) and asks the backend for what differs between storages: where
-// tables live and how they and their columns are named, how keys and locks work, how values are
-// stored, how parameters, orderings and row limits are written, case-blind comparison.
+// comparisons, "1 = 1" for true, as SQLCipher's SQLite knows no TRUE) and asks the backend for what
+// differs between storages: where tables live and how they and their columns are named, how keys
+// and locks work, how values are stored, how parameters, orderings and row limits are written,
+// case-blind comparison.
 class Backend
 {
 public:
@@ -97,10 +97,14 @@ public:
     virtual void commit() = 0;
     virtual void rollback() = 0;
 
-    // A watch over the tables (canonical names, each open on this connection), taken inside the
-    // open transaction, which by then holds each of them against writers. Null where the storage
-    // cannot answer ChangeWatch::unchanged() cheaply and surely; the caller then asks the tables.
+    // A watch over the tables (canonical names, each open on this connection), taken in the
+    // open transaction before it reads them: what the transaction reads afterwards is no older
+    // than the watch. Null where the storage cannot tell surely and cheaply that nothing was
+    // committed since; the caller then reads the tables each time.
     virtual std::unique_ptr<ChangeWatch> watchChanges(const QStringList &tables);
+    // Readies the table, once it is created, for watchChanges(), where the storage has to keep
+    // count of the commits to it. Nothing to do by default.
+    virtual void prepareChangeWatch(const QString &table);
 
     // How the statement text names parameter `position` (from 1).
     virtual QString placeholder(int position) const = 0;

@@ -2,12 +2,13 @@
 
 namespace dbe {
 
-// Tells, without a query and without a system call, whether any transaction of any connection
-// has committed a change to a set of tables since the watch was taken.
+// Tells, far more cheaply than reading them again, whether any transaction of any connection has
+// committed a change to a set of tables since the watch was taken.
 //
-// Taken inside a transaction that holds the tables still (Database::watchChanges()), a watch
-// stands for exactly what that transaction read: a reader may keep what it read for as long as
-// unchanged() answers true. A storage that cannot tell this cheaply and surely gives no watch.
+// Taken at the start of a transaction (Database::watchChanges()), a watch stands for what that
+// transaction reads: a reader may keep what it read for as long as unchanged() answers true. A
+// storage that cannot tell this cheaply and surely gives no watch. A watch is used while its
+// database is open; unchanged() throws the engine's failures.
 class ChangeWatch
 {
 public:

@@ -30,6 +30,11 @@ std::unique_ptr<ChangeWatch> Database::watchChanges(const QStringList &tables)
     return m_backend->watchChanges(tables);
 }
 
+void Database::prepareChangeWatch(const QString &table)
+{
+    m_backend->prepareChangeWatch(table);
+}
+
 void Database::begin()
 {
     if (m_depth == 0) {

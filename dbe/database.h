@@ -5,7 +5,6 @@
 
 #include <QString>
 #include <QStringList>
-
 #include <memory>
 
 namespace dbe {
@@ -49,10 +48,12 @@ public:
     void rollback();
     bool inTransaction() const { return m_depth > 0; }
 
-    // Inside a transaction that has not written: a watch that tells whether anybody committed
-    // to the tables since, so that what the transaction read may be kept until then. Null where
-    // the storage cannot tell cheaply (see Backend::watchChanges()).
+    // Inside a transaction that has not written, before it reads the tables: a watch that tells
+    // whether anybody has committed to them since, so that what the transaction reads may be
+    // kept until then. Null where the storage cannot tell (see Backend::watchChanges()).
     std::unique_ptr<ChangeWatch> watchChanges(const QStringList &tables);
+    // Called once a table is created whose readers will watch it. Throws the engine's failures.
+    void prepareChangeWatch(const QString &table);
 
 private:
     QString m_name;

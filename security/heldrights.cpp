@@ -38,6 +38,13 @@ bool HeldRights::reload(dbe::Database &database, dbe::Table &rights, dbe::Table 
     std::vector<int> accessIds;
     std::vector<int> groupIds;
     dbe::Transaction transaction(database);
+    // Taken before the reads, so that they are no older than the watch.
+    std::unique_ptr<dbe::ChangeWatch> watch = database.watchChanges(security::accessTestTables());
+    if (!watch) {
+        transaction.commit();
+        m_storageWatches = false;
+        return false;
+    }
     // The same rows, compared the same way, as the access test on the tables reads: the type
     // exactly "C" or "G" (a lower-case letter names neither), and a group's members by its id.
     {
@@ -55,14 +62,7 @@ bool HeldRights::reload(dbe::Database &database, dbe::Table &rights, dbe::Table 
         for (; !members.eof(); members.next())
             accessIds.push_back(members.asInteger(security::fields::AccessId));
     }
-    // Taken while the transaction still holds what it read.
-    std::unique_ptr<dbe::ChangeWatch> watch = database.watchChanges(
-        {security::tables::UserAcc, security::tables::GrpColl});
     transaction.commit();
-    if (!watch) {
-        m_storageWatches = false;
-        return false;
-    }
 
     std::sort(accessIds.begin(), accessIds.end());
     accessIds.erase(std::unique(accessIds.begin(), accessIds.end()), accessIds.end());

@@ -1,5 +1,6 @@
 #include "dbe/postgres/postgresbackend.h"
 
+#include "dbe/changewatch.h"
 #include "dbe/error.h"
 #include "dbe/postgres/pgconnection.h"
 #include "dbe/postgres/pgschema.h"
@@ -493,6 +494,113 @@ void PostgresBackend::autoIncrementWritten(const TableHandle &table, int field, 
                             "COALESCE(pg_sequence_last_value(s), 0)"),
              {table.sqlName, serverName(table.def.fields.at(field).name), value},
              table.canonicalName);
+}
+
+namespace {
+
+class CountedChangeWatch : public ChangeWatch
+{
+public:
+    CountedChangeWatch(PostgresBackend &backend, QString serverTables, QString triggers,
+                       QString state)
+        : m_backend(backend), m_serverTables(std::move(serverTables)),
+          m_triggers(std::move(triggers)), m_state(std::move(state))
+    {
+    }
+    bool unchanged() const override
+    {
+        return m_backend.changeState(m_serverTables, m_triggers) == m_state;
+    }
+
+private:
+    PostgresBackend &m_backend;
+    QString m_serverTables;
+    QString m_triggers;
+    QString m_state;
+};
+
+} // namespace
+
+QString PostgresBackend::changeState(const QString &serverTables, const QString &triggers)
+{
+    // The counts, and each counting trigger's row version and switch: a trigger switched off,
+    // dropped or replaced since (even switched off and on again around a write in one
+    // transaction) changes the state as a count would. Both are looked up by key.
+    return connection(m_context.databaseName)
+        .runPrepared(QStringLiteral("SELECT coalesce(sum(changes), 0)::text || '/' || (SELECT "
+                                    "coalesce(string_agg(xmin::text || tgenabled::text, ',' ORDER "
+                                    "BY oid), '') FROM pg_catalog.pg_trigger WHERE oid = "
+                                    "ANY($2::oid[])) FROM %1 WHERE table_name = ANY($1::text[])")
+                         .arg(qualified(QStringLiteral("dbe_changes"))),
+                     {serverTables, triggers}, {})
+        .text(0, 0);
+}
+
+std::unique_ptr<ChangeWatch> PostgresBackend::watchChanges(const QStringList &tables)
+{
+    PgConnection &server = connection(m_context.databaseName);
+    if (!server.inTransaction())
+        throw Error(QStringLiteral("A change watch needs an open transaction."), Error::WrongState);
+    QStringList names;
+    for (const QString &table : tables)
+        names.append(serverName(baseName(table)));
+    // The names went through serverName(): plain lower-case words, safe inside an array literal.
+    const QString serverTables = QStringLiteral("{%1}").arg(names.join(u','));
+    // Nothing written yet (a write would not be committed), and the counts kept: a schema made
+    // before tables were watched gets no watch. (A client that sets session_replication_role to
+    // replica bypasses triggers on purpose, as it bypasses every other rule of the schema.)
+    const PgResult usable =
+        server.run(QStringLiteral("SELECT pg_current_xact_id_if_assigned() IS NULL AND "
+                                  "to_regclass($1) IS NOT NULL"),
+                   {qualified(QStringLiteral("dbe_changes"))});
+    if (!usable.value(0, 0).toBool())
+        return nullptr;
+    // Every table counted, by a trigger that is switched on.
+    const PgResult counting = server.run(
+        QStringLiteral("SELECT (SELECT count(*) FROM %1 WHERE table_name = ANY($1::text[])), "
+                       "count(*), '{' || coalesce(string_agg(t.oid::text, ','), '') || '}' FROM "
+                       "pg_catalog.pg_trigger t JOIN pg_catalog.pg_class c ON c.oid = t.tgrelid "
+                       "JOIN pg_catalog.pg_namespace n ON n.oid = c.relnamespace WHERE n.nspname "
+                       "= $2 AND c.relname = ANY($1::text[]) AND t.tgname = 'dbe_count_change' "
+                       "AND t.tgenabled IN ('O', 'A')")
+            .arg(qualified(QStringLiteral("dbe_changes"))),
+        {serverTables, m_schema});
+    if (counting.value(0, 0).toInt() != names.size() ||
+        counting.value(0, 1).toInt() != names.size())
+        return nullptr;
+    const QString triggers = counting.text(0, 2);
+    QString state = changeState(serverTables, triggers);
+    return std::make_unique<CountedChangeWatch>(*this, serverTables, triggers, std::move(state));
+}
+
+void PostgresBackend::prepareChangeWatch(const QString &table)
+{
+    PgConnection &server = connection(m_context.databaseName);
+    const QString counts = qualified(QStringLiteral("dbe_changes"));
+    const QString counter = qualified(QStringLiteral("dbe_count_change"));
+    const QString serverTable = serverName(baseName(table));
+    server.atomically([&] {
+        server.command(QStringLiteral("CREATE TABLE IF NOT EXISTS %1 (table_name varchar(63) "
+                                      "PRIMARY KEY, changes bigint NOT NULL)")
+                           .arg(counts));
+        // A statement-level trigger: one count per statement that may have changed rows, in the
+        // statement's own transaction, so the count commits with the change or not at all.
+        server.command(QStringLiteral("CREATE OR REPLACE FUNCTION %1() RETURNS trigger LANGUAGE "
+                                      "plpgsql AS $body$ BEGIN UPDATE %2 SET changes = changes + "
+                                      "1 WHERE table_name = TG_TABLE_NAME; RETURN NULL; END "
+                                      "$body$")
+                           .arg(counter, counts));
+        server.command(QStringLiteral("CREATE OR REPLACE TRIGGER dbe_count_change AFTER INSERT OR "
+                                      "UPDATE OR DELETE OR TRUNCATE ON %1 FOR EACH STATEMENT "
+                                      "EXECUTE FUNCTION %2()")
+                           .arg(qualified(serverTable), counter));
+        // Counting on from an earlier table of the name: a watch of the table it replaced ends.
+        server.run(QStringLiteral("INSERT INTO %1 AS counted (table_name, changes) VALUES ($1, 0) "
+                                  "ON CONFLICT (table_name) DO UPDATE SET changes = "
+                                  "counted.changes + 1")
+                       .arg(counts),
+                   {serverTable});
+    });
 }
 
 void PostgresBackend::begin()

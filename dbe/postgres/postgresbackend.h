@@ -39,6 +39,13 @@ public:
     void begin() override;
     void commit() override;
     void rollback() override;
+    // Commits to a watched table are counted by a trigger in the schema's table dbe_changes, in
+    // the committing transaction itself; a watch compares the count, one round trip.
+    std::unique_ptr<ChangeWatch> watchChanges(const QStringList &tables) override;
+    void prepareChangeWatch(const QString &table) override;
+    // What a watch compares: the counts of the tables and the state of their triggers (arrays
+    // of server names and of trigger numbers, as text).
+    QString changeState(const QString &serverTables, const QString &triggers);
 
     QString placeholder(int position) const override;
     QString orderTerm(const QString &expression, bool descending) const override;

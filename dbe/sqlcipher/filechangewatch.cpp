@@ -2,7 +2,6 @@
 
 #include <QFile>
 #include <QFileInfo>
-
 #include <cstring>
 #include <fcntl.h>
 #include <linux/magic.h>
@@ -15,7 +14,8 @@ namespace dbe {
 
 bool isLocalFilesystem(const QString &directory)
 {
-    struct statfs info {};
+    struct statfs info {
+    };
     if (::statfs(QFile::encodeName(directory).constData(), &info) != 0)
         return false;
     // Listed by hand rather than excluding the network ones: a filesystem not named here may be
@@ -48,7 +48,8 @@ std::unique_ptr<FileChangeWatch> FileChangeWatch::create(const QStringList &path
         const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
         if (fd < 0)
             return nullptr;
-        struct stat status {};
+        struct stat status {
+        };
         // Reading a mapped page that lies wholly past the end of the file raises SIGBUS. A table
         // file is at least one page long and SQLite never makes it shorter than that, so the
         // head stays readable for as long as the file is a table.

@@ -4,7 +4,6 @@
 
 #include <QByteArray>
 #include <QStringList>
-
 #include <memory>
 #include <vector>
 

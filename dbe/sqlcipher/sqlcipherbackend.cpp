@@ -768,9 +768,10 @@ std::unique_ptr<ChangeWatch> SqlCipherBackend::watchChanges(const QStringList &t
             return nullptr;
         // The first read takes the file's shared lock (rolling back a journal a crashed writer
         // left), and the transaction holds it to its end: from here on nobody writes the file,
-        // so its head as it is now belongs to what the transaction read.
-        scalarText(m_db, QStringLiteral("SELECT count(*) FROM %1.sqlite_master")
-                             .arg(quoteIdentifier(schema)));
+        // so its head as it is now belongs to what the transaction reads, before or after.
+        scalarText(
+            m_db,
+            QStringLiteral("SELECT count(*) FROM %1.sqlite_master").arg(quoteIdentifier(schema)));
         const QString journalMode =
             scalarText(m_db, QStringLiteral("PRAGMA %1.journal_mode").arg(quoteIdentifier(schema)));
         if (journalMode.compare(QLatin1String("wal"), Qt::CaseInsensitive) == 0)

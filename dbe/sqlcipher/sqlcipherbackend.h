@@ -26,8 +26,7 @@ public:
 
     QStringList tableNames() override;
     TableHandle openTable(const QString &name) override;
-    CreateResult createTable(const TableDef &def, const QString &password,
-                             bool overwrite) override;
+    CreateResult createTable(const TableDef &def, const QString &password, bool overwrite) override;
     std::unique_ptr<TableLock> lockTable(const TableHandle &table, bool exclusive) override;
     QStringList lockHolders(const TableHandle &table) override;
     void prepareForQuery(const QString &sql) override;
@@ -53,8 +52,8 @@ public:
 
 private:
     void execute(const QString &sql);
-    QString findTableFile(const QString &name) const; // file name on disk, or empty
-    static QString baseName(const QString &name);     // "users.db" -> "users"
+    QString findTableFile(const QString &name) const;  // file name on disk, or empty
+    static QString baseName(const QString &name);      // "users.db" -> "users"
     QString tableFileName(const QString &table) const; // "" for no table
     bool tryAttach(const QString &schema, const QString &path, const QString &password);
     void refuseDamagedFile(const QString &file, const QStringList &passwords);

@@ -40,6 +40,15 @@ bool createSecurityTables(const QString &databaseName, const QString &masterPass
             return false;
         }
     }
+    // The component keeps a user's rights while nobody commits to the tables it read them from.
+    for (const QString &table : accessTestTables()) {
+        try {
+            db->prepareChangeWatch(table);
+        } catch (const dbe::Error &error) {
+            showError(failureMessage(securityTable(table).name, error.text()));
+            return false;
+        }
+    }
     dbe::Session::instance().addPassword(masterPassword);
     return true;
 }

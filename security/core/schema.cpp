@@ -70,6 +70,11 @@ QList<TableDef> buildTables()
 
 } // namespace
 
+QStringList accessTestTables()
+{
+    return {tables::UserAcc, tables::GrpColl};
+}
+
 const QList<TableDef> &securityTables()
 {
     static const QList<TableDef> tables = buildTables();

@@ -89,6 +89,8 @@ inline constexpr bool isUserRowId(qint64 id)
 
 // The tables in the order they are created.
 const QList<dbe::TableDef> &securityTables();
+// The tables an access test reads, which its readers watch for commits.
+QStringList accessTestTables();
 // One table by its name, with or without extension ("USERS", "users.db"); case-blind.
 const dbe::TableDef &securityTable(const QString &name);
 

@@ -134,7 +134,8 @@ private Q_SLOTS:
         // In WAL mode a commit leaves the file's first page alone.
         const auto beforeWal = watchItems(db);
         QVERIFY(beforeWal);
-        QVERIFY(plainShell(db, QStringLiteral("ITEMS"), QStringLiteral("PRAGMA journal_mode=WAL;")));
+        QVERIFY(
+            plainShell(db, QStringLiteral("ITEMS"), QStringLiteral("PRAGMA journal_mode=WAL;")));
         QVERIFY(!beforeWal->unchanged());
         QVERIFY(!watchItems(db));
     }

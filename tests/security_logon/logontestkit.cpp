@@ -13,8 +13,8 @@
 #include <QThread>
 #include <atomic>
 #include <csignal>
-#include <map>
 #include <cstdio>
+#include <map>
 #include <sys/resource.h>
 
 namespace logontest {

@@ -122,8 +122,8 @@ protected:
                const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment())
     {
         m_process.setProcessEnvironment(environment);
-        m_process.start(QStringLiteral("stdbuf"), QStringList{QStringLiteral("-o0"), program} +
-                                                      arguments);
+        m_process.start(QStringLiteral("stdbuf"),
+                        QStringList{QStringLiteral("-o0"), program} + arguments);
         m_process.waitForStarted();
     }
     void send(const QString &text) { m_process.write(text.toUtf8()); }
@@ -175,9 +175,8 @@ public:
                    QStringLiteral("-d"), alias.connection},
                   environment);
         } else {
-            start(QStringLiteral("sqlcipher"),
-                  {QStringLiteral("-batch"), QStringLiteral("-bail"),
-                   db.dir() + QStringLiteral("/USERACC.DB")});
+            start(QStringLiteral("sqlcipher"), {QStringLiteral("-batch"), QStringLiteral("-bail"),
+                                                db.dir() + QStringLiteral("/USERACC.DB")});
             send(QStringLiteral("PRAGMA key='%1';\nATTACH DATABASE '%2' AS GRPCOLL KEY '%1';\n")
                      .arg(master, db.dir() + QStringLiteral("/GRPCOLL.DB")));
         }
@@ -187,9 +186,8 @@ protected:
     QString commandFor(const Change &change) const override
     {
         const bool rights = change.table == QStringLiteral("UserAcc");
-        const QStringList columns =
-            rights ? QStringList{"User_ID", "Access_ID", "Type"} : QStringList{"Group_ID",
-                                                                             "Access_ID"};
+        const QStringList columns = rights ? QStringList{"User_ID", "Access_ID", "Type"}
+                                           : QStringList{"Group_ID", "Access_ID"};
         QStringList values;
         QStringList conditions;
         for (int i = 0; i < columns.size(); ++i) {
@@ -206,12 +204,12 @@ protected:
         const QString table = m_onServer ? m_prefix + (rights ? "useracc" : "grpcoll")
                                          : (rights ? QStringLiteral("main.USERACC")
                                                    : QStringLiteral("GRPCOLL.GRPCOLL"));
-        const QString statement =
-            change.add ? QStringLiteral("INSERT INTO %1 (%2) VALUES (%3);")
-                             .arg(table, quoted.join(QStringLiteral(", ")),
-                                  values.join(QStringLiteral(", ")))
-                       : QStringLiteral("DELETE FROM %1 WHERE %2;")
-                             .arg(table, conditions.join(QStringLiteral(" AND ")));
+        const QString statement = change.add
+                                      ? QStringLiteral("INSERT INTO %1 (%2) VALUES (%3);")
+                                            .arg(table, quoted.join(QStringLiteral(", ")),
+                                                 values.join(QStringLiteral(", ")))
+                                      : QStringLiteral("DELETE FROM %1 WHERE %2;")
+                                            .arg(table, conditions.join(QStringLiteral(" AND ")));
         return QStringLiteral("%1\nSELECT 'done %2';\n").arg(statement).arg(changesSoFar());
     }
 
@@ -365,9 +363,8 @@ void FreshRightsTest::commitsRacingTheTestsAreNeverMissed()
     constexpr int Rounds = 100;
     QProcess toggler;
     toggler.start(QCoreApplication::applicationFilePath(),
-                  {QStringLiteral("--child"), QStringLiteral("toggle"),
-                   fixture.db.databaseName(), fixture.db.password(),
-                   QString::number(fixture.tester), QStringLiteral("4"),
+                  {QStringLiteral("--child"), QStringLiteral("toggle"), fixture.db.databaseName(),
+                   fixture.db.password(), QString::number(fixture.tester), QStringLiteral("4"),
                    QString::number(Rounds), counterFile.fileName()});
     QVERIFY(toggler.waitForStarted());
 
@@ -382,9 +379,8 @@ void FreshRightsTest::commitsRacingTheTestsAreNeverMissed()
             ++checked;
             roundsChecked.insert(before);
             if (held != (before % 2 == 1))
-                QFAIL(qPrintable(QStringLiteral("after round %1 the answer was %2")
-                                     .arg(before)
-                                     .arg(held)));
+                QFAIL(qPrintable(
+                    QStringLiteral("after round %1 the answer was %2").arg(before).arg(held)));
         }
     }
     QVERIFY(toggler.waitForFinished(30000));
