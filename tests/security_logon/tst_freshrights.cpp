@@ -98,10 +98,13 @@ public:
         m_process.waitForFinished();
     }
 
-    bool change(const Change &change) override
+    bool change(const Change &change) override { return perform(commandFor(change)); }
+
+    // Sends `command` and waits for its acknowledgement.
+    bool perform(const QString &command)
     {
         ++m_changes;
-        m_process.write(commandFor(change).toUtf8());
+        m_process.write((command + acknowledgement(m_changes)).toUtf8());
         const QByteArray done = QStringLiteral("done %1").arg(m_changes).toUtf8();
         const QDeadlineTimer deadline(20000);
         while (!m_output.contains(done)) {
@@ -127,8 +130,10 @@ protected:
         m_process.waitForStarted();
     }
     void send(const QString &text) { m_process.write(text.toUtf8()); }
-    int changesSoFar() const { return m_changes; }
     virtual QString commandFor(const Change &change) const = 0;
+    // What makes the process say "done N" once the command is through; nothing for a process
+    // that says it by itself.
+    virtual QString acknowledgement(int) const { return {}; }
 
 private:
     QProcess m_process;
@@ -201,17 +206,25 @@ protected:
         QStringList quoted;
         for (const QString &name : columns)
             quoted.append(column(name));
-        const QString table = m_onServer ? m_prefix + (rights ? "useracc" : "grpcoll")
-                                         : (rights ? QStringLiteral("main.USERACC")
-                                                   : QStringLiteral("GRPCOLL.GRPCOLL"));
+        const QString table =
+            rights ? rightsTable()
+                   : (m_onServer ? m_prefix + "grpcoll" : QStringLiteral("GRPCOLL.GRPCOLL"));
         const QString statement = change.add
                                       ? QStringLiteral("INSERT INTO %1 (%2) VALUES (%3);")
                                             .arg(table, quoted.join(QStringLiteral(", ")),
                                                  values.join(QStringLiteral(", ")))
                                       : QStringLiteral("DELETE FROM %1 WHERE %2;")
                                             .arg(table, conditions.join(QStringLiteral(" AND ")));
-        return QStringLiteral("%1\nSELECT 'done %2';\n").arg(statement).arg(changesSoFar());
+        return statement + u'\n';
     }
+    QString acknowledgement(int changes) const override
+    {
+        return QStringLiteral("SELECT 'done %1';\n").arg(changes);
+    }
+
+public:
+    // The rights table as this client names it.
+    QString rightsTable() const { return m_onServer ? m_prefix + "useracc" : "main.USERACC"; }
 
 private:
     QString column(const QString &name) const { return m_onServer ? name.toLower() : name; }
@@ -263,6 +276,7 @@ private Q_SLOTS:
     void everyWriterCountsAtTheNextTest();
     void ownTransactionCountsUntilItIsRolledBack();
     void commitsRacingTheTestsAreNeverMissed();
+    void plainClientSwitchingTheWatchOffIsStillSeen();
 };
 
 void FreshRightsTest::everyWriterCountsAtTheNextTest_data()
@@ -392,6 +406,42 @@ void FreshRightsTest::commitsRacingTheTestsAreNeverMissed()
     // The toggler pauses after each commit; a machine too busy to ask in a quarter of those
     // pauses tells nothing about freshness.
     QVERIFY(int(roundsChecked.size()) > Rounds / 4);
+}
+
+void FreshRightsTest::plainClientSwitchingTheWatchOffIsStillSeen()
+{
+    RightsFixture fixture;
+    const auto component = activatedComponent(fixture.db);
+    QVERIFY(component->LogonEx(QStringLiteral("Tester"), QStringLiteral("pw")));
+    QVERIFY(component->HasAccess(7));
+    PlainClientWriter client(fixture.db);
+    const QString tester = QString::number(fixture.tester);
+    const bool onServer = fixture.db.dir().isEmpty();
+
+    // SQLCipher: in WAL mode a commit leaves the file's head alone. PostgreSQL: with the
+    // counting trigger switched off a commit counts nothing, and switched off and on again
+    // around a write nothing is counted either.
+    const QString grant =
+        QStringLiteral("INSERT INTO %1 VALUES (%2, 4, 'C');").arg(client.rightsTable(), tester);
+    if (onServer) {
+        QVERIFY(client.perform(QStringLiteral("BEGIN; ALTER TABLE %1 DISABLE TRIGGER "
+                                              "dbe_count_change; %2 ALTER TABLE %1 ENABLE TRIGGER "
+                                              "dbe_count_change; COMMIT;")
+                                   .arg(client.rightsTable(), grant)));
+        QVERIFY(component->HasAccess(4));
+        QVERIFY(client.perform(QStringLiteral("ALTER TABLE %1 DISABLE TRIGGER dbe_count_change;")
+                                   .arg(client.rightsTable())));
+    } else {
+        QVERIFY(client.perform(QStringLiteral("PRAGMA journal_mode=WAL;")));
+        QVERIFY(client.perform(grant));
+        QVERIFY(component->HasAccess(4));
+    }
+    for (int round = 0; round < 3; ++round) {
+        QVERIFY(client.change({false, "UserAcc", {tester, "4", "C"}}));
+        QVERIFY(!component->HasAccess(4));
+        QVERIFY(client.change({true, "UserAcc", {tester, "4", "C"}}));
+        QVERIFY(component->HasAccess(4));
+    }
 }
 
 LOGON_TEST_MAIN(FreshRightsTest)
