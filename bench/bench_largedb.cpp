@@ -1,0 +1,472 @@
+// What the administrator waits for on the security database of a large site, in real windows:
+// 10,000 users, 1,000 access constants, 200 groups, 50,000 rights (three constants and two
+// groups per user) and an activity log of 100,000 entries, in SQLCipher files.
+//
+// Measured, each against its target:
+//   the setup editor opened until it shows the first user's rights       < 500 ms
+//   a user picked in the editor until his rights are shown (first, middle and last user) < 50 ms
+//   View Log opened, its newest entries on show                          < 500 ms
+//   Ctrl+End in View Log from the first row; a drag to the log's middle  < 200 ms
+//   the desktop's resident memory with those windows open                < 150 MB
+//
+// The memory is read in a process of its own (this program again, with --memory-probe), so that
+// building the database does not count: it opens the desktop on the database, the setup editor
+// with the last user picked and View Log at its last row, then reports VmRSS and VmHWM.
+
+#include "admin/admnunt.h"
+#include "admin/vwlogunt.h"
+#include "benchdatabase.h"
+#include "dbe/database.h"
+#include "dbe/session.h"
+#include "dbe/table.h"
+#include "security/core/schema.h"
+#include "setup/frmsecmn.h"
+#include "ui/application.h"
+#include "ui/datasetmodel.h"
+
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QKeyEvent>
+#include <QListWidget>
+#include <QProcess>
+#include <QScrollBar>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <benchmark/benchmark.h>
+#include <cstdio>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace security::fields;
+
+const QString Alias = QStringLiteral("BENCHLARGE");
+const QString Master = QStringLiteral("BenchMaster");
+constexpr int Users = 10000;
+constexpr int Constants = 1000;
+constexpr int Groups = 200;
+constexpr int ConstantsPerGroup = 10;
+constexpr int DirectPerUser = 3;
+constexpr int GroupsPerUser = 2;
+constexpr int RightsPerUser = DirectPerUser + GroupsPerUser;
+constexpr int LogRows = 100000;
+const QDateTime LogStart(QDate(2026, 1, 5), QTime(7, 0));
+
+std::unique_ptr<dbe::Table> openTable(const QString &name)
+{
+    auto table = std::make_unique<dbe::Table>();
+    table->setDatabaseName(Alias);
+    table->setTableName(name);
+    table->open();
+    return table;
+}
+
+void append(dbe::Table &table, std::initializer_list<std::pair<QString, QVariant>> values)
+{
+    table.append();
+    for (const auto &[field, value] : values)
+        table.setValue(field, value);
+    table.post();
+}
+
+void fillDatabase()
+{
+    // Every table opens before the transaction: the engine attaches table files only outside one.
+    auto program = openTable(security::tables::Program);
+    auto access = openTable(security::tables::Access);
+    auto groups = openTable(security::tables::Groups);
+    auto members = openTable(security::tables::GrpColl);
+    auto users = openTable(security::tables::Users);
+    auto rights = openTable(security::tables::UserAcc);
+    auto log = openTable(security::tables::Log);
+    dbe::Transaction transaction(*dbe::Session::instance().database(Alias));
+
+    append(*program, {{SecurityLabel, QStringLiteral("Large site")},
+                      {Enabled, true},
+                      {LogEnabled, true},
+                      {Label1, QStringLiteral("Department")},
+                      {Label2, QStringLiteral("Room")}});
+    for (int c = 1; c <= Constants; ++c)
+        append(*access, {{AccessName, QStringLiteral("RIGHT_%1").arg(c, 4, 10, QLatin1Char('0'))}});
+    for (int g = 1; g <= Groups; ++g) {
+        append(*groups, {{GroupName, QStringLiteral("Group %1").arg(g, 3, 10, QLatin1Char('0'))}});
+        for (int k = 0; k < ConstantsPerGroup; ++k)
+            append(*members,
+                   {{GroupId, g}, {AccessId, ((g - 1) * ConstantsPerGroup + k) % Constants + 1}});
+    }
+    for (int u = 1; u <= Users; ++u) {
+        append(*users, {{UserName, QStringLiteral("User %1").arg(u, 5, 10, QLatin1Char('0'))},
+                        {UserPassword, QStringLiteral("pw%1").arg(u)},
+                        {UserDef1, QStringLiteral("Department %1").arg(u % 37)},
+                        {UserAccessCount, u % 500},
+                        {UserEnabled, true},
+                        {UserAdmin, u % 50 == 0}});
+        // Distinct by construction: 0, 331 and 662 apart among 1,000 constants; 0 and 97 apart
+        // among 200 groups.
+        for (int k = 0; k < DirectPerUser; ++k)
+            append(*rights, {{UserId, u},
+                             {AccessId, (u * 7 + k * 331) % Constants + 1},
+                             {RightType, security::RightConstant}});
+        for (int k = 0; k < GroupsPerUser; ++k)
+            append(*rights, {{UserId, u},
+                             {AccessId, (u + k * 97) % Groups + 1},
+                             {RightType, security::RightGroup}});
+    }
+    // Entries half a minute apart; every tenth a logon, a few by the supervisor or by users and
+    // constants deleted since.
+    for (int i = 0; i < LogRows; ++i) {
+        const int user = i % 997 == 0 ? 0 : (i * 7919) % (Users + 20) + 1;
+        if (i % 10 == 0)
+            append(*log, {{AccessDate, LogStart.addSecs(qint64(i) * 30)}, {UserId, user}});
+        else
+            append(*log, {{AccessDate, LogStart.addSecs(qint64(i) * 30)},
+                          {UserId, user},
+                          {AccessId, (i * 13) % (Constants + 5) + 1}});
+    }
+    transaction.commit();
+}
+
+// The process's resident memory now and at its peak, in megabytes.
+std::pair<double, double> residentMegabytes()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    double now = 0;
+    double peak = 0;
+    if (!status.open(QIODevice::ReadOnly))
+        return {now, peak};
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        const auto kilobytes = [&line] { return line.simplified().split(' ').value(1).toDouble(); };
+        if (line.startsWith("VmRSS:"))
+            now = kilobytes() / 1024.0;
+        else if (line.startsWith("VmHWM:"))
+            peak = kilobytes() / 1024.0;
+    }
+    return {now, peak};
+}
+
+// Lets the windows take their events and paint what changed, as the event loop would before the
+// user sees the result.
+void settle()
+{
+    QCoreApplication::sendPostedEvents();
+    QCoreApplication::processEvents();
+}
+
+void pressKey(QWidget *widget, int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
+{
+    QKeyEvent press(QEvent::KeyPress, key, modifiers);
+    QCoreApplication::sendEvent(widget, &press);
+    QKeyEvent release(QEvent::KeyRelease, key, modifiers);
+    QCoreApplication::sendEvent(widget, &release);
+}
+
+template <typename T> T *child(QObject *parent, const char *name)
+{
+    return parent->findChild<T *>(QString::fromLatin1(name));
+}
+
+// The setup editor, shown as the desktop shows it (without the modal loop).
+std::unique_ptr<TFormMain> openEditor(QWidget *owner = nullptr)
+{
+    auto editor = std::make_unique<TFormMain>(owner);
+    editor->SetAliasName(Alias);
+    editor->show();
+    settle();
+    return editor;
+}
+
+// Picks the selector's line as a person would; answers how many rights the list then shows.
+int pickUser(TFormMain &editor, int line)
+{
+    auto *selector = child<QComboBox>(&editor, "dblkUserName");
+    selector->setCurrentIndex(line);
+    Q_EMIT selector->activated(line);
+    settle();
+    return child<QListWidget>(&editor, "lbUsrAccess")->count();
+}
+
+void BM_SetupEditorOpenToFirstUser(benchmark::State &state)
+{
+    for (auto _ : state) {
+        QElapsedTimer clock;
+        clock.start();
+        std::unique_ptr<TFormMain> editor = openEditor();
+        const int rights = pickUser(*editor, 0);
+        state.SetIterationTime(double(clock.nsecsElapsed()) / 1e9);
+        if (rights != RightsPerUser) {
+            state.SkipWithError("the first user's rights are not shown");
+            break;
+        }
+        if (child<QComboBox>(editor.get(), "dblkUserName")->count() != Users) {
+            state.SkipWithError("the selector does not list every user");
+            break;
+        }
+    }
+}
+
+// Argument: where in the selector the user stands, in per cent of the list.
+void BM_SetupEditorPickUser(benchmark::State &state)
+{
+    std::unique_ptr<TFormMain> editor = openEditor();
+    const int line = std::min(Users - 1, int(state.range(0) * Users / 100));
+    for (auto _ : state) {
+        // From another user each time, so the list really changes.
+        pickUser(*editor, line == 0 ? 1 : 0);
+        QElapsedTimer clock;
+        clock.start();
+        const int rights = pickUser(*editor, line);
+        state.SetIterationTime(double(clock.nsecsElapsed()) / 1e9);
+        if (rights != RightsPerUser) {
+            state.SkipWithError("the user's rights are not shown");
+            break;
+        }
+    }
+}
+
+std::unique_ptr<TfrmViewLog> openViewLog(QWidget *owner = nullptr)
+{
+    auto viewer = std::make_unique<TfrmViewLog>(owner);
+    viewer->tblUsers->setDatabaseName(Alias);
+    viewer->tblAccess->setDatabaseName(Alias);
+    viewer->tblLog->setDatabaseName(Alias);
+    viewer->show();
+    settle();
+    return viewer;
+}
+
+// The grid's current row, and whether its text is the entry that row should show.
+bool showsEntry(TfrmViewLog &viewer, int row)
+{
+    const QModelIndex current = viewer.DBGrid1->currentIndex();
+    if (current.row() != row)
+        return false;
+    const QString shown = current.sibling(row, 0).data().toString();
+    return shown.startsWith(
+        QLocale().toString(LogStart.addSecs(qint64(row) * 30).date(), QLocale::ShortFormat));
+}
+
+void BM_ViewLogOpen(benchmark::State &state)
+{
+    for (auto _ : state) {
+        QElapsedTimer clock;
+        clock.start();
+        std::unique_ptr<TfrmViewLog> viewer = openViewLog();
+        state.SetIterationTime(double(clock.nsecsElapsed()) / 1e9);
+        if (viewer->dsLog->rowCount() != LogRows || !showsEntry(*viewer, LogRows - 1)) {
+            state.SkipWithError("View Log does not open at the newest of all entries");
+            break;
+        }
+    }
+}
+
+void BM_ViewLogCtrlEnd(benchmark::State &state)
+{
+    for (auto _ : state) {
+        std::unique_ptr<TfrmViewLog> viewer = openViewLog();
+        QTableView *grid = viewer->DBGrid1;
+        grid->setFocus();
+        pressKey(grid, Qt::Key_Home, Qt::ControlModifier);
+        settle();
+        QElapsedTimer clock;
+        clock.start();
+        pressKey(grid, Qt::Key_End, Qt::ControlModifier);
+        settle();
+        state.SetIterationTime(double(clock.nsecsElapsed()) / 1e9);
+        if (!showsEntry(*viewer, LogRows - 1)) {
+            state.SkipWithError("Ctrl+End does not reach the newest entry");
+            break;
+        }
+    }
+}
+
+// A drag of the scroll bar's thumb to the middle: rows no window has shown yet.
+void BM_ViewLogScrollToMiddle(benchmark::State &state)
+{
+    for (auto _ : state) {
+        std::unique_ptr<TfrmViewLog> viewer = openViewLog();
+        QScrollBar *bar = viewer->DBGrid1->verticalScrollBar();
+        QElapsedTimer clock;
+        clock.start();
+        bar->setValue(bar->maximum() / 2);
+        settle();
+        state.SetIterationTime(double(clock.nsecsElapsed()) / 1e9);
+        const int top = viewer->DBGrid1->rowAt(0);
+        const QString shown = viewer->dsLog->index(top, 0).data().toString();
+        if (top < LogRows / 3 || shown.isEmpty()) {
+            state.SkipWithError("the middle of the log is not shown");
+            break;
+        }
+    }
+}
+
+BENCHMARK(BM_SetupEditorOpenToFirstUser)
+    ->Unit(benchmark::kMillisecond)
+    ->UseManualTime()
+    ->Iterations(1)
+    ->Repetitions(5);
+BENCHMARK(BM_SetupEditorPickUser)
+    ->ArgName("percent")
+    ->Arg(0)
+    ->Arg(50)
+    ->Arg(100)
+    ->Unit(benchmark::kMillisecond)
+    ->UseManualTime()
+    ->Iterations(5)
+    ->Repetitions(3);
+BENCHMARK(BM_ViewLogOpen)
+    ->Unit(benchmark::kMillisecond)
+    ->UseManualTime()
+    ->Iterations(1)
+    ->Repetitions(3);
+BENCHMARK(BM_ViewLogCtrlEnd)
+    ->Unit(benchmark::kMillisecond)
+    ->UseManualTime()
+    ->Iterations(1)
+    ->Repetitions(3);
+BENCHMARK(BM_ViewLogScrollToMiddle)
+    ->Unit(benchmark::kMillisecond)
+    ->UseManualTime()
+    ->Iterations(1)
+    ->Repetitions(3);
+
+// The desktop as an administrator has it open: the main window on the database, the setup
+// editor on the last user, View Log at its newest entry. Prints "rss <MB> peak <MB>".
+int memoryProbe(const QString &dataDir)
+{
+    QTemporaryDir configDir;
+    qputenv("VESK_DBE_CONFIG", (configDir.path() + QStringLiteral("/dbe.ini")).toLocal8Bit());
+    dbe::Session &session = dbe::Session::instance();
+    session.reloadConfig();
+    session.addStandardAlias(Alias, dataDir);
+    session.addPassword(Master);
+
+    TFormAdmin desktop;
+    desktop.show();
+    desktop.OpenSecurity(Alias);
+    settle();
+    std::unique_ptr<TFormMain> editor = openEditor(&desktop);
+    const int rights = pickUser(*editor, Users - 1);
+    std::unique_ptr<TfrmViewLog> viewer = openViewLog(&desktop);
+    viewer->DBGrid1->setFocus();
+    pressKey(viewer->DBGrid1, Qt::Key_End, Qt::ControlModifier);
+    settle();
+    if (rights != RightsPerUser || !showsEntry(*viewer, LogRows - 1)) {
+        std::fprintf(stderr, "the probe's windows do not show what they should\n");
+        return 1;
+    }
+    const auto [now, peak] = residentMegabytes();
+    std::printf("rss %.1f peak %.1f\n", now, peak);
+    return 0;
+}
+
+// Runs the probe on the benchmark's database; {-1, -1} when it failed.
+std::pair<double, double> desktopMemory(const char *program)
+{
+    QProcess probe;
+    probe.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    probe.start(QString::fromLocal8Bit(program),
+                {QStringLiteral("--memory-probe"), dbe::Session::instance().alias(Alias).path});
+    if (!probe.waitForFinished(120000) || probe.exitCode() != 0)
+        return {-1, -1};
+    const QList<QByteArray> words = probe.readAllStandardOutput().simplified().split(' ');
+    if (words.size() != 4)
+        return {-1, -1};
+    return {words[1].toDouble(), words[3].toDouble()};
+}
+
+struct Target {
+    const char *benchmark;
+    const char *label;
+    double targetMs;
+};
+
+const Target Targets[] = {
+    {"BM_SetupEditorOpenToFirstUser", "setup editor: open, first user's rights shown", 500},
+    {"BM_SetupEditorPickUser/percent:0", "setup editor: pick the first user", 50},
+    {"BM_SetupEditorPickUser/percent:50", "setup editor: pick a user mid-list", 50},
+    {"BM_SetupEditorPickUser/percent:100", "setup editor: pick the last user", 50},
+    {"BM_ViewLogOpen", "View Log: open at the newest entry", 500},
+    {"BM_ViewLogCtrlEnd", "View Log: Ctrl+End from the first row", 200},
+    {"BM_ViewLogScrollToMiddle", "View Log: drag to the middle", 200},
+};
+
+// Prints the usual output, then one line per figure: its median beside its target.
+class TargetReporter : public benchmark::ConsoleReporter
+{
+public:
+    void ReportRuns(const std::vector<Run> &runs) override
+    {
+        ConsoleReporter::ReportRuns(runs);
+        for (const Run &run : runs) {
+            if (run.error_occurred || run.run_type != Run::RT_Aggregate ||
+                run.aggregate_name != "median")
+                continue;
+            std::string name = run.run_name.function_name;
+            if (!run.run_name.args.empty())
+                name += "/" + run.run_name.args;
+            m_medianMs[name] = run.real_accumulated_time / double(run.iterations) * 1e3;
+        }
+    }
+
+    void printTable(std::pair<double, double> memory) const
+    {
+        std::printf("\n%-50s %12s %10s %6s\n", "Large database (median)", "measured", "target",
+                    "met");
+        for (const Target &target : Targets) {
+            const auto found = m_medianMs.find(target.benchmark);
+            if (found == m_medianMs.end()) {
+                std::printf("%-50s %12s %7.0f ms %6s\n", target.label, "failed", target.targetMs,
+                            "no");
+                continue;
+            }
+            std::printf("%-50s %9.1f ms %7.0f ms %6s\n", target.label, found->second,
+                        target.targetMs, found->second < target.targetMs ? "yes" : "NO");
+        }
+        const double limit = 150;
+        if (memory.first < 0) {
+            std::printf("%-50s %12s %7.0f MB %6s\n", "desktop: resident memory", "failed", limit,
+                        "no");
+            return;
+        }
+        std::printf("%-50s %9.1f MB %7.0f MB %6s\n", "desktop: resident memory (VmRSS)",
+                    memory.first, limit, memory.first < limit ? "yes" : "NO");
+        std::printf("%-50s %9.1f MB %7.0f MB %6s\n", "desktop: peak resident memory (VmHWM)",
+                    memory.second, limit, memory.second < limit ? "yes" : "NO");
+    }
+
+private:
+    std::map<std::string, double> m_medianMs;
+};
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    ui::Application app(argc, argv);
+    ui::Application::installFontSubstitutions();
+    if (argc == 3 && std::string(argv[1]) == "--memory-probe")
+        return memoryProbe(QString::fromLocal8Bit(argv[2]));
+
+    BenchDatabase database(Alias, Master);
+    if (!database.create())
+        return 1;
+    std::fprintf(stderr, "filling the database...\n");
+    QElapsedTimer filling;
+    filling.start();
+    fillDatabase();
+    std::fprintf(stderr, "filled in %.1f s\n", double(filling.elapsed()) / 1e3);
+
+    benchmark::Initialize(&argc, argv);
+    TargetReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    benchmark::Shutdown();
+    reporter.printTable(desktopMemory(argv[0]));
+    return 0;
+}
