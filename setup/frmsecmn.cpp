@@ -159,7 +159,7 @@ void TFormMain::buildUsersGroup()
     dblkUserName =
         place(new UserSelector(grpUsers), QStringLiteral("dblkUserName"), QRect(10, 20, 236, 22));
     connect(dblkUserName, &UserSelector::userPicked, this, [this](int userId) {
-        ui::runGuarded(this, [&] { locateUser(*tblUsers, userId); });
+        ui::runGuarded(this, [&] { dblkUserName->locate(*tblUsers, userId); });
         dblkUserNameChange();
     });
     spbtnAddUser = speedButton(QStringLiteral("spbtnAddUser"), QStringLiteral("Add"), grpUsers,

@@ -26,7 +26,7 @@ void TFormMain::selectUser(int userId)
 {
     dblkUserName->setKeyValue(userId);
     if (userSelected())
-        locateUser(*tblUsers, userId);
+        dblkUserName->locate(*tblUsers, userId);
 }
 
 void TFormMain::rangeOnUser(int userId)

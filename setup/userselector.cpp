@@ -15,13 +15,35 @@ std::optional<int> currentUserId(const dbe::Table &users)
     return users.asInteger(UserId);
 }
 
-// Names need not be unique, so an id is found by walking from the top; a user list is short.
-bool walkTo(dbe::Table &users, int userId)
+// Names need not be unique, so the name leads to the first row that has it and the id is
+// looked for among the rows of that name, which follow one another in the index. A name that
+// another workstation changed since the list was read leaves only a walk from the top, which
+// on a site of thousands of users reads the whole table.
+bool moveTo(dbe::Table &users, int userId, const QString &name)
 {
+    if (!name.isEmpty() && users.findKey({name})) {
+        for (; !users.eof() && users.asString(UserName).compare(name, Qt::CaseInsensitive) == 0;
+             users.next()) {
+            if (users.asInteger(UserId) == userId)
+                return true;
+        }
+    }
     for (users.first(); !users.eof(); users.next()) {
         if (users.asInteger(UserId) == userId)
             return true;
     }
+    return false;
+}
+
+// Moves `users` onto the user, or back onto the row it stood on before (the first row when
+// that is gone too).
+bool moveOrReturn(dbe::Table &users, int userId, const QString &name, std::optional<int> standingOn,
+                  const QString &standingOnName)
+{
+    if (moveTo(users, userId, name))
+        return true;
+    if (!standingOn || !moveTo(users, *standingOn, standingOnName))
+        users.first();
     return false;
 }
 
@@ -41,12 +63,13 @@ void UserSelector::reload(dbe::Table &users)
 {
     const std::optional<int> key = keyValue();
     const std::optional<int> standingOn = currentUserId(users);
+    const QString standingOnName = standingOn ? users.asString(UserName) : QString();
 
     clear();
     for (users.first(); !users.eof(); users.next())
         addItem(users.asString(UserName), users.asInteger(UserId));
 
-    if (!standingOn || !walkTo(users, *standingOn))
+    if (!standingOn || !moveTo(users, *standingOn, standingOnName))
         users.first();
     setKeyValue(key.value_or(0));
 }
@@ -63,14 +86,11 @@ std::optional<int> UserSelector::keyValue() const
     return itemData(currentIndex()).toInt();
 }
 
-bool locateUser(dbe::Table &users, int userId)
+bool UserSelector::locate(dbe::Table &users, int userId) const
 {
     const std::optional<int> standingOn = currentUserId(users);
     if (standingOn == userId)
         return true;
-    if (walkTo(users, userId))
-        return true;
-    if (!standingOn || !walkTo(users, *standingOn))
-        users.first();
-    return false;
+    const QString standingOnName = standingOn ? users.asString(UserName) : QString();
+    return moveOrReturn(users, userId, itemText(findData(userId)), standingOn, standingOnName);
 }

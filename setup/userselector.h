@@ -19,6 +19,10 @@ public:
     // Lists the users again, keeping the key. Walks `users` and leaves it where it stood.
     void reload(dbe::Table &users);
 
+    // Moves `users` (ordered by name) onto the row of the listed user with this id. False, with
+    // the cursor where it was, when no row has it.
+    bool locate(dbe::Table &users, int userId) const;
+
     // Selects the user with this id; an id no line holds selects nobody.
     void setKeyValue(int userId);
     std::optional<int> keyValue() const;
@@ -28,7 +32,3 @@ Q_SIGNALS:
     // A person picked a line (not emitted for setKeyValue()).
     void userPicked(int userId);
 };
-
-// Moves `users` (ordered by name) onto the row with this id. False, with the cursor where it
-// was, when no row has it.
-bool locateUser(dbe::Table &users, int userId);

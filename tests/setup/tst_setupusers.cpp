@@ -12,7 +12,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTabWidget>
 #include <QTest>
+#include <QToolButton>
 
 using namespace setuptest;
 
@@ -189,6 +191,58 @@ private Q_SLOTS:
         QCOMPARE(rows(db, QStringLiteral("USERS.DB"), {"User_ID", "User_Name"}),
                  QStringList({"1|Sam", "2|Sam"}));
         QCOMPARE(child<QComboBox>(editor.get(), "dblkUserName")->currentData().toInt(), 2);
+    }
+
+    // The selector's line leads to the user by his name; the grant must reach the very user
+    // picked, also among users of the same name and after another workstation renamed him.
+    void pickedUserIsTheOneShownAndGranted_data()
+    {
+        QTest::addColumn<int>("line");
+        QTest::addColumn<bool>("renamedElsewhere");
+        QTest::addColumn<QString>("shownRight");
+        QTest::newRow("first of two of one name") << 0 << false << "Print";
+        QTest::newRow("second of two of one name") << 1 << false << "Scan";
+        QTest::newRow("renamed since the list was read") << 2 << true << "Fax";
+    }
+
+    void pickedUserIsTheOneShownAndGranted()
+    {
+        QFETCH(int, line);
+        QFETCH(bool, renamedElsewhere);
+        QFETCH(QString, shownRight);
+        testsupport::SecurityDb db;
+        db.setSettings(true, false);
+        const int ids[] = {db.addUser(QStringLiteral("Sam"), QStringLiteral("a")),
+                           db.addUser(QStringLiteral("SAM"), QStringLiteral("b")),
+                           db.addUser(QStringLiteral("Tom"), QStringLiteral("c"))};
+        db.grant(ids[0], db.addAccess(QStringLiteral("Print")), QStringLiteral("C"));
+        db.grant(ids[1], db.addAccess(QStringLiteral("Scan")), QStringLiteral("C"));
+        db.grant(ids[2], db.addAccess(QStringLiteral("Fax")), QStringLiteral("C"));
+        const int copy = db.addAccess(QStringLiteral("Copy"));
+        auto editor = openEditor(db);
+        if (renamedElsewhere) {
+            dbe::Table users;
+            users.setDatabaseName(db.alias());
+            users.setTableName(QStringLiteral("USERS.DB"));
+            users.open();
+            QVERIFY(users.findKey({ids[2]}));
+            users.edit();
+            users.setValue(QStringLiteral("User_Name"), QStringLiteral("Abe"));
+            users.post();
+        }
+        auto *selector = child<QComboBox>(editor.get(), "dblkUserName");
+        QCOMPARE(selector->itemData(line).toInt(), ids[line]);
+        selector->setCurrentIndex(line);
+        Q_EMIT selector->activated(line);
+        QCOMPARE(lines(child<QListWidget>(editor.get(), "lbUsrAccess")), QStringList({shownRight}));
+
+        child<QTabWidget>(editor.get(), "tnbkLists")->setCurrentIndex(1);
+        selectLine(child<QListWidget>(editor.get(), "lbConstants"), QStringLiteral("Copy"));
+        QTest::mouseClick(child<QToolButton>(editor.get(), "spbtnAddAccess"), Qt::LeftButton);
+        QCOMPARE(countWhere(db, QStringLiteral("USERACC.DB"), QStringLiteral("Access_ID"), copy),
+                 1);
+        QCOMPARE(countWhere(db, QStringLiteral("USERACC.DB"), QStringLiteral("User_ID"), ids[line]),
+                 2);
     }
 
     void editChangesTheRowAndCancelKeepsIt_data()
