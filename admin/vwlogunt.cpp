@@ -80,6 +80,8 @@ TfrmViewLog::TfrmViewLog(QWidget *parent) : QDialog(parent)
     DBGrid1->setModel(dsLog);
     connect(DBGrid1->selectionModel(), &QItemSelectionModel::currentRowChanged, dsLog,
             [this](const QModelIndex &current) { dsLog->setCurrentRow(current.row()); });
+    connect(dsLog, &ui::DataSetModel::readFailed, this,
+            [this](const dbe::Error &error) { ui::showEngineError(this, error); });
 }
 
 TfrmViewLog::~TfrmViewLog()

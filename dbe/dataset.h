@@ -6,7 +6,6 @@
 #include <QDateTime>
 #include <QObject>
 #include <QVariant>
-
 #include <functional>
 
 namespace dbe {
@@ -40,6 +39,10 @@ public:
     virtual void last() = 0;
     virtual void next() = 0;
     virtual void prior() = 0;
+    // Moves to the row at `position` in the data set's order, 0 being the first, as a grid does
+    // that shows rows far apart. Past the last row the cursor stands at the end, eof() set.
+    // This default walks from the first row; data sets that can do better do.
+    virtual void seek(int position);
     bool eof() const { return m_eof; }
     bool bof() const { return m_bof; }
     bool isEmpty() const { return m_empty; }
@@ -80,7 +83,7 @@ public:
 Q_SIGNALS:
     void opened();
     void closed();
-    void scrolled();        // the current row changed (also after open, post, delete)
+    void scrolled(); // the current row changed (also after open, post, delete)
     void stateChanged();
     void fieldChanged(const QString &name);
     void posted();
@@ -134,6 +137,7 @@ public:
     void last() override;
     void next() override;
     void prior() override;
+    void seek(int position) override;
     int recordCount() override;
     int currentRow() const { return m_row; }
 

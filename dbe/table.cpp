@@ -261,13 +261,14 @@ struct Table::Impl {
 
     // Runs a SELECT of whole rows and takes up to `limit` of them. Any fetch repositions or
     // re-reads, so the rows read ahead of the old position are dropped.
+    // `offset`: an OFFSET clause whose parameter is among `params`, for rows skipped.
     QList<QVariantList> fetch(const QString &where, const Parameters &params, const QString &order,
-                              int limit)
+                              int limit, const QString &offset = {})
     {
         ahead.clear();
         const QString sql =
-            QStringLiteral("SELECT %1 FROM %2 WHERE %3%4%5")
-                .arg(selectList, handle.sqlName, where, order, backend->rowLimit(limit));
+            QStringLiteral("SELECT %1 FROM %2 WHERE %3%4%5%6")
+                .arg(selectList, handle.sqlName, where, order, backend->rowLimit(limit), offset);
         Statement &s = statement(sql, params.values());
         QList<QVariantList> rows;
         while (rows.size() < limit && s.step()) {
@@ -291,9 +292,10 @@ struct Table::Impl {
     }
 
     // The first row of a walk, with the rows that follow it kept for the next moves.
-    std::optional<QVariantList> fetchWalk(const QString &where, const Parameters &params)
+    std::optional<QVariantList> fetchWalk(const QString &where, const Parameters &params,
+                                          const QString &offset = {})
     {
-        QList<QVariantList> rows = fetch(where, params, orderBy(false), WalkBatch);
+        QList<QVariantList> rows = fetch(where, params, orderBy(false), WalkBatch, offset);
         if (rows.isEmpty())
             return std::nullopt;
         const QVariantList first = rows.takeFirst();
@@ -506,6 +508,30 @@ void Table::prior()
         setPosition(true, eof(), false);
         return;
     }
+    d->rowStored = *row;
+    loadRow(d->toLogical(*row));
+    setPosition(false, false, false);
+}
+
+void Table::seek(int position)
+{
+    ensureOpen();
+    if (position <= 0) {
+        first();
+        return;
+    }
+    saveBeforeMoving(*this);
+    // The engine steps over the skipped rows in the index without reading them, so a grid that
+    // shows the end of a long table reads only the rows it shows.
+    Parameters params(*d->backend);
+    const QString where = d->rangeClause(params, m_hasRange);
+    const QString offset = QStringLiteral(" OFFSET ") + params.add(qint64(position));
+    const std::optional<QVariantList> row = d->fetchWalk(where, params, offset);
+    if (!row) {
+        last();
+        return;
+    }
+    d->hasRow = true;
     d->rowStored = *row;
     loadRow(d->toLogical(*row));
     setPosition(false, false, false);

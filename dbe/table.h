@@ -3,7 +3,6 @@
 #include "dbe/dataset.h"
 
 #include <QMap>
-
 #include <memory>
 
 namespace dbe {
@@ -43,6 +42,8 @@ public:
     void last() override;
     void next() override;
     void prior() override;
+    // Skips the rows before `position` in the index, within the range, rather than reading them.
+    void seek(int position) override;
     int recordCount() override; // within the range, if one is set
 
     // Exact search of the key's leading fields on the current index (case-blind where the index

@@ -1,6 +1,8 @@
 #include "ui/datasetmodel.h"
 
 #include "dbe/dataset.h"
+#include "dbe/error.h"
+#include "ui/engineerror.h"
 
 #include <QDateTime>
 #include <QHeaderView>
@@ -26,7 +28,11 @@ void DataSetModel::clear()
     beginResetModel();
     m_columns.clear();
     m_columnFieldIndex.clear();
-    m_rows.clear();
+    m_rowCount = 0;
+    m_blocks.clear();
+    m_blocksByUse.clear();
+    m_rowsRead = 0;
+    m_readFailed = false;
     m_currentRow = -1;
     endResetModel();
 }
@@ -36,7 +42,11 @@ void DataSetModel::reload()
     beginResetModel();
     m_columns.clear();
     m_columnFieldIndex.clear();
-    m_rows.clear();
+    m_rowCount = 0;
+    m_blocks.clear();
+    m_blocksByUse.clear();
+    m_rowsRead = 0;
+    m_readFailed = false;
     m_currentRow = -1;
     if (m_dataSet && m_dataSet->isOpen()) {
         const QList<dbe::FieldInfo> &fields = m_dataSet->fields();
@@ -54,21 +64,65 @@ void DataSetModel::reload()
                 m_columnFieldIndex.append(i);
             }
         }
-        m_dataSet->first();
-        while (!m_dataSet->eof()) {
-            QVariantList row;
-            row.reserve(m_columnFieldIndex.size());
-            for (int fieldIndex : std::as_const(m_columnFieldIndex))
-                row.append(m_dataSet->value(fieldIndex));
-            m_rows.append(row);
-            m_dataSet->next();
-        }
+        m_rowCount = m_dataSet->recordCount();
         // Leave the cursor where a grid starts: on the first row.
         m_dataSet->first();
-        if (!m_rows.isEmpty())
+        if (m_rowCount > 0)
             m_currentRow = 0;
     }
     endResetModel();
+}
+
+QList<QVariantList> DataSetModel::readBlock(int block) const
+{
+    const int first = block * BlockRows;
+    const int count = std::min(BlockRows, m_rowCount - first);
+    QList<QVariantList> rows;
+    rows.reserve(count);
+    m_dataSet->seek(first);
+    for (int i = 0; i < count && !m_dataSet->eof(); ++i) {
+        QVariantList values;
+        values.reserve(m_columnFieldIndex.size());
+        for (int fieldIndex : std::as_const(m_columnFieldIndex))
+            values.append(m_dataSet->value(fieldIndex));
+        rows.append(values);
+        // No move past the block's last row: it would read the next block's rows for nothing.
+        if (i + 1 < count)
+            m_dataSet->next();
+    }
+    m_rowsRead += int(rows.size());
+    return rows;
+}
+
+const QVariantList *DataSetModel::row(int row) const
+{
+    const int block = row / BlockRows;
+    auto found = m_blocks.find(block);
+    if (found == m_blocks.end()) {
+        if (m_readFailed || !m_dataSet || !m_dataSet->isOpen())
+            return nullptr;
+        QList<QVariantList> rows;
+        try {
+            rows = readBlock(block);
+        } catch (const dbe::Error &error) {
+            // The grid asks while it paints, where no message box may open: the failure is
+            // passed on from the event loop, once, and the rest of the grid stays blank.
+            m_readFailed = true;
+            qCWarning(lcUi).noquote() << "reading rows for a grid failed:" << error.text();
+            auto *self = const_cast<DataSetModel *>(this);
+            QMetaObject::invokeMethod(
+                self, [self, error] { Q_EMIT self->readFailed(error); }, Qt::QueuedConnection);
+            return nullptr;
+        }
+        if (m_blocks.size() >= KeptBlocks)
+            m_blocks.remove(m_blocksByUse.takeFirst());
+        found = m_blocks.insert(block, rows);
+    } else {
+        m_blocksByUse.removeOne(block);
+    }
+    m_blocksByUse.append(block);
+    const int offset = row - block * BlockRows;
+    return offset < found->size() ? &found->at(offset) : nullptr;
 }
 
 void DataSetModel::setCurrentRow(int row)
@@ -85,7 +139,7 @@ void DataSetModel::setCurrentRow(int row)
 
 int DataSetModel::rowCount(const QModelIndex &parent) const
 {
-    return parent.isValid() ? 0 : int(m_rows.size());
+    return parent.isValid() ? 0 : m_rowCount;
 }
 
 int DataSetModel::columnCount(const QModelIndex &parent) const
@@ -117,12 +171,14 @@ QString DataSetModel::displayText(dbe::FieldType type, const QVariant &value)
 
 QVariant DataSetModel::data(const QModelIndex &index, int role) const
 {
-    if (!index.isValid() || index.row() >= m_rows.size() || index.column() >= m_columns.size())
+    if (!index.isValid() || index.row() >= m_rowCount || index.column() >= m_columns.size())
         return {};
     const dbe::FieldInfo &field = m_columns.at(index.column());
     switch (role) {
-    case Qt::DisplayRole:
-        return displayText(field.type, m_rows.at(index.row()).at(index.column()));
+    case Qt::DisplayRole: {
+        const QVariantList *values = row(index.row());
+        return values ? displayText(field.type, values->at(index.column())) : QString();
+    }
     case Qt::TextAlignmentRole:
         return QVariant::fromValue(field.alignment | Qt::AlignVCenter);
     default:

@@ -4,6 +4,7 @@
 #include "admin/admnunt.h"
 #include "admin/vwlogunt.h"
 #include "admin/vwusrunt.h"
+#include "dbe/database.h"
 #include "dbe/session.h"
 #include "dbe/table.h"
 #include "security/vesksec2.h"
@@ -179,6 +180,92 @@ private Q_SLOTS:
         QTest::keyClick(grid, Qt::Key_End, Qt::ControlModifier);
         QCOMPARE(grid->currentIndex().row(), 199);
         QCOMPARE(grid->horizontalScrollBar()->value(), 0);
+    }
+
+    // A site's log runs to a hundred thousand entries: the grid reads the rows it shows, and
+    // every row, wherever the grid stands, shows its own entry with its own names.
+    void longLogIsReadAsItIsShown()
+    {
+        testsupport::SecurityDb db;
+        const int alice = db.addUser(QStringLiteral("Alice"), QStringLiteral("pw"));
+        const int bob = db.addUser(QStringLiteral("Bob"), QStringLiteral("pw"));
+        const int edit = db.addAccess(QStringLiteral("Edit Users"));
+        constexpr int Entries = 5000;
+        {
+            dbe::Table log;
+            log.setDatabaseName(db.alias());
+            log.setTableName(QStringLiteral("LOG.DB"));
+            log.open();
+            dbe::Transaction transaction(*dbe::Session::instance().database(db.alias()));
+            for (int minute = 0; minute < Entries; ++minute) {
+                log.append();
+                log.setValue(QStringLiteral("Access_Date"), Morning.addSecs(60 * minute));
+                log.setValue(QStringLiteral("User_ID"), minute % 3 == 0 ? bob : alice);
+                if (minute % 10 != 0)
+                    log.setValue(QStringLiteral("Access_ID"), edit);
+                log.post();
+            }
+            transaction.commit();
+        }
+        // Entry n is the (n+1)th written, so its count is n+1.
+        const auto entry = [](int n) {
+            return stamp(n) + QStringLiteral("|%1|").arg(n + 1) +
+                   (n % 3 == 0 ? QStringLiteral("Bob") : QStringLiteral("Alice")) +
+                   (n % 10 == 0 ? QStringLiteral("||*** Logon ***")
+                                : QStringLiteral("|1|Edit Users"));
+        };
+        const auto shownRows = [](QTableView *grid) {
+            QStringList shown;
+            const int first = grid->rowAt(0);
+            const int last = grid->rowAt(grid->viewport()->height() - 1);
+            for (int row = first; row <= last && row >= 0; ++row) {
+                QStringList cells;
+                for (int column = 0; column < grid->model()->columnCount(); ++column)
+                    cells.append(grid->model()->index(row, column).data().toString());
+                shown.append(cells.join(QLatin1Char('|')));
+            }
+            return std::make_pair(first, shown);
+        };
+        const auto expected = [&entry](int first, qsizetype count) {
+            QStringList rows;
+            for (int n = first; n < first + count; ++n)
+                rows.append(entry(n));
+            return rows;
+        };
+
+        TfrmViewLog viewer;
+        viewer.tblUsers->setDatabaseName(db.alias());
+        viewer.tblAccess->setDatabaseName(db.alias());
+        viewer.tblLog->setDatabaseName(db.alias());
+        viewer.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&viewer));
+        QTableView *grid = viewer.DBGrid1;
+        QCOMPARE(viewer.dsLog->rowCount(), Entries);
+        QCOMPARE(grid->currentIndex().row(), Entries - 1);
+        auto [first, shown] = shownRows(grid);
+        QVERIFY(shown.size() > 5);
+        QCOMPARE(shown, expected(first, shown.size()));
+        QCOMPARE(shown.last(), entry(Entries - 1));
+        // The newest rows on show, read with the block around them: not the whole log.
+        QVERIFY2(viewer.dsLog->rowsRead() <= 2 * ui::DataSetModel::BlockRows,
+                 qPrintable(QString::number(viewer.dsLog->rowsRead())));
+
+        grid->setFocus();
+        QTest::keyClick(grid, Qt::Key_Home, Qt::ControlModifier);
+        std::tie(first, shown) = shownRows(grid);
+        QCOMPARE(first, 0);
+        QCOMPARE(shown, expected(0, shown.size()));
+        grid->verticalScrollBar()->setValue(grid->verticalScrollBar()->maximum() / 2);
+        std::tie(first, shown) = shownRows(grid);
+        QVERIFY(first > Entries / 3 && first < 2 * Entries / 3);
+        QCOMPARE(shown, expected(first, shown.size()));
+        if (const QByteArray dir = qgetenv("VESK_SCREENSHOT_DIR"); !dir.isEmpty())
+            viewer.grab().save(QString::fromLocal8Bit(dir) + QStringLiteral("/viewlog-middle.png"));
+        QTest::keyClick(grid, Qt::Key_End, Qt::ControlModifier);
+        QCOMPARE(grid->currentIndex().row(), Entries - 1);
+        QCOMPARE(shownRows(grid).second.last(), entry(Entries - 1));
+        QVERIFY2(viewer.dsLog->rowsRead() <= 6 * ui::DataSetModel::BlockRows,
+                 qPrintable(QString::number(viewer.dsLog->rowsRead())));
     }
 
     void clearLog_data()

@@ -13,6 +13,11 @@ using dbe::Table;
 
 namespace {
 
+// Compares within a loop of named cases, saying which case failed.
+#define QCOMPARE_EQ_CASE(name, actual, expected)                                                   \
+    QVERIFY2((actual) == (expected), qPrintable(QStringLiteral("%1: got \"%2\", expected \"%3\"")  \
+                                                    .arg(QLatin1String(name), actual, expected)))
+
 QStringList walk(Table &t, const QString &field)
 {
     QStringList values;
@@ -342,6 +347,66 @@ private Q_SLOTS:
         QCOMPARE(codeOf([&] { t.setValue(QStringLiteral("Label"), QStringLiteral("x")); }),
                  Error::WrongState);
         t.cancel();
+    }
+
+    // A grid that shows rows far apart moves its cursor by position. Names were added out of
+    // order, so that the name index's order is not the order of the rows in the file. One
+    // database serves every case: making one costs more than all the cases together.
+    void seeksByPositionInIndexOrder()
+    {
+        struct Case {
+            const char *name;
+            bool query;
+            int rangeFrom; // -1: no range
+            int position;
+            const char *standsOn;
+            bool atEnd;
+            const char *next; // empty: the move finds no row
+        };
+        const Case cases[] = {
+            {"first", false, -1, 0, "n00", false, "n01"},
+            {"past the first batch", false, -1, 33, "n33", false, "n34"},
+            {"last", false, -1, 39, "n39", false, ""},
+            {"past the end", false, -1, 45, "n39", true, ""},
+            {"within a range", false, 10, 5, "n15", false, "n16"},
+            {"past the range's end", false, 10, 12, "n19", true, ""},
+            {"query: first", true, -1, 0, "n00", false, "n01"},
+            {"query: middle", true, -1, 33, "n33", false, "n34"},
+            {"query: last", true, -1, 39, "n39", false, ""},
+            {"query: past the end", true, -1, 45, "n39", true, ""},
+        };
+        EngineFixture db;
+        for (int i = 0; i < 40; ++i)
+            db.addItem(QStringLiteral("n%1").arg(i * 7 % 40, 2, 10, QLatin1Char('0')));
+        for (const Case &c : cases) {
+            std::unique_ptr<DataSet> rows;
+            if (c.query) {
+                auto select = std::make_unique<dbe::Query>();
+                select->setDatabaseName(db.alias());
+                select->setSql({QStringLiteral("SELECT Name FROM ITEMS ORDER BY Name")});
+                select->open();
+                rows = std::move(select);
+            } else {
+                auto table = db.open(QStringLiteral("ITEMS"), QStringLiteral("ByName"));
+                if (c.rangeFrom >= 0)
+                    table->setRange({QStringLiteral("n%1").arg(c.rangeFrom)},
+                                    {QStringLiteral("n%1").arg(c.rangeFrom + 9)});
+                rows = std::move(table);
+            }
+            rows->seek(c.position);
+            const QString seen = QStringLiteral("%1 eof %2 bof %3")
+                                     .arg(rows->asString(QStringLiteral("Name")))
+                                     .arg(rows->eof())
+                                     .arg(rows->bof());
+            QCOMPARE_EQ_CASE(c.name, seen,
+                             QStringLiteral("%1 eof %2 bof %3")
+                                 .arg(QLatin1String(c.standsOn))
+                                 .arg(c.atEnd)
+                                 .arg(c.position == 0));
+            rows->next();
+            const QString after = rows->eof() ? QString() : rows->asString(QStringLiteral("Name"));
+            QCOMPARE_EQ_CASE(c.name, after, QLatin1String(c.next));
+        }
     }
 
     void editPostAndCancel()
