@@ -156,6 +156,12 @@ void TfrmViewLog::showLog()
     describeLogFields();
     dsLog->reload();
     ui::applyColumnWidths(DBGrid1, *dsLog);
+    // The count grows with every entry ever written and the newest entry has the largest: its
+    // digits must fit, which the column's five characters no longer do after 99,999 entries.
+    const int count = dsLog->columnOf(security::fields::LogCount);
+    if (count >= 0 && dsLog->rowCount() > 0)
+        ui::widenColumnToFit(DBGrid1, count,
+                             dsLog->index(dsLog->rowCount() - 1, count).data().toString());
     fitColumns();
     // The newest entries are what one opens the log for.
     if (dsLog->rowCount() > 0) {

@@ -204,12 +204,18 @@ QVariant DataSetModel::headerData(int section, Qt::Orientation orientation, int 
     return {};
 }
 
+namespace {
+
+// Room for a cell's margins and the grid line on top of its characters.
+constexpr int CellPadding = 8;
+
+} // namespace
+
 void applyColumnWidths(QTableView *view, const DataSetModel &model)
 {
     const QFontMetrics cellMetrics = view->fontMetrics();
     const QFontMetrics titleMetrics = view->horizontalHeader()->fontMetrics();
-    // Room for the cell's margins and the grid line on top of the characters.
-    const int padding = 8;
+    const int padding = CellPadding;
     for (int column = 0; column < model.columnCount(); ++column) {
         const int characters = model.columnField(column).displayWidth;
         if (characters <= 0)
@@ -221,6 +227,13 @@ void applyColumnWidths(QTableView *view, const DataSetModel &model)
                           padding;
         view->setColumnWidth(column, width);
     }
+}
+
+void widenColumnToFit(QTableView *view, int column, const QString &text)
+{
+    const int width = view->fontMetrics().horizontalAdvance(text) + CellPadding;
+    if (width > view->columnWidth(column))
+        view->setColumnWidth(column, width);
 }
 
 } // namespace ui

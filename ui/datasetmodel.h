@@ -23,7 +23,9 @@ namespace ui {
 // blocks used last are kept. A log of a hundred thousand entries then opens as fast as a short
 // one and takes as little memory. Reading moves the data set's cursor, as a grid moves it over
 // the rows it shows: a window must not rely on where the cursor of a grid's data set stands.
-// The rows are counted at reload(); rows other programs add later show at the next reload.
+// The rows are counted at reload(); rows other programs add later show at the next reload(),
+// and one added among those counted (a log entry from a workstation whose clock is behind)
+// shifts the rows after it by one in blocks read afterwards, until then.
 class DataSetModel : public QAbstractTableModel
 {
     Q_OBJECT
@@ -99,5 +101,7 @@ private:
 
 // Gives each column of `view` the width its field asks for, in characters of the view's font.
 void applyColumnWidths(QTableView *view, const DataSetModel &model);
+// Widens a column of `view`, when need be, so that `text` fits in its cells.
+void widenColumnToFit(QTableView *view, int column, const QString &text);
 
 } // namespace ui

@@ -148,6 +148,28 @@ private Q_SLOTS:
         QVERIFY(viewer.DBGrid1->columnWidth(2) > 3 * viewer.DBGrid1->columnWidth(1));
     }
 
+    // Counts are never reused, so a site that has logged for years shows seven digits.
+    void largeCountsFitTheirColumn()
+    {
+        testsupport::SecurityDb db;
+        appendLog(db.alias(), 0, 0, QVariant());
+        dbe::appendRecord(db.alias(), QStringLiteral("LOG.DB"),
+                          {{QStringLiteral("Access_Date"), Morning.addSecs(60)},
+                           {QStringLiteral("User_ID"), 0},
+                           {QStringLiteral("LogCount"), 1234567}});
+        TfrmViewLog viewer;
+        viewer.tblUsers->setDatabaseName(db.alias());
+        viewer.tblAccess->setDatabaseName(db.alias());
+        viewer.tblLog->setDatabaseName(db.alias());
+        viewer.show();
+        QTableView *grid = viewer.DBGrid1;
+        const int count = viewer.dsLog->columnOf(QStringLiteral("LogCount"));
+        const QString newest = viewer.dsLog->index(1, count).data().toString();
+        QCOMPARE(newest, QStringLiteral("1234567"));
+        QVERIFY(grid->columnWidth(count) > grid->fontMetrics().horizontalAdvance(newest));
+        QTRY_COMPARE(grid->horizontalScrollBar()->maximum(), 0);
+    }
+
     void longLogFitsAndOpensAtTheNewestEntry()
     {
         testsupport::SecurityDb db;
