@@ -385,6 +385,10 @@ int memoryProbe(const QString &dataDir)
         std::fprintf(stderr, "the probe's windows do not show what they should\n");
         return 1;
     }
+    if (const QByteArray dir = qgetenv("VESK_SCREENSHOT_DIR"); !dir.isEmpty()) {
+        editor->grab().save(QString::fromLocal8Bit(dir) + QStringLiteral("/largedb-setup.png"));
+        viewer->grab().save(QString::fromLocal8Bit(dir) + QStringLiteral("/largedb-viewlog.png"));
+    }
     const auto [now, peak] = residentMegabytes();
     std::printf("rss %.1f peak %.1f editor %.1f viewlog %.1f\n", now, peak, editorMs, viewLogMs);
     return 0;
