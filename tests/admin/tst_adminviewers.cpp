@@ -12,6 +12,8 @@
 #include "ui/datasetmodel.h"
 #include "ui/messages.h"
 
+#include <QDir>
+#include <QFile>
 #include <QHeaderView>
 #include <QListView>
 #include <QPushButton>
@@ -288,6 +290,54 @@ private Q_SLOTS:
         QCOMPARE(shownRows(grid).second.last(), entry(Entries - 1));
         QVERIFY2(viewer.dsLog->rowsRead() <= 6 * ui::DataSetModel::BlockRows,
                  qPrintable(QString::number(viewer.dsLog->rowsRead())));
+    }
+
+    // The grid reads while it paints, where an engine failure cannot be let through: it is
+    // shown once, from the event loop, and the window stays up.
+    void unreadableLogIsReportedOnce()
+    {
+        testsupport::SecurityDb db;
+        {
+            dbe::Table log;
+            log.setDatabaseName(db.alias());
+            log.setTableName(QStringLiteral("LOG.DB"));
+            log.open();
+            dbe::Transaction transaction(*dbe::Session::instance().database(db.alias()));
+            for (int minute = 0; minute < 2000; ++minute) {
+                log.append();
+                log.setValue(QStringLiteral("Access_Date"), Morning.addSecs(60 * minute));
+                log.setValue(QStringLiteral("User_ID"), 0);
+                log.post();
+            }
+            transaction.commit();
+        }
+        TfrmViewLog viewer;
+        viewer.tblUsers->setDatabaseName(db.alias());
+        viewer.tblAccess->setDatabaseName(db.alias());
+        viewer.tblLog->setDatabaseName(db.alias());
+        viewer.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&viewer));
+        QCOMPARE(viewer.dsLog->rowCount(), 2000);
+
+        // Another program overwrites the file meanwhile.
+        QFile file(QDir(db.dir()).filePath(QStringLiteral("LOG.DB")));
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        file.write(QByteArray(int(file.size()), '\x5a'));
+        file.close();
+
+        ui::MessageRecorder messages;
+        QScrollBar *bar = viewer.DBGrid1->verticalScrollBar();
+        bar->setValue(bar->maximum() / 2);
+        viewer.DBGrid1->viewport()->repaint();
+        bar->setValue(bar->maximum() / 4);
+        viewer.DBGrid1->viewport()->repaint();
+        QTRY_COMPARE(messages.requests().size(), 1);
+        QVERIFY(!messages.lastText().isEmpty());
+        QCOMPARE(messages.requests().first().kind, ui::MessageKind::Error);
+        QVERIFY(viewer.isVisible());
+        QCOMPARE(viewer.dsLog->index(viewer.DBGrid1->rowAt(0), 0).data().toString(), QString());
+        QTest::qWait(50);
+        QCOMPARE(messages.requests().size(), 1);
     }
 
     void clearLog_data()
