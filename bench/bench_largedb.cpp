@@ -21,6 +21,7 @@
 #include "dbe/database.h"
 #include "dbe/session.h"
 #include "dbe/table.h"
+#include "residentmemory.h"
 #include "security/core/schema.h"
 #include "setup/frmsecmn.h"
 #include "ui/application.h"
@@ -131,24 +132,6 @@ void fillDatabase()
                           {AccessId, (i * 13) % (Constants + 5) + 1}});
     }
     transaction.commit();
-}
-
-// The process's resident memory now and at its peak, in megabytes.
-std::pair<double, double> residentMegabytes()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    double now = 0;
-    double peak = 0;
-    if (!status.open(QIODevice::ReadOnly))
-        return {now, peak};
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        const auto kilobytes = [&line] { return line.simplified().split(' ').value(1).toDouble(); };
-        if (line.startsWith("VmRSS:"))
-            now = kilobytes() / 1024.0;
-        else if (line.startsWith("VmHWM:"))
-            peak = kilobytes() / 1024.0;
-    }
-    return {now, peak};
 }
 
 // Lets the window take its events and paints it, as the event loop does before the user sees

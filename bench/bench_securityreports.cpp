@@ -12,6 +12,7 @@
 #include "dbe/table.h"
 #include "report/frmgenwn.h"
 #include "report/rptdsgn.h"
+#include "residentmemory.h"
 #include "ui/application.h"
 
 #include <QApplication>
@@ -84,24 +85,6 @@ void fillDatabase()
         log->post();
     }
     transaction.commit();
-}
-
-// The process's resident memory now and at its peak, in megabytes.
-std::pair<double, double> residentMegabytes()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    double now = 0;
-    double peak = 0;
-    if (!status.open(QIODevice::ReadOnly))
-        return {now, peak};
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        const auto kilobytes = [&line] { return line.simplified().split(' ').value(1).toDouble(); };
-        if (line.startsWith("VmRSS:"))
-            now = kilobytes() / 1024.0;
-        else if (line.startsWith("VmHWM:"))
-            peak = kilobytes() / 1024.0;
-    }
-    return {now, peak};
 }
 
 struct Window {

@@ -19,6 +19,8 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTableView>
+#include <functional>
+#include <memory>
 
 namespace {
 
@@ -35,6 +37,33 @@ void appendLog(const QString &alias, int minutes, int userId, const QVariant &ac
     log.setValue(QStringLiteral("User_ID"), userId);
     log.setValue(QStringLiteral("Access_ID"), accessId);
     log.post();
+}
+
+// Writes `entries` log entries in one transaction; `fill` sets entry n's fields.
+void writeLog(const QString &alias, int entries, const std::function<void(dbe::Table &, int)> &fill)
+{
+    dbe::Table log;
+    log.setDatabaseName(alias);
+    log.setTableName(QStringLiteral("LOG.DB"));
+    log.open();
+    dbe::Transaction transaction(*dbe::Session::instance().database(alias));
+    for (int n = 0; n < entries; ++n) {
+        log.append();
+        fill(log, n);
+        log.post();
+    }
+    transaction.commit();
+}
+
+// View Log on the database, shown as the desktop shows it (without the modal loop).
+std::unique_ptr<TfrmViewLog> showViewLog(const QString &alias)
+{
+    auto viewer = std::make_unique<TfrmViewLog>();
+    viewer->tblUsers->setDatabaseName(alias);
+    viewer->tblAccess->setDatabaseName(alias);
+    viewer->tblLog->setDatabaseName(alias);
+    viewer->show();
+    return viewer;
 }
 
 // The grid's text, one string per row, cells joined by "|".
@@ -135,11 +164,8 @@ private Q_SLOTS:
     {
         testsupport::SecurityDb db;
         appendLog(db.alias(), 0, 0, QVariant());
-        TfrmViewLog viewer;
-        viewer.tblUsers->setDatabaseName(db.alias());
-        viewer.tblAccess->setDatabaseName(db.alias());
-        viewer.tblLog->setDatabaseName(db.alias());
-        viewer.show();
+        const std::unique_ptr<TfrmViewLog> shownViewer = showViewLog(db.alias());
+        TfrmViewLog &viewer = *shownViewer;
         const QFontMetrics titles = viewer.DBGrid1->horizontalHeader()->fontMetrics();
         for (int column = 0; column < viewer.dsLog->columnCount(); ++column) {
             const QString title = viewer.dsLog->headerData(column, Qt::Horizontal).toString();
@@ -159,11 +185,8 @@ private Q_SLOTS:
                           {{QStringLiteral("Access_Date"), Morning.addSecs(60)},
                            {QStringLiteral("User_ID"), 0},
                            {QStringLiteral("LogCount"), 1234567}});
-        TfrmViewLog viewer;
-        viewer.tblUsers->setDatabaseName(db.alias());
-        viewer.tblAccess->setDatabaseName(db.alias());
-        viewer.tblLog->setDatabaseName(db.alias());
-        viewer.show();
+        const std::unique_ptr<TfrmViewLog> shownViewer = showViewLog(db.alias());
+        TfrmViewLog &viewer = *shownViewer;
         QTableView *grid = viewer.DBGrid1;
         const int count = viewer.dsLog->columnOf(QStringLiteral("LogCount"));
         const QString newest = viewer.dsLog->index(1, count).data().toString();
@@ -178,11 +201,8 @@ private Q_SLOTS:
         const int alice = db.addUser(QStringLiteral("Alice"), QStringLiteral("pw"));
         for (int minute = 0; minute < 200; ++minute)
             appendLog(db.alias(), minute, alice, QVariant());
-        TfrmViewLog viewer;
-        viewer.tblUsers->setDatabaseName(db.alias());
-        viewer.tblAccess->setDatabaseName(db.alias());
-        viewer.tblLog->setDatabaseName(db.alias());
-        viewer.show();
+        const std::unique_ptr<TfrmViewLog> shownViewer = showViewLog(db.alias());
+        TfrmViewLog &viewer = *shownViewer;
         QTableView *grid = viewer.DBGrid1;
         QCOMPARE(viewer.dsLog->rowCount(), 200);
         QVERIFY(grid->verticalScrollBar()->isVisible());
@@ -215,22 +235,12 @@ private Q_SLOTS:
         const int bob = db.addUser(QStringLiteral("Bob"), QStringLiteral("pw"));
         const int edit = db.addAccess(QStringLiteral("Edit Users"));
         constexpr int Entries = 5000;
-        {
-            dbe::Table log;
-            log.setDatabaseName(db.alias());
-            log.setTableName(QStringLiteral("LOG.DB"));
-            log.open();
-            dbe::Transaction transaction(*dbe::Session::instance().database(db.alias()));
-            for (int minute = 0; minute < Entries; ++minute) {
-                log.append();
-                log.setValue(QStringLiteral("Access_Date"), Morning.addSecs(60 * minute));
-                log.setValue(QStringLiteral("User_ID"), minute % 3 == 0 ? bob : alice);
-                if (minute % 10 != 0)
-                    log.setValue(QStringLiteral("Access_ID"), edit);
-                log.post();
-            }
-            transaction.commit();
-        }
+        writeLog(db.alias(), Entries, [&](dbe::Table &log, int minute) {
+            log.setValue(QStringLiteral("Access_Date"), Morning.addSecs(60 * minute));
+            log.setValue(QStringLiteral("User_ID"), minute % 3 == 0 ? bob : alice);
+            if (minute % 10 != 0)
+                log.setValue(QStringLiteral("Access_ID"), edit);
+        });
         // Entry n is the (n+1)th written, so its count is n+1.
         const auto entry = [](int n) {
             return stamp(n) + QStringLiteral("|%1|").arg(n + 1) +
@@ -257,11 +267,8 @@ private Q_SLOTS:
             return rows;
         };
 
-        TfrmViewLog viewer;
-        viewer.tblUsers->setDatabaseName(db.alias());
-        viewer.tblAccess->setDatabaseName(db.alias());
-        viewer.tblLog->setDatabaseName(db.alias());
-        viewer.show();
+        const std::unique_ptr<TfrmViewLog> shownViewer = showViewLog(db.alias());
+        TfrmViewLog &viewer = *shownViewer;
         QVERIFY(QTest::qWaitForWindowExposed(&viewer));
         QTableView *grid = viewer.DBGrid1;
         QCOMPARE(viewer.dsLog->rowCount(), Entries);
@@ -297,25 +304,12 @@ private Q_SLOTS:
     void unreadableLogIsReportedOnce()
     {
         testsupport::SecurityDb db;
-        {
-            dbe::Table log;
-            log.setDatabaseName(db.alias());
-            log.setTableName(QStringLiteral("LOG.DB"));
-            log.open();
-            dbe::Transaction transaction(*dbe::Session::instance().database(db.alias()));
-            for (int minute = 0; minute < 2000; ++minute) {
-                log.append();
-                log.setValue(QStringLiteral("Access_Date"), Morning.addSecs(60 * minute));
-                log.setValue(QStringLiteral("User_ID"), 0);
-                log.post();
-            }
-            transaction.commit();
-        }
-        TfrmViewLog viewer;
-        viewer.tblUsers->setDatabaseName(db.alias());
-        viewer.tblAccess->setDatabaseName(db.alias());
-        viewer.tblLog->setDatabaseName(db.alias());
-        viewer.show();
+        writeLog(db.alias(), 2000, [](dbe::Table &log, int minute) {
+            log.setValue(QStringLiteral("Access_Date"), Morning.addSecs(60 * minute));
+            log.setValue(QStringLiteral("User_ID"), 0);
+        });
+        const std::unique_ptr<TfrmViewLog> shownViewer = showViewLog(db.alias());
+        TfrmViewLog &viewer = *shownViewer;
         QVERIFY(QTest::qWaitForWindowExposed(&viewer));
         QCOMPARE(viewer.dsLog->rowCount(), 2000);
 
@@ -375,11 +369,8 @@ private Q_SLOTS:
             QVERIFY(host->LogTable() && host->LogTable()->isOpen());
         }
 
-        TfrmViewLog viewer;
-        viewer.tblUsers->setDatabaseName(db.alias());
-        viewer.tblAccess->setDatabaseName(db.alias());
-        viewer.tblLog->setDatabaseName(db.alias());
-        viewer.show();
+        const std::unique_ptr<TfrmViewLog> shownViewer = showViewLog(db.alias());
+        TfrmViewLog &viewer = *shownViewer;
         QCOMPARE(viewer.dsLog->rowCount(), 2);
         ui::MessageRecorder recorder;
         if (!yes)
