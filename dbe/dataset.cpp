@@ -131,8 +131,9 @@ void DataSet::setValue(const QString &name, const QVariant &newValue)
     if (index < 0)
         throw Error(QStringLiteral("Field '%1' not found.").arg(name), Error::UnknownField);
     const FieldInfo &field = m_fields[index];
-    const bool writable = field.calculated ? m_state == State::CalcFields
-                                           : (m_state == State::Edit || m_state == State::Insert);
+    const bool writable = field.calculated
+                              ? m_state == State::CalcFields
+                              : (m_state == State::Edit || m_state == State::Insert);
     if (!writable)
         throw Error(QStringLiteral("Dataset not in edit or insert mode."), Error::WrongState);
     m_values[index] = coerce(field.type, field.size, newValue);
@@ -170,13 +171,13 @@ QVariant DataSet::coerce(FieldType type, int size, const QVariant &value)
     case FieldType::Float:
         return QVariant(value.toDouble());
     case FieldType::Timestamp: {
-        QDateTime dt =
-            value.typeId() == QMetaType::QDate ? value.toDate().startOfDay() : value.toDateTime();
+        QDateTime dt = value.typeId() == QMetaType::QDate ? value.toDate().startOfDay()
+                                                          : value.toDateTime();
         return dt.isValid() ? QVariant(dt) : QVariant();
     }
     case FieldType::Date: {
-        const QDate d =
-            value.typeId() == QMetaType::QDateTime ? value.toDateTime().date() : value.toDate();
+        const QDate d = value.typeId() == QMetaType::QDateTime ? value.toDateTime().date()
+                                                               : value.toDate();
         return d.isValid() ? QVariant(d) : QVariant();
     }
     }

@@ -6,6 +6,7 @@
 #include <QDateTime>
 #include <QObject>
 #include <QVariant>
+
 #include <functional>
 
 namespace dbe {
@@ -83,7 +84,7 @@ public:
 Q_SIGNALS:
     void opened();
     void closed();
-    void scrolled(); // the current row changed (also after open, post, delete)
+    void scrolled();        // the current row changed (also after open, post, delete)
     void stateChanged();
     void fieldChanged(const QString &name);
     void posted();

@@ -3,6 +3,7 @@
 #include "dbe/dataset.h"
 
 #include <QMap>
+
 #include <memory>
 
 namespace dbe {

@@ -35,18 +35,6 @@ bool moveTo(dbe::Table &users, int userId, const QString &name)
     return false;
 }
 
-// Moves `users` onto the user, or back onto the row it stood on before (the first row when
-// that is gone too).
-bool moveOrReturn(dbe::Table &users, int userId, const QString &name, std::optional<int> standingOn,
-                  const QString &standingOnName)
-{
-    if (moveTo(users, userId, name))
-        return true;
-    if (!standingOn || !moveTo(users, *standingOn, standingOnName))
-        users.first();
-    return false;
-}
-
 } // namespace
 
 UserSelector::UserSelector(QWidget *parent) : QComboBox(parent)
@@ -92,5 +80,9 @@ bool UserSelector::locate(dbe::Table &users, int userId) const
     if (standingOn == userId)
         return true;
     const QString standingOnName = standingOn ? users.asString(UserName) : QString();
-    return moveOrReturn(users, userId, itemText(findData(userId)), standingOn, standingOnName);
+    if (moveTo(users, userId, itemText(findData(userId))))
+        return true;
+    if (!standingOn || !moveTo(users, *standingOn, standingOnName))
+        users.first();
+    return false;
 }
