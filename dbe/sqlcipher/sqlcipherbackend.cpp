@@ -199,7 +199,9 @@ void execOn(sqlite3 *db, const QString &sql, const QString &tables = {}, const Q
 }
 
 // One text value of a statement that answers one row.
-QString scalarText(sqlite3 *db, const QString &sql)
+// `table` and `path` name the one table file it reads, for a failure to name.
+QString scalarText(sqlite3 *db, const QString &sql, const QString &table = {},
+                   const QString &path = {})
 {
     sqlite3_stmt *stmt = nullptr;
     int rc = sqlite3_prepare_v2(db, sql.toUtf8().constData(), -1, &stmt, nullptr);
@@ -211,7 +213,7 @@ QString scalarText(sqlite3 *db, const QString &sql)
     }
     sqlite3_finalize(stmt);
     if (rc != SQLITE_OK && rc != SQLITE_ROW && rc != SQLITE_DONE)
-        throwFor(rc, db);
+        throwFor(rc, db, table, path);
     return value;
 }
 
@@ -771,9 +773,11 @@ std::unique_ptr<ChangeWatch> SqlCipherBackend::watchChanges(const QStringList &t
         // so its head as it is now belongs to what the transaction reads, before or after.
         scalarText(
             m_db,
-            QStringLiteral("SELECT count(*) FROM %1.sqlite_master").arg(quoteIdentifier(schema)));
+            QStringLiteral("SELECT count(*) FROM %1.sqlite_master").arg(quoteIdentifier(schema)),
+            *file, path);
         const QString journalMode =
-            scalarText(m_db, QStringLiteral("PRAGMA %1.journal_mode").arg(quoteIdentifier(schema)));
+            scalarText(m_db, QStringLiteral("PRAGMA %1.journal_mode").arg(quoteIdentifier(schema)),
+                       *file, path);
         if (journalMode.compare(QLatin1String("wal"), Qt::CaseInsensitive) == 0)
             return nullptr;
         paths.append(path);
