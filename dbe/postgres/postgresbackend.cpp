@@ -583,13 +583,19 @@ void PostgresBackend::prepareChangeWatch(const QString &table)
         server.command(QStringLiteral("CREATE TABLE IF NOT EXISTS %1 (table_name varchar(63) "
                                       "PRIMARY KEY, changes bigint NOT NULL)")
                            .arg(counts));
-        // A statement-level trigger: one count per statement that may have changed rows, in the
-        // statement's own transaction, so the count commits with the change or not at all.
-        server.command(QStringLiteral("CREATE OR REPLACE FUNCTION %1() RETURNS trigger LANGUAGE "
-                                      "plpgsql AS $body$ BEGIN UPDATE %2 SET changes = changes + "
-                                      "1 WHERE table_name = TG_TABLE_NAME; RETURN NULL; END "
-                                      "$body$")
-                           .arg(counter, counts));
+        // A statement-level trigger counts each transaction that may have changed rows, in that
+        // transaction, so the count commits with the change or not at all. It counts once per
+        // transaction, marked in a setting local to it (undone with a statement that fails):
+        // updating the one row per statement would leave a bulk write, an import of thousands
+        // of rights, walking an ever longer chain of that row's versions.
+        server.command(
+            QStringLiteral(
+                "CREATE OR REPLACE FUNCTION %1() RETURNS trigger LANGUAGE plpgsql AS $body$ "
+                "DECLARE counted text := 'dbe.counted_' || TG_RELID::text; BEGIN IF "
+                "current_setting(counted, true) IS DISTINCT FROM '1' THEN UPDATE %2 SET changes = "
+                "changes + 1 WHERE table_name = TG_TABLE_NAME; PERFORM set_config(counted, '1', "
+                "true); END IF; RETURN NULL; END $body$")
+                .arg(counter, counts));
         server.command(QStringLiteral("CREATE OR REPLACE TRIGGER dbe_count_change AFTER INSERT OR "
                                       "UPDATE OR DELETE OR TRUNCATE ON %1 FOR EACH STATEMENT "
                                       "EXECUTE FUNCTION %2()")
