@@ -6,6 +6,7 @@
 #include "dbe/session.h"
 #include "dbe/table.h"
 #include "logontestkit.h"
+#include "rightsfixture.h"
 #include "tests/support/testsupport.h"
 
 #include <QDeadlineTimer>
@@ -21,29 +22,6 @@ using namespace logontest;
 using testsupport::SecurityDb;
 
 namespace {
-
-// Constants 1 to 10 and groups 1 to 5; group 3 holds constants 7 and 8, group 5 holds 2.
-// "Tester" holds group 3 and nothing else; "Neighbour" holds nothing.
-struct RightsFixture {
-    RightsFixture()
-    {
-        db.setSettings(true, false);
-        for (int i = 1; i <= 10; ++i)
-            db.addAccess(QStringLiteral("Right %1").arg(i));
-        for (int i = 1; i <= 5; ++i)
-            db.addGroup(QStringLiteral("Group %1").arg(i));
-        db.addMember(3, 7);
-        db.addMember(3, 8);
-        db.addMember(5, 2);
-        tester = db.addUser(QStringLiteral("Tester"), QStringLiteral("pw"));
-        neighbour = db.addUser(QStringLiteral("Neighbour"), QStringLiteral("pw"));
-        db.grant(tester, 3, QStringLiteral("G"));
-    }
-
-    SecurityDb db;
-    int tester = 0;
-    int neighbour = 0;
-};
 
 // One row change of USERACC ("UserAcc", user, id, type) or GRPCOLL ("GrpColl", group, constant).
 struct Change {
@@ -292,7 +270,8 @@ void FreshRightsTest::everyWriterCountsAtTheNextTest()
 {
     QFETCH(WriterKind, kind);
 
-    RightsFixture fixture;
+    RightsFixture fixture(false);
+    fixture.grant(fixture.tester, QStringLiteral("G3"));
     const auto component = activatedComponent(fixture.db);
     QVERIFY(component->LogonEx(QStringLiteral("Tester"), QStringLiteral("pw")));
     const std::unique_ptr<RightsWriter> writer = writerFor(kind, fixture.db);
@@ -330,7 +309,8 @@ void FreshRightsTest::everyWriterCountsAtTheNextTest()
 
 void FreshRightsTest::ownTransactionCountsUntilItIsRolledBack()
 {
-    RightsFixture fixture;
+    RightsFixture fixture(false);
+    fixture.grant(fixture.tester, QStringLiteral("G3"));
     const auto component = activatedComponent(fixture.db);
     QVERIFY(component->LogonEx(QStringLiteral("Tester"), QStringLiteral("pw")));
     QVERIFY(!component->HasAccess(4));
@@ -358,7 +338,8 @@ void FreshRightsTest::ownTransactionCountsUntilItIsRolledBack()
 
 void FreshRightsTest::commitsRacingTheTestsAreNeverMissed()
 {
-    RightsFixture fixture;
+    RightsFixture fixture(false);
+    fixture.grant(fixture.tester, QStringLiteral("G3"));
     const auto component = activatedComponent(fixture.db);
     QVERIFY(component->LogonEx(QStringLiteral("Tester"), QStringLiteral("pw")));
 
@@ -410,7 +391,8 @@ void FreshRightsTest::commitsRacingTheTestsAreNeverMissed()
 
 void FreshRightsTest::plainClientSwitchingTheWatchOffIsStillSeen()
 {
-    RightsFixture fixture;
+    RightsFixture fixture(false);
+    fixture.grant(fixture.tester, QStringLiteral("G3"));
     const auto component = activatedComponent(fixture.db);
     QVERIFY(component->LogonEx(QStringLiteral("Tester"), QStringLiteral("pw")));
     QVERIFY(component->HasAccess(7));
