@@ -12,6 +12,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QScopeGuard>
+#include <QSet>
 #include <QTest>
 
 namespace {
@@ -126,14 +127,64 @@ private Q_SLOTS:
             QCOMPARE(fileSalt.toHex(), salt.toHex());
         }
         QCOMPARE(dbe::sqlcipherkeys::derivationCount() - before, 1);
-        QVERIFY(
-            sqlcipher(db.dir() + QStringLiteral("/ACCESS.DB"),
-                      QStringLiteral("PRAGMA key='One key only';\nSELECT count(*) FROM ACCESS;\n"))
-                .endsWith(QLatin1Char('0')));
+        for (const QString &name : AllTables) {
+            const QString count = sqlcipher(
+                db.dir() + QLatin1Char('/') + name + QStringLiteral(".DB"),
+                QStringLiteral("PRAGMA key='One key only';\nSELECT count(*) FROM %1;\n").arg(name));
+            QVERIFY2(count == QStringLiteral("0") || count == QStringLiteral("1"),
+                     qPrintable(name + QStringLiteral(": ") + count));
+        }
 
         // Another database gets a salt of its own.
         testsupport::SecurityDb other(QStringLiteral("OTHERKEY"), QStringLiteral("One key only"));
         QVERIFY(dbe::sqlcipherkeys::saltOf(other.dir() + QStringLiteral("/ACCESS.DB")) != salt);
+    }
+
+    // Files made before the tables shared a salt each have their own: every file derives its
+    // own key, and opens.
+    void opensFilesWithSaltsOfTheirOwn()
+    {
+        {
+            testsupport::SecurityDb db(QStringLiteral("OLDSALTS"), QStringLiteral("Master1"));
+            security::fillDemoData(db.alias());
+            const QString demoUsers =
+                sqlcipher(db.dir() + QStringLiteral("/USERS.DB"),
+                          QStringLiteral("PRAGMA key='Master1';\nSELECT group_concat(User_Name) "
+                                         "FROM (SELECT User_Name FROM USERS ORDER BY User_ID);\n"));
+            dbe::Session::instance().closeDatabases();
+            // The plain client writes a copy of each file under a salt of the copy's own.
+            for (const QString &name : AllTables) {
+                const QString file = db.dir() + QLatin1Char('/') + name + QStringLiteral(".DB");
+                const QString copy = file + QStringLiteral(".copy");
+                sqlcipher(file, QStringLiteral("PRAGMA key='Master1';\nATTACH DATABASE '%1' AS "
+                                               "copy KEY 'Master1';\nSELECT "
+                                               "sqlcipher_export('copy');\nDETACH DATABASE copy;\n")
+                                    .arg(copy));
+                QVERIFY(QFile::remove(file));
+                QVERIFY(QFile::rename(copy, file));
+            }
+            QSet<QByteArray> salts;
+            for (const QString &name : AllTables)
+                salts.insert(dbe::sqlcipherkeys::saltOf(db.dir() + QLatin1Char('/') + name +
+                                                        QStringLiteral(".DB")));
+            QCOMPARE(salts.size(), AllTables.size());
+
+            const int before = dbe::sqlcipherkeys::derivationCount();
+            QStringList users;
+            for (const QString &name : AllTables) {
+                dbe::Table t;
+                t.setDatabaseName(db.alias());
+                t.setTableName(name);
+                t.open();
+                if (name == QStringLiteral("USERS")) {
+                    for (t.first(); !t.eof(); t.next())
+                        users.append(t.asString(QStringLiteral("User_Name")));
+                }
+            }
+            QCOMPARE(dbe::sqlcipherkeys::derivationCount() - before, AllTables.size());
+            QVERIFY(!users.isEmpty());
+            QCOMPARE(users.join(u','), demoUsers);
+        }
     }
 
     void storesValuesInTheirDocumentedForm()
