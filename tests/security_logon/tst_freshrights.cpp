@@ -98,14 +98,21 @@ public:
     }
 
 protected:
-    // Started without buffering its output, so that "done" shows as soon as it is printed.
     void start(const QString &program, const QStringList &arguments,
                const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment())
     {
         m_process.setProcessEnvironment(environment);
-        m_process.start(QStringLiteral("stdbuf"),
-                        QStringList{QStringLiteral("-o0"), program} + arguments);
+        m_process.start(program, arguments);
         m_process.waitForStarted();
+    }
+    // A client of somebody else's, started without buffering its output, so that "done" shows
+    // as soon as it is printed. (This executable flushes its own; preloading stdbuf's library
+    // into it would upset the sanitizers.)
+    void startUnbuffered(const QString &program, const QStringList &arguments,
+                         const QProcessEnvironment &environment)
+    {
+        start(QStringLiteral("stdbuf"), QStringList{QStringLiteral("-o0"), program} + arguments,
+              environment);
     }
     void send(const QString &text) { m_process.write(text.toUtf8()); }
     virtual QString commandFor(const Change &change) const = 0;
@@ -152,14 +159,17 @@ public:
             m_prefix = QStringLiteral("\"%1\".").arg(alias.schema);
             QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
             environment.insert(QStringLiteral("PGPASSWORD"), master);
-            start(QStringLiteral("psql"),
-                  {QStringLiteral("-X"), QStringLiteral("-q"), QStringLiteral("-A"),
-                   QStringLiteral("-t"), QStringLiteral("-v"), QStringLiteral("ON_ERROR_STOP=1"),
-                   QStringLiteral("-d"), alias.connection},
-                  environment);
+            startUnbuffered(QStringLiteral("psql"),
+                            {QStringLiteral("-X"), QStringLiteral("-q"), QStringLiteral("-A"),
+                             QStringLiteral("-t"), QStringLiteral("-v"),
+                             QStringLiteral("ON_ERROR_STOP=1"), QStringLiteral("-d"),
+                             alias.connection},
+                            environment);
         } else {
-            start(QStringLiteral("sqlcipher"), {QStringLiteral("-batch"), QStringLiteral("-bail"),
-                                                db.dir() + QStringLiteral("/USERACC.DB")});
+            startUnbuffered(QStringLiteral("sqlcipher"),
+                            {QStringLiteral("-batch"), QStringLiteral("-bail"),
+                             db.dir() + QStringLiteral("/USERACC.DB")},
+                            QProcessEnvironment::systemEnvironment());
             send(QStringLiteral("PRAGMA key='%1';\nATTACH DATABASE '%2' AS GRPCOLL KEY '%1';\n")
                      .arg(master, db.dir() + QStringLiteral("/GRPCOLL.DB")));
         }
