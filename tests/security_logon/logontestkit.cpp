@@ -232,7 +232,7 @@ int toggleRight(const QStringList &args)
             return 2;
         counters[1].store(round);
         // A host's tests come between commits, not only while one is under way.
-        QThread::usleep(2000);
+        QThread::usleep(5000);
     }
     return 0;
 }
