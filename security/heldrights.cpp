@@ -3,6 +3,7 @@
 #include "dbe/changewatch.h"
 #include "dbe/database.h"
 #include "dbe/table.h"
+#include "security/core/logging.h"
 #include "security/core/schema.h"
 #include "security/rangeguard.h"
 
@@ -43,6 +44,10 @@ bool HeldRights::reload(dbe::Database &database, dbe::Table &rights, dbe::Table 
     if (!watch) {
         transaction.commit();
         m_storageWatches = false;
+        qCInfo(security::lcSecurity)
+            << "access tests read the rights tables at each call: the storage cannot watch them "
+               "for changes (a file in WAL mode or on a network filesystem, or a server schema "
+               "without change counts)";
         return false;
     }
     // The same rows, compared the same way, as the access test on the tables reads: the type
