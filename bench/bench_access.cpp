@@ -64,23 +64,9 @@ std::vector<int> directConstantsOf(int user)
     return constants;
 }
 
-void append(dbe::Table &table, const QVariantMap &values)
-{
-    table.append();
-    for (auto it = values.begin(); it != values.end(); ++it)
-        table.setValue(it.key(), it.value());
-    table.post();
-}
-
 void fillDatabase()
 {
-    auto table = [](const QString &name) {
-        auto t = std::make_unique<dbe::Table>();
-        t->setDatabaseName(Alias);
-        t->setTableName(name);
-        t->open();
-        return t;
-    };
+    auto table = [](const QString &name) { return openBenchTable(Alias, name); };
     // Every table is opened before the transaction begins: the engine attaches table files
     // only outside one.
     auto program = table(security::tables::Program);
@@ -92,30 +78,30 @@ void fillDatabase()
     const std::shared_ptr<dbe::Database> database = dbe::Session::instance().database(Alias);
     dbe::Transaction transaction(*database);
 
-    append(*program, {{security::fields::SecurityLabel, QStringLiteral("Benchmark")},
-                      {security::fields::Enabled, true},
-                      {security::fields::LogEnabled, false}});
+    appendRow(*program, {{security::fields::SecurityLabel, QStringLiteral("Benchmark")},
+                         {security::fields::Enabled, true},
+                         {security::fields::LogEnabled, false}});
     for (int i = 1; i <= Constants; ++i)
-        append(*access, {{security::fields::AccessName, QStringLiteral("RIGHT_%1").arg(i)}});
+        appendRow(*access, {{security::fields::AccessName, QStringLiteral("RIGHT_%1").arg(i)}});
     for (int g = 1; g <= Groups; ++g) {
-        append(*groups, {{security::fields::GroupName, QStringLiteral("Group %1").arg(g)}});
+        appendRow(*groups, {{security::fields::GroupName, QStringLiteral("Group %1").arg(g)}});
         for (int c = firstConstantOf(g); c < firstConstantOf(g) + GroupSize; ++c)
-            append(*members, {{security::fields::GroupId, g}, {security::fields::AccessId, c}});
+            appendRow(*members, {{security::fields::GroupId, g}, {security::fields::AccessId, c}});
     }
     for (int u = 1; u <= Users; ++u) {
-        append(*users, {{security::fields::UserName, QStringLiteral("User%1").arg(u)},
-                        {security::fields::UserPassword, QStringLiteral("pw%1").arg(u)},
-                        {security::fields::UserAccessCount, 0},
-                        {security::fields::UserEnabled, true},
-                        {security::fields::UserAdmin, false}});
+        appendRow(*users, {{security::fields::UserName, QStringLiteral("User%1").arg(u)},
+                           {security::fields::UserPassword, QStringLiteral("pw%1").arg(u)},
+                           {security::fields::UserAccessCount, 0},
+                           {security::fields::UserEnabled, true},
+                           {security::fields::UserAdmin, false}});
         for (int c : directConstantsOf(u))
-            append(*rights, {{security::fields::UserId, u},
-                             {security::fields::AccessId, c},
-                             {security::fields::RightType, security::RightConstant}});
+            appendRow(*rights, {{security::fields::UserId, u},
+                                {security::fields::AccessId, c},
+                                {security::fields::RightType, security::RightConstant}});
         for (int g : groupsOf(u))
-            append(*rights, {{security::fields::UserId, u},
-                             {security::fields::AccessId, g},
-                             {security::fields::RightType, security::RightGroup}});
+            appendRow(*rights, {{security::fields::UserId, u},
+                                {security::fields::AccessId, g},
+                                {security::fields::RightType, security::RightGroup}});
     }
     transaction.commit();
 }

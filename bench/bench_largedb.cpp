@@ -62,19 +62,12 @@ const QDateTime LogStart(QDate(2026, 1, 5), QTime(7, 0));
 
 std::unique_ptr<dbe::Table> openTable(const QString &name)
 {
-    auto table = std::make_unique<dbe::Table>();
-    table->setDatabaseName(Alias);
-    table->setTableName(name);
-    table->open();
-    return table;
+    return openBenchTable(Alias, name);
 }
 
 void append(dbe::Table &table, std::initializer_list<std::pair<QString, QVariant>> values)
 {
-    table.append();
-    for (const auto &[field, value] : values)
-        table.setValue(field, value);
-    table.post();
+    appendRow(table, values);
 }
 
 void fillDatabase()

@@ -3,11 +3,15 @@
 #include "dbe/error.h"
 #include "dbe/session.h"
 #include "dbe/storage.h"
+#include "dbe/table.h"
 #include "security/core/createtables.h"
 #include "tests/support/teststorage.h"
 
 #include <QTemporaryDir>
 #include <cstdio>
+#include <initializer_list>
+#include <memory>
+#include <utility>
 
 // An empty security database for a benchmark: the seven tables in a temporary directory, or in
 // a schema of a private PostgreSQL cluster that the benchmark starts and stops itself, under
@@ -52,3 +56,22 @@ private:
     QTemporaryDir m_configDir;
     QTemporaryDir m_dataDir;
 };
+
+// A table of the benchmark's database, open.
+inline std::unique_ptr<dbe::Table> openBenchTable(const QString &alias, const QString &name)
+{
+    auto table = std::make_unique<dbe::Table>();
+    table->setDatabaseName(alias);
+    table->setTableName(name);
+    table->open();
+    return table;
+}
+
+// Appends one row with the given field values.
+inline void appendRow(dbe::Table &table, std::initializer_list<std::pair<QString, QVariant>> values)
+{
+    table.append();
+    for (const auto &[field, value] : values)
+        table.setValue(field, value);
+    table.post();
+}
