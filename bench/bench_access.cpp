@@ -20,6 +20,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <algorithm>
 #include <benchmark/benchmark.h>
 #include <cstdio>
@@ -208,6 +209,37 @@ void BM_TestAccessRefused(benchmark::State &state)
     runTestAccess(state, testedConstants().refused, false);
 }
 
+// The first test after somebody committed to the rights, which reads the user's rights again.
+// The commit (another user's right, granted and taken back in turn) is not timed.
+void BM_TestAccessAfterACommit(benchmark::State &state)
+{
+    const auto component = activated(false);
+    const auto rights = openBenchTable(Alias, security::tables::UserAcc);
+    const int otherUser = BenchUser + 1;
+    const int otherConstant = Constants + 1; // held by nobody, so the grant never collides
+    const int tested = testedConstants().thirdGroup;
+    // A repetition before this one may have left the right granted.
+    bool granting = !rights->findKey({otherUser, otherConstant, security::RightConstant});
+    for (auto _ : state) {
+        if (granting) {
+            appendRow(*rights, {{security::fields::UserId, otherUser},
+                                {security::fields::AccessId, otherConstant},
+                                {security::fields::RightType, security::RightConstant}});
+        } else if (rights->findKey({otherUser, otherConstant, security::RightConstant})) {
+            rights->remove();
+        }
+        granting = !granting;
+        QElapsedTimer timer;
+        timer.start();
+        const bool held = component->TestAccess(tested);
+        state.SetIterationTime(double(timer.nsecsElapsed()) / 1e9);
+        if (!held) {
+            state.SkipWithError("unexpected answer");
+            break;
+        }
+    }
+}
+
 void BM_LogonEx(benchmark::State &state)
 {
     const auto component = activated(state.range(0) != 0);
@@ -274,6 +306,7 @@ BENCHMARK(BM_BarePreparedKeyLookup);
 BENCHMARK(BM_TestAccessDirect)->ArgName("logging")->Arg(0)->Arg(1);
 BENCHMARK(BM_TestAccessThirdGroup)->ArgName("logging")->Arg(0)->Arg(1);
 BENCHMARK(BM_TestAccessRefused)->ArgName("logging")->Arg(0)->Arg(1);
+BENCHMARK(BM_TestAccessAfterACommit)->UseManualTime();
 BENCHMARK(BM_LogonEx)->ArgName("logging")->Arg(0)->Arg(1);
 BENCHMARK(BM_KeyDerivation)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Activation)
