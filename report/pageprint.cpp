@@ -14,8 +14,10 @@ PrintResult printPages(const PageRecorder &pages, QPrinter &printer, PageRange r
     // A CUPS queue makes and collates copies itself (in software where the printer cannot);
     // a PDF file does neither.
     const bool deviceCopies = printer.supportsMultipleCopies();
-    const CopyPlan plan =
+    CopyPlan plan =
         planCopies(printer.copyCount(), printer.collateCopies(), deviceCopies, deviceCopies);
+    // The job itself holds the pages in the order asked for, so every device prints them so.
+    plan.lastPageFirst = printer.pageOrder() == QPrinter::LastPageFirst;
     printer.setCopyCount(plan.deviceCopies);
     printer.setCollateCopies(plan.deviceCollate);
 

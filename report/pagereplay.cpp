@@ -64,12 +64,13 @@ bool replayPages(const PageRecorder &pages, const ReplayTarget &target, PageRang
     int percent = 0;
     int output = 0;
     for (int pass = 1; pass <= plan.passes; ++pass) {
-        for (int page = range.first; page <= range.last; ++page) {
+        for (int done = 0; done < pagesInRange; ++done) {
+            const int page = plan.lastPageFirst ? range.last - done : range.first + done;
             // Only the page's own commands are visited (a 300-page report would otherwise
             // walk every command of every page); the percentages are the ones the whole walk
             // would show, as they depend on the position k in the list only for one page.
             if (pagesInRange > 1)
-                percent = roundEven(double((pass - 1) * pagesInRange + (page - range.first)) /
+                percent = roundEven(double((pass - 1) * pagesInRange + done) /
                                     (pagesInRange * plan.passes) * 100);
             for (int repeat = 1; repeat <= plan.pageRepeats; ++repeat) {
                 if (progress && !progress(percent))

@@ -28,6 +28,7 @@ struct CopyPlan {
     int pageRepeats = 1;  // each page this many times in a row (1, 1, 2, 2, 3, 3)
     int deviceCopies = 1; // copies the device itself is asked to make
     bool deviceCollate = false;
+    bool lastPageFirst = false; // each pass runs from the range's last page back to its first
 
     bool operator==(const CopyPlan &) const = default;
 };

@@ -193,19 +193,23 @@ private Q_SLOTS:
     }
 
     // The page range itself is rangeWithoutDialog's; these rows show that FromPage, ToPage,
-    // Copies and Collate reach the job.
+    // Copies, Collate and the printer's page order reach the job.
     void printWithoutDialog_data()
     {
         QTest::addColumn<int>("from");
         QTest::addColumn<int>("to");
         QTest::addColumn<int>("copies");
         QTest::addColumn<bool>("collate");
+        QTest::addColumn<bool>("lastFirst");
         QTest::addColumn<QList<int>>("sheets");
-        QTest::newRow("2 to 3") << 2 << 3 << 1 << false << QList<int>{2, 3};
+        QTest::newRow("2 to 3") << 2 << 3 << 1 << false << false << QList<int>{2, 3};
         QTest::newRow("three collated copies")
-            << 0 << 0 << 3 << true << QList<int>{1, 2, 3, 1, 2, 3, 1, 2, 3};
+            << 0 << 0 << 3 << true << false << QList<int>{1, 2, 3, 1, 2, 3, 1, 2, 3};
         QTest::newRow("two uncollated copies of 2 to 3")
-            << 2 << 3 << 2 << false << QList<int>{2, 2, 3, 3};
+            << 2 << 3 << 2 << false << false << QList<int>{2, 2, 3, 3};
+        QTest::newRow("last page first") << 0 << 0 << 1 << false << true << QList<int>{3, 2, 1};
+        QTest::newRow("two collated copies of 1 to 2, last page first")
+            << 1 << 2 << 2 << true << true << QList<int>{2, 1, 2, 1};
     }
 
     void printWithoutDialog()
@@ -214,6 +218,7 @@ private Q_SLOTS:
         QFETCH(int, to);
         QFETCH(int, copies);
         QFETCH(bool, collate);
+        QFETCH(bool, lastFirst);
         QFETCH(QList<int>, sheets);
         TFormGenWin generator;
         prepare(generator, 3);
@@ -221,7 +226,8 @@ private Q_SLOTS:
         generator.SetOnChange([&changes](QObject *) { ++changes; });
         const QString file = path(QStringLiteral("range.pdf"));
         QFile::remove(file);
-        pdfPrinter(generator, file);
+        pdfPrinter(generator, file)
+            .setPageOrder(lastFirst ? QPrinter::LastPageFirst : QPrinter::FirstPageFirst);
         generator.FromPage = from;
         generator.ToPage = to;
         generator.Copies = copies;
