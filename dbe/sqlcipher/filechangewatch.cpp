@@ -64,9 +64,8 @@ std::unique_ptr<FileChangeWatch> FileChangeWatch::create(const QStringList &path
             return nullptr;
         Head head;
         head.mapping = static_cast<const unsigned char *>(mapping);
-        head.mappedBytes = HeadBytes;
-        head.seen = QByteArray(reinterpret_cast<const char *>(head.mapping), HeadBytes);
-        watch->m_heads.push_back(std::move(head));
+        std::memcpy(head.seen.data(), head.mapping, HeadBytes);
+        watch->m_heads.push_back(head);
     }
     return watch;
 }
@@ -74,13 +73,13 @@ std::unique_ptr<FileChangeWatch> FileChangeWatch::create(const QStringList &path
 FileChangeWatch::~FileChangeWatch()
 {
     for (const Head &head : m_heads)
-        ::munmap(const_cast<unsigned char *>(head.mapping), head.mappedBytes);
+        ::munmap(const_cast<unsigned char *>(head.mapping), HeadBytes);
 }
 
 bool FileChangeWatch::unchanged() const
 {
     for (const Head &head : m_heads) {
-        if (std::memcmp(head.mapping, head.seen.constData(), HeadBytes) != 0)
+        if (std::memcmp(head.mapping, head.seen.data(), HeadBytes) != 0)
             return false;
     }
     return true;

@@ -2,8 +2,8 @@
 
 #include "dbe/changewatch.h"
 
-#include <QByteArray>
 #include <QStringList>
+#include <array>
 #include <memory>
 #include <vector>
 
@@ -44,9 +44,8 @@ private:
     FileChangeWatch() = default;
 
     struct Head {
-        const unsigned char *mapping = nullptr;
-        size_t mappedBytes = 0;
-        QByteArray seen;
+        const unsigned char *mapping = nullptr; // HeadBytes of the file
+        std::array<unsigned char, HeadBytes> seen{};
     };
     std::vector<Head> m_heads;
 };
