@@ -67,15 +67,13 @@ std::vector<int> directConstantsOf(int user)
 
 void fillDatabase()
 {
-    auto table = [](const QString &name) { return openBenchTable(Alias, name); };
-    // Every table is opened before the transaction begins: the engine attaches table files
-    // only outside one.
-    auto program = table(security::tables::Program);
-    auto access = table(security::tables::Access);
-    auto groups = table(security::tables::Groups);
-    auto members = table(security::tables::GrpColl);
-    auto users = table(security::tables::Users);
-    auto rights = table(security::tables::UserAcc);
+    const BenchTables tables(Alias);
+    auto &program = tables.program;
+    auto &access = tables.access;
+    auto &groups = tables.groups;
+    auto &members = tables.members;
+    auto &users = tables.users;
+    auto &rights = tables.rights;
     const std::shared_ptr<dbe::Database> database = dbe::Session::instance().database(Alias);
     dbe::Transaction transaction(*database);
 

@@ -60,69 +60,61 @@ constexpr int RightsPerUser = DirectPerUser + GroupsPerUser;
 constexpr int LogRows = 100000;
 const QDateTime LogStart(QDate(2026, 1, 5), QTime(7, 0));
 
-std::unique_ptr<dbe::Table> openTable(const QString &name)
-{
-    return openBenchTable(Alias, name);
-}
-
-void append(dbe::Table &table, std::initializer_list<std::pair<QString, QVariant>> values)
-{
-    appendRow(table, values);
-}
-
 void fillDatabase()
 {
-    // Every table opens before the transaction: the engine attaches table files only outside one.
-    auto program = openTable(security::tables::Program);
-    auto access = openTable(security::tables::Access);
-    auto groups = openTable(security::tables::Groups);
-    auto members = openTable(security::tables::GrpColl);
-    auto users = openTable(security::tables::Users);
-    auto rights = openTable(security::tables::UserAcc);
-    auto log = openTable(security::tables::Log);
+    const BenchTables tables(Alias);
+    auto &program = tables.program;
+    auto &access = tables.access;
+    auto &groups = tables.groups;
+    auto &members = tables.members;
+    auto &users = tables.users;
+    auto &rights = tables.rights;
+    auto &log = tables.log;
     dbe::Transaction transaction(*dbe::Session::instance().database(Alias));
 
-    append(*program, {{SecurityLabel, QStringLiteral("Large site")},
-                      {Enabled, true},
-                      {LogEnabled, true},
-                      {Label1, QStringLiteral("Department")},
-                      {Label2, QStringLiteral("Room")}});
+    appendRow(*program, {{SecurityLabel, QStringLiteral("Large site")},
+                         {Enabled, true},
+                         {LogEnabled, true},
+                         {Label1, QStringLiteral("Department")},
+                         {Label2, QStringLiteral("Room")}});
     for (int c = 1; c <= Constants; ++c)
-        append(*access, {{AccessName, QStringLiteral("RIGHT_%1").arg(c, 4, 10, QLatin1Char('0'))}});
+        appendRow(*access,
+                  {{AccessName, QStringLiteral("RIGHT_%1").arg(c, 4, 10, QLatin1Char('0'))}});
     for (int g = 1; g <= Groups; ++g) {
-        append(*groups, {{GroupName, QStringLiteral("Group %1").arg(g, 3, 10, QLatin1Char('0'))}});
+        appendRow(*groups,
+                  {{GroupName, QStringLiteral("Group %1").arg(g, 3, 10, QLatin1Char('0'))}});
         for (int k = 0; k < ConstantsPerGroup; ++k)
-            append(*members,
-                   {{GroupId, g}, {AccessId, ((g - 1) * ConstantsPerGroup + k) % Constants + 1}});
+            appendRow(*members, {{GroupId, g},
+                                 {AccessId, ((g - 1) * ConstantsPerGroup + k) % Constants + 1}});
     }
     for (int u = 1; u <= Users; ++u) {
-        append(*users, {{UserName, QStringLiteral("User %1").arg(u, 5, 10, QLatin1Char('0'))},
-                        {UserPassword, QStringLiteral("pw%1").arg(u)},
-                        {UserDef1, QStringLiteral("Department %1").arg(u % 37)},
-                        {UserAccessCount, u % 500},
-                        {UserEnabled, true},
-                        {UserAdmin, u % 50 == 0}});
+        appendRow(*users, {{UserName, QStringLiteral("User %1").arg(u, 5, 10, QLatin1Char('0'))},
+                           {UserPassword, QStringLiteral("pw%1").arg(u)},
+                           {UserDef1, QStringLiteral("Department %1").arg(u % 37)},
+                           {UserAccessCount, u % 500},
+                           {UserEnabled, true},
+                           {UserAdmin, u % 50 == 0}});
         // Distinct by construction: 0, 331 and 662 apart among 1,000 constants; 0 and 97 apart
         // among 200 groups.
         for (int k = 0; k < DirectPerUser; ++k)
-            append(*rights, {{UserId, u},
-                             {AccessId, (u * 7 + k * 331) % Constants + 1},
-                             {RightType, security::RightConstant}});
+            appendRow(*rights, {{UserId, u},
+                                {AccessId, (u * 7 + k * 331) % Constants + 1},
+                                {RightType, security::RightConstant}});
         for (int k = 0; k < GroupsPerUser; ++k)
-            append(*rights, {{UserId, u},
-                             {AccessId, (u + k * 97) % Groups + 1},
-                             {RightType, security::RightGroup}});
+            appendRow(*rights, {{UserId, u},
+                                {AccessId, (u + k * 97) % Groups + 1},
+                                {RightType, security::RightGroup}});
     }
     // Entries half a minute apart; every tenth a logon, a few by the supervisor or by users and
     // constants deleted since.
     for (int i = 0; i < LogRows; ++i) {
         const int user = i % 997 == 0 ? 0 : (i * 7919) % (Users + 20) + 1;
         if (i % 10 == 0)
-            append(*log, {{AccessDate, LogStart.addSecs(qint64(i) * 30)}, {UserId, user}});
+            appendRow(*log, {{AccessDate, LogStart.addSecs(qint64(i) * 30)}, {UserId, user}});
         else
-            append(*log, {{AccessDate, LogStart.addSecs(qint64(i) * 30)},
-                          {UserId, user},
-                          {AccessId, (i * 13) % (Constants + 5) + 1}});
+            appendRow(*log, {{AccessDate, LogStart.addSecs(qint64(i) * 30)},
+                             {UserId, user},
+                             {AccessId, (i * 13) % (Constants + 5) + 1}});
     }
     transaction.commit();
 }

@@ -5,6 +5,7 @@
 #include "dbe/storage.h"
 #include "dbe/table.h"
 #include "security/core/createtables.h"
+#include "security/core/schema.h"
 #include "tests/support/teststorage.h"
 
 #include <QTemporaryDir>
@@ -75,3 +76,20 @@ inline void appendRow(dbe::Table &table, std::initializer_list<std::pair<QString
         table.setValue(field, value);
     table.post();
 }
+
+// The seven security tables of the benchmark's database, open. A benchmark that fills them in
+// one transaction opens them first: the engine attaches table files only outside one.
+struct BenchTables {
+    explicit BenchTables(const QString &alias)
+        : program(openBenchTable(alias, security::tables::Program)),
+          access(openBenchTable(alias, security::tables::Access)),
+          groups(openBenchTable(alias, security::tables::Groups)),
+          members(openBenchTable(alias, security::tables::GrpColl)),
+          users(openBenchTable(alias, security::tables::Users)),
+          rights(openBenchTable(alias, security::tables::UserAcc)),
+          log(openBenchTable(alias, security::tables::Log))
+    {
+    }
+
+    std::unique_ptr<dbe::Table> program, access, groups, members, users, rights, log;
+};
