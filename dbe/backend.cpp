@@ -72,4 +72,6 @@ std::unique_ptr<ChangeWatch> Backend::watchChanges(const QStringList &)
 
 void Backend::prepareChangeWatch(const QString &) {}
 
+void Backend::followReplacedFiles(const QStringList &) {}
+
 } // namespace dbe

@@ -102,6 +102,11 @@ public:
     // than the watch. Null where the storage cannot tell surely and cheaply that nothing was
     // committed since; the caller then reads the tables each time.
     virtual std::unique_ptr<ChangeWatch> watchChanges(const QStringList &tables);
+    // Outside a transaction: makes each of the tables (canonical names; none for every open
+    // one) read and write the file its path names now, where that is no longer the file opened
+    // (an older copy renamed over it, deleted and copied back). Throws the engine's failures: a
+    // file gone or damaged. Nothing to do where tables are not files.
+    virtual void followReplacedFiles(const QStringList &tables);
     // Readies the table, once it is created, for watchChanges(), where the storage has to keep
     // count of the commits to it. Nothing to do by default.
     virtual void prepareChangeWatch(const QString &table);

@@ -30,6 +30,12 @@ std::unique_ptr<ChangeWatch> Database::watchChanges(const QStringList &tables)
     return m_backend->watchChanges(tables);
 }
 
+void Database::followReplacedFiles(const QStringList &tables)
+{
+    if (m_depth == 0)
+        m_backend->followReplacedFiles(tables);
+}
+
 void Database::prepareChangeWatch(const QString &table)
 {
     m_backend->prepareChangeWatch(table);

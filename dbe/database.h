@@ -52,6 +52,10 @@ public:
     // whether anybody has committed to them since, so that what the transaction reads may be
     // kept until then. Null where the storage cannot tell (see Backend::watchChanges()).
     std::unique_ptr<ChangeWatch> watchChanges(const QStringList &tables);
+    // Before reading or writing tables that a restore may have replaced under their names:
+    // outside a transaction, each of `tables` (none: every open one) is made to use the file
+    // its name gives now. See Backend::followReplacedFiles().
+    void followReplacedFiles(const QStringList &tables = {});
     // Called once a table is created whose readers will watch it. Throws the engine's failures.
     void prepareChangeWatch(const QString &table);
 

@@ -3,26 +3,26 @@
 #include "dbe/changewatch.h"
 
 #include <QStringList>
-#include <array>
 #include <memory>
 #include <vector>
 
 namespace dbe {
 
-// Watches SQLite table files through a shared read-only mapping of each file's head.
+// Watches SQLite table files through the kernel's inotify events on each file and on the
+// directory that holds it.
 //
-// Every commit to a file in a rollback-journal mode rewrites the file's first page: SQLite bumps
-// the change counter in the header, and SQLCipher encrypts the page again under a fresh random
-// IV, so the bytes after the salt change whoever commits (this engine, another workstation's, a
-// plain sqlcipher shell). A shared mapping sees another process's write as soon as its write()
-// returns, so comparing the head with the copy taken when the watch was made answers without a
-// system call.
+// Any write to a watched file (a commit of this engine, of another workstation's, of a plain
+// sqlcipher shell; a truncation; a copy over it) queues an event on the file before the writer's
+// system call returns, and so before its commit can end. Replacing a file under its name (renamed
+// over, deleted and copied back, a symbolic link put in its place) queues an event on the
+// directory, and unlinking the open file one on the file itself. So one non-blocking read of
+// the queue tells whether anything happened since the watch was taken, and it neither opens nor
+// closes a table file: closing any descriptor of a file drops every POSIX lock the process holds
+// on it, SQLite's own included.
 //
-// That holds for a file in a rollback-journal mode on a filesystem of this machine. In WAL mode
-// commits go to the -wal file and leave the first page alone, and a network filesystem's client
-// need not show another machine's writes in a mapping until it revalidates on a lock; the
-// backend asks for no watch on a WAL file, and create() gives none on a filesystem it does not
-// know to be local.
+// That holds for files on a filesystem of this machine. A network filesystem's client learns of
+// another machine's writes only when it revalidates, so create() gives no watch there, nor in
+// WAL mode, where the backend asks for none.
 class FileChangeWatch : public ChangeWatch
 {
 public:
@@ -31,26 +31,26 @@ public:
     FileChangeWatch &operator=(const FileChangeWatch &) = delete;
 
     // The files must be held against writers while this runs (a read transaction's shared lock
-    // on each). Null when a file cannot be mapped or is not on a local filesystem.
+    // on each), so that no commit falls between what the transaction reads and the watch. Null
+    // when a file is not on a local filesystem or the kernel grants no watch (the user's limit
+    // of inotify instances reached).
     static std::unique_ptr<FileChangeWatch> create(const QStringList &paths);
 
     bool unchanged() const override;
 
-    // How many leading bytes are compared: the whole SQLite header, which the change counter
-    // sits in, and for SQLCipher 84 bytes of ciphertext after the salt.
-    static constexpr int HeadBytes = 100;
-
 private:
     FileChangeWatch() = default;
+    // Takes the queued events; true when one of them may concern a watched file.
+    bool drainConcernsWatchedFiles() const;
 
-    struct Head {
-        const unsigned char *mapping = nullptr; // HeadBytes of the file
-        std::array<unsigned char, HeadBytes> seen{};
-    };
-    std::vector<Head> m_heads;
+    int m_queue = -1;
+    std::vector<int> m_fileWatches;
+    std::vector<int> m_directoryWatches;
+    QStringList m_names; // the watched files' names, as events on their directories give them
+    mutable bool m_changed = false;
 };
 
-// Whether mappings of files in `directory` show every write to them at once: true for the
+// Whether writes to files in `directory` by other processes are seen at once: true for the
 // filesystems of local disks and memory, false for network and unknown ones.
 bool isLocalFilesystem(const QString &directory);
 

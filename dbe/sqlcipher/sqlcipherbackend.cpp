@@ -3,6 +3,7 @@
 
 #include "dbe/error.h"
 #include "dbe/fileaccess.h"
+#include "dbe/logging.h"
 #include "dbe/sqlcipher/filechangewatch.h"
 #include "dbe/sqlcipher/filetablelocks.h"
 #include "dbe/sqlcipher/sqlcipherkeys.h"
@@ -48,6 +49,16 @@ QString sqliteText(sqlite3 *db)
         throw Error(
             QStringLiteral("Table is busy: %1 is in use by another user (%2).").arg(tables, detail),
             Error::Locked);
+    case SQLITE_ERROR:
+        // A table this connection attached and described no longer in its file: the file was
+        // cut short, or replaced by one that is not this table.
+        if (!tables.isEmpty() && detail.startsWith(QLatin1String("no such table")))
+            throw Error(QStringLiteral("The table file %1 no longer holds its table: it is "
+                                       "damaged, or was replaced or removed (%2).")
+                            .arg(path.isEmpty() ? tables : QDir::toNativeSeparators(path), detail),
+                        Error::Damaged);
+        throw Error(tables.isEmpty() ? detail : tables + QStringLiteral(": ") + detail,
+                    Error::General);
     case SQLITE_NOTADB:
     case SQLITE_CORRUPT:
         // The key opened the file when it was attached: what no longer reads is damage.
@@ -220,8 +231,7 @@ QString scalarText(sqlite3 *db, const QString &sql, const QString &table = {},
 // The first bytes of an SQLite database that nobody encrypted.
 bool isPlainSqliteFile(const QString &path)
 {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) && file.read(16) == QByteArray("SQLite format 3", 16);
+    return sqlcipherkeys::fileHead(path, 16) == QByteArray("SQLite format 3", 16);
 }
 
 // The SQL column type: TEXT affinity for text, dates and times, so "007" stays "007" and
@@ -463,6 +473,7 @@ void SqlCipherBackend::detach(const QString &schema)
     execute(QStringLiteral("DETACH DATABASE %1").arg(quoteIdentifier(schema)));
     m_attached.remove(schema.toUpper());
     m_files.remove(schema.toUpper());
+    m_identities.remove(schema.toUpper());
 }
 
 TableDef SqlCipherBackend::readDefinition(const QString &schema)
@@ -504,8 +515,12 @@ TableDef SqlCipherBackend::readDefinition(const QString &schema)
 TableHandle SqlCipherBackend::openTable(const QString &name)
 {
     const QString schema = baseName(name).toUpper();
-    if (const auto it = m_attached.constFind(schema); it != m_attached.cend())
-        return *it;
+    if (const auto it = m_attached.constFind(schema); it != m_attached.cend()) {
+        if (!sqlite3_get_autocommit(m_db) || namesAttachedFile(schema))
+            return *it;
+        reattach(schema);
+        return m_attached.value(schema);
+    }
 
     // SQLite cannot attach a file inside a transaction; say so in the caller's terms.
     if (!sqlite3_get_autocommit(m_db))
@@ -562,7 +577,72 @@ TableHandle SqlCipherBackend::openTable(const QString &name)
         handle.columns.append(quoteIdentifier(field.name));
     m_attached.insert(schema, handle);
     m_files.insert(schema, file);
+    rememberAttachedFile(schema, path);
     return handle;
+}
+
+// SQLite keeps the file it attached open. When the path comes to name another file (an older
+// copy renamed over it, deleted and copied back, a link put in its place), SQLite would go on
+// reading the old file, and refuse to write it once it is unlinked; so the identity of the file
+// it opened is kept and compared with what the path names now.
+void SqlCipherBackend::rememberAttachedFile(const QString &schema, const QString &path)
+{
+    struct stat status {
+    };
+    int moved = 0;
+    const QByteArray schemaName = schema.toUtf8();
+    // The path is read after SQLite opened the file: when it names SQLite's file now (SQLite
+    // compares with the file it holds), it named it then too.
+    if (::stat(QFile::encodeName(path).constData(), &status) != 0 ||
+        sqlite3_file_control(m_db, schemaName.constData(), SQLITE_FCNTL_HAS_MOVED, &moved) !=
+            SQLITE_OK ||
+        moved) {
+        m_identities.remove(schema);
+        return;
+    }
+    m_identities.insert(schema, FileIdentity{status.st_dev, status.st_ino});
+}
+
+bool SqlCipherBackend::namesAttachedFile(const QString &schema) const
+{
+    const auto identity = m_identities.constFind(schema);
+    const auto file = m_files.constFind(schema);
+    if (identity == m_identities.cend() || file == m_files.cend())
+        return false;
+    struct stat status {
+    };
+    return ::stat(QFile::encodeName(QDir(m_directory).filePath(*file)).constData(), &status) ==
+               0 &&
+           status.st_dev == identity->device && status.st_ino == identity->inode;
+}
+
+void SqlCipherBackend::reattach(const QString &schema)
+{
+    qCInfo(lcEngine).noquote() << "the table file of" << schema << "in" << m_directory
+                               << "was replaced; it is opened again";
+    detach(schema);
+    openTable(schema);
+}
+
+void SqlCipherBackend::followReplacedFiles(const QStringList &tables)
+{
+    // SQLite can neither attach nor detach inside a transaction; one that is open read its
+    // files as they were when it began.
+    if (!sqlite3_get_autocommit(m_db))
+        return;
+    QStringList schemas;
+    if (tables.isEmpty()) {
+        schemas = m_attached.keys();
+    } else {
+        for (const QString &table : tables)
+            schemas.append(baseName(table).toUpper());
+    }
+    for (const QString &schema : std::as_const(schemas)) {
+        if (!m_attached.contains(schema))
+            openTable(schema); // lost when its file went missing: the file must be back
+        else if (!namesAttachedFile(schema))
+            reattach(schema);
+    }
 }
 
 // A file that none of `passwords` opens is either locked with another password or no longer
@@ -712,18 +792,18 @@ std::unique_ptr<Statement> SqlCipherBackend::prepare(const QString &sql, const Q
     const QByteArray text = sql.toUtf8();
     sqlite3_stmt *stmt = nullptr;
     const char *tail = nullptr;
+    const QString file = tableFileName(table);
+    const QString path = file.isEmpty() ? QString() : QDir(m_directory).filePath(file);
     const int rc = sqlite3_prepare_v2(m_db, text.constData(), int(text.size()), &stmt, &tail);
     if (rc != SQLITE_OK)
-        throwFor(rc, m_db);
+        throwFor(rc, m_db, file, path);
     if (tail && !QByteArray(tail).trimmed().isEmpty()) {
         sqlite3_finalize(stmt);
         throw Error(QStringLiteral("Only one SQL statement may be given at a time."));
     }
     if (!stmt)
         throw Error(QStringLiteral("The SQL text is empty."));
-    const QString file = tableFileName(table);
-    return std::make_unique<SqliteStatement>(
-        m_db, stmt, file.isEmpty() ? QString() : QDir(m_directory).filePath(file), &m_written);
+    return std::make_unique<SqliteStatement>(m_db, stmt, path, &m_written);
 }
 
 std::unique_ptr<Statement> SqlCipherBackend::prepareInsert(const QString &sql, const QString &table,

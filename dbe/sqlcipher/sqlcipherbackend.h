@@ -5,6 +5,7 @@
 
 #include <QMap>
 #include <QSet>
+#include <sys/types.h>
 
 struct sqlite3;
 
@@ -40,8 +41,9 @@ public:
     void begin() override;
     void commit() override;
     void rollback() override;
-    // Watches the table files' heads (see FileChangeWatch).
+    // Watches the table files through the kernel's file events (see FileChangeWatch).
     std::unique_ptr<ChangeWatch> watchChanges(const QStringList &tables) override;
+    void followReplacedFiles(const QStringList &tables) override;
 
     QString placeholder(int position) const override;
     QString orderTerm(const QString &expression, bool descending) const override;
@@ -62,6 +64,16 @@ private:
     // What SQLCipher is given to open (or create) a file of this salt with `password`.
     QByteArray keyFor(const QString &password, const QByteArray &salt) const;
     TableDef readDefinition(const QString &schema);
+    void rememberAttachedFile(const QString &schema, const QString &path);
+    // Whether the schema's path still names the file SQLite attached (one stat).
+    bool namesAttachedFile(const QString &schema) const;
+    // Detaches the schema and attaches what its path names now. Throws as openTable() does.
+    void reattach(const QString &schema);
+
+    struct FileIdentity {
+        dev_t device = 0;
+        ino_t inode = 0;
+    };
 
     QString m_directory;
     std::shared_ptr<Credentials> m_credentials;
@@ -69,6 +81,7 @@ private:
     sqlite3 *m_db = nullptr;
     QMap<QString, TableHandle> m_attached; // key: upper-cased schema name
     QMap<QString, QString> m_files;        // schema -> its file name as found on disk
+    QMap<QString, FileIdentity> m_identities; // schema -> the file SQLite attached
     QByteArray m_newSalt;                  // the salt of the tables this backend creates
     QSet<QString> m_written;               // table files written in the open transaction
 };

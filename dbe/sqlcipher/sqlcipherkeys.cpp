@@ -117,13 +117,33 @@ QByteArray keyText(const QString &password, const QByteArray &salt)
     return "x'" + key.toHex() + salt.toHex() + '\'';
 }
 
+QByteArray fileHead(const QString &path, int bytes)
+{
+    // Read through a connection of SQLite's own rather than a descriptor of ours: closing any
+    // descriptor of a file drops every POSIX lock this process holds on it, and another
+    // connection of the process may hold the file locked in a transaction. SQLite keeps such a
+    // file's descriptor open until the last lock on it is gone.
+    sqlite3 *connection = nullptr;
+    QByteArray head;
+    if (sqlite3_open_v2(QFile::encodeName(path).constData(), &connection, SQLITE_OPEN_READONLY,
+                        nullptr) == SQLITE_OK) {
+        sqlite3_file *file = nullptr;
+        if (sqlite3_file_control(connection, "main", SQLITE_FCNTL_FILE_POINTER, &file) ==
+                SQLITE_OK &&
+            file && file->pMethods) {
+            head.resize(bytes);
+            // A file shorter than asked for reads short: nothing of it is taken.
+            if (file->pMethods->xRead(file, head.data(), bytes, 0) != SQLITE_OK)
+                head.clear();
+        }
+    }
+    sqlite3_close_v2(connection);
+    return head;
+}
+
 QByteArray saltOf(const QString &path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    const QByteArray salt = file.read(SaltSize);
-    return salt.size() == SaltSize ? salt : QByteArray();
+    return fileHead(path, SaltSize);
 }
 
 QByteArray newSalt()

@@ -21,6 +21,10 @@ inline constexpr int SaltSize = 16;
 // the caller hands SQLCipher the password and lets it derive).
 QByteArray keyText(const QString &password, const QByteArray &salt);
 
+// The first `bytes` bytes of a file, read without a descriptor of the caller's own (see the
+// definition); empty when the file cannot be read or is shorter.
+QByteArray fileHead(const QString &path, int bytes);
+
 // The salt of an existing table file: its first bytes. Empty when the file cannot be read or is
 // shorter than a salt (the open then fails as it would with the password).
 QByteArray saltOf(const QString &path);
