@@ -4,6 +4,7 @@
 #include "dbe/database.h"
 #include "dbe/error.h"
 #include "dbe/table.h"
+#include "security/componentfailure.h"
 #include "security/core/logging.h"
 #include "security/core/schema.h"
 #include "security/heldrights.h"
@@ -50,21 +51,25 @@ bool TVeskSecure::holdsRight(int accessId)
                 return *read;
         }
     }
+    if (m_rightsDatabase)
+        m_rightsDatabase->followReplacedFiles(security::accessTestTables());
     return holdsRightInTables(*m_userAccTable, *m_grpCollTable, m_userId, accessId);
 }
 
 bool TVeskSecure::HasAccess(int accessId)
 {
+    m_lastError.clear();
     if (m_userId == security::SupervisorId)
         return true;
     if (m_userId < 0 || !m_userAccTable || !m_grpCollTable)
         return false;
     // A host asks this to enable its menus; an engine failure there must not end the host, so it
-    // counts as "not held" and leaves its reason in the trace.
+    // counts as "not held", quietly, and leaves its reason in LastError and the trace.
     try {
         return holdsRight(accessId);
-    } catch (const dbe::Error &error) {
-        qCInfo(security::lcSecurity).noquote() << "reading the rights failed:" << error.text();
+    } catch (...) {
+        m_lastError = security::failureText(std::current_exception());
+        qCInfo(security::lcSecurity).noquote() << "reading the rights failed:" << m_lastError;
         return false;
     }
 }
@@ -90,8 +95,10 @@ bool TVeskSecure::testAccess(int accessId)
     const bool granted = holdsRight(accessId);
     // A grant whose log row cannot be written fails with the engine's error: the audit trail
     // never misses a grant that was used.
-    if (granted && m_logTable)
+    if (granted && m_logTable) {
+        m_logDatabase->followReplacedFiles({security::tables::Log});
         appendLogRow(accessId, false);
+    }
     if (!granted && GetShowUI())
         ui::showError(nullptr, QStringLiteral("Access is denied.  Please see your administrator "
                                               "to gain access to this feature."));

@@ -11,7 +11,6 @@
 #include "security/logonunt.h"
 #include "security/netware.h"
 #include "security/vesksec2.h"
-#include "ui/messages.h"
 
 #include <algorithm>
 #include <limits>
@@ -21,24 +20,6 @@
 namespace {
 
 const QString UnableToAccessMessage = QStringLiteral("Unable to Access Security Files");
-
-// USERS.DB opened on "UserName" for the length of one logon; null, after telling the user,
-// when the table cannot be opened.
-std::unique_ptr<dbe::Table> openUsersByName(const QString &alias)
-{
-    auto users = std::make_unique<dbe::Table>();
-    users->setDatabaseName(alias);
-    users->setTableName(security::tables::Users);
-    users->setIndexName(security::indexes::UserName);
-    try {
-        users->open();
-    } catch (const dbe::Error &error) {
-        qCInfo(security::lcSecurity).noquote() << "opening the users table failed:" << error.text();
-        ui::showError(nullptr, UnableToAccessMessage);
-        return nullptr;
-    }
-    return users;
-}
 
 // Publishes the dialog in FormLogon while it exists.
 class ShownLogonDialog
@@ -55,6 +36,22 @@ private:
 };
 
 } // namespace
+
+std::unique_ptr<dbe::Table> TVeskSecure::openUsersByName()
+{
+    auto users = std::make_unique<dbe::Table>();
+    users->setDatabaseName(m_alias);
+    users->setTableName(security::tables::Users);
+    users->setIndexName(security::indexes::UserName);
+    try {
+        users->open();
+    } catch (const dbe::Error &error) {
+        // Through the one failure path: a host with a handler of its own gets no box.
+        reportFailure(error.text(), UnableToAccessMessage);
+        return nullptr;
+    }
+    return users;
+}
 
 bool TVeskSecure::holdsUserId(const dbe::Table &users)
 {
@@ -104,6 +101,9 @@ void TVeskSecure::recordLogon(dbe::Table *users)
             users ? session.database(users->databaseName()) : nullptr;
         std::shared_ptr<dbe::Database> logDb =
             m_logTable ? session.database(m_logTable->databaseName()) : nullptr;
+        // A log restored under its name is written in the restored file.
+        if (logDb)
+            logDb->followReplacedFiles({security::tables::Log});
         std::optional<dbe::Transaction> usersWrite;
         std::optional<dbe::Transaction> logWrite;
         if (usersDb)
@@ -144,6 +144,7 @@ void TVeskSecure::appendLogRow(int accessId, bool isLogon)
 
 bool TVeskSecure::logonWithDialog()
 {
+    refuseWhenActivationFailed();
     ShownLogonDialog dialog;
     dialog->tblUsers().setDatabaseName(m_alias);
     dialog->CaseSensitive = m_options.contains(soCaseSensitive);
@@ -151,8 +152,7 @@ bool TVeskSecure::logonWithDialog()
     try {
         dialog->tblUsers().open();
     } catch (const dbe::Error &error) {
-        qCInfo(security::lcSecurity).noquote() << "opening the users table failed:" << error.text();
-        ui::showError(nullptr, UnableToAccessMessage);
+        reportFailure(error.text(), UnableToAccessMessage);
     }
     if (!dialog->tblUsers().isOpen())
         return false;
@@ -177,7 +177,8 @@ bool TVeskSecure::logonWithDialog()
 
 bool TVeskSecure::logonWithName(const QString &userName, const QString &password)
 {
-    const std::unique_ptr<dbe::Table> users = openUsersByName(m_alias);
+    refuseWhenActivationFailed();
+    const std::unique_ptr<dbe::Table> users = openUsersByName();
     if (!users)
         return false;
     // Always case-blind: a host that passes a name and password has no dialog whose options
@@ -193,6 +194,7 @@ bool TVeskSecure::logonWithName(const QString &userName, const QString &password
 
 bool TVeskSecure::logonFromNetwork()
 {
+    refuseWhenActivationFailed();
     QString name;
     if (m_options.contains(soWinNetSupport))
         name = GetWindowsUserName();
@@ -201,7 +203,7 @@ bool TVeskSecure::logonFromNetwork()
     if (name.isEmpty())
         return false;
 
-    const std::unique_ptr<dbe::Table> users = openUsersByName(m_alias);
+    const std::unique_ptr<dbe::Table> users = openUsersByName();
     if (!users)
         return false;
     // The network logon already proved who the user is; no password is asked.

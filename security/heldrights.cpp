@@ -9,6 +9,19 @@
 
 #include <algorithm>
 
+namespace {
+std::function<void()> &afterWatchHook()
+{
+    static std::function<void()> hook;
+    return hook;
+}
+} // namespace
+
+void HeldRights::setAfterWatchHook(std::function<void()> hook)
+{
+    afterWatchHook() = std::move(hook);
+}
+
 HeldRights::HeldRights() = default;
 HeldRights::~HeldRights() = default;
 
@@ -36,6 +49,8 @@ bool HeldRights::reload(dbe::Database &database, dbe::Table &rights, dbe::Table 
     if (database.inTransaction())
         return false;
 
+    // A table restored under its name is read from the restored file, as a new process would.
+    database.followReplacedFiles(security::accessTestTables());
     std::vector<int> accessIds;
     std::vector<int> groupIds;
     dbe::Transaction transaction(database);
@@ -50,6 +65,8 @@ bool HeldRights::reload(dbe::Database &database, dbe::Table &rights, dbe::Table 
                "without change counts)";
         return false;
     }
+    if (afterWatchHook())
+        afterWatchHook()();
     // The same rows, compared the same way, as the access test on the tables reads: the type
     // exactly "C" or "G" (a lower-case letter names neither), and a group's members by its id.
     {

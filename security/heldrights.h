@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -38,6 +39,10 @@ public:
 
     // Forgets everything, for a logon or a logoff.
     void clear();
+
+    // For tests: called inside reload() right after the watch is taken, while the transaction
+    // holds the tables against writers.
+    static void setAfterWatchHook(std::function<void()> hook);
 
 private:
     int m_userId = -1;

@@ -5,6 +5,7 @@
 #include "dbe/session.h"
 #include "dbe/table.h"
 #include "security/core/logging.h"
+#include "security/componentfailure.h"
 #include "security/core/schema.h"
 #include "security/heldrights.h"
 #include "ui/messages.h"
@@ -18,8 +19,18 @@ const QString DisabledMessage = QStringLiteral("Security for this application ha
 const QString InitFailedMessage =
     QStringLiteral("Error occured initializing security. Execution Ending.");
 
-// What a caught failure says: the engine's own text where the engine failed.
-QString failureText(const std::exception_ptr &failure)
+std::unique_ptr<dbe::Table> openTable(const QString &alias, const QString &name)
+{
+    auto table = std::make_unique<dbe::Table>();
+    table->setDatabaseName(alias);
+    table->setTableName(name);
+    table->open();
+    return table;
+}
+
+} // namespace
+
+QString security::failureText(const std::exception_ptr &failure)
 {
     try {
         std::rethrow_exception(failure);
@@ -31,17 +42,6 @@ QString failureText(const std::exception_ptr &failure)
         return QStringLiteral("a failure of unknown kind");
     }
 }
-
-std::unique_ptr<dbe::Table> openTable(const QString &alias, const QString &name)
-{
-    auto table = std::make_unique<dbe::Table>();
-    table->setDatabaseName(alias);
-    table->setTableName(name);
-    table->open();
-    return table;
-}
-
-} // namespace
 
 TVeskSecure::TVeskSecure(QObject *owner)
     : QObject(owner), m_options{soAutoValidate, soShowUI},
@@ -117,8 +117,10 @@ void TVeskSecure::Loaded()
             requestTermination();
             return;
         }
-        if (settings->asBoolean(security::fields::LogEnabled))
+        if (settings->asBoolean(security::fields::LogEnabled)) {
             m_logTable = openTable(m_alias, security::tables::Log);
+            m_logDatabase = dbe::Session::instance().database(m_logTable->databaseName());
+        }
         settings.reset();
 
         if (m_options.contains(soAutoValidate)) {
@@ -129,10 +131,26 @@ void TVeskSecure::Loaded()
                 requestTermination();
         }
     } catch (...) {
-        // Whatever failed, the host must not run unprotected.
-        reportFailure(failureText(std::current_exception()), InitFailedMessage);
+        // Whatever failed, the host must not run unprotected: should it carry on regardless,
+        // nobody logs on (a half-opened component would grant access and log nothing).
+        logOff();
+        m_activationError = security::failureText(std::current_exception());
+        reportFailure(m_activationError, InitFailedMessage);
         requestTermination();
     }
+}
+
+QString TVeskSecure::activationFailedText() const
+{
+    return QStringLiteral("Security could not be activated for this application, so nobody can "
+                          "log on: %1")
+        .arg(m_activationError);
+}
+
+void TVeskSecure::refuseWhenActivationFailed() const
+{
+    if (!m_activationError.isEmpty())
+        throw dbe::Error(activationFailedText(), dbe::Error::WrongState);
 }
 
 bool TVeskSecure::guarded(const std::function<bool()> &operation)
@@ -143,7 +161,7 @@ bool TVeskSecure::guarded(const std::function<bool()> &operation)
     } catch (...) {
         // The old framework's default handler showed the engine's text and carried on; a host
         // without a try/catch of its own must not be ended by a damaged table.
-        const QString text = failureText(std::current_exception());
+        const QString text = security::failureText(std::current_exception());
         reportFailure(text, text);
         return false;
     }

@@ -182,9 +182,16 @@ private:
     bool openSetup();
 
     void requestTermination();
+    // A component whose activation failed refuses to log anybody on or to test access: the
+    // host was told to end, and must not run unprotected if it carries on.
+    QString activationFailedText() const;
+    void refuseWhenActivationFailed() const;
     void logOff();
     // Shared by the logon operations: whether a USERS.DB row may log on at all, the user state
     // from the row, and the supervisor's state.
+    // USERS.DB opened on "UserName" for the length of one logon; null, after reporting the
+    // failure, when the table cannot be opened.
+    std::unique_ptr<dbe::Table> openUsersByName();
     static bool holdsUserId(const dbe::Table &users);
     void takeUserFromRow(const dbe::Table &users);
     void becomeSupervisor();
@@ -215,10 +222,12 @@ private:
 
     ErrorHandler m_errorHandler;
     QString m_lastError;
+    QString m_activationError; // the failure that ended activation; empty when it did not fail
 
     std::unique_ptr<dbe::Table> m_grpCollTable;
     std::unique_ptr<dbe::Table> m_userAccTable;
     std::unique_ptr<dbe::Table> m_logTable;
     std::shared_ptr<dbe::Database> m_rightsDatabase;
+    std::shared_ptr<dbe::Database> m_logDatabase;
     std::unique_ptr<HeldRights> m_heldRights;
 };
