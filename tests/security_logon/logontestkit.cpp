@@ -153,8 +153,10 @@ std::unique_ptr<TVeskSecure> childComponent(const QString &dir, const QString &m
 int logonRepeatedly(const QStringList &args)
 {
     const auto component = childComponent(args.at(0), args.at(1), {});
-    component->setErrorHandler([](const QString &text) {
-        std::fputs(qPrintable(QStringLiteral("logon failed: %1\n").arg(text)), stderr);
+    TVeskSecure *host = component.get();
+    component->setErrorHandler([host](const QString &text) {
+        std::fputs(qPrintable(QStringLiteral("logon failed: %1 (%2)\n").arg(text, host->LastError())),
+                   stderr);
     });
     const int times = args.at(4).toInt();
     int succeeded = 0;
@@ -234,6 +236,22 @@ int toggleRight(const QStringList &args)
         // A host's tests come between commits, not only while one is under way.
         QThread::usleep(5000);
     }
+    return 0;
+}
+
+// fresh DIR MASTER USER PASSWORD ACCESS: what a host started now answers: "logon=L access=A"
+// (1 or 0; the access test only after a logon), or "error" when a call failed.
+int freshAnswer(const QStringList &args)
+{
+    const ui::MessageRecorder noBoxes;
+    const auto component = childComponent(args.at(0), args.at(1), {});
+    component->setErrorHandler([](const QString &) {});
+    const bool loggedOn = component->LogonEx(args.at(2), args.at(3));
+    const bool granted = loggedOn && component->TestAccess(args.at(4).toInt());
+    if (!component->LastError().isEmpty())
+        print(QStringLiteral("error"));
+    else
+        print(QStringLiteral("logon=%1 access=%2").arg(int(loggedOn)).arg(int(granted)));
     return 0;
 }
 
@@ -327,6 +345,8 @@ int childMain(const QStringList &arguments)
     try {
         if (task == QStringLiteral("logonex"))
             return logonRepeatedly(args);
+        if (task == QStringLiteral("fresh"))
+            return freshAnswer(args);
         if (task == QStringLiteral("rights"))
             return changeRights(args);
         if (task == QStringLiteral("rightsloop"))
