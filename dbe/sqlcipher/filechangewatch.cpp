@@ -2,7 +2,8 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <algorithm>
+#include <QHash>
+#include <QMutex>
 #include <array>
 #include <cerrno>
 #include <linux/magic.h>
@@ -19,8 +20,144 @@ namespace {
 constexpr uint32_t FileEvents = IN_MODIFY | IN_ATTRIB | IN_DELETE_SELF | IN_MOVE_SELF;
 // What replaces a file under its name. Writes to the directory's other files (the log, the
 // journals every commit makes and removes) are not asked for.
-constexpr uint32_t DirectoryEvents =
-    IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO | IN_DELETE_SELF | IN_MOVE_SELF;
+constexpr uint32_t DirectoryEvents = IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO |
+                                     IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR;
+
+// The table files are found without regard to case, so every spelling of a name counts as one.
+QString entryKey(const QString &name)
+{
+    return name.toUpper();
+}
+
+// One inotify queue for the whole process, kept open for its life: closing a queue waits for the
+// kernel to retire its watches, some milliseconds, which every reading of the rights after a
+// commit would pay. Each watched object counts the events read for it, so that any number of
+// watches can share the queue.
+class EventQueue
+{
+public:
+    static EventQueue &instance()
+    {
+        static EventQueue queue;
+        return queue;
+    }
+
+    // Watches the object and counts its events from now on; -1 when the kernel refuses.
+    int add(const QString &path, uint32_t events)
+    {
+        const QMutexLocker lock(&m_mutex);
+        if (m_fd < 0)
+            return -1;
+        const int watch = ::inotify_add_watch(m_fd, QFile::encodeName(path).constData(), events);
+        if (watch >= 0)
+            ++m_objects[watch].users;
+        return watch;
+    }
+
+    void release(int watch)
+    {
+        const QMutexLocker lock(&m_mutex);
+        const auto object = m_objects.find(watch);
+        if (object == m_objects.end() || --object->users > 0)
+            return;
+        if (!object->gone)
+            ::inotify_rm_watch(m_fd, watch);
+        m_objects.erase(object);
+    }
+
+    // Reads what is queued, then takes the counts into `seen`; false when the queue cannot be
+    // read or a watch is gone (its object deleted): then nothing can be proved.
+    bool take(std::vector<FileChangeWatch::Seen> &seen, quint64 &overflows)
+    {
+        const QMutexLocker lock(&m_mutex);
+        if (!drain())
+            return false;
+        overflows = m_overflows;
+        for (FileChangeWatch::Seen &item : seen) {
+            const Object *object = live(item.watch);
+            if (!object)
+                return false;
+            item.events = countOf(*object, item.name);
+        }
+        return true;
+    }
+
+    // Reads what is queued; true when no count differs from `seen`.
+    bool matches(const std::vector<FileChangeWatch::Seen> &seen, quint64 overflows)
+    {
+        const QMutexLocker lock(&m_mutex);
+        if (!drain() || overflows != m_overflows)
+            return false;
+        for (const FileChangeWatch::Seen &item : seen) {
+            const Object *object = live(item.watch);
+            if (!object || countOf(*object, item.name) != item.events)
+                return false;
+        }
+        return true;
+    }
+
+private:
+    EventQueue() : m_fd(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC)) {}
+
+    struct Object {
+        int users = 0;
+        bool gone = false;
+        quint64 events = 0;                // on the object itself
+        QHash<QString, quint64> entries;   // on a directory's entries, by entryKey()
+    };
+
+    const Object *live(int watch) const
+    {
+        const auto object = m_objects.constFind(watch);
+        return object == m_objects.cend() || object->gone ? nullptr : &*object;
+    }
+
+    static quint64 countOf(const Object &object, const QString &entry)
+    {
+        return entry.isEmpty() ? object.events : object.entries.value(entry);
+    }
+
+    bool drain()
+    {
+        alignas(inotify_event) std::array<char, 4096> buffer;
+        for (;;) {
+            const ssize_t length = ::read(m_fd, buffer.data(), buffer.size());
+            if (length < 0 && errno == EINTR)
+                continue;
+            if (length < 0)
+                return errno == EAGAIN;
+            if (length == 0)
+                return false;
+            for (ssize_t offset = 0; offset < length;) {
+                const auto *event = reinterpret_cast<const inotify_event *>(buffer.data() + offset);
+                offset += ssize_t(sizeof(inotify_event) + event->len);
+                count(*event);
+            }
+        }
+    }
+
+    void count(const inotify_event &event)
+    {
+        if (event.mask & IN_Q_OVERFLOW) {
+            ++m_overflows;
+            return;
+        }
+        const auto object = m_objects.find(event.wd);
+        if (object == m_objects.end())
+            return; // released already
+        if (event.mask & IN_IGNORED)
+            object->gone = true;
+        if (event.len > 0)
+            ++object->entries[entryKey(QFile::decodeName(event.name))];
+        else
+            ++object->events;
+    }
+
+    QMutex m_mutex;
+    int m_fd = -1;
+    quint64 m_overflows = 0;
+    QHash<int, Object> m_objects;
+};
 
 } // namespace
 
@@ -53,75 +190,43 @@ bool isLocalFilesystem(const QString &directory)
 
 std::unique_ptr<FileChangeWatch> FileChangeWatch::create(const QStringList &paths)
 {
+    EventQueue &queue = EventQueue::instance();
     std::unique_ptr<FileChangeWatch> watch(new FileChangeWatch);
-    watch->m_queue = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
-    if (watch->m_queue < 0)
-        return nullptr;
-    QStringList directories;
     for (const QString &path : paths) {
         const QFileInfo file(path);
         if (!isLocalFilesystem(file.absolutePath()))
             return nullptr;
         // The directory first: a file replaced between the two calls still shows on it.
-        if (!directories.contains(file.absolutePath())) {
-            const int directory = ::inotify_add_watch(
-                watch->m_queue, QFile::encodeName(file.absolutePath()).constData(),
-                DirectoryEvents | IN_ONLYDIR);
+        for (const QString &entry : {entryKey(file.fileName()), QString()}) {
+            const int directory = queue.add(file.absolutePath(), DirectoryEvents);
             if (directory < 0)
                 return nullptr;
-            watch->m_directoryWatches.push_back(directory);
-            directories.append(file.absolutePath());
+            watch->m_seen.push_back({directory, entry, 0});
         }
         // A path, not a descriptor: nothing is opened. A symbolic link is followed to the file
         // SQLite has open.
-        const int watched =
-            ::inotify_add_watch(watch->m_queue, QFile::encodeName(path).constData(), FileEvents);
+        const int watched = queue.add(path, FileEvents);
         if (watched < 0)
             return nullptr;
-        watch->m_fileWatches.push_back(watched);
-        watch->m_names.append(file.fileName());
+        watch->m_seen.push_back({watched, {}, 0});
     }
+    // What was queued before counts as seen: nobody can write the files now.
+    if (!queue.take(watch->m_seen, watch->m_overflows))
+        return nullptr;
     return watch;
 }
 
 FileChangeWatch::~FileChangeWatch()
 {
-    if (m_queue >= 0)
-        ::close(m_queue);
+    for (const Seen &item : m_seen)
+        EventQueue::instance().release(item.watch);
 }
 
 bool FileChangeWatch::unchanged() const
 {
-    if (!m_changed && drainConcernsWatchedFiles())
+    if (!m_changed && !EventQueue::instance().matches(m_seen, m_overflows))
         m_changed = true;
     return !m_changed;
-}
-
-bool FileChangeWatch::drainConcernsWatchedFiles() const
-{
-    alignas(inotify_event) std::array<char, 4096> buffer;
-    bool concerned = false;
-    for (;;) {
-        const ssize_t length = ::read(m_queue, buffer.data(), buffer.size());
-        if (length < 0 && errno == EINTR)
-            continue;
-        if (length < 0)
-            return concerned || errno != EAGAIN; // an unreadable queue proves nothing
-        if (length == 0)
-            return true;
-        for (ssize_t offset = 0; offset < length;) {
-            const auto *event = reinterpret_cast<const inotify_event *>(buffer.data() + offset);
-            offset += ssize_t(sizeof(inotify_event) + event->len);
-            const bool onDirectory = std::find(m_directoryWatches.cbegin(),
-                                               m_directoryWatches.cend(),
-                                               event->wd) != m_directoryWatches.cend();
-            // A name on a directory event is one of its entries; the table files are found
-            // without regard to case, so any spelling of a watched name counts.
-            if (!onDirectory || event->len == 0 ||
-                m_names.contains(QFile::decodeName(event->name), Qt::CaseInsensitive))
-                concerned = true;
-        }
-    }
 }
 
 } // namespace dbe

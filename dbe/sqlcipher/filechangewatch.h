@@ -2,6 +2,7 @@
 
 #include "dbe/changewatch.h"
 
+#include <QString>
 #include <QStringList>
 #include <memory>
 #include <vector>
@@ -32,21 +33,24 @@ public:
 
     // The files must be held against writers while this runs (a read transaction's shared lock
     // on each), so that no commit falls between what the transaction reads and the watch. Null
-    // when a file is not on a local filesystem or the kernel grants no watch (the user's limit
-    // of inotify instances reached).
+    // when a file is not on a local filesystem or the kernel grants no watch.
     static std::unique_ptr<FileChangeWatch> create(const QStringList &paths);
 
     bool unchanged() const override;
 
+    // What the watch compares: how many events the process's queue had counted for one watched
+    // object when the watch was taken.
+    struct Seen {
+        int watch = -1;
+        QString name; // an entry of a watched directory, upper-cased; empty for the object itself
+        quint64 events = 0;
+    };
+
 private:
     FileChangeWatch() = default;
-    // Takes the queued events; true when one of them may concern a watched file.
-    bool drainConcernsWatchedFiles() const;
 
-    int m_queue = -1;
-    std::vector<int> m_fileWatches;
-    std::vector<int> m_directoryWatches;
-    QStringList m_names; // the watched files' names, as events on their directories give them
+    std::vector<Seen> m_seen;
+    quint64 m_overflows = 0;
     mutable bool m_changed = false;
 };
 
