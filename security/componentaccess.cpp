@@ -5,37 +5,12 @@
 #include "dbe/error.h"
 #include "dbe/table.h"
 #include "security/componentfailure.h"
+#include "security/core/accessrule.h"
 #include "security/core/logging.h"
 #include "security/core/schema.h"
 #include "security/heldrights.h"
-#include "security/rangeguard.h"
 #include "security/vesksec2.h"
 #include "ui/messages.h"
-
-namespace {
-
-bool grantedThroughGroup(dbe::Table &rights, dbe::Table &members, int userId, int accessId)
-{
-    // Setting the range already puts the cursor on the user's first row; a first() would
-    // only fetch it again.
-    const RangeGuard range(rights, userId);
-    for (; !rights.eof(); rights.next()) {
-        // Compared exactly: a lower-case "g" names no group.
-        if (rights.asString(security::fields::RightType) != security::RightGroup)
-            continue;
-        if (members.findKey({rights.asInteger(security::fields::AccessId), accessId}))
-            return true;
-    }
-    return false;
-}
-
-bool holdsRightInTables(dbe::Table &rights, dbe::Table &members, int userId, int accessId)
-{
-    return rights.findKey({userId, accessId, security::RightConstant}) ||
-           grantedThroughGroup(rights, members, userId, accessId);
-}
-
-} // namespace
 
 bool TVeskSecure::holdsRight(int accessId)
 {
@@ -53,7 +28,7 @@ bool TVeskSecure::holdsRight(int accessId)
     }
     if (m_rightsDatabase)
         m_rightsDatabase->followReplacedFiles(security::accessTestTables());
-    return holdsRightInTables(*m_userAccTable, *m_grpCollTable, m_userId, accessId);
+    return security::holdsAccess(*m_userAccTable, *m_grpCollTable, m_userId, accessId);
 }
 
 bool TVeskSecure::HasAccess(int accessId)

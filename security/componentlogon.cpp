@@ -6,6 +6,7 @@
 #include "dbe/session.h"
 #include "dbe/table.h"
 #include "security/core/logging.h"
+#include "security/core/logonrule.h"
 #include "security/core/schema.h"
 #include "security/heldrights.h"
 #include "security/logonunt.h"
@@ -51,11 +52,6 @@ std::unique_ptr<dbe::Table> TVeskSecure::openUsersByName()
         return nullptr;
     }
     return users;
-}
-
-bool TVeskSecure::holdsUserId(const dbe::Table &users)
-{
-    return security::isUserRowId(users.value(security::fields::UserId).toLongLong());
 }
 
 void TVeskSecure::takeUserFromRow(const dbe::Table &users)
@@ -183,9 +179,8 @@ bool TVeskSecure::logonWithName(const QString &userName, const QString &password
         return false;
     // Always case-blind: a host that passes a name and password has no dialog whose options
     // would apply. The supervisor has no row, so his name is an ordinary one here.
-    if (!users->findKey({userName}) || !holdsUserId(*users) ||
-        !sameTextCaseBlind(users->asString(security::fields::UserPassword), password) ||
-        !users->asBoolean(security::fields::UserEnabled))
+    if (security::judgeLogon(*users, userName, password, security::Comparison::CaseBlind) !=
+        security::LogonVerdict::Granted)
         return false;
     takeUserFromRow(*users);
     recordLogon(users.get());
@@ -207,8 +202,8 @@ bool TVeskSecure::logonFromNetwork()
     if (!users)
         return false;
     // The network logon already proved who the user is; no password is asked.
-    if (!users->findKey({name}) || !holdsUserId(*users) ||
-        !users->asBoolean(security::fields::UserEnabled))
+    if (security::judgeLogon(*users, name, std::nullopt, security::Comparison::CaseBlind) !=
+        security::LogonVerdict::Granted)
         return false;
     takeUserFromRow(*users);
     recordLogon(users.get());

@@ -3,9 +3,9 @@
 #include "dbe/changewatch.h"
 #include "dbe/database.h"
 #include "dbe/table.h"
+#include "security/core/accessrule.h"
 #include "security/core/logging.h"
 #include "security/core/schema.h"
-#include "security/rangeguard.h"
 
 #include <algorithm>
 
@@ -51,8 +51,6 @@ bool HeldRights::reload(dbe::Database &database, dbe::Table &rights, dbe::Table 
 
     // A table restored under its name is read from the restored file, as a new process would.
     database.followReplacedFiles(security::accessTestTables());
-    std::vector<int> accessIds;
-    std::vector<int> groupIds;
     dbe::Transaction transaction(database);
     // Taken before the reads, so that they are no older than the watch.
     std::unique_ptr<dbe::ChangeWatch> watch = database.watchChanges(security::accessTestTables());
@@ -67,27 +65,9 @@ bool HeldRights::reload(dbe::Database &database, dbe::Table &rights, dbe::Table 
     }
     if (afterWatchHook())
         afterWatchHook()();
-    // The same rows, compared the same way, as the access test on the tables reads: the type
-    // exactly "C" or "G" (a lower-case letter names neither), and a group's members by its id.
-    {
-        const RangeGuard range(rights, userId);
-        for (; !rights.eof(); rights.next()) {
-            const QString type = rights.asString(security::fields::RightType);
-            if (type == security::RightConstant)
-                accessIds.push_back(rights.asInteger(security::fields::AccessId));
-            else if (type == security::RightGroup)
-                groupIds.push_back(rights.asInteger(security::fields::AccessId));
-        }
-    }
-    for (const int groupId : groupIds) {
-        const RangeGuard range(members, groupId);
-        for (; !members.eof(); members.next())
-            accessIds.push_back(members.asInteger(security::fields::AccessId));
-    }
+    std::vector<int> accessIds = security::heldAccessIds(rights, members, userId);
     transaction.commit();
 
-    std::sort(accessIds.begin(), accessIds.end());
-    accessIds.erase(std::unique(accessIds.begin(), accessIds.end()), accessIds.end());
     m_accessIds = std::move(accessIds);
     m_watch = std::move(watch);
     m_userId = userId;

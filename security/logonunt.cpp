@@ -2,6 +2,7 @@
 
 #include "dbe/error.h"
 #include "dbe/table.h"
+#include "security/core/logonrule.h"
 #include "security/core/schema.h"
 #include "ui/messages.h"
 
@@ -13,27 +14,6 @@
 #include <QVBoxLayout>
 
 TFormLogon *FormLogon = nullptr;
-
-namespace {
-
-QChar foldAsciiLetter(QChar c)
-{
-    const char16_t u = c.unicode();
-    return (u >= u'a' && u <= u'z') ? QChar(char16_t(u - u'a' + u'A')) : c;
-}
-
-} // namespace
-
-bool sameTextCaseBlind(const QString &a, const QString &b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (qsizetype i = 0; i < a.size(); ++i) {
-        if (foldAsciiLetter(a[i]) != foldAsciiLetter(b[i]))
-            return false;
-    }
-    return true;
-}
 
 TFormLogon::TFormLogon(QWidget *parent)
     : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
@@ -92,20 +72,15 @@ TFormLogon::TFormLogon(QWidget *parent)
 
 TFormLogon::~TFormLogon() = default;
 
-bool TFormLogon::isSupervisor() const
+security::Comparison TFormLogon::comparison() const
 {
-    const QString name = m_edUserName->text();
-    const QString password = m_edPassword->text();
-    if (CaseSensitive)
-        return name == security::SupervisorLogonName && password == MasterPassword;
-    return sameTextCaseBlind(name, security::SupervisorLogonName) &&
-           sameTextCaseBlind(password, MasterPassword);
+    return CaseSensitive ? security::Comparison::Exact : security::Comparison::CaseBlind;
 }
 
-bool TFormLogon::passwordMatches(const QString &stored) const
+bool TFormLogon::isSupervisor() const
 {
-    const QString typed = m_edPassword->text();
-    return CaseSensitive ? stored == typed : sameTextCaseBlind(stored, typed);
+    return security::isSupervisorLogon(m_edUserName->text(), m_edPassword->text(), MasterPassword,
+                                       comparison());
 }
 
 void TFormLogon::refuseLogon()
@@ -119,13 +94,15 @@ void TFormLogon::refuseLogon()
 void TFormLogon::checkUserAndClose()
 {
     try {
-        if (!m_tblUsers->findKey({m_edUserName->text()}) ||
-            !security::isUserRowId(m_tblUsers->value(security::fields::UserId).toLongLong()) ||
-            !passwordMatches(m_tblUsers->asString(security::fields::UserPassword))) {
+        switch (security::judgeLogon(*m_tblUsers, m_edUserName->text(), m_edPassword->text(),
+                                     comparison())) {
+        case security::LogonVerdict::Granted:
+            break;
+        case security::LogonVerdict::UnknownUser:
+        case security::LogonVerdict::WrongPassword:
             refuseLogon();
             return;
-        }
-        if (!m_tblUsers->asBoolean(security::fields::UserEnabled)) {
+        case security::LogonVerdict::Disabled:
             ui::showError(this, QStringLiteral("User Account has been disabled."));
             QDialog::done(Rejected);
             return;

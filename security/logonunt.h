@@ -11,10 +11,9 @@ class QPushButton;
 namespace dbe {
 class Table;
 }
-
-// Equal when the texts differ at most in the case of the letters A to Z; every other
-// character, blanks included, compares exactly.
-bool sameTextCaseBlind(const QString &a, const QString &b);
+namespace security {
+enum class Comparison;
+}
 
 // The logon dialog: a user name and a password, checked against USERS.DB, or the supervisor's
 // name and the master password. Every attempt to close it (OK, Enter, Cancel, the close box)
@@ -47,8 +46,8 @@ public:
     void done(int result) override;
 
 private:
+    security::Comparison comparison() const;
     bool isSupervisor() const;
-    bool passwordMatches(const QString &stored) const;
     void refuseLogon();
     void checkUserAndClose();
 

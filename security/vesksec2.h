@@ -187,12 +187,10 @@ private:
     QString activationFailedText() const;
     void refuseWhenActivationFailed() const;
     void logOff();
-    // Shared by the logon operations: whether a USERS.DB row may log on at all, the user state
-    // from the row, and the supervisor's state.
-    // USERS.DB opened on "UserName" for the length of one logon; null, after reporting the
-    // failure, when the table cannot be opened.
+    // Shared by the logon operations: USERS.DB opened on "UserName" for the length of one logon
+    // (null, after reporting the failure, when it cannot be opened), the user state from the
+    // row, and the supervisor's state.
     std::unique_ptr<dbe::Table> openUsersByName();
-    static bool holdsUserId(const dbe::Table &users);
     void takeUserFromRow(const dbe::Table &users);
     void becomeSupervisor();
     // The logon's writes, the count and time in the user's row (none for the supervisor, who

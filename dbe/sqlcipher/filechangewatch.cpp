@@ -102,8 +102,8 @@ private:
     struct Object {
         int users = 0;
         bool gone = false;
-        quint64 events = 0;                // on the object itself
-        QHash<QString, quint64> entries;   // on a directory's entries, by entryKey()
+        quint64 events = 0;              // on the object itself
+        QHash<QString, quint64> entries; // on a directory's entries, by entryKey()
     };
 
     const Object *live(int watch) const

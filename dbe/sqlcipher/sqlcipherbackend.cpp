@@ -611,8 +611,7 @@ bool SqlCipherBackend::namesAttachedFile(const QString &schema) const
         return false;
     struct stat status {
     };
-    return ::stat(QFile::encodeName(QDir(m_directory).filePath(*file)).constData(), &status) ==
-               0 &&
+    return ::stat(QFile::encodeName(QDir(m_directory).filePath(*file)).constData(), &status) == 0 &&
            status.st_dev == identity->device && status.st_ino == identity->inode;
 }
 

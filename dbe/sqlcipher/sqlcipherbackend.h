@@ -79,11 +79,11 @@ private:
     std::shared_ptr<Credentials> m_credentials;
     QString m_userName;
     sqlite3 *m_db = nullptr;
-    QMap<QString, TableHandle> m_attached; // key: upper-cased schema name
-    QMap<QString, QString> m_files;        // schema -> its file name as found on disk
+    QMap<QString, TableHandle> m_attached;    // key: upper-cased schema name
+    QMap<QString, QString> m_files;           // schema -> its file name as found on disk
     QMap<QString, FileIdentity> m_identities; // schema -> the file SQLite attached
-    QByteArray m_newSalt;                  // the salt of the tables this backend creates
-    QSet<QString> m_written;               // table files written in the open transaction
+    QByteArray m_newSalt;                     // the salt of the tables this backend creates
+    QSet<QString> m_written;                  // table files written in the open transaction
 };
 
 } // namespace dbe

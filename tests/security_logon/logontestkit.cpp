@@ -155,8 +155,9 @@ int logonRepeatedly(const QStringList &args)
     const auto component = childComponent(args.at(0), args.at(1), {});
     TVeskSecure *host = component.get();
     component->setErrorHandler([host](const QString &text) {
-        std::fputs(qPrintable(QStringLiteral("logon failed: %1 (%2)\n").arg(text, host->LastError())),
-                   stderr);
+        std::fputs(
+            qPrintable(QStringLiteral("logon failed: %1 (%2)\n").arg(text, host->LastError())),
+            stderr);
     });
     const int times = args.at(4).toInt();
     int succeeded = 0;

@@ -169,11 +169,11 @@ void ReplacedFilesTest::keepsTheTableLockedWhileReadingTheRightsAgain()
     QVERIFY(!host->HasAccess(4));
 
     // A plain client with no busy timeout: a table another process holds fails it at once.
-    const QString insert = QStringLiteral("sqlcipher -batch -bail \"$1\" <<EOF\nPRAGMA key='%1';\n"
-                                          "INSERT INTO main.%2 VALUES (%3);\nEOF")
-                               .arg(fixture.db.password(), table,
-                                    QString(row).replace(QStringLiteral("%1"),
-                                                         QString::number(fixture.tester)));
+    const QString insert =
+        QStringLiteral("sqlcipher -batch -bail \"$1\" <<EOF\nPRAGMA key='%1';\n"
+                       "INSERT INTO main.%2 VALUES (%3);\nEOF")
+            .arg(fixture.db.password(), table,
+                 QString(row).replace(QStringLiteral("%1"), QString::number(fixture.tester)));
     const QString path = fixture.db.dir() + u'/' + table + QStringLiteral(".DB");
     bool paused = false;
     bool inserted = false;
@@ -200,7 +200,8 @@ void ReplacedFilesTest::serviceHostNeverBlocks_data()
     QTest::addColumn<QString>("removed");
     QTest::addColumn<bool>("beforeActivation");
     QTest::addColumn<QString>("error"); // in LastError after the logon
-    QTest::newRow("users table gone") << QStringLiteral("USERS") << false << QStringLiteral("USERS");
+    QTest::newRow("users table gone")
+        << QStringLiteral("USERS") << false << QStringLiteral("USERS");
     QTest::newRow("activation failed")
         << QStringLiteral("PROGRAM") << true << QStringLiteral("could not be activated");
 }

@@ -6,6 +6,8 @@
 // Keeps a cursor to one key's rows only while a walk runs. The range names the leading key
 // field alone, which holds exactly its rows without the value after it (which the largest value
 // has not).
+namespace security {
+
 class RangeGuard
 {
 public:
@@ -27,3 +29,5 @@ public:
 private:
     dbe::Table &m_table;
 };
+
+} // namespace security

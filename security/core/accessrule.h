@@ -1,0 +1,23 @@
+#pragma once
+
+#include <vector>
+
+namespace dbe {
+class Table;
+}
+
+namespace security {
+
+// Which constants a user holds: a right of type exactly "C" grants its constant, one of type
+// exactly "G" every member of its group (a lower-case letter names neither). The access test
+// asks it both ways below, and both read the same rows: `rights` is USERACC.DB and `members`
+// GRPCOLL.DB, each on its primary index. Both throw the engine's failures.
+
+// Whether the user holds the constant: a direct grant by key, else a walk of the user's own
+// rows with one member lookup per group, stopping at the first hit.
+bool holdsAccess(dbe::Table &rights, dbe::Table &members, int userId, int accessId);
+
+// Every constant the user holds, sorted and without repeats, for keeping in memory.
+std::vector<int> heldAccessIds(dbe::Table &rights, dbe::Table &members, int userId);
+
+} // namespace security
