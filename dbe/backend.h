@@ -68,8 +68,8 @@ public:
     // Makes the table usable in SQL on this connection and describes it. Throws TableNotFound,
     // BadPassword.
     virtual TableHandle openTable(const QString &name) = 0;
-    virtual CreateResult createTable(const TableDef &def, const QString &password,
-                                     bool overwrite) = 0;
+    // Throws the engine's failures: InvalidDefinition, TableExists, Locked, Io, ...
+    virtual void createTable(const TableDef &def, const QString &password, bool overwrite) = 0;
     // Shared or exclusive use of a table; exclusive fails at once (Locked) while anybody,
     // in this or another process, has it open.
     virtual std::unique_ptr<TableLock> lockTable(const TableHandle &table, bool exclusive) = 0;

@@ -13,9 +13,9 @@ Database::Database(QString name, std::unique_ptr<Backend> backend)
 
 Database::~Database() = default;
 
-CreateResult Database::createTable(const TableDef &def, const QString &password, bool overwrite)
+void Database::createTable(const TableDef &def, const QString &password, bool overwrite)
 {
-    return m_backend->createTable(def, password, overwrite);
+    m_backend->createTable(def, password, overwrite);
 }
 
 QStringList Database::tableNames()

@@ -12,14 +12,6 @@ namespace dbe {
 class Backend;
 class ChangeWatch;
 
-// Result of creating a table: NoError and an empty text on success, else the engine's code and
-// the storage's text.
-struct CreateResult {
-    Error::Code code = Error::NoError;
-    QString errorText;
-    bool ok() const { return code == Error::NoError; }
-};
-
 // One open database (an alias) of the process: the storage behind it and the tables of it that
 // are in use. Obtain it from Session::database(); tables and queries share it.
 class Database
@@ -35,8 +27,9 @@ public:
     Backend &backend() { return *m_backend; }
 
     // Creates (or, with overwrite, replaces) a table from its description, protected with
-    // `password`. Refuses to replace a table that anybody has open.
-    CreateResult createTable(const TableDef &def, const QString &password, bool overwrite);
+    // `password`. Refuses to replace a table that anybody has open. Throws the engine's failures
+    // with the storage's text: TableExists, Locked, InvalidDefinition, Io, ...
+    void createTable(const TableDef &def, const QString &password, bool overwrite);
 
     // The table names (without extension) that exist in this database, sorted.
     QStringList tableNames();

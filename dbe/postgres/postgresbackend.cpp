@@ -10,6 +10,7 @@
 #include <QRegularExpression>
 #include <QSet>
 #include <QUrl>
+#include <optional>
 
 namespace dbe::postgres {
 
@@ -264,42 +265,43 @@ ColumnOrigin PostgresBackend::originOf(unsigned table, int column) const
     return {open.handle.canonicalName, field};
 }
 
-CreateResult PostgresBackend::createTable(const TableDef &def, const QString &password,
-                                          bool overwrite)
+void PostgresBackend::createTable(const TableDef &def, const QString &password, bool overwrite)
 {
     for (const QString &problem : {tableDefProblem(def), definitionProblem(def)}) {
         if (!problem.isEmpty())
-            return {Error::InvalidDefinition, problem};
+            throw Error(problem, Error::InvalidDefinition);
     }
     const QString shown = def.name.toUpper() + QStringLiteral(".DB");
-    try {
-        // The master password is the role's: the tables are created with the one given.
-        if (!m_connection)
-            connectWith({password}, shown);
-        else if (m_connection->password() != password)
-            return {Error::BadPassword,
-                    QStringLiteral("%1: the master password of a database on a server is the "
+    // The master password is the role's: the tables are created with the one given.
+    if (m_connection && m_connection->password() != password)
+        throw Error(QStringLiteral("%1: the master password of a database on a server is the "
                                    "password of its role, and the one given is not.")
-                        .arg(shown)};
-    } catch (const Error &error) {
-        return {error.code(), QStringLiteral("%1: %2").arg(shown, error.text())};
+                        .arg(shown),
+                    Error::BadPassword);
+    if (!m_connection) {
+        try {
+            connectWith({password}, shown);
+        } catch (const Error &error) {
+            throw Error(QStringLiteral("%1: %2").arg(shown, error.text()), error.code());
+        }
     }
 
     qint64 lockedKey = 0;
-    CreateResult result;
+    std::optional<Error> failure;
     try {
         replaceTable(def, overwrite, &lockedKey);
     } catch (const Error &error) {
-        result = {error.code(), error.code() == Error::TableExists
-                                    ? error.text()
-                                    : QStringLiteral("%1: %2").arg(shown, error.text())};
+        failure = Error(error.code() == Error::TableExists
+                            ? error.text()
+                            : QStringLiteral("%1: %2").arg(shown, error.text()),
+                        error.code());
     }
     if (lockedKey != 0) {
         try {
             m_connection->run(QStringLiteral("SELECT pg_advisory_unlock($1::bigint)"), {lockedKey});
         } catch (const Error &error) {
-            if (result.ok())
-                result = {error.code(), QStringLiteral("%1: %2").arg(shown, error.text())};
+            if (!failure)
+                failure = Error(QStringLiteral("%1: %2").arg(shown, error.text()), error.code());
         }
     }
     // A cursor opened from now on reads the new table's description.
@@ -308,7 +310,8 @@ CreateResult PostgresBackend::createTable(const TableDef &def, const QString &pa
         m_tableOfOid.remove(unsigned(it->handle.lockKey));
         m_tables.erase(it);
     }
-    return result;
+    if (failure)
+        throw *failure;
 }
 
 // Creates the table and records its description, in one transaction; an existing table of the

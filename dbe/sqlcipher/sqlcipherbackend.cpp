@@ -689,20 +689,15 @@ bool SqlCipherBackend::siblingOpensWith(const QString &file, const QStringList &
     return false;
 }
 
-CreateResult SqlCipherBackend::createTable(const TableDef &def, const QString &password,
-                                           bool overwrite)
+void SqlCipherBackend::createTable(const TableDef &def, const QString &password, bool overwrite)
 {
     if (const QString problem = tableDefProblem(def); !problem.isEmpty())
-        return {Error::InvalidDefinition, problem};
+        throw Error(problem, Error::InvalidDefinition);
 
     const QString fileName = def.name.toUpper() + fileSuffix();
-    std::unique_ptr<TableLock> lock;
-    try {
-        // Nobody may have the table open while it is replaced.
-        lock = FileTableLocks::acquire(m_directory, fileName, true, m_userName);
-    } catch (const Error &error) {
-        return {error.code(), error.text()};
-    }
+    // Nobody may have the table open while it is replaced.
+    const std::unique_ptr<TableLock> lock =
+        FileTableLocks::acquire(m_directory, fileName, true, m_userName);
 
     const QString existing = findTableFile(def.name);
     // SQLite creates its files for the owner to write only (0644 at most), which would shut out
@@ -712,18 +707,15 @@ CreateResult SqlCipherBackend::createTable(const TableDef &def, const QString &p
         existing.isEmpty() ? creationMode() : permissionsOf(QDir(m_directory).filePath(existing));
     if (!existing.isEmpty()) {
         if (!overwrite)
-            return {Error::TableExists, QStringLiteral("Table already exists: %1").arg(existing)};
+            throw Error(QStringLiteral("Table already exists: %1").arg(existing),
+                        Error::TableExists);
         const QString schema = baseName(existing).toUpper();
-        try {
-            if (m_attached.contains(schema))
-                detach(schema);
-        } catch (const Error &error) {
-            return {error.code(), error.text()};
-        }
+        if (m_attached.contains(schema))
+            detach(schema);
         QFile old(QDir(m_directory).filePath(existing));
         if (!old.remove())
-            return {Error::Io,
-                    QStringLiteral("Cannot replace %1: %2").arg(existing, old.errorString())};
+            throw Error(QStringLiteral("Cannot replace %1: %2").arg(existing, old.errorString()),
+                        Error::Io);
         QFile::remove(QDir(m_directory).filePath(existing + QStringLiteral("-journal")));
     }
 
@@ -731,12 +723,10 @@ CreateResult SqlCipherBackend::createTable(const TableDef &def, const QString &p
     sqlite3 *db = nullptr;
     int rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &db,
                              SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
-    CreateResult result;
     if (rc != SQLITE_OK) {
-        result = {Error::Io, QStringLiteral("%1: %2").arg(
-                                 fileName, db ? sqliteText(db) : QStringLiteral("out of memory"))};
+        const QString text = db ? sqliteText(db) : QStringLiteral("out of memory");
         sqlite3_close(db);
-        return result;
+        throw Error(QStringLiteral("%1: %2").arg(fileName, text), Error::Io);
     }
     ::chmod(QFile::encodeName(path).constData(), mode);
     // The tables of one database share a salt, so that opening them derives one key.
@@ -752,12 +742,11 @@ CreateResult SqlCipherBackend::createTable(const TableDef &def, const QString &p
             execOn(db, statement);
         execOn(db, QStringLiteral("COMMIT"));
     } catch (const Error &error) {
-        result = {error.code(), QStringLiteral("%1: %2").arg(fileName, error.text())};
+        sqlite3_close(db);
+        QFile::remove(path);
+        throw Error(QStringLiteral("%1: %2").arg(fileName, error.text()), error.code());
     }
     sqlite3_close(db);
-    if (!result.ok())
-        QFile::remove(path);
-    return result;
 }
 
 std::unique_ptr<TableLock> SqlCipherBackend::lockTable(const TableHandle &table, bool exclusive)

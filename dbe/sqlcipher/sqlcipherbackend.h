@@ -27,7 +27,7 @@ public:
 
     QStringList tableNames() override;
     TableHandle openTable(const QString &name) override;
-    CreateResult createTable(const TableDef &def, const QString &password, bool overwrite) override;
+    void createTable(const TableDef &def, const QString &password, bool overwrite) override;
     std::unique_ptr<TableLock> lockTable(const TableHandle &table, bool exclusive) override;
     QStringList lockHolders(const TableHandle &table) override;
     void prepareForQuery(const QString &sql) override;

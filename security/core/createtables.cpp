@@ -33,10 +33,10 @@ bool createSecurityTables(const QString &databaseName, const QString &masterPass
 {
     std::shared_ptr<dbe::Database> db = dbe::Session::instance().database(databaseName);
     for (const dbe::TableDef &def : securityTables()) {
-        const dbe::CreateResult result =
+        try {
             db->createTable(def, masterPassword, existing == ExistingTables::Replace);
-        if (!result.ok()) {
-            showError(failureMessage(def.name, result.errorText));
+        } catch (const dbe::Error &error) {
+            showError(failureMessage(def.name, error.text()));
             return false;
         }
     }

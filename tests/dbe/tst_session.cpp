@@ -193,27 +193,32 @@ private Q_SLOTS:
         EngineFixture db;
         auto database = Session::instance().database(db.alias());
 
-        dbe::CreateResult again =
-            database->createTable(EngineFixture::itemsDef(), QStringLiteral("Secret"), false);
-        QVERIFY(again.code != 0);
-        QVERIFY(again.errorText.contains(QStringLiteral("ITEMS.DB")));
+        const auto failureOf = [&](const dbe::TableDef &def, bool overwrite) {
+            try {
+                database->createTable(def, QStringLiteral("Secret"), overwrite);
+            } catch (const Error &error) {
+                return error;
+            }
+            return Error(QString(), Error::NoError);
+        };
+        const Error again = failureOf(EngineFixture::itemsDef(), false);
+        QCOMPARE(again.code(), Error::TableExists);
+        QVERIFY(again.text().contains(QStringLiteral("ITEMS.DB")));
 
         dbe::TableDef broken = EngineFixture::itemsDef();
         broken.name = QStringLiteral("BROKEN");
         broken.indexes.first().fields = {QStringLiteral("Missing")};
-        QVERIFY(database->createTable(broken, QStringLiteral("Secret"), true).code != 0);
+        QCOMPARE(failureOf(broken, true).code(), Error::InvalidDefinition);
         QVERIFY(!database->tableNames().contains(QStringLiteral("BROKEN")));
 
         {
             auto open = db.open(QStringLiteral("ITEMS"));
-            const dbe::CreateResult busy =
-                database->createTable(EngineFixture::itemsDef(), QStringLiteral("Secret"), true);
-            QVERIFY(busy.code != 0);
-            QVERIFY(!busy.errorText.isEmpty());
+            const Error busy = failureOf(EngineFixture::itemsDef(), true);
+            QCOMPARE(busy.code(), Error::Locked);
+            QVERIFY(!busy.text().isEmpty());
         }
         db.addItem(QStringLiteral("x"));
-        QVERIFY(
-            database->createTable(EngineFixture::itemsDef(), QStringLiteral("Secret"), true).ok());
+        QCOMPARE(failureOf(EngineFixture::itemsDef(), true).code(), Error::NoError);
         QCOMPARE(db.open(QStringLiteral("ITEMS"))->recordCount(), 0);
     }
 
