@@ -172,6 +172,7 @@ void PostgresBackend::connectWith(const QStringList &passwords, const QString &w
     if (credentials->prompt)
         prompt = [credentials, what] { return credentials->prompt(what); };
     m_connection = PgConnection::open(settings, passwords, prompt);
+    m_connection->setSessionRestorer([this] { takeLocksAgain(); });
     credentials->remember(m_connection->password());
 }
 
@@ -382,13 +383,9 @@ std::unique_ptr<TableLock> PostgresBackend::lockTable(const TableHandle &table, 
         throw Error(
             QStringLiteral("Table is busy: %1 is opened exclusively by another user.").arg(shown),
             Error::Locked);
+    connection(shown);
     const int marker = ++m_lastMarker;
-    const PgResult taken = connection(shown).run(
-        QStringLiteral("SELECT CASE WHEN %1($1::bigint) THEN pg_try_advisory_lock_shared($2::int4, "
-                       "$3::int4) END")
-            .arg(exclusive ? QStringLiteral("pg_try_advisory_lock")
-                           : QStringLiteral("pg_try_advisory_lock_shared")),
-        {tableLockKey(table.lockKey), markerClass(table.lockKey), marker}, table.canonicalName);
+    const PgResult taken = takeLock(table.lockKey, exclusive, marker);
     if (taken.isNull(0, 0))
         throw Error(exclusive
                         ? QStringLiteral("Table is busy: %1 is open by another user.").arg(shown)
@@ -400,10 +397,37 @@ std::unique_ptr<TableLock> PostgresBackend::lockTable(const TableHandle &table, 
         use.exclusive = true;
     else
         ++use.shared;
+    m_heldLocks.insert(marker, {table.lockKey, exclusive});
     auto lock = std::make_unique<PgTableLock>(*this, table, exclusive, marker);
     if (!taken.value(0, 0).toBool()) // nobody takes a cursor's lock exclusively
         throw Error(QStringLiteral("Cannot lock table %1.").arg(shown), Error::Locked);
     return lock;
+}
+
+// The table's own lock, and the cursor's lock that carries the holder; null when the table's
+// own is taken by somebody else, false when the cursor's is.
+PgResult PostgresBackend::takeLock(qint64 table, bool exclusive, int marker)
+{
+    return m_connection->run(
+        QStringLiteral("SELECT CASE WHEN %1($1::bigint) THEN pg_try_advisory_lock_shared($2::int4, "
+                       "$3::int4) END")
+            .arg(exclusive ? QStringLiteral("pg_try_advisory_lock")
+                           : QStringLiteral("pg_try_advisory_lock_shared")),
+        {tableLockKey(table), markerClass(table), marker}, m_tableOfOid.value(unsigned(table)));
+}
+
+// A new session holds none of the lost one's locks: each open cursor's are taken again, or the
+// new session is given up when another workstation opened a table exclusively meanwhile.
+void PostgresBackend::takeLocksAgain()
+{
+    for (auto it = m_heldLocks.cbegin(); it != m_heldLocks.cend(); ++it) {
+        const PgResult taken = takeLock(it->table, it->exclusive, it.key());
+        if (taken.isNull(0, 0) || !taken.value(0, 0).toBool())
+            throw Error(QStringLiteral("Table is busy: %1.DB was opened by another user while the "
+                                       "connection to the database server was lost.")
+                            .arg(m_tableOfOid.value(unsigned(it->table))),
+                        Error::Locked);
+    }
 }
 
 void PostgresBackend::unlock(const TableHandle &table, bool exclusive, int marker) noexcept
@@ -413,10 +437,11 @@ void PostgresBackend::unlock(const TableHandle &table, bool exclusive, int marke
         use.exclusive = false;
     else
         use.shared = qMax(0, use.shared - 1);
+    m_heldLocks.remove(marker);
     if (!m_connection)
         return;
     try {
-        m_connection->run(
+        m_connection->runInSession(
             QStringLiteral("SELECT %1($1::bigint), pg_advisory_unlock_shared($2::int4, $3::int4)")
                 .arg(exclusive ? QStringLiteral("pg_advisory_unlock")
                                : QStringLiteral("pg_advisory_unlock_shared")),
@@ -611,18 +636,18 @@ void PostgresBackend::prepareChangeWatch(const QString &table)
 
 void PostgresBackend::begin()
 {
-    connection(m_context.databaseName).command(QStringLiteral("BEGIN"));
+    connection(m_context.databaseName).begin();
 }
 
 void PostgresBackend::commit()
 {
-    connection(m_context.databaseName).command(QStringLiteral("COMMIT"));
+    connection(m_context.databaseName).commit();
 }
 
 void PostgresBackend::rollback()
 {
     if (m_connection)
-        m_connection->command(QStringLiteral("ROLLBACK"));
+        m_connection->rollback();
 }
 
 QString PostgresBackend::placeholder(int position) const

@@ -8,6 +8,7 @@
 namespace dbe::postgres {
 
 class PgConnection;
+class PgResult;
 
 // The server storage: the tables of a database live in one schema of a PostgreSQL database,
 // reached through one connection per database and process. The master password is the password
@@ -67,6 +68,10 @@ private:
         int shared = 0;
         bool exclusive = false;
     };
+    struct HeldLock {
+        qint64 table = 0; // lock key
+        bool exclusive = false;
+    };
 
     // The connection, made at first need; `what` names what is being opened, for the prompt.
     PgConnection &connection(const QString &what);
@@ -74,6 +79,8 @@ private:
     QString qualified(const QString &serverTable) const;
     bool hasCatalog();
     void replaceTable(const TableDef &def, bool overwrite, qint64 *lockedKey);
+    PgResult takeLock(qint64 table, bool exclusive, int marker);
+    void takeLocksAgain();
 
     BackendContext m_context;
     QString m_schema; // as the server names it
@@ -82,6 +89,7 @@ private:
     QHash<QString, OpenTable> m_tables; // key: canonical name
     QHash<unsigned, QString> m_tableOfOid;
     QHash<qint64, LocalUse> m_localUse; // key: lock key
+    QHash<int, HeldLock> m_heldLocks;   // key: the cursor's marker
     int m_lastMarker = 0;
 };
 
