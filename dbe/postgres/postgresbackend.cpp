@@ -147,7 +147,7 @@ QString aliasProblem(const AliasInfo &alias)
 
 PostgresBackend::PostgresBackend(const BackendContext &context)
     : m_context(context), m_schema(serverName(context.alias.schema)),
-      m_busyTimeoutMs(context.busyTimeoutMs)
+      m_busyTimeoutMs(context.busyTimeoutMs), m_changeCount(m_schema)
 {
 }
 
@@ -526,39 +526,35 @@ namespace {
 class CountedChangeWatch : public ChangeWatch
 {
 public:
-    CountedChangeWatch(PostgresBackend &backend, QString serverTables, QString triggers,
-                       QString state)
-        : m_backend(backend), m_serverTables(std::move(serverTables)),
-          m_triggers(std::move(triggers)), m_state(std::move(state))
+    CountedChangeWatch(PostgresBackend &backend, QString serverTables, QString state, int session)
+        : m_backend(backend), m_serverTables(std::move(serverTables)), m_state(std::move(state)),
+          m_session(session)
     {
     }
+    // The session is asked after the state: the state's statement may be the one that finds
+    // the connection lost and makes it again.
     bool unchanged() const override
     {
-        return m_backend.changeState(m_serverTables, m_triggers) == m_state;
+        return m_backend.changeState(m_serverTables) == m_state && m_backend.session() == m_session;
     }
 
 private:
     PostgresBackend &m_backend;
     QString m_serverTables;
-    QString m_triggers;
     QString m_state;
+    int m_session;
 };
 
 } // namespace
 
-QString PostgresBackend::changeState(const QString &serverTables, const QString &triggers)
+QString PostgresBackend::changeState(const QString &serverTables)
 {
-    // The counts, and each counting trigger's row version and switch: a trigger switched off,
-    // dropped or replaced since (even switched off and on again around a write in one
-    // transaction) changes the state as a count would. Both are looked up by key.
-    return connection(m_context.databaseName)
-        .runPrepared(QStringLiteral("SELECT coalesce(sum(changes), 0)::text || '/' || (SELECT "
-                                    "coalesce(string_agg(xmin::text || tgenabled::text, ',' ORDER "
-                                    "BY oid), '') FROM pg_catalog.pg_trigger WHERE oid = "
-                                    "ANY($2::oid[])) FROM %1 WHERE table_name = ANY($1::text[])")
-                         .arg(qualified(QStringLiteral("dbe_changes"))),
-                     {serverTables, triggers}, {})
-        .text(0, 0);
+    return m_changeCount.state(connection(m_context.databaseName), serverTables).text;
+}
+
+int PostgresBackend::session() const
+{
+    return m_connection ? m_connection->session() : 0;
 }
 
 std::unique_ptr<ChangeWatch> PostgresBackend::watchChanges(const QStringList &tables)
@@ -571,67 +567,18 @@ std::unique_ptr<ChangeWatch> PostgresBackend::watchChanges(const QStringList &ta
         names.append(serverName(baseName(table)));
     // The names went through serverName(): plain lower-case words, safe inside an array literal.
     const QString serverTables = QStringLiteral("{%1}").arg(names.join(u','));
-    // Nothing written yet (a write would not be committed), and the counts kept: a schema made
-    // before tables were watched gets no watch. (A client that sets session_replication_role to
-    // replica bypasses triggers on purpose, as it bypasses every other rule of the schema.)
-    const PgResult usable =
-        server.run(QStringLiteral("SELECT pg_current_xact_id_if_assigned() IS NULL AND "
-                                  "to_regclass($1) IS NOT NULL"),
-                   {qualified(QStringLiteral("dbe_changes"))});
-    if (!usable.value(0, 0).toBool())
+    if (!m_changeCount.trustworthy(server, serverTables))
         return nullptr;
-    // Every table counted, by a trigger that is switched on.
-    const PgResult counting = server.run(
-        QStringLiteral("SELECT (SELECT count(*) FROM %1 WHERE table_name = ANY($1::text[])), "
-                       "count(*), '{' || coalesce(string_agg(t.oid::text, ','), '') || '}' FROM "
-                       "pg_catalog.pg_trigger t JOIN pg_catalog.pg_class c ON c.oid = t.tgrelid "
-                       "JOIN pg_catalog.pg_namespace n ON n.oid = c.relnamespace WHERE n.nspname "
-                       "= $2 AND c.relname = ANY($1::text[]) AND t.tgname = 'dbe_count_change' "
-                       "AND t.tgenabled IN ('O', 'A')")
-            .arg(qualified(QStringLiteral("dbe_changes"))),
-        {serverTables, m_schema});
-    if (counting.value(0, 0).toInt() != names.size() ||
-        counting.value(0, 1).toInt() != names.size())
+    ChangeCount::State state = m_changeCount.state(server, serverTables);
+    if (!state.complete)
         return nullptr;
-    const QString triggers = counting.text(0, 2);
-    QString state = changeState(serverTables, triggers);
-    return std::make_unique<CountedChangeWatch>(*this, serverTables, triggers, std::move(state));
+    return std::make_unique<CountedChangeWatch>(*this, serverTables, std::move(state.text),
+                                                server.session());
 }
 
 void PostgresBackend::prepareChangeWatch(const QString &table)
 {
-    PgConnection &server = connection(m_context.databaseName);
-    const QString counts = qualified(QStringLiteral("dbe_changes"));
-    const QString counter = qualified(QStringLiteral("dbe_count_change"));
-    const QString serverTable = serverName(baseName(table));
-    server.atomically([&] {
-        server.command(QStringLiteral("CREATE TABLE IF NOT EXISTS %1 (table_name varchar(63) "
-                                      "PRIMARY KEY, changes bigint NOT NULL)")
-                           .arg(counts));
-        // A statement-level trigger counts each transaction that may have changed rows, in that
-        // transaction, so the count commits with the change or not at all. It counts once per
-        // transaction, marked in a setting local to it (undone with a statement that fails):
-        // updating the one row per statement would leave a bulk write, an import of thousands
-        // of rights, walking an ever longer chain of that row's versions.
-        server.command(
-            QStringLiteral(
-                "CREATE OR REPLACE FUNCTION %1() RETURNS trigger LANGUAGE plpgsql AS $body$ "
-                "DECLARE counted text := 'dbe.counted_' || TG_RELID::text; BEGIN IF "
-                "current_setting(counted, true) IS DISTINCT FROM '1' THEN UPDATE %2 SET changes = "
-                "changes + 1 WHERE table_name = TG_TABLE_NAME; PERFORM set_config(counted, '1', "
-                "true); END IF; RETURN NULL; END $body$")
-                .arg(counter, counts));
-        server.command(QStringLiteral("CREATE OR REPLACE TRIGGER dbe_count_change AFTER INSERT OR "
-                                      "UPDATE OR DELETE OR TRUNCATE ON %1 FOR EACH STATEMENT "
-                                      "EXECUTE FUNCTION %2()")
-                           .arg(qualified(serverTable), counter));
-        // Counting on from an earlier table of the name: a watch of the table it replaced ends.
-        server.run(QStringLiteral("INSERT INTO %1 AS counted (table_name, changes) VALUES ($1, 0) "
-                                  "ON CONFLICT (table_name) DO UPDATE SET changes = "
-                                  "counted.changes + 1")
-                       .arg(counts),
-                   {serverTable});
-    });
+    m_changeCount.prepare(connection(m_context.databaseName), serverName(baseName(table)));
 }
 
 void PostgresBackend::begin()
