@@ -13,6 +13,8 @@ struct pg_result;
 
 namespace dbe::postgres {
 
+struct PgParameters;
+
 // One result of the server; frees it when it goes.
 class PgResult
 {
@@ -47,6 +49,12 @@ private:
 
 // A connection to the server, made with the first password the role accepts. Every statement is
 // sent with its values as parameters; a failure becomes a dbe::Error carrying the server's text.
+//
+// A server restarted, or a session ended by an administrator, costs no more than the call that
+// finds it gone: outside a transaction the connection is made again (one attempt, within the busy
+// timeout) and the statement sent again, as long as it surely did not run in the old session.
+// Inside a transaction a lost connection is that transaction's end: every statement fails until
+// it is rolled back.
 class PgConnection
 {
 public:
@@ -71,6 +79,12 @@ public:
     QString password() const { return m_password; }
     const Settings &settings() const { return m_settings; }
     bool inTransaction() const;
+    // Counts the sessions the connection has had: what one session proved about the server (a
+    // change watch) proves nothing in the next.
+    int session() const { return m_session; }
+    // Restores in a session made again what the engine held in the one that was lost (table
+    // locks), before the statement is sent again; what it throws gives the new session up.
+    void setSessionRestorer(std::function<void()> restore) { m_restore = std::move(restore); }
 
     // A statement with parameters ($1, ...), sent as it stands. `table` names the table it
     // works on ("USERS"), so that a failure can say which is busy.
@@ -78,8 +92,16 @@ public:
     // The same through a statement the server keeps prepared for this connection: for the
     // statements the engine sends again and again.
     PgResult runPrepared(const QString &sql, const QVariantList &values, const QString &table);
+    // The same, sent only in the session as it is: false, sending nothing, when that is gone. For
+    // giving back what ends with the session anyway.
+    bool runInSession(const QString &sql, const QVariantList &values);
     // Statements without parameters, several separated by semicolons.
     void command(const QString &sql);
+
+    void begin();
+    void commit();
+    // Ending a transaction whose session is gone succeeds: the server has undone it.
+    void rollback();
 
     void setBusyTimeout(int milliseconds);
 
@@ -89,6 +111,12 @@ public:
 
 private:
     explicit PgConnection(pg_conn *connection, Settings settings, QString password);
+    static void receiveNotice(void *connection, const pg_result *notice);
+    void setUpSession();
+    bool alive();
+    void reconnect();
+    PgResult reconnecting(const std::function<PgResult()> &attempt);
+    pg_result *send(const QByteArray &sql, const PgParameters &parameters);
     PgResult check(pg_result *result, const QString &table);
     PgResult guarded(const std::function<pg_result *()> &send, const QString &table);
 
@@ -96,6 +124,11 @@ private:
     Settings m_settings;
     QString m_password;
     QHash<QString, QByteArray> m_prepared; // statement text -> name on the server
+    std::function<void()> m_restore;
+    int m_session = 1;
+    bool m_transactionOpen = false; // also after the session it was open in went
+    bool m_restoring = false;
+    bool m_sessionEnding = false; // the server said so while the connection was idle
 };
 
 // Why libpq cannot use `connection` for the engine: it does not parse, or it holds a password,

@@ -148,7 +148,7 @@ QString aliasProblem(const AliasInfo &alias)
 
 PostgresBackend::PostgresBackend(const BackendContext &context)
     : m_context(context), m_schema(serverName(context.alias.schema)),
-      m_busyTimeoutMs(context.busyTimeoutMs)
+      m_busyTimeoutMs(context.busyTimeoutMs), m_changeCount(m_schema)
 {
 }
 
@@ -173,6 +173,7 @@ void PostgresBackend::connectWith(const QStringList &passwords, const QString &w
     if (credentials->prompt)
         prompt = [credentials, what] { return credentials->prompt(what); };
     m_connection = PgConnection::open(settings, passwords, prompt);
+    m_connection->setSessionRestorer([this] { takeLocksAgain(); });
     credentials->remember(m_connection->password());
 }
 
@@ -385,13 +386,9 @@ std::unique_ptr<TableLock> PostgresBackend::lockTable(const TableHandle &table, 
         throw Error(
             QStringLiteral("Table is busy: %1 is opened exclusively by another user.").arg(shown),
             Error::Locked);
+    connection(shown);
     const int marker = ++m_lastMarker;
-    const PgResult taken = connection(shown).run(
-        QStringLiteral("SELECT CASE WHEN %1($1::bigint) THEN pg_try_advisory_lock_shared($2::int4, "
-                       "$3::int4) END")
-            .arg(exclusive ? QStringLiteral("pg_try_advisory_lock")
-                           : QStringLiteral("pg_try_advisory_lock_shared")),
-        {tableLockKey(table.lockKey), markerClass(table.lockKey), marker}, table.canonicalName);
+    const PgResult taken = takeLock(table.lockKey, exclusive, marker);
     if (taken.isNull(0, 0))
         throw Error(exclusive
                         ? QStringLiteral("Table is busy: %1 is open by another user.").arg(shown)
@@ -403,10 +400,37 @@ std::unique_ptr<TableLock> PostgresBackend::lockTable(const TableHandle &table, 
         use.exclusive = true;
     else
         ++use.shared;
+    m_heldLocks.insert(marker, {table.lockKey, exclusive});
     auto lock = std::make_unique<PgTableLock>(*this, table, exclusive, marker);
     if (!taken.value(0, 0).toBool()) // nobody takes a cursor's lock exclusively
         throw Error(QStringLiteral("Cannot lock table %1.").arg(shown), Error::Locked);
     return lock;
+}
+
+// The table's own lock, and the cursor's lock that carries the holder; null when the table's
+// own is taken by somebody else, false when the cursor's is.
+PgResult PostgresBackend::takeLock(qint64 table, bool exclusive, int marker)
+{
+    return m_connection->run(
+        QStringLiteral("SELECT CASE WHEN %1($1::bigint) THEN pg_try_advisory_lock_shared($2::int4, "
+                       "$3::int4) END")
+            .arg(exclusive ? QStringLiteral("pg_try_advisory_lock")
+                           : QStringLiteral("pg_try_advisory_lock_shared")),
+        {tableLockKey(table), markerClass(table), marker}, m_tableOfOid.value(unsigned(table)));
+}
+
+// A new session holds none of the lost one's locks: each open cursor's are taken again, or the
+// new session is given up when another workstation opened a table exclusively meanwhile.
+void PostgresBackend::takeLocksAgain()
+{
+    for (auto it = m_heldLocks.cbegin(); it != m_heldLocks.cend(); ++it) {
+        const PgResult taken = takeLock(it->table, it->exclusive, it.key());
+        if (taken.isNull(0, 0) || !taken.value(0, 0).toBool())
+            throw Error(QStringLiteral("Table is busy: %1.DB was opened by another user while the "
+                                       "connection to the database server was lost.")
+                            .arg(m_tableOfOid.value(unsigned(it->table))),
+                        Error::Locked);
+    }
 }
 
 void PostgresBackend::unlock(const TableHandle &table, bool exclusive, int marker) noexcept
@@ -416,10 +440,11 @@ void PostgresBackend::unlock(const TableHandle &table, bool exclusive, int marke
         use.exclusive = false;
     else
         use.shared = qMax(0, use.shared - 1);
+    m_heldLocks.remove(marker);
     if (!m_connection)
         return;
     try {
-        m_connection->run(
+        m_connection->runInSession(
             QStringLiteral("SELECT %1($1::bigint), pg_advisory_unlock_shared($2::int4, $3::int4)")
                 .arg(exclusive ? QStringLiteral("pg_advisory_unlock")
                                : QStringLiteral("pg_advisory_unlock_shared")),
@@ -504,39 +529,35 @@ namespace {
 class CountedChangeWatch : public ChangeWatch
 {
 public:
-    CountedChangeWatch(PostgresBackend &backend, QString serverTables, QString triggers,
-                       QString state)
-        : m_backend(backend), m_serverTables(std::move(serverTables)),
-          m_triggers(std::move(triggers)), m_state(std::move(state))
+    CountedChangeWatch(PostgresBackend &backend, QString serverTables, QString state, int session)
+        : m_backend(backend), m_serverTables(std::move(serverTables)), m_state(std::move(state)),
+          m_session(session)
     {
     }
+    // The session is asked after the state: the state's statement may be the one that finds
+    // the connection lost and makes it again.
     bool unchanged() const override
     {
-        return m_backend.changeState(m_serverTables, m_triggers) == m_state;
+        return m_backend.changeState(m_serverTables) == m_state && m_backend.session() == m_session;
     }
 
 private:
     PostgresBackend &m_backend;
     QString m_serverTables;
-    QString m_triggers;
     QString m_state;
+    int m_session;
 };
 
 } // namespace
 
-QString PostgresBackend::changeState(const QString &serverTables, const QString &triggers)
+QString PostgresBackend::changeState(const QString &serverTables)
 {
-    // The counts, and each counting trigger's row version and switch: a trigger switched off,
-    // dropped or replaced since (even switched off and on again around a write in one
-    // transaction) changes the state as a count would. Both are looked up by key.
-    return connection(m_context.databaseName)
-        .runPrepared(QStringLiteral("SELECT coalesce(sum(changes), 0)::text || '/' || (SELECT "
-                                    "coalesce(string_agg(xmin::text || tgenabled::text, ',' ORDER "
-                                    "BY oid), '') FROM pg_catalog.pg_trigger WHERE oid = "
-                                    "ANY($2::oid[])) FROM %1 WHERE table_name = ANY($1::text[])")
-                         .arg(qualified(QStringLiteral("dbe_changes"))),
-                     {serverTables, triggers}, {})
-        .text(0, 0);
+    return m_changeCount.state(connection(m_context.databaseName), serverTables).text;
+}
+
+int PostgresBackend::session() const
+{
+    return m_connection ? m_connection->session() : 0;
 }
 
 std::unique_ptr<ChangeWatch> PostgresBackend::watchChanges(const QStringList &tables)
@@ -549,83 +570,34 @@ std::unique_ptr<ChangeWatch> PostgresBackend::watchChanges(const QStringList &ta
         names.append(serverName(baseName(table)));
     // The names went through serverName(): plain lower-case words, safe inside an array literal.
     const QString serverTables = QStringLiteral("{%1}").arg(names.join(u','));
-    // Nothing written yet (a write would not be committed), and the counts kept: a schema made
-    // before tables were watched gets no watch. (A client that sets session_replication_role to
-    // replica bypasses triggers on purpose, as it bypasses every other rule of the schema.)
-    const PgResult usable =
-        server.run(QStringLiteral("SELECT pg_current_xact_id_if_assigned() IS NULL AND "
-                                  "to_regclass($1) IS NOT NULL"),
-                   {qualified(QStringLiteral("dbe_changes"))});
-    if (!usable.value(0, 0).toBool())
+    if (!m_changeCount.trustworthy(server, serverTables))
         return nullptr;
-    // Every table counted, by a trigger that is switched on.
-    const PgResult counting = server.run(
-        QStringLiteral("SELECT (SELECT count(*) FROM %1 WHERE table_name = ANY($1::text[])), "
-                       "count(*), '{' || coalesce(string_agg(t.oid::text, ','), '') || '}' FROM "
-                       "pg_catalog.pg_trigger t JOIN pg_catalog.pg_class c ON c.oid = t.tgrelid "
-                       "JOIN pg_catalog.pg_namespace n ON n.oid = c.relnamespace WHERE n.nspname "
-                       "= $2 AND c.relname = ANY($1::text[]) AND t.tgname = 'dbe_count_change' "
-                       "AND t.tgenabled IN ('O', 'A')")
-            .arg(qualified(QStringLiteral("dbe_changes"))),
-        {serverTables, m_schema});
-    if (counting.value(0, 0).toInt() != names.size() ||
-        counting.value(0, 1).toInt() != names.size())
+    ChangeCount::State state = m_changeCount.state(server, serverTables);
+    if (!state.complete)
         return nullptr;
-    const QString triggers = counting.text(0, 2);
-    QString state = changeState(serverTables, triggers);
-    return std::make_unique<CountedChangeWatch>(*this, serverTables, triggers, std::move(state));
+    return std::make_unique<CountedChangeWatch>(*this, serverTables, std::move(state.text),
+                                                server.session());
 }
 
 void PostgresBackend::prepareChangeWatch(const QString &table)
 {
-    PgConnection &server = connection(m_context.databaseName);
-    const QString counts = qualified(QStringLiteral("dbe_changes"));
-    const QString counter = qualified(QStringLiteral("dbe_count_change"));
-    const QString serverTable = serverName(baseName(table));
-    server.atomically([&] {
-        server.command(QStringLiteral("CREATE TABLE IF NOT EXISTS %1 (table_name varchar(63) "
-                                      "PRIMARY KEY, changes bigint NOT NULL)")
-                           .arg(counts));
-        // A statement-level trigger counts each transaction that may have changed rows, in that
-        // transaction, so the count commits with the change or not at all. It counts once per
-        // transaction, marked in a setting local to it (undone with a statement that fails):
-        // updating the one row per statement would leave a bulk write, an import of thousands
-        // of rights, walking an ever longer chain of that row's versions.
-        server.command(
-            QStringLiteral(
-                "CREATE OR REPLACE FUNCTION %1() RETURNS trigger LANGUAGE plpgsql AS $body$ "
-                "DECLARE counted text := 'dbe.counted_' || TG_RELID::text; BEGIN IF "
-                "current_setting(counted, true) IS DISTINCT FROM '1' THEN UPDATE %2 SET changes = "
-                "changes + 1 WHERE table_name = TG_TABLE_NAME; PERFORM set_config(counted, '1', "
-                "true); END IF; RETURN NULL; END $body$")
-                .arg(counter, counts));
-        server.command(QStringLiteral("CREATE OR REPLACE TRIGGER dbe_count_change AFTER INSERT OR "
-                                      "UPDATE OR DELETE OR TRUNCATE ON %1 FOR EACH STATEMENT "
-                                      "EXECUTE FUNCTION %2()")
-                           .arg(qualified(serverTable), counter));
-        // Counting on from an earlier table of the name: a watch of the table it replaced ends.
-        server.run(QStringLiteral("INSERT INTO %1 AS counted (table_name, changes) VALUES ($1, 0) "
-                                  "ON CONFLICT (table_name) DO UPDATE SET changes = "
-                                  "counted.changes + 1")
-                       .arg(counts),
-                   {serverTable});
-    });
+    m_changeCount.prepare(connection(m_context.databaseName), serverName(baseName(table)));
 }
 
 void PostgresBackend::begin()
 {
-    connection(m_context.databaseName).command(QStringLiteral("BEGIN"));
+    connection(m_context.databaseName).begin();
 }
 
 void PostgresBackend::commit()
 {
-    connection(m_context.databaseName).command(QStringLiteral("COMMIT"));
+    connection(m_context.databaseName).commit();
 }
 
 void PostgresBackend::rollback()
 {
     if (m_connection)
-        m_connection->command(QStringLiteral("ROLLBACK"));
+        m_connection->rollback();
 }
 
 QString PostgresBackend::placeholder(int position) const

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "dbe/backend.h"
+#include "dbe/postgres/pgchangecount.h"
 #include "dbe/storage.h"
 
 #include <QHash>
@@ -8,6 +9,7 @@
 namespace dbe::postgres {
 
 class PgConnection;
+class PgResult;
 
 // The server storage: the tables of a database live in one schema of a PostgreSQL database,
 // reached through one connection per database and process. The master password is the password
@@ -39,13 +41,13 @@ public:
     void begin() override;
     void commit() override;
     void rollback() override;
-    // Commits to a watched table are counted by a trigger in the schema's table dbe_changes, in
-    // the committing transaction itself; a watch compares the count, one round trip.
+    // Commits to a watched table are counted (see ChangeCount); a watch compares the count, one
+    // round trip, and ends with the session it was taken in.
     std::unique_ptr<ChangeWatch> watchChanges(const QStringList &tables) override;
     void prepareChangeWatch(const QString &table) override;
-    // What a watch compares: the counts of the tables and the state of their triggers (arrays
-    // of server names and of trigger numbers, as text).
-    QString changeState(const QString &serverTables, const QString &triggers);
+    // What a watch compares (an array of server names, as text), and the session it holds for.
+    QString changeState(const QString &serverTables);
+    int session() const;
 
     QString placeholder(int position) const override;
     QString orderTerm(const QString &expression, bool descending) const override;
@@ -67,6 +69,10 @@ private:
         int shared = 0;
         bool exclusive = false;
     };
+    struct HeldLock {
+        qint64 table = 0; // lock key
+        bool exclusive = false;
+    };
 
     // The connection, made at first need; `what` names what is being opened, for the prompt.
     PgConnection &connection(const QString &what);
@@ -74,6 +80,8 @@ private:
     QString qualified(const QString &serverTable) const;
     bool hasCatalog();
     void replaceTable(const TableDef &def, bool overwrite, qint64 *lockedKey);
+    PgResult takeLock(qint64 table, bool exclusive, int marker);
+    void takeLocksAgain();
 
     BackendContext m_context;
     QString m_schema; // as the server names it
@@ -82,7 +90,9 @@ private:
     QHash<QString, OpenTable> m_tables; // key: canonical name
     QHash<unsigned, QString> m_tableOfOid;
     QHash<qint64, LocalUse> m_localUse; // key: lock key
+    QHash<int, HeldLock> m_heldLocks;   // key: the cursor's marker
     int m_lastMarker = 0;
+    ChangeCount m_changeCount;
 };
 
 } // namespace dbe::postgres

@@ -315,6 +315,17 @@ bool PrivatePostgres::startOnce(QString *error, bool *portTaken)
     return true;
 }
 
+bool PrivatePostgres::control(const PostgresCluster &cluster, const QString &action)
+{
+    QString error;
+    const QString log = QDir(cluster.root).filePath(QStringLiteral("pg/server.log"));
+    if (runServerProgram(serverBinDir() + QStringLiteral("/pg_ctl"),
+                         {"-D", cluster.dataDir, "-l", log, "-m", "fast", "-w", action}, &error))
+        return true;
+    qWarning("%s\nServer log:\n%s", qPrintable(error), qPrintable(cluster.serverLog()));
+    return false;
+}
+
 bool PrivatePostgres::stop(const PostgresCluster &cluster, QString *error)
 {
     const QString bin = serverBinDir();

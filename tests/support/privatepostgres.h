@@ -47,6 +47,9 @@ public:
 
     // Stops a cluster (fast shutdown) and removes its directory.
     static bool stop(const PostgresCluster &cluster, QString *error);
+    // pg_ctl's `action` (stop, start, restart; fast shutdown) on the cluster's server, waited for;
+    // false, after a warning with the server's log, when it failed.
+    static bool control(const PostgresCluster &cluster, const QString &action);
 
 private:
     bool startOnce(QString *error, bool *portTaken);

@@ -27,10 +27,10 @@ QString storageName(Storage storage)
                                         : QStringLiteral("SQLCipher");
 }
 
-void addStorageRows()
+void addStorageRows(const QList<Storage> &storages)
 {
     QTest::addColumn<int>(StorageColumn);
-    for (Storage storage : {Storage::SqlCipher, Storage::Postgres})
+    for (Storage storage : storages)
         QTest::newRow(qPrintable(storageName(storage))) << int(storage);
     g_storageRows = true;
 }

@@ -20,7 +20,7 @@ QString storageName(Storage storage);
 // Called from a test class's initTestCase_data(): every test function then runs once per
 // storage, as rows "SQLCipher" and "PostgreSQL", and the fixtures make their databases in the
 // row's storage. The class's init() must call followStorageRow().
-void addStorageRows();
+void addStorageRows(const QList<Storage> &storages = {Storage::SqlCipher, Storage::Postgres});
 void followStorageRow();
 // The storage of the running row; SQLCipher in test classes without storage rows.
 Storage currentStorage();
