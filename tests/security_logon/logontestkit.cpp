@@ -335,18 +335,6 @@ int logOnUntilFull(const QStringList &args)
     return failedInARow >= 20 ? 0 : 4; // 4: the disk never filled
 }
 
-// access DIR MASTER USER PASSWORD ACCESS: prints whether a host started afresh grants the user
-// the constant, "1" or "0".
-int freshAnswer(const QStringList &args)
-{
-    const ui::MessageRecorder noBoxes;
-    const auto component = childComponent(args.at(0), args.at(1), {});
-    if (!component->LogonEx(args.at(2), args.at(3)))
-        return 2;
-    print(QString::number(component->HasAccess(args.at(4).toInt())));
-    return 0;
-}
-
 } // namespace
 
 int childMain(const QStringList &arguments)
@@ -374,8 +362,6 @@ int childMain(const QStringList &arguments)
             return logonUntilKilled(args);
         if (task == QStringLiteral("fill"))
             return logOnUntilFull(args);
-        if (task == QStringLiteral("access"))
-            return freshAnswer(args);
     } catch (const dbe::Error &error) {
         std::fputs(qPrintable(error.text() + u'\n'), stderr);
         return 3;

@@ -118,9 +118,9 @@ private Q_SLOTS:
         const QString tester = QString::number(fixture.tester);
         QVERIFY(
             administer(tampering.replace("%1", fixture.db.place().schema()).replace("%2", tester)));
-        const QString fresh = runChild({"access", fixture.db.databaseName(), fixture.db.password(),
+        const QString fresh = runChild({"fresh", fixture.db.databaseName(), fixture.db.password(),
                                         "Tester", "pw", QString::number(accessId)});
-        QCOMPARE(fresh.trimmed(), QString::number(held));
+        QCOMPARE(fresh.trimmed(), QStringLiteral("logon=1 access=%1").arg(int(held)));
         QCOMPARE(component->HasAccess(accessId), held);
         QCOMPARE(component->TestAccess(accessId), held);
     }
