@@ -120,7 +120,10 @@ private Q_SLOTS:
             administer(tampering.replace("%1", fixture.db.place().schema()).replace("%2", tester)));
         const QString fresh = runChild({"fresh", fixture.db.databaseName(), fixture.db.password(),
                                         "Tester", "pw", QString::number(accessId)});
-        QCOMPARE(fresh.trimmed(), QStringLiteral("logon=1 access=%1").arg(int(held)));
+        // A host started now may also refuse: a table swapped in need not read as one.
+        const bool refused = !held && fresh.trimmed() == QStringLiteral("error");
+        if (!refused)
+            QCOMPARE(fresh.trimmed(), QStringLiteral("logon=1 access=%1").arg(int(held)));
         QCOMPARE(component->HasAccess(accessId), held);
         QCOMPARE(component->TestAccess(accessId), held);
     }
