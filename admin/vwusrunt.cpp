@@ -4,7 +4,7 @@
 #include "admin/usertbl.h"
 #include "dbe/error.h"
 #include "dbe/table.h"
-#include "security/core/schema.h"
+#include "rules/schema.h"
 #include "ui/datasetmodel.h"
 #include "ui/engineerror.h"
 #include "ui/helpkey.h"

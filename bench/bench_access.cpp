@@ -14,7 +14,7 @@
 #include "dbe/sqlcipher/sqlcipherkeys.h"
 #include "dbe/storage.h"
 #include "dbe/table.h"
-#include "security/core/schema.h"
+#include "rules/schema.h"
 #include "security/vesksec2.h"
 #include "tests/support/teststorage.h"
 

@@ -10,7 +10,7 @@
 #include "admin/impunt.h"
 #include "dbe/error.h"
 #include "dbe/session.h"
-#include "security/core/createtables.h"
+#include "rules/createtables.h"
 #include "tests/dbase/oldsecurityfiles.h"
 #include "ui/messages.h"
 

@@ -22,7 +22,7 @@
 #include "dbe/session.h"
 #include "dbe/table.h"
 #include "residentmemory.h"
-#include "security/core/schema.h"
+#include "rules/schema.h"
 #include "setup/frmsecmn.h"
 #include "ui/application.h"
 #include "ui/datasetmodel.h"

@@ -7,7 +7,7 @@
 #include "report/pageexport.h"
 #include "report/prtabunt.h"
 #include "report/rptdsgn.h"
-#include "security/core/schema.h"
+#include "rules/schema.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

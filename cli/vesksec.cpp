@@ -14,8 +14,8 @@
 #include "dbe/storage.h"
 #include "masterpassword.h"
 #include "reportcommand.h"
-#include "security/core/constantsource.h"
-#include "security/core/createtables.h"
+#include "rules/constantsource.h"
+#include "rules/createtables.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>

@@ -9,7 +9,7 @@ set_target_properties(VeskSecure2 PROPERTIES
 # The same objects the desktop links statically; only the exported classes are visible.
 target_sources(VeskSecure2 PRIVATE
   $<TARGET_OBJECTS:vesk_security> $<TARGET_OBJECTS:vesk_setup>
-  $<TARGET_OBJECTS:vesk_securitycore>
+  $<TARGET_OBJECTS:vesk_rules>
   $<TARGET_OBJECTS:vesk_ui> $<TARGET_OBJECTS:vesk_dbe> $<TARGET_OBJECTS:vesk_dbecore>
   $<TARGET_OBJECTS:vesk_dbe_sqlcipher> $<TARGET_OBJECTS:vesk_dbe_postgres>)
 target_link_libraries(VeskSecure2

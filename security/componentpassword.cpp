@@ -1,7 +1,7 @@
 // The password change of the logged-on user.
 
 #include "dbe/table.h"
-#include "security/core/schema.h"
+#include "rules/schema.h"
 #include "security/pswdunt.h"
 #include "security/vesksec2.h"
 #include "ui/messages.h"

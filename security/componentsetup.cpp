@@ -1,6 +1,6 @@
 // TVeskSecure::Setup: the setup editor for the administrators of a host application.
 
-#include "security/core/schema.h"
+#include "rules/schema.h"
 #include "security/vesksec2.h"
 #include "setup/frmsecmn.h"
 #include "ui/messages.h"

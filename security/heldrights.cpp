@@ -3,9 +3,9 @@
 #include "dbe/changewatch.h"
 #include "dbe/database.h"
 #include "dbe/table.h"
-#include "security/core/accessrule.h"
-#include "security/core/logging.h"
-#include "security/core/schema.h"
+#include "rules/accessrule.h"
+#include "rules/logging.h"
+#include "rules/schema.h"
 
 #include <algorithm>
 

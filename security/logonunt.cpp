@@ -2,8 +2,8 @@
 
 #include "dbe/error.h"
 #include "dbe/table.h"
-#include "security/core/logonrule.h"
-#include "security/core/schema.h"
+#include "rules/logonrule.h"
+#include "rules/schema.h"
 #include "ui/messages.h"
 
 #include <QGridLayout>

@@ -2,7 +2,7 @@
 
 #include "dbe/error.h"
 #include "dbe/table.h"
-#include "security/core/schema.h"
+#include "rules/schema.h"
 #include "ui/messages.h"
 
 #include <QFormLayout>

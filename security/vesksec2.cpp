@@ -4,9 +4,9 @@
 #include "dbe/error.h"
 #include "dbe/session.h"
 #include "dbe/table.h"
+#include "rules/logging.h"
+#include "rules/schema.h"
 #include "security/componentfailure.h"
-#include "security/core/logging.h"
-#include "security/core/schema.h"
 #include "security/heldrights.h"
 #include "ui/messages.h"
 

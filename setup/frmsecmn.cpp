@@ -1,8 +1,8 @@
 #include "setup/frmsecmn.h"
 
 #include "dbe/table.h"
-#include "security/core/schema.h"
-#include "security/core/securityrules.h"
+#include "rules/schema.h"
+#include "rules/securityrules.h"
 #include "setup/arrowglyph.h"
 #include "setup/draglistbox.h"
 #include "setup/placement.h"

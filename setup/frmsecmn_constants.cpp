@@ -2,8 +2,8 @@
 // delete, and what a deletion takes from users and groups.
 
 #include "dbe/table.h"
-#include "security/core/schema.h"
-#include "security/core/securityrules.h"
+#include "rules/schema.h"
+#include "rules/securityrules.h"
 #include "setup/draglistbox.h"
 #include "setup/frmsecmn.h"
 #include "setup/intobject.h"

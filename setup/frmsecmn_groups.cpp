@@ -2,8 +2,8 @@
 // edit, and what a deletion takes from users.
 
 #include "dbe/table.h"
-#include "security/core/schema.h"
-#include "security/core/securityrules.h"
+#include "rules/schema.h"
+#include "rules/securityrules.h"
 #include "setup/draglistbox.h"
 #include "setup/frmgroup.h"
 #include "setup/frmsecmn.h"

@@ -2,8 +2,8 @@
 // the rebuilding of the selected user's rights list.
 
 #include "dbe/table.h"
-#include "security/core/schema.h"
-#include "security/core/securityrules.h"
+#include "rules/schema.h"
+#include "rules/securityrules.h"
 #include "setup/draglistbox.h"
 #include "setup/frmsecmn.h"
 #include "setup/frmuser.h"

@@ -2,7 +2,7 @@
 
 #include "dbe/error.h"
 #include "dbe/table.h"
-#include "security/core/schema.h"
+#include "rules/schema.h"
 #include "setup/logging.h"
 #include "setup/placement.h"
 #include "ui/dbcontrols.h"

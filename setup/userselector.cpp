@@ -1,7 +1,7 @@
 #include "setup/userselector.h"
 
 #include "dbe/table.h"
-#include "security/core/schema.h"
+#include "rules/schema.h"
 
 using security::fields::UserId;
 using security::fields::UserName;

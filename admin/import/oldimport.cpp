@@ -6,7 +6,7 @@
 #include "dbe/error.h"
 #include "dbe/session.h"
 #include "dbe/table.h"
-#include "security/core/schema.h"
+#include "rules/schema.h"
 
 #include <QHash>
 #include <QList>

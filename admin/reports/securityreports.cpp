@@ -4,7 +4,7 @@
 #include "dbe/table.h"
 #include "report/reportfont.h"
 #include "report/rptdsgn.h"
-#include "security/core/schema.h"
+#include "rules/schema.h"
 
 #include <QScopeGuard>
 #include <vector>

@@ -5,7 +5,7 @@
 #include "admin/filebrowsers.h"
 #include "admin/gendlunt.h"
 #include "dbe/session.h"
-#include "security/core/constantsource.h"
+#include "rules/constantsource.h"
 #include "tests/admin/adminfixture.h"
 #include "ui/messages.h"
 

@@ -2,8 +2,8 @@
 
 #include "dbe/session.h"
 #include "dbe/table.h"
-#include "security/core/createtables.h"
-#include "security/core/schema.h"
+#include "rules/createtables.h"
+#include "rules/schema.h"
 #include "security/logonunt.h"
 #include "security/vesksec2.h"
 #include "tests/support/modaldialog.h"

@@ -1,9 +1,9 @@
 // Who may log on, and which constants a user holds, judged on real tables.
 
 #include "dbe/table.h"
-#include "security/core/accessrule.h"
-#include "security/core/logonrule.h"
-#include "security/core/schema.h"
+#include "rules/accessrule.h"
+#include "rules/logonrule.h"
+#include "rules/schema.h"
 #include "tests/support/testsupport.h"
 
 #include <QTest>

@@ -4,8 +4,8 @@
 #include "dbe/session.h"
 #include "dbe/sqlcipher/sqlcipherkeys.h"
 #include "dbe/table.h"
-#include "security/core/createtables.h"
-#include "security/core/schema.h"
+#include "rules/createtables.h"
+#include "rules/schema.h"
 #include "tests/support/testsupport.h"
 
 #include <QDir>

@@ -11,7 +11,7 @@
 #include "dbe/error.h"
 #include "dbe/session.h"
 #include "dbe/table.h"
-#include "security/core/securityrules.h"
+#include "rules/securityrules.h"
 #include "tests/support/testsupport.h"
 
 #include <QDateTime>

@@ -6,7 +6,7 @@
 #include "dbe/session.h"
 #include "dbe/table.h"
 #include "logontestkit.h"
-#include "security/core/schema.h"
+#include "rules/schema.h"
 #include "tests/support/damagedfiles.h"
 #include "tests/support/testsupport.h"
 #include "ui/messages.h"

@@ -5,7 +5,7 @@
 #include "dbe/query.h"
 #include "dbe/session.h"
 #include "logontestkit.h"
-#include "security/core/schema.h"
+#include "rules/schema.h"
 #include "tests/support/testsupport.h"
 
 #include <QDir>

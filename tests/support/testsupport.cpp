@@ -4,7 +4,7 @@
 #include "dbe/error.h"
 #include "dbe/session.h"
 #include "dbe/table.h"
-#include "security/core/createtables.h"
+#include "rules/createtables.h"
 
 #include <QCoreApplication>
 #include <QTest>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "dbe/table.h"
-#include "security/core/logging.h"
+#include "rules/logging.h"
 
 // Keeps a cursor to one key's rows only while a walk runs. The range names the leading key
 // field alone, which holds exactly its rows without the value after it (which the largest value

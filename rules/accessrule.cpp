@@ -1,8 +1,8 @@
-#include "security/core/accessrule.h"
+#include "rules/accessrule.h"
 
 #include "dbe/table.h"
-#include "security/core/rangeguard.h"
-#include "security/core/schema.h"
+#include "rules/rangeguard.h"
+#include "rules/schema.h"
 
 #include <algorithm>
 

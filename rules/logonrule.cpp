@@ -1,7 +1,7 @@
-#include "security/core/logonrule.h"
+#include "rules/logonrule.h"
 
 #include "dbe/table.h"
-#include "security/core/schema.h"
+#include "rules/schema.h"
 
 namespace security {
 

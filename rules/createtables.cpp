@@ -1,10 +1,10 @@
-#include "security/core/createtables.h"
+#include "rules/createtables.h"
 
 #include "dbe/database.h"
 #include "dbe/error.h"
 #include "dbe/session.h"
 #include "dbe/table.h"
-#include "security/core/schema.h"
+#include "rules/schema.h"
 
 #include <QDateTime>
 #include <QFileInfo>

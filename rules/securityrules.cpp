@@ -1,9 +1,9 @@
-#include "security/core/securityrules.h"
+#include "rules/securityrules.h"
 
 #include "dbe/database.h"
 #include "dbe/session.h"
 #include "dbe/table.h"
-#include "security/core/schema.h"
+#include "rules/schema.h"
 
 namespace security {
 

@@ -1,4 +1,4 @@
-#include "security/core/logging.h"
+#include "rules/logging.h"
 
 namespace security {
 

@@ -1,7 +1,7 @@
-#include "security/core/constantsource.h"
+#include "rules/constantsource.h"
 
 #include "dbe/table.h"
-#include "security/core/schema.h"
+#include "rules/schema.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,4 +1,4 @@
-#include "security/core/schema.h"
+#include "rules/schema.h"
 
 #include "dbe/error.h"
 
