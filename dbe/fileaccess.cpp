@@ -4,7 +4,6 @@
 
 #include <QElapsedTimer>
 #include <QFile>
-#include <QFileInfo>
 #include <QThread>
 #include <cerrno>
 #include <cstring>
@@ -41,23 +40,6 @@ std::optional<mode_t> umaskFromProc()
     return std::nullopt;
 }
 
-bool writeAll(int fd, const QByteArray &bytes)
-{
-    const char *data = bytes.constData();
-    qsizetype left = bytes.size();
-    while (left > 0) {
-        const ssize_t written = ::write(fd, data, size_t(left));
-        if (written < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        data += written;
-        left -= written;
-    }
-    return true;
-}
-
 } // namespace
 
 mode_t creationMode()
@@ -77,49 +59,6 @@ mode_t permissionsOf(const QString &path)
     if (::stat(QFile::encodeName(path).constData(), &info) == 0)
         return info.st_mode & 0666;
     return creationMode();
-}
-
-void replaceFileAtomically(const QString &path, const QByteArray &bytes)
-{
-    const QByteArray target = QFile::encodeName(path);
-    QByteArray temporary = target + ".XXXXXX";
-    const auto fail = [&](const QString &what, int error) {
-        throw Error(QStringLiteral("Cannot write %1: %2 (%3)").arg(path, what, systemError(error)),
-                    Error::Io);
-    };
-    const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
-    if (fd < 0)
-        fail(QStringLiteral("no temporary file"), errno);
-
-    struct stat old;
-    const bool existed = ::stat(target.constData(), &old) == 0;
-    const mode_t mode = existed ? (old.st_mode & 0777) : creationMode();
-    if (existed && ::fchown(fd, uid_t(-1), old.st_gid) != 0) {
-        // Only the group's owner or root may hand the file on; the file stays the writer's.
-    }
-    if (!writeAll(fd, bytes) || ::fchmod(fd, mode) != 0 || ::fsync(fd) != 0) {
-        const int error = errno;
-        ::close(fd);
-        ::unlink(temporary.constData());
-        fail(QStringLiteral("writing failed"), error);
-    }
-    if (::close(fd) != 0) {
-        const int error = errno;
-        ::unlink(temporary.constData());
-        fail(QStringLiteral("writing failed"), error);
-    }
-    if (::rename(temporary.constData(), target.constData()) != 0) {
-        const int error = errno;
-        ::unlink(temporary.constData());
-        fail(QStringLiteral("cannot replace the file"), error);
-    }
-    // The rename itself lives in the directory: flushed, it survives a crash too.
-    const QByteArray directory = QFile::encodeName(QFileInfo(path).absolutePath());
-    const int dirFd = ::open(directory.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dirFd >= 0) {
-        ::fsync(dirFd);
-        ::close(dirFd);
-    }
 }
 
 ExclusiveFileLock::ExclusiveFileLock(const QString &path, int timeoutMs)

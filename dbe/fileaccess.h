@@ -12,12 +12,6 @@ mode_t creationMode();
 // The read and write permissions of an existing file, or creationMode() when it does not exist.
 mode_t permissionsOf(const QString &path);
 
-// Writes `bytes` to `path` so that a reader sees either the old file or the whole new one, even
-// after a crash: a temporary file beside it, flushed to disk, renamed over it, and the directory
-// flushed. An existing file keeps its permissions (and group, where the owner may set it).
-// Throws Error::Io.
-void replaceFileAtomically(const QString &path, const QByteArray &bytes);
-
 // An exclusive advisory lock on a file, waiting up to `timeoutMs` for other processes to give it
 // up; throws Error::Locked when they do not, Error::Io when the file cannot be opened.
 class ExclusiveFileLock
