@@ -416,15 +416,25 @@ void TFormAdmin::Generate1Click()
             QApplication::clipboard()->setText(constsource::pascalText(constants));
             return;
         case TfrmGenerate::PascalIncludeFile:
-            if (!constsource::writeTextFile(path, constsource::pascalText(constants)))
-                ui::showError(this, QStringLiteral("Unable to Save File."));
+            saveGeneratedFile(path, constsource::pascalText(constants));
             return;
         case TfrmGenerate::CppHeaderFile:
-            if (!constsource::writeTextFile(path, constsource::cppHeader(constants, path)))
-                ui::showError(this, QStringLiteral("Unable to Save File."));
+            saveGeneratedFile(path, constsource::cppHeader(constants, path));
             return;
         }
     });
+}
+
+void TFormAdmin::saveGeneratedFile(const QString &path, const QString &text)
+{
+    try {
+        constsource::writeTextFile(path, text);
+    } catch (const dbe::Error &error) {
+        // The box says only that saving failed; the reason (full disk, no such folder) goes to
+        // the log.
+        qCWarning(admin::lcAdmin).noquote() << error.text();
+        ui::showError(this, QStringLiteral("Unable to Save File."));
+    }
 }
 
 void TFormAdmin::Reporting1Click()

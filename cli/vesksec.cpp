@@ -292,8 +292,7 @@ int generateConstants(const CommandLine &line)
     const QString path = line.value(pascal ? line.pascal : line.cpp);
     const QString text =
         pascal ? constsource::pascalText(constants) : constsource::cppHeader(constants, path);
-    if (!constsource::writeTextFile(path, text))
-        return fail(QStringLiteral("cannot write %1.").arg(path));
+    constsource::writeTextFile(path, text);
     out() << constants.size() << " access constants written to " << path << Qt::endl;
     return 0;
 }
