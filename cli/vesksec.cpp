@@ -24,6 +24,7 @@
 #include <QTextStream>
 
 #include <csignal>
+#include <signal.h>
 
 namespace {
 
@@ -302,11 +303,27 @@ volatile std::sig_atomic_t interrupted = 0;
 void stopImport(int)
 {
     interrupted = 1;
+    // Should the import be held up where it cannot look at the flag, the next interrupt ends
+    // the program as it would any other.
+    ::signal(SIGINT, SIG_DFL);
+    ::signal(SIGTERM, SIG_DFL);
+}
+
+// Without SA_RESTART, a system call that waits returns when the interrupt comes instead of
+// going on waiting.
+void stopImportOnInterrupt()
+{
+    struct sigaction action = {};
+    action.sa_handler = stopImport;
+    sigemptyset(&action.sa_mask);
+    ::sigaction(SIGINT, &action, nullptr);
+    ::sigaction(SIGTERM, &action, nullptr);
 }
 
 // Converts the previous version's files in DIR into the security database, as the desktop's
 // Import dialog does, printing the same progress lines. Sites that migrate many installations
-// script it. An interrupt (Ctrl+C) stops after the current row and undoes the import.
+// script it. An interrupt (Ctrl+C) stops after the current row and undoes the import; a second
+// one ends the program at once.
 int importOldFiles(const CommandLine &line)
 {
     const QString alias = line.value(line.alias);
@@ -321,8 +338,7 @@ int importOldFiles(const CommandLine &line)
         return fail(QStringLiteral("the master password cannot be empty."));
     dbe::Session::instance().addPassword(password);
 
-    std::signal(SIGINT, stopImport);
-    std::signal(SIGTERM, stopImport);
+    stopImportOnInterrupt();
     oldimport::Result result = oldimport::Result::Cancelled;
     try {
         result = oldimport::run(

@@ -40,6 +40,19 @@ std::optional<mode_t> umaskFromProc()
     return std::nullopt;
 }
 
+QString fileKind(mode_t mode)
+{
+    if (S_ISDIR(mode))
+        return QStringLiteral("a folder");
+    if (S_ISFIFO(mode))
+        return QStringLiteral("a pipe (FIFO)");
+    if (S_ISCHR(mode) || S_ISBLK(mode))
+        return QStringLiteral("a device");
+    if (S_ISSOCK(mode))
+        return QStringLiteral("a socket");
+    return QStringLiteral("a special file");
+}
+
 } // namespace
 
 mode_t creationMode()
@@ -59,6 +72,32 @@ mode_t permissionsOf(const QString &path)
     if (::stat(QFile::encodeName(path).constData(), &info) == 0)
         return info.st_mode & 0666;
     return creationMode();
+}
+
+QString openRegularFile(QFile &file, QIODevice::OpenMode mode)
+{
+    const int access = !(mode & QIODevice::WriteOnly)  ? O_RDONLY
+                       : !(mode & QIODevice::ReadOnly) ? O_WRONLY
+                                                       : O_RDWR;
+    // Without O_NONBLOCK the open of a pipe waits for a writer. The kind is checked on what
+    // was opened, so nothing can be put in the file's place between the check and the open.
+    const int fd = ::open(QFile::encodeName(file.fileName()).constData(),
+                          access | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return systemError(errno);
+    struct stat info;
+    QString refused;
+    if (::fstat(fd, &info) != 0)
+        refused = systemError(errno);
+    else if (!S_ISREG(info.st_mode))
+        refused = QStringLiteral("it is %1, not a regular file").arg(fileKind(info.st_mode));
+    else if (::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0)
+        refused = systemError(errno);
+    else if (!file.open(fd, mode, QFileDevice::AutoCloseHandle))
+        refused = file.errorString();
+    if (!refused.isEmpty())
+        ::close(fd);
+    return refused;
 }
 
 ExclusiveFileLock::ExclusiveFileLock(const QString &path, int timeoutMs)
