@@ -336,10 +336,12 @@ void TFormAdmin::New1Click()
                                                "Please remove databases or select a new "
                                                "directory."));
         } else {
+            bool aliasAdded = false;
             if (dialog->aliasItemIndex() < 0) {
                 try {
                     dbe::Session &session = dbe::Session::instance();
                     session.addStandardAlias(alias, AliasPathFor(directory));
+                    aliasAdded = true;
                     session.saveConfig();
                 } catch (const std::exception &error) {
                     qCInfo(admin::lcAdmin).noquote()
@@ -347,11 +349,13 @@ void TFormAdmin::New1Click()
                     ui::showError(this, QStringLiteral("Unable to add alias."));
                 }
             }
+            bool created = false;
             try {
                 Database1 = dbe::Session::instance().database(alias);
                 CreateSecurityTables(dialog->edPassword->text());
                 Database1.reset();
-                if (!CreateFailed)
+                created = !CreateFailed;
+                if (created)
                     OpenSecurity(alias);
             } catch (const std::exception &error) {
                 Database1.reset();
@@ -359,6 +363,10 @@ void TFormAdmin::New1Click()
                     << "creating the tables under" << alias << "failed:" << error.what();
                 ui::showError(this, QStringLiteral("Unable to Add Databases."));
             }
+            // An alias added for a database that could not be made would lead nowhere. One that
+            // was known before is not this command's to remove.
+            if (aliasAdded && !created)
+                ui::runGuarded(this, [&alias] { dbe::Session::instance().deleteAlias(alias); });
         }
     }
     delete dialog;

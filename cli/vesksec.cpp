@@ -187,8 +187,9 @@ void refuseArgumentsThatAreNoText(int argc, char *argv[])
     }
 }
 
-// Registers the alias for the directory (persistently) unless it exists already; an existing
-// alias must point at the same directory, so a typing error cannot wipe another database.
+// Adds the alias for the directory to the session unless it exists already; an existing alias
+// must point at the same directory, so a typing error cannot wipe another database. It is
+// saved once the tables exist, so a failed creation leaves no alias behind.
 void ensureAlias(const QString &alias, const QString &dir)
 {
     dbe::Session &session = dbe::Session::instance();
@@ -202,11 +203,9 @@ void ensureAlias(const QString &alias, const QString &dir)
         return;
     }
     session.addStandardAlias(alias, wanted);
-    session.saveConfig();
 }
 
-// The same for a schema on a server. The alias is only added to the session here; it is saved
-// once the schema proved free (or --replace was given), so a refusal leaves nothing behind.
+// The same for a schema on a server.
 void ensureServerAlias(const QString &alias, const QString &connection, const QString &schema)
 {
     dbe::Session &session = dbe::Session::instance();
@@ -255,15 +254,14 @@ int createDatabase(const CommandLine &line, bool withDemo)
                                    "them empty.")
                         .arg(place, existing.join(QStringLiteral(", ")),
                              onServer ? QStringLiteral("schema") : QStringLiteral("directory")));
-    if (onServer)
-        dbe::Session::instance().saveConfig();
-    else
+    if (!onServer)
         ensureAlias(alias, dir);
     QString failure;
     if (!security::createSecurityTables(
             alias, password, [&](const QString &message) { failure = message; },
             replace ? security::ExistingTables::Replace : security::ExistingTables::Refuse))
         return fail(failure);
+    dbe::Session::instance().saveConfig();
     if (withDemo)
         security::fillDemoData(alias);
     if (!onServer)
