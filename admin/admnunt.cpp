@@ -336,10 +336,12 @@ void TFormAdmin::New1Click()
                                                "Please remove databases or select a new "
                                                "directory."));
         } else {
+            bool aliasAdded = false;
             if (dialog->aliasItemIndex() < 0) {
                 try {
                     dbe::Session &session = dbe::Session::instance();
                     session.addStandardAlias(alias, AliasPathFor(directory));
+                    aliasAdded = true;
                     session.saveConfig();
                 } catch (const std::exception &error) {
                     qCInfo(admin::lcAdmin).noquote()
@@ -347,11 +349,13 @@ void TFormAdmin::New1Click()
                     ui::showError(this, QStringLiteral("Unable to add alias."));
                 }
             }
+            bool created = false;
             try {
                 Database1 = dbe::Session::instance().database(alias);
                 CreateSecurityTables(dialog->edPassword->text());
                 Database1.reset();
-                if (!CreateFailed)
+                created = !CreateFailed;
+                if (created)
                     OpenSecurity(alias);
             } catch (const std::exception &error) {
                 Database1.reset();
@@ -359,6 +363,10 @@ void TFormAdmin::New1Click()
                     << "creating the tables under" << alias << "failed:" << error.what();
                 ui::showError(this, QStringLiteral("Unable to Add Databases."));
             }
+            // An alias added for a database that could not be made would lead nowhere. One that
+            // was known before is not this command's to remove.
+            if (aliasAdded && !created)
+                ui::runGuarded(this, [&alias] { dbe::Session::instance().deleteAlias(alias); });
         }
     }
     delete dialog;
@@ -416,15 +424,25 @@ void TFormAdmin::Generate1Click()
             QApplication::clipboard()->setText(constsource::pascalText(constants));
             return;
         case TfrmGenerate::PascalIncludeFile:
-            if (!constsource::writeTextFile(path, constsource::pascalText(constants)))
-                ui::showError(this, QStringLiteral("Unable to Save File."));
+            saveGeneratedFile(path, constsource::pascalText(constants));
             return;
         case TfrmGenerate::CppHeaderFile:
-            if (!constsource::writeTextFile(path, constsource::cppHeader(constants, path)))
-                ui::showError(this, QStringLiteral("Unable to Save File."));
+            saveGeneratedFile(path, constsource::cppHeader(constants, path));
             return;
         }
     });
+}
+
+void TFormAdmin::saveGeneratedFile(const QString &path, const QString &text)
+{
+    try {
+        constsource::writeTextFile(path, text);
+    } catch (const dbe::Error &error) {
+        // The box says only that saving failed; the reason (full disk, no such folder) goes to
+        // the log.
+        qCWarning(admin::lcAdmin).noquote() << error.text();
+        ui::showError(this, QStringLiteral("Unable to Save File."));
+    }
 }
 
 void TFormAdmin::Reporting1Click()

@@ -111,6 +111,8 @@ private:
     QToolButton *addToolButton(const QString &name, int left, const QIcon &glyph,
                                const QString &hint, QAction *runs);
     bool ensureHelpWindow();
+    // Writes a generated source file; a failure is reported with "Unable to Save File.".
+    void saveGeneratedFile(const QString &path, const QString &text);
 
     StatusPanel *m_panels[3] = {nullptr, nullptr, nullptr};
     // Connected to the new database's alias only while its tables are being created.

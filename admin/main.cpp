@@ -1,5 +1,6 @@
 #include "admin/admnunt.h"
 #include "admin/formstyle.h"
+#include "dbe/safefilewriter.h"
 #include "dbe/session.h"
 #include "ui/application.h"
 #include "ui/messages.h"
@@ -70,11 +71,15 @@ int main(int argc, char **argv)
 
     if (!options.screenshotFile.isEmpty()) {
         QTimer::singleShot(200, &window, [&window, &options] {
-            const bool saved = window.grab().save(options.screenshotFile, "PNG");
+            dbe::SafeFileWriter file(options.screenshotFile);
+            const bool saved = file.open(QIODevice::WriteOnly) &&
+                               window.grab().save(&file, "PNG") && file.commit();
             if (saved)
                 std::printf("%s\n", qPrintable(options.screenshotFile));
+            else if (file.failed())
+                std::fprintf(stderr, "secadmin: %s\n", qPrintable(file.errorString()));
             else
-                std::fprintf(stderr, "secadmin: cannot write %s\n",
+                std::fprintf(stderr, "secadmin: cannot encode the picture for %s\n",
                              qPrintable(options.screenshotFile));
             QCoreApplication::exit(saved ? 0 : 1);
         });

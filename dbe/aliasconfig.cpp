@@ -3,6 +3,7 @@
 #include "dbe/aliasconfigtext.h"
 #include "dbe/error.h"
 #include "dbe/fileaccess.h"
+#include "dbe/safefilewriter.h"
 
 #include <QDir>
 #include <QFile>
@@ -43,7 +44,7 @@ template <typename Change> QList<AliasInfo> update(const QString &path, Change c
     change(text);
     const QByteArray after = text.toBytes();
     if (after != before)
-        replaceFileAtomically(path, after);
+        writeFileSafely(path, after);
     return text.aliases();
 }
 

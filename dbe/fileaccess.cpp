@@ -4,7 +4,6 @@
 
 #include <QElapsedTimer>
 #include <QFile>
-#include <QFileInfo>
 #include <QThread>
 #include <cerrno>
 #include <cstring>
@@ -41,21 +40,17 @@ std::optional<mode_t> umaskFromProc()
     return std::nullopt;
 }
 
-bool writeAll(int fd, const QByteArray &bytes)
+QString fileKind(mode_t mode)
 {
-    const char *data = bytes.constData();
-    qsizetype left = bytes.size();
-    while (left > 0) {
-        const ssize_t written = ::write(fd, data, size_t(left));
-        if (written < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        data += written;
-        left -= written;
-    }
-    return true;
+    if (S_ISDIR(mode))
+        return QStringLiteral("a folder");
+    if (S_ISFIFO(mode))
+        return QStringLiteral("a pipe (FIFO)");
+    if (S_ISCHR(mode) || S_ISBLK(mode))
+        return QStringLiteral("a device");
+    if (S_ISSOCK(mode))
+        return QStringLiteral("a socket");
+    return QStringLiteral("a special file");
 }
 
 } // namespace
@@ -79,47 +74,30 @@ mode_t permissionsOf(const QString &path)
     return creationMode();
 }
 
-void replaceFileAtomically(const QString &path, const QByteArray &bytes)
+QString openRegularFile(QFile &file, QIODevice::OpenMode mode)
 {
-    const QByteArray target = QFile::encodeName(path);
-    QByteArray temporary = target + ".XXXXXX";
-    const auto fail = [&](const QString &what, int error) {
-        throw Error(QStringLiteral("Cannot write %1: %2 (%3)").arg(path, what, systemError(error)),
-                    Error::Io);
-    };
-    const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
+    const int access = !(mode & QIODevice::WriteOnly)  ? O_RDONLY
+                       : !(mode & QIODevice::ReadOnly) ? O_WRONLY
+                                                       : O_RDWR;
+    // Without O_NONBLOCK the open of a pipe waits for a writer. The kind is checked on what
+    // was opened, so nothing can be put in the file's place between the check and the open.
+    const int fd = ::open(QFile::encodeName(file.fileName()).constData(),
+                          access | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0)
-        fail(QStringLiteral("no temporary file"), errno);
-
-    struct stat old;
-    const bool existed = ::stat(target.constData(), &old) == 0;
-    const mode_t mode = existed ? (old.st_mode & 0777) : creationMode();
-    if (existed && ::fchown(fd, uid_t(-1), old.st_gid) != 0) {
-        // Only the group's owner or root may hand the file on; the file stays the writer's.
-    }
-    if (!writeAll(fd, bytes) || ::fchmod(fd, mode) != 0 || ::fsync(fd) != 0) {
-        const int error = errno;
+        return systemError(errno);
+    struct stat info;
+    QString refused;
+    if (::fstat(fd, &info) != 0)
+        refused = systemError(errno);
+    else if (!S_ISREG(info.st_mode))
+        refused = QStringLiteral("it is %1, not a regular file").arg(fileKind(info.st_mode));
+    else if (::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0)
+        refused = systemError(errno);
+    else if (!file.open(fd, mode, QFileDevice::AutoCloseHandle))
+        refused = file.errorString();
+    if (!refused.isEmpty())
         ::close(fd);
-        ::unlink(temporary.constData());
-        fail(QStringLiteral("writing failed"), error);
-    }
-    if (::close(fd) != 0) {
-        const int error = errno;
-        ::unlink(temporary.constData());
-        fail(QStringLiteral("writing failed"), error);
-    }
-    if (::rename(temporary.constData(), target.constData()) != 0) {
-        const int error = errno;
-        ::unlink(temporary.constData());
-        fail(QStringLiteral("cannot replace the file"), error);
-    }
-    // The rename itself lives in the directory: flushed, it survives a crash too.
-    const QByteArray directory = QFile::encodeName(QFileInfo(path).absolutePath());
-    const int dirFd = ::open(directory.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dirFd >= 0) {
-        ::fsync(dirFd);
-        ::close(dirFd);
-    }
+    return refused;
 }
 
 ExclusiveFileLock::ExclusiveFileLock(const QString &path, int timeoutMs)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QFile>
 #include <QString>
 #include <sys/types.h>
 
@@ -12,11 +13,10 @@ mode_t creationMode();
 // The read and write permissions of an existing file, or creationMode() when it does not exist.
 mode_t permissionsOf(const QString &path);
 
-// Writes `bytes` to `path` so that a reader sees either the old file or the whole new one, even
-// after a crash: a temporary file beside it, flushed to disk, renamed over it, and the directory
-// flushed. An existing file keeps its permissions (and group, where the owner may set it).
-// Throws Error::Io.
-void replaceFileAtomically(const QString &path, const QByteArray &bytes);
+// Opens `file` (named already) if it is a regular file, and nothing else: a pipe or a device in
+// a file's place would hold the open or the reads up for ever. Answers why it is not open, or
+// nothing when it is. Never creates a file.
+QString openRegularFile(QFile &file, QIODevice::OpenMode mode);
 
 // An exclusive advisory lock on a file, waiting up to `timeoutMs` for other processes to give it
 // up; throws Error::Locked when they do not, Error::Io when the file cannot be opened.

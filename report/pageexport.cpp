@@ -1,5 +1,6 @@
 #include "report/pageexport.h"
 
+#include "dbe/safefilewriter.h"
 #include "report/pagerecorder.h"
 
 #include <QFileInfo>
@@ -8,7 +9,6 @@
 #include <QPageLayout>
 #include <QPainter>
 #include <QPdfWriter>
-#include <QSaveFile>
 #include <algorithm>
 #include <cmath>
 
@@ -52,9 +52,9 @@ ExportResult exportPdf(const PageRecorder &pages, const QString &fileName, PageR
     result.error = checkRange(range, pages);
     if (!result.error.isEmpty())
         return result;
-    QSaveFile file(fileName);
+    dbe::SafeFileWriter file(fileName);
     if (!file.open(QIODevice::WriteOnly)) {
-        result.error = QStringLiteral("Cannot write %1: %2").arg(fileName, file.errorString());
+        result.error = file.errorString();
         return result;
     }
     {
@@ -83,7 +83,7 @@ ExportResult exportPdf(const PageRecorder &pages, const QString &fileName, PageR
         }
     }
     if (!file.commit()) {
-        result.error = QStringLiteral("Cannot write %1: %2").arg(fileName, file.errorString());
+        result.error = file.errorString();
         return result;
     }
     result.ok = true;
@@ -146,9 +146,19 @@ ExportResult exportPng(const PageRecorder &pages, const QString &fileName, int d
             replayPage(pages, page, painter, dotsPerInch, dotsPerInch);
         }
         const QString name = names.at(page - range.first);
-        QImageWriter writer(name, "png");
-        if (!writer.write(image)) {
-            result.error = QStringLiteral("Cannot write %1: %2").arg(name, writer.errorString());
+        dbe::SafeFileWriter file(name);
+        if (!file.open(QIODevice::WriteOnly)) {
+            result.error = file.errorString();
+            return result;
+        }
+        QImageWriter writer(&file, "png");
+        if (!writer.write(image) || !file.commit()) {
+            // A failed write is the file's to tell: the encoder knows only that it failed
+            // ("Unknown error").
+            result.error =
+                file.failed()
+                    ? file.errorString()
+                    : QStringLiteral("Cannot write %1: %2").arg(name, writer.errorString());
             return result;
         }
         result.files.append(name);

@@ -26,7 +26,8 @@ ExportResult exportPdf(const PageRecorder &pages, const QString &fileName, PageR
 
 // One PNG image per page at the given resolution. A single page goes to `fileName` itself;
 // several go to numbered files beside it: "report.png" gives "report-01.png", "report-02.png",
-// ... (as many digits as the last page number needs).
+// ... (as many digits as the last page number needs). Each file is replaced only when its whole
+// image was written; a failure stops at that page.
 ExportResult exportPng(const PageRecorder &pages, const QString &fileName, int dotsPerInch,
                        PageRange range = {0, 0});
 

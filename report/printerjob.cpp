@@ -1,11 +1,13 @@
 #include "report/printerjob.h"
 
+#include "dbe/safefilewriter.h"
+
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QPrintEngine>
 #include <QPrinter>
 #include <QTemporaryFile>
+#include <algorithm>
 #include <cups/cups.h>
 
 namespace report {
@@ -16,15 +18,19 @@ namespace {
 // printer properties chose (a flat list of name, value, name, value, ...).
 const auto CupsOptionsKey = QPrintEngine::PrintEnginePropertyKey(0xfe00);
 
-QString spoolTemplate(const QPrinter &printer)
+// Qt's engine does not report a failed write of its file; a document it could not write to its
+// end lacks the trailer that ends every PDF file.
+bool endsThePdf(QFile &spool)
 {
-    // A PDF file is spooled beside its destination so that delivering it is a rename.
-    if (printer.outputFormat() == QPrinter::PdfFormat) {
-        const QFileInfo target(printer.outputFileName());
-        return target.absoluteDir().filePath(
-            QStringLiteral(".%1.XXXXXX.pdf").arg(target.fileName()));
-    }
-    return QDir::temp().filePath(QStringLiteral("vesksec-print-XXXXXX.pdf"));
+    constexpr qint64 TailLength = 32;
+    return spool.seek(std::max<qint64>(0, spool.size() - TailLength)) &&
+           spool.read(TailLength).contains("%%EOF");
+}
+
+QString unreadable(const QFile &spool)
+{
+    return QStringLiteral("Cannot read the print file %1: %2")
+        .arg(spool.fileName(), spool.errorString());
 }
 
 } // namespace
@@ -45,7 +51,8 @@ bool PrinterJob::begin()
         m_error = QStringLiteral("No file was named for the PDF output.");
         return false;
     }
-    m_spool = std::make_unique<QTemporaryFile>(spoolTemplate(m_printer));
+    m_spool = std::make_unique<QTemporaryFile>(
+        QDir::temp().filePath(QStringLiteral("vesksec-print-XXXXXX.pdf")));
     if (!m_spool->open()) {
         m_error = QStringLiteral("Cannot create the print file %1: %2")
                       .arg(m_spool->fileTemplate(), m_spool->errorString());
@@ -100,20 +107,47 @@ bool PrinterJob::finish()
 
 bool PrinterJob::deliver()
 {
-    if (m_printer.outputFormat() == QPrinter::PdfFormat) {
-        const QString target = m_originalOutput;
-        if (QFile::exists(target) && !QFile::remove(target)) {
-            m_error = QStringLiteral("Cannot replace %1.").arg(target);
-            return false;
-        }
-        if (!m_spool->rename(target)) {
-            m_error = QStringLiteral("Cannot write %1: %2").arg(target, m_spool->errorString());
-            return false;
-        }
-        m_spool->setAutoRemove(false);
-        return true;
+    QFile spool(m_spool->fileName());
+    if (!spool.open(QIODevice::ReadOnly)) {
+        m_error = unreadable(spool);
+        return false;
     }
+    if (!endsThePdf(spool)) {
+        m_error = QStringLiteral("The print file %1 could not be written to its end.")
+                      .arg(spool.fileName());
+        return false;
+    }
+    if (m_printer.outputFormat() == QPrinter::PdfFormat)
+        return copyTo(spool, m_originalOutput);
     return submitToCups();
+}
+
+bool PrinterJob::copyTo(QFile &spool, const QString &target)
+{
+    dbe::SafeFileWriter file(target);
+    if (!file.open(QIODevice::WriteOnly)) {
+        m_error = file.errorString();
+        return false;
+    }
+    constexpr qint64 ChunkSize = 1 << 16;
+    if (!spool.seek(0)) {
+        m_error = unreadable(spool);
+        return false;
+    }
+    while (!spool.atEnd()) {
+        const QByteArray chunk = spool.read(ChunkSize);
+        if (chunk.isEmpty() || file.write(chunk) != chunk.size())
+            break;
+    }
+    if (spool.error() != QFileDevice::NoError) {
+        m_error = unreadable(spool);
+        return false;
+    }
+    if (!file.commit()) {
+        m_error = file.errorString();
+        return false;
+    }
+    return true;
 }
 
 bool PrinterJob::submitToCups()

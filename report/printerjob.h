@@ -6,6 +6,7 @@
 #include <QString>
 #include <memory>
 
+class QFile;
 class QPrinter;
 class QTemporaryFile;
 
@@ -16,9 +17,9 @@ namespace report {
 // Qt's print engines on Linux write the whole document to a file and hand it to CUPS (or leave
 // it as the PDF file) when the painter ends, and their abort does nothing: an aborted job would
 // still come out of the printer, cut short. So the job is spooled into a file of its own, and
-// only a job that was not aborted is delivered: moved to the PDF file's place, or submitted to
-// the CUPS queue with the options Qt would have given it. A refused submission is reported,
-// not swallowed.
+// only a job that was not aborted, and whose file was written to its end, is delivered: copied
+// safely to the PDF file's place (see dbe::SafeFileWriter), or submitted to the CUPS queue with
+// the options Qt would have given it. A refused submission is reported, not swallowed.
 class PrinterJob
 {
 public:
@@ -44,6 +45,7 @@ public:
 
 private:
     bool deliver();
+    bool copyTo(QFile &spool, const QString &target);
     bool submitToCups();
 
     QPrinter &m_printer;

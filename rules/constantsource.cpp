@@ -1,9 +1,9 @@
 #include "rules/constantsource.h"
 
+#include "dbe/safefilewriter.h"
 #include "dbe/table.h"
 #include "rules/schema.h"
 
-#include <QFile>
 #include <QFileInfo>
 #include <QSet>
 
@@ -125,15 +125,9 @@ QString cppHeader(const QList<AccessConstant> &constants, const QString &fileNam
     return text;
 }
 
-bool writeTextFile(const QString &path, const QString &text)
+void writeTextFile(const QString &path, const QString &text)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return false;
-    const QByteArray bytes = text.toUtf8();
-    const bool written = file.write(bytes) == bytes.size();
-    file.close();
-    return written && file.error() == QFileDevice::NoError;
+    dbe::writeFileSafely(path, text.toUtf8());
 }
 
 } // namespace constsource

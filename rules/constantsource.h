@@ -37,7 +37,8 @@ QString includeGuard(const QString &fileName);
 // A header with an include guard and one "constexpr int dsc_...=N;" per constant, in order.
 QString cppHeader(const QList<AccessConstant> &constants, const QString &fileName);
 
-// Writes `text` to `path`, replacing its contents. False when the file cannot be written.
-bool writeTextFile(const QString &path, const QString &text);
+// Writes `text` to `path` in UTF-8, replacing the file only once the whole text is on the disk.
+// Throws dbe::Error (Io) with the file's name and the reason; the old file is kept then.
+void writeTextFile(const QString &path, const QString &text);
 
 } // namespace constsource

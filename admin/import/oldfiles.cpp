@@ -2,6 +2,7 @@
 
 #include "dbe/dbase/dbasetable.h"
 #include "dbe/error.h"
+#include "dbe/fileaccess.h"
 
 #include <QFile>
 
@@ -46,9 +47,9 @@ QString DecodeOldText(const QByteArray &field)
 void SetProductionIndexFlag(const QString &path, quint8 value)
 {
     QFile file(path);
-    // ExistingOnly: a missing file is an error, not a new one-byte file.
-    if (!file.open(QIODevice::ReadWrite | QIODevice::ExistingOnly))
-        failOn(file);
+    if (const QString refused = dbe::openRegularFile(file, QIODevice::ReadWrite);
+        !refused.isEmpty())
+        failOn(file, refused);
     if (file.size() <= ProductionIndexFlagOffset)
         failOn(file, TooShort);
     const char byte = char(value);
@@ -60,8 +61,8 @@ quint8 ProductionIndexFlag(const QString &path)
 {
     QFile file(path);
     char byte = 0;
-    if (!file.open(QIODevice::ReadOnly))
-        failOn(file);
+    if (const QString refused = dbe::openRegularFile(file, QIODevice::ReadOnly); !refused.isEmpty())
+        failOn(file, refused);
     if (!file.seek(ProductionIndexFlagOffset) || file.read(&byte, 1) != 1)
         failOn(file, file.error() == QFileDevice::NoError ? TooShort : QString());
     return quint8(byte);

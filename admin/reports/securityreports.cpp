@@ -364,12 +364,13 @@ void SecurityReports::buildUsage(const DayRange &days, const Recorder &record)
     opened.open(tblAccess);
     opened.open(tblLog);
     applyLooks(*tblLog, UsageLooks);
-    // On the primary index (Access_Date, User_ID, LogCount): from the first day's midnight up
-    // to the midnight after the last day. LogCount is never 0, so an entry at that very
-    // midnight sorts after the end key and is left out.
+    // On the primary index (Access_Date, User_ID, LogCount): from the first day's midnight to
+    // the last millisecond of the last day, the finest step a timestamp is stored in. The end
+    // is no key of the day after: after 9999-12-31 that day's year has five digits, which
+    // stored as text sorts before every other year.
     const QDateTime from(days.first, QTime(0, 0));
-    const QDateTime to(days.last.addDays(1), QTime(0, 0));
-    tblLog->setRange({from, 0, 0}, {to, 0, 0});
+    const QDateTime to(days.last, QTime(23, 59, 59, 999));
+    tblLog->setRange({from, 0, 0}, {to});
     recordWithSubtitle(rdUsage, m_aliasName, record);
     tblLog->cancelRange();
     opened.close();

@@ -2,6 +2,7 @@
 
 #include "dbe/dbase/dbffile.h"
 #include "dbe/error.h"
+#include "dbe/fileaccess.h"
 #include "dbe/session.h"
 
 #include <QDate>
@@ -160,8 +161,8 @@ void DBaseTable::fetch()
     QFile file(path);
     if (!QFileInfo(path).isFile())
         throw Error(QStringLiteral("Table does not exist: %1").arg(path), Error::TableNotFound);
-    if (!file.open(QIODevice::ReadOnly))
-        throw Error(QStringLiteral("Cannot read %1: %2").arg(path, file.errorString()), Error::Io);
+    if (const QString refused = openRegularFile(file, QIODevice::ReadOnly); !refused.isEmpty())
+        throw Error(QStringLiteral("Cannot read %1: %2").arg(path, refused), Error::Io);
     auto dbf = std::make_unique<dbase::DbfFile>(file.readAll(), QFileInfo(path).fileName());
     if (file.error() != QFileDevice::NoError)
         throw Error(QStringLiteral("Cannot read %1: %2").arg(path, file.errorString()), Error::Io);

@@ -5,6 +5,8 @@
 #include "dbe/table.h"
 #include "tests/dbase/dbfwriter.h"
 
+#include <QFileInfo>
+
 namespace importfixture {
 
 namespace {
@@ -134,7 +136,7 @@ QList<int> OldFiles::headerFlags() const
     QList<int> flags;
     for (const char *file : {"WOBSEC1.DBF", "WOBSEC2.DBF", "WOBSEC3.DBF", "WOBSEC4.DBF"}) {
         const QString name = path(QString::fromLatin1(file));
-        flags.append(QFile::exists(name) ? dbffixture::headerByte(name, 28) : -1);
+        flags.append(QFileInfo(name).isFile() ? dbffixture::headerByte(name, 28) : -1);
     }
     return flags;
 }

@@ -57,7 +57,7 @@ public:
     static QStringList expectedUsers();
     static QStringList expectedRights();
 
-    // Byte 28 of each of the four files, in file order.
+    // Byte 28 of each of the four files, in file order; -1 for one that is no regular file.
     QList<int> headerFlags() const;
     void setHeaderFlags(const QList<int> &flags) const;
 

@@ -19,6 +19,8 @@
 #include <QPushButton>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <cerrno>
+#include <cstring>
 
 namespace {
 
@@ -360,14 +362,21 @@ private Q_SLOTS:
         QTest::addColumn<QString>("kind");
         QTest::addColumn<QString>("passwordFrom");
         QTest::addColumn<bool>("succeeds");
+        QTest::addColumn<QString>("failure"); // the reason a write fails, if it does
         QTest::newRow("Pascal, password from the environment") << "pascal"
-                                                               << "environment" << true;
+                                                               << "environment" << true << "";
         QTest::newRow("C++, password as option") << "cpp"
-                                                 << "option" << true;
+                                                 << "option" << true << "";
         QTest::newRow("wrong password") << "cpp"
-                                        << "wrong" << false;
+                                        << "wrong" << false << "";
         QTest::newRow("no password") << "pascal"
-                                     << "none" << false;
+                                     << "none" << false << "";
+        QTest::newRow("C++ to a full device") << "cpp"
+                                              << "option" << false << "device full";
+        // The old file is kept whole when the disk fills up half-way through the new one.
+        QTest::newRow("Pascal over an old file, the disk full half-way")
+            << "pascal"
+            << "option" << false << "file size limit";
     }
 
     void commandLineWritesTheSameTexts()
@@ -375,12 +384,17 @@ private Q_SLOTS:
         QFETCH(QString, kind);
         QFETCH(QString, passwordFrom);
         QFETCH(bool, succeeds);
+        QFETCH(QString, failure);
         testsupport::SecurityDb db(QStringLiteral("CLIGEN"), QStringLiteral("Cli4"));
         db.addAccess(QStringLiteral("Edit Users"));
         db.addAccess(QStringLiteral("Print-Report"));
         dbe::Session::instance().saveConfig();
         QTemporaryDir out;
-        const QString path = out.filePath(kind == QLatin1String("cpp") ? "ids.h" : "ids.pas");
+        const QString path = failure == QLatin1String("device full")
+                                 ? testsupport::fullDevice(out.path())
+                                 : out.filePath(kind == QLatin1String("cpp") ? "ids.h" : "ids.pas");
+        if (!failure.isEmpty())
+            writeFile(out.filePath(QStringLiteral("ids.pas")), "old contents\r\n");
 
         QStringList arguments{QStringLiteral("generate"), QStringLiteral("--alias"), db.alias(),
                               QStringLiteral("--") + kind, path};
@@ -394,9 +408,20 @@ private Q_SLOTS:
             arguments << QStringLiteral("--password") << QStringLiteral("cli4");
         QProcess vesksec;
         vesksec.setProcessEnvironment(environment);
+        if (failure == QLatin1String("file size limit"))
+            vesksec.setChildProcessModifier([] { testsupport::limitFileSize(16); });
         vesksec.start(QStringLiteral(VESK_VESKSEC), arguments);
         QVERIFY(vesksec.waitForFinished(30000));
         QCOMPARE(vesksec.exitCode() == 0, succeeds);
+        if (!failure.isEmpty()) {
+            const QString errors = QString::fromLocal8Bit(vesksec.readAllStandardError());
+            const int reason = failure == QLatin1String("device full") ? ENOSPC : EFBIG;
+            QVERIFY2(errors.contains(path + ": " + strerror(reason)), qPrintable(errors));
+            QCOMPARE(QDir(out.path()).entryList(QDir::Files | QDir::Hidden),
+                     QStringList{"ids.pas"});
+            QCOMPARE(readFile(out.filePath("ids.pas")), QStringLiteral("old contents\r\n"));
+            return;
+        }
         QCOMPARE(QFile::exists(path), succeeds);
         if (!succeeds)
             return;

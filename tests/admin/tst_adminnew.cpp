@@ -4,6 +4,7 @@
 #include "admin/databasenames.h"
 #include "admin/dirslunt.h"
 #include "admin/filebrowsers.h"
+#include "dbe/aliasconfig.h"
 #include "dbe/session.h"
 #include "tests/admin/adminfixture.h"
 #include "ui/messages.h"
@@ -113,7 +114,7 @@ private Q_SLOTS:
         session.saveConfig();
     }
 
-    void failedCreationKeepsAliasAndDesktopState()
+    void failedCreationLeavesNoAliasAndKeepsDesktopState()
     {
         testsupport::SecurityDb before(QStringLiteral("KEPTOPEN"));
         QTemporaryDir dir;
@@ -131,11 +132,12 @@ private Q_SLOTS:
                  qPrintable(messages.lastText()));
         QVERIFY(window.CreateFailed);
         QCOMPARE(CurrentAlias, before.alias());
-        QVERIFY(dbe::Session::instance().hasAlias(QStringLiteral("HALFMADE")));
+        QVERIFY(!dbe::Session::instance().hasAlias(QStringLiteral("HALFMADE")));
+        for (const dbe::AliasInfo &saved :
+             dbe::AliasConfig::read(dbe::Session::instance().configFile()))
+            QVERIFY(saved.name != QStringLiteral("HALFMADE"));
         // The tables made before the refused one stay; none after it is made.
         QCOMPARE(tableFiles(dir.path()), (QStringList{"ACCESS.DB", "GROUPS.DB", "GRPCOLL.DB"}));
-        dbe::Session::instance().deleteAlias(QStringLiteral("HALFMADE"));
-        dbe::Session::instance().saveConfig();
     }
 
     // The tables go where an existing alias points, whatever the dialog's directory list shows;

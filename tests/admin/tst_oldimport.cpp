@@ -14,6 +14,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QTest>
+#include <sys/stat.h>
 
 using importfixture::everyImportTarget;
 using importfixture::OldFiles;
@@ -363,6 +364,8 @@ private Q_SLOTS:
         QTest::newRow("sound files with system information") << "" << true << 0;
         QTest::newRow("two identical rights") << "duplicate right" << true << 1;
         QTest::newRow("no such alias") << "alias" << false << 1;
+        // Opened as a file, a pipe would hold the import up for ever, deaf to interrupts.
+        QTest::newRow("a pipe in the rights file's place") << "fifo" << false << 1;
     }
 
     void commandLine()
@@ -376,6 +379,10 @@ private Q_SLOTS:
             old.write();
         }
         old.setHeaderFlags({1, 0, 1, 0x5A});
+        const QString rights = old.path(QStringLiteral("WOBSEC3.DBF"));
+        if (damage == QLatin1String("fifo"))
+            QVERIFY(QFile::remove(rights) &&
+                    ::mkfifo(QFile::encodeName(rights).constData(), 0600) == 0);
         const QList<int> flagsBefore = old.headerFlags();
         // A refused import only compares the database before and after: the shared one will do.
         std::unique_ptr<importfixture::TargetDb> own;
@@ -408,6 +415,10 @@ private Q_SLOTS:
             QVERIFY2(errors.startsWith(QStringLiteral("vesksec: ")), qPrintable(errors));
             QCOMPARE(everyImportTarget(db.alias()), before);
             QCOMPARE(old.headerFlags(), flagsBefore);
+            if (damage == QLatin1String("fifo"))
+                QVERIFY2(errors.contains(rights + QStringLiteral(": it is a pipe (FIFO), not a "
+                                                                 "regular file")),
+                         qPrintable(errors));
             if (damage == QLatin1String("duplicate right"))
                 QVERIFY2(errors.contains(QStringLiteral("Key violation.")) &&
                              errors.contains(QStringLiteral("Nothing was imported.")),

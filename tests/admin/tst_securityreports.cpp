@@ -256,6 +256,8 @@ private Q_SLOTS:
                                         << reportdata::FirstDay.addDays(-1) << QStringList{"1"};
         QTest::newRow("a last day before the first gives an empty page")
             << reportdata::LastDay << reportdata::FirstDay << QStringList{};
+        QTest::newRow("to the last day a date can have")
+            << reportdata::FirstDay << QDate(9999, 12, 31) << QStringList{"2", "3", "4", "5", "6"};
     }
 
     void usageDays()

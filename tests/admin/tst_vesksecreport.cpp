@@ -15,6 +15,8 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+#include <cerrno>
+#include <cstring>
 #include <sys/stat.h>
 
 namespace {
@@ -25,7 +27,8 @@ struct Run {
     QString err;
 };
 
-Run vesksec(const QStringList &arguments, const QString &password)
+// `fileSizeLimit`: writes that would make a file longer fail (0: no limit).
+Run vesksec(const QStringList &arguments, const QString &password, long fileSizeLimit = 0)
 {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.remove(QStringLiteral("VESK_MASTER_PASSWORD"));
@@ -38,6 +41,8 @@ Run vesksec(const QStringList &arguments, const QString &password)
     QProcess process;
     process.setProcessEnvironment(environment);
     process.setStandardInputFile(QProcess::nullDevice()); // no terminal to ask on
+    if (fileSizeLimit > 0)
+        process.setChildProcessModifier([=] { testsupport::limitFileSize(fileSizeLimit); });
     process.start(QStringLiteral(VESK_VESKSEC), QStringList{QStringLiteral("report")} + arguments);
     Run run;
     if (!process.waitForFinished(60000)) {
@@ -170,24 +175,37 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<QString>("password");
         QTest::addColumn<QString>("message");
+        QTest::addColumn<int>("fileSizeLimit");
         const QString pdf = m_out.filePath(QStringLiteral("refused.pdf"));
         const QStringList toPdf{QStringLiteral("--pdf"), pdf};
         QTest::newRow("wrong password") << on(*m_db, "users") + toPdf << "not-it"
-                                        << "Invalid password";
+                                        << "Invalid password" << 0;
         QTest::newRow("unknown alias")
             << QStringList{"--alias", "NOSUCH", "--type", "users"} + toPdf << "x"
-            << "NOSUCH";
+            << "NOSUCH" << 0;
         QTest::newRow("no destination")
-            << on(*m_db, "users") << m_db->password() << "exactly one of";
+            << on(*m_db, "users") << m_db->password() << "exactly one of" << 0;
         QTest::newRow("days for another report")
             << on(*m_db, "users") + toPdf + QStringList{"--from", "2026-03-02"} << m_db->password()
-            << "--type usage";
+            << "--type usage" << 0;
         QTest::newRow("not a date")
             << on(*m_db, "usage") + toPdf + QStringList{"--from", "2.3.2026"} << m_db->password()
-            << "YYYY-MM-DD";
+            << "YYYY-MM-DD" << 0;
         QTest::newRow("a printer nobody has")
             << on(*m_db, "users") + QStringList{"--print", "NoSuchQueue"} << m_db->password()
-            << "NoSuchQueue";
+            << "NoSuchQueue" << 0;
+        // Nothing cut short is left behind, and the reason is the system's, not "Unknown error".
+        const QString full = testsupport::fullDevice(m_out.path());
+        QTest::newRow("a PDF to a full device")
+            << on(*m_db, "users") + QStringList{"--pdf", full} << m_db->password()
+            << full + ": " + strerror(ENOSPC) << 0;
+        QTest::newRow("a PDF, the disk full half-way")
+            << on(*m_db, "users") + toPdf << m_db->password() << pdf + ": " + strerror(EFBIG)
+            << 4096;
+        QTest::newRow("PNG pages, the disk full half-way")
+            << on(*m_many, "access") + QStringList{"--png", m_out.filePath("refused")}
+            << m_many->password() << m_out.filePath("refused/access-01.png: ") + strerror(EFBIG)
+            << 4096;
     }
 
     void refusals()
@@ -195,10 +213,13 @@ private Q_SLOTS:
         QFETCH(QStringList, arguments);
         QFETCH(QString, password);
         QFETCH(QString, message);
-        const Run run = vesksec(arguments, password);
+        QFETCH(int, fileSizeLimit);
+        const Run run = vesksec(arguments, password, fileSizeLimit);
         QCOMPARE(run.exitCode, 1);
         QVERIFY2(run.err.contains(message), qPrintable(run.err));
-        QVERIFY(!QFile::exists(m_out.filePath(QStringLiteral("refused.pdf"))));
+        const QDir::Filters files = QDir::Files | QDir::Hidden;
+        QCOMPARE(QDir(m_out.path()).entryList({"refused*"}, files), QStringList());
+        QCOMPARE(QDir(m_out.filePath("refused")).entryList(files), QStringList());
     }
 
     void passwordAskedOnTheTerminalWithoutEcho()

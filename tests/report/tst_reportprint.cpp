@@ -3,10 +3,12 @@
 
 #include "report/frmgenwn.h"
 #include "report/pageexport.h"
+#include "report/pageprint.h"
 #include "report/pagereplay.h"
 #include "report/prtabunt.h"
 #include "tests/report/reporttestkit.h"
 #include "tests/support/modaldialog.h"
+#include "tests/support/testsupport.h"
 #include "ui/application.h"
 
 #include <QDir>
@@ -21,6 +23,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <cerrno>
+#include <cstring>
 
 using namespace report;
 
@@ -171,6 +175,25 @@ private Q_SLOTS:
         const ExportResult unwritable = exportPdf(pages, path(QStringLiteral("no/such/dir/x.pdf")));
         QVERIFY(!unwritable.ok);
         QVERIFY(unwritable.error.contains(QLatin1String("x.pdf")));
+    }
+
+    // Printed to a PDF file that is a link to a device: the device is written, and its refusal
+    // reported; neither link nor device is replaced by the spooled file.
+    void printToAFullDevice()
+    {
+        PageRecorder pages;
+        record(pages, 2);
+        const QString device = testsupport::fullDevice(m_dir.path());
+        const QString link = path(QStringLiteral("full.pdf"));
+        QVERIFY(QFile::link(device, link));
+        QPrinter printer;
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(link);
+        QCOMPARE(printPages(pages, printer, {1, 2}).error,
+                 QStringLiteral("Cannot write %1: %2")
+                     .arg(link, QString::fromLocal8Bit(strerror(ENOSPC))));
+        QCOMPARE(QFileInfo(link).symLinkTarget(), device);
+        QVERIFY(!QFileInfo(device).isFile());
     }
 
     void pngFilesOfTheReport()

@@ -253,6 +253,17 @@ private Q_SLOTS:
             QVERIFY_THROWS_EXCEPTION(dbe::Error, userCount(alias, QStringLiteral("Old1")));
     }
 
+    // The alias is registered once the tables exist; not even root can make a file here.
+    void failedCreationRegistersNoAlias()
+    {
+        const Run run = vesksec(
+            {"create", "--dir", "/proc/self/fdinfo", "--alias", "Unwritable", "--password", "Pw1"});
+        QVERIFY2(run.exitCode == 1 && run.output.contains(QStringLiteral("DBE Error")),
+                 qPrintable(describe(run)));
+        dbe::Session::instance().reloadConfig();
+        QVERIFY(!dbe::Session::instance().hasAlias(QStringLiteral("Unwritable")));
+    }
+
     void refusesAliasNamesTheConfigurationCannotHold_data()
     {
         QTest::addColumn<QString>("alias");

@@ -7,7 +7,15 @@
 #include "rules/createtables.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QFile>
 #include <QTest>
+#include <cerrno>
+#include <csignal>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
 
 namespace testsupport {
 
@@ -43,6 +51,23 @@ void LogCapture::record(QtMsgType type, const QMessageLogContext &context, const
         activeCapture->m_lines.append(category + QStringLiteral(": ") + message);
     if (activeCapture->m_previous)
         activeCapture->m_previous(type, context, message);
+}
+
+void limitFileSize(long bytes)
+{
+    // Between fork and exec; an ignored SIGXFSZ stays ignored, so the write fails instead.
+    const struct rlimit limit = {rlim_t(bytes), rlim_t(bytes)};
+    if (::setrlimit(RLIMIT_FSIZE, &limit) != 0 || ::signal(SIGXFSZ, SIG_IGN) == SIG_ERR)
+        ::_exit(127); // the test sees a program that never ran
+}
+
+QString fullDevice(const QString &dir)
+{
+    const QString path = QDir(dir).filePath(QStringLiteral("full"));
+    if (::mknod(QFile::encodeName(path).constData(), S_IFCHR | 0666, makedev(1, 7)) == 0 ||
+        errno == EEXIST)
+        return path;
+    return QStringLiteral("/dev/full");
 }
 
 void isolateEngineConfig()

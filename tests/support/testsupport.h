@@ -21,6 +21,13 @@ namespace testsupport {
 // process that a test started, it keeps the test's file.
 void isolateEngineConfig();
 
+// In a started process (QProcess::setChildProcessModifier): a write that would make a file
+// longer than `bytes` fails with EFBIG, much as on a full disk, whoever the process runs as.
+void limitFileSize(long bytes);
+// A device like /dev/full, made in `dir` so that a writer that renames over it instead of writing
+// to it replaces nothing of the system's; /dev/full itself where devices cannot be made.
+QString fullDevice(const QString &dir);
+
 // A security database with all seven tables, created in a fresh place of the running test
 // row's storage (a temporary directory, or a schema on the test run's PostgreSQL server) and
 // reachable through its own alias, with the master password in the session.
