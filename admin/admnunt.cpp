@@ -299,12 +299,13 @@ void TFormAdmin::CreateSecurityTables(const QString &masterPassword)
 {
     // New has made sure no table exists there; one that turns up meanwhile (another desktop
     // creating at the same place) is refused rather than emptied.
-    const bool created = security::createSecurityTables(
-        Database1->name(), masterPassword,
-        [this](const QString &message) { ui::showError(this, message); },
-        security::ExistingTables::Refuse);
-    if (!created)
+    try {
+        security::createSecurityTables(Database1->name(), masterPassword,
+                                       security::ExistingTables::Refuse);
+    } catch (const dbe::Error &error) {
+        ui::showError(this, error.text());
         CreateFailed = true;
+    }
 }
 
 void TFormAdmin::New1Click()

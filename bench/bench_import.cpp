@@ -64,10 +64,7 @@ public:
         static int count = 0;
         m_alias = QStringLiteral("IMPORT%1").arg(++count);
         dbe::Session::instance().addStandardAlias(m_alias, m_dir.path());
-        QString failure;
-        if (!security::createSecurityTables(m_alias, Master,
-                                            [&](const QString &text) { failure = text; }))
-            throw std::runtime_error(failure.toStdString());
+        security::createSecurityTables(m_alias, Master);
     }
     ~FreshDatabase() { dbe::Session::instance().deleteAlias(m_alias); }
     QString alias() const { return m_alias; }

@@ -42,10 +42,10 @@ public:
         } else {
             session.addStandardAlias(m_alias, m_dataDir.path());
         }
-        QString failure;
-        if (!security::createSecurityTables(m_alias, m_master,
-                                            [&failure](const QString &text) { failure = text; })) {
-            std::fprintf(stderr, "cannot create the database: %s\n", qPrintable(failure));
+        try {
+            security::createSecurityTables(m_alias, m_master);
+        } catch (const dbe::Error &error) {
+            std::fprintf(stderr, "cannot create the database: %s\n", qPrintable(error.text()));
             return false;
         }
         return true;

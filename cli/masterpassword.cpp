@@ -107,4 +107,52 @@ std::optional<QByteArray> readSecretLine(const QString &prompt)
     return readLine();
 }
 
+QString decodedPassword(const QByteArray &bytes, const QString &what)
+{
+    const std::optional<QString> text = decodeStrictUtf8(bytes);
+    if (!text)
+        throw CommandFailure{what + QStringLiteral(" is not valid UTF-8 text; such a password is "
+                                                   "refused, as bytes that are no text would all "
+                                                   "give the same key.")};
+    return *text;
+}
+
+namespace {
+
+const char *const PasswordEnvironment = "VESK_MASTER_PASSWORD";
+
+QString typedPassword(const QString &prompt)
+{
+    const std::optional<QByteArray> line = readSecretLine(prompt);
+    if (!line)
+        throw CommandFailure{QStringLiteral("no master password was given on standard input.")};
+    return decodedPassword(*line, QStringLiteral("the master password typed"));
+}
+
+} // namespace
+
+QString masterPassword(const PasswordOptions &options, const QString &prompt, Confirm confirm)
+{
+    if (options.given && options.fromStandardInput)
+        throw CommandFailure{QStringLiteral("give either --password or --password-stdin, not both.")};
+    // The arguments were checked for UTF-8 before parsing.
+    if (options.given)
+        return *options.given;
+    if (options.fromStandardInput)
+        return typedPassword(prompt);
+    if (qEnvironmentVariableIsSet(PasswordEnvironment))
+        return decodedPassword(qgetenv(PasswordEnvironment),
+                               QString::fromLatin1(PasswordEnvironment));
+    if (!standardInputIsTerminal())
+        throw CommandFailure{QStringLiteral("a master password is required: run on a terminal to "
+                                            "be asked for it, give --password-stdin to read it "
+                                            "from standard input, or set %1.")
+                                 .arg(QString::fromLatin1(PasswordEnvironment))};
+    const QString password = typedPassword(prompt);
+    if (confirm == Confirm::Twice &&
+        typedPassword(QStringLiteral("Retype master password: ")) != password)
+        throw CommandFailure{QStringLiteral("the two master passwords typed differ.")};
+    return password;
+}
+
 } // namespace cli

@@ -18,4 +18,29 @@ std::optional<QByteArray> readSecretLine(const QString &prompt);
 
 bool standardInputIsTerminal();
 
+// The one way a command of the tool fails on input it refuses: thrown with the reason, which
+// the tool prints before it ends with status 1. Engine failures arrive as dbe::Error instead.
+struct CommandFailure {
+    QString text;
+};
+
+// Text from outside decoded strictly; `what` names it in the refusal ("the master password
+// given", "VESK_MASTER_PASSWORD"). Throws CommandFailure.
+QString decodedPassword(const QByteArray &bytes, const QString &what);
+
+// Where a command was told to take the master password from.
+struct PasswordOptions {
+    std::optional<QString> given; // --password, visible to every user in the process list
+    bool fromStandardInput = false; // --password-stdin
+};
+
+enum class Confirm { Once, Twice };
+
+// The master password, the same way for every command: --password, else one line of standard
+// input with --password-stdin, else VESK_MASTER_PASSWORD, else typed at `prompt` on the terminal
+// without echo (twice, to be compared, with Confirm::Twice). Without a terminal and without any
+// of these the command is refused at once instead of waiting for input nobody sends. Throws
+// CommandFailure.
+QString masterPassword(const PasswordOptions &options, const QString &prompt, Confirm confirm);
+
 } // namespace cli

@@ -55,55 +55,6 @@ std::optional<ReportType> reportTypeNamed(const QString &name)
     return std::nullopt;
 }
 
-// Input the command refuses; the text says why.
-struct Refusal {
-    QString text;
-};
-
-const char *const PasswordEnvironment = "VESK_MASTER_PASSWORD";
-
-QString decodedPassword(const QByteArray &bytes, const QString &where)
-{
-    const std::optional<QString> text = decodeStrictUtf8(bytes);
-    if (!text)
-        throw Refusal{where + QStringLiteral(" is not valid UTF-8 text; such a password is "
-                                             "refused, as bytes that are no text would all "
-                                             "give the same key.")};
-    return *text;
-}
-
-// The master password: one line of standard input with --password-stdin, else
-// VESK_MASTER_PASSWORD, else typed on the terminal without echo, asked only when a table does
-// not open with what the engine knows. Never from the command line, where every user of the
-// machine could read it. Without any of these the tables refuse to open, with the engine's
-// text.
-void provideMasterPassword(const QString &alias, bool fromStandardInput)
-{
-    dbe::Session &session = dbe::Session::instance();
-    if (fromStandardInput) {
-        const std::optional<QByteArray> line = readSecretLine(QStringLiteral("Master password: "));
-        if (!line)
-            throw Refusal{QStringLiteral("no master password was given on standard input.")};
-        session.addPassword(decodedPassword(*line, QStringLiteral("the master password given")));
-        return;
-    }
-    if (qEnvironmentVariableIsSet(PasswordEnvironment)) {
-        session.addPassword(decodedPassword(qgetenv(PasswordEnvironment),
-                                            QString::fromLatin1(PasswordEnvironment)));
-        return;
-    }
-    if (!standardInputIsTerminal())
-        return;
-    // The engine keeps a password that worked for the report's other tables.
-    session.setPasswordPrompt([alias](const QString &) -> std::optional<QString> {
-        const std::optional<QByteArray> line =
-            readSecretLine(QStringLiteral("Master password for %1: ").arg(alias));
-        if (!line)
-            return std::nullopt;
-        return decodeStrictUtf8(*line); // a line that is no text opens nothing
-    });
-}
-
 int writePdf(const report::PageRecorder &pages, const QString &file)
 {
     const report::ExportResult result = report::exportPdf(pages, file);
@@ -209,11 +160,17 @@ int runReportCommand(int argc, char **argv)
     const QCommandLineOption passwordStdinOption(
         QStringLiteral("password-stdin"),
         QStringLiteral("Read the master password as one line from standard input."));
+    const QCommandLineOption passwordOption(
+        QStringLiteral("password"),
+        QStringLiteral("Master password. Visible to other users in the process list; prefer "
+                       "the prompt, --password-stdin or VESK_MASTER_PASSWORD."),
+        QStringLiteral("PW"));
     const QCommandLineOption copiesOption(QStringLiteral("copies"),
                                           QStringLiteral("With --print: copies (default 1)."),
                                           QStringLiteral("N"));
     parser.addOptions({aliasOption, typeOption, fromOption, toOption, pdfOption, pngOption,
-                       dpiOption, printOption, copiesOption, passwordStdinOption});
+                       dpiOption, printOption, copiesOption, passwordOption,
+                       passwordStdinOption});
     parser.process(app);
 
     const QString alias = parser.value(aliasOption);
@@ -268,10 +225,16 @@ int runReportCommand(int argc, char **argv)
     reports.SetAliasName(alias);
     report::PageRecorder pages;
     try {
-        provideMasterPassword(alias, parser.isSet(passwordStdinOption));
+        PasswordOptions passwordFrom;
+        if (parser.isSet(passwordOption))
+            passwordFrom.given = parser.value(passwordOption);
+        passwordFrom.fromStandardInput = parser.isSet(passwordStdinOption);
+        dbe::Session::instance().addPassword(
+            masterPassword(passwordFrom, QStringLiteral("Master password for %1: ").arg(alias),
+                           Confirm::Once));
         reports.Build(
             *type, [&pages](TReportDesign &design) { design.BuildPages(pages); }, days);
-    } catch (const Refusal &refusal) {
+    } catch (const CommandFailure &refusal) {
         return fail(refusal.text);
     } catch (const dbe::Error &error) {
         return fail(error.text());

@@ -46,14 +46,6 @@ int fail(const QString &message)
     return 1;
 }
 
-// Thrown for input the tool refuses; main() reports the text.
-struct Refusal {
-    QString text;
-};
-
-const QString PasswordEnvironment = QStringLiteral("VESK_MASTER_PASSWORD");
-
-enum class Confirm { Once, Twice };
 
 // The options of every command, and the parser that read them.
 struct CommandLine {
@@ -123,51 +115,14 @@ struct CommandLine {
     QString value(const QCommandLineOption &option) const { return parser.value(option); }
 };
 
-QString typedPassword(const QString &prompt)
+// The master password as every command of the tool takes it.
+QString masterPassword(const CommandLine &line, cli::Confirm confirm)
 {
-    const std::optional<QByteArray> line = cli::readSecretLine(prompt);
-    if (!line)
-        throw Refusal{QStringLiteral("no master password was given on standard input.")};
-    const std::optional<QString> text = cli::decodeStrictUtf8(*line);
-    if (!text)
-        throw Refusal{QStringLiteral("the master password typed is not valid UTF-8 text; such a "
-                                     "password is refused, as bytes that are no text would all "
-                                     "give the same key.")};
-    return *text;
-}
-
-// The master password: --password, else one line of standard input with --password-stdin, else
-// VESK_MASTER_PASSWORD, else typed at a prompt that does not echo. Without a terminal and
-// without any of these the tool ends at once instead of waiting for input nobody sends.
-QString masterPassword(const CommandLine &line, Confirm confirm)
-{
-    if (line.isSet(line.password) && line.isSet(line.passwordStdin))
-        throw Refusal{QStringLiteral("give either --password or --password-stdin, not both.")};
-    // The arguments were checked for UTF-8 before parsing.
+    cli::PasswordOptions options;
     if (line.isSet(line.password))
-        return line.value(line.password);
-    if (line.isSet(line.passwordStdin))
-        return typedPassword(QStringLiteral("Master password: "));
-    if (qEnvironmentVariableIsSet(qPrintable(PasswordEnvironment))) {
-        const std::optional<QString> fromEnvironment =
-            cli::decodeStrictUtf8(qgetenv(qPrintable(PasswordEnvironment)));
-        if (!fromEnvironment)
-            throw Refusal{PasswordEnvironment + QStringLiteral(" is not valid UTF-8 text; such a "
-                                                               "password is refused, as bytes "
-                                                               "that are no text would all give "
-                                                               "the same key.")};
-        return *fromEnvironment;
-    }
-    if (!cli::standardInputIsTerminal())
-        throw Refusal{QStringLiteral("a master password is required: run on a terminal to be "
-                                     "asked for it, give --password-stdin to read it from "
-                                     "standard input, or set ") +
-                      PasswordEnvironment + QStringLiteral(".")};
-    const QString password = typedPassword(QStringLiteral("Master password: "));
-    if (confirm == Confirm::Twice &&
-        typedPassword(QStringLiteral("Retype master password: ")) != password)
-        throw Refusal{QStringLiteral("the two master passwords typed differ.")};
-    return password;
+        options.given = line.value(line.password);
+    options.fromStandardInput = line.isSet(line.passwordStdin);
+    return cli::masterPassword(options, QStringLiteral("Master password: "), confirm);
 }
 
 // Arguments reach Qt as text; bytes that are not UTF-8 would silently become U+FFFD there.
@@ -180,10 +135,8 @@ void refuseArgumentsThatAreNoText(int argc, char *argv[])
         const bool password = argument.startsWith("--password=") ||
                               (i > 1 && QByteArray(argv[i - 1]) == "--password");
         if (password)
-            throw Refusal{QStringLiteral("the master password given is not valid UTF-8 text; "
-                                         "such a password is refused, as bytes that are no "
-                                         "text would all give the same key.")};
-        throw Refusal{QStringLiteral("argument %1 is not valid UTF-8 text.").arg(i)};
+            cli::decodedPassword(argument, QStringLiteral("the master password given"));
+        throw cli::CommandFailure{QStringLiteral("argument %1 is not valid UTF-8 text.").arg(i)};
     }
 }
 
@@ -233,7 +186,7 @@ int createDatabase(const CommandLine &line, bool withDemo)
     if ((!onServer && dir.isEmpty()) || alias.isEmpty())
         return fail(QStringLiteral("--dir (or --server and --schema) and --alias are required."));
     dbe::checkAliasName(alias);
-    const QString password = masterPassword(line, Confirm::Twice);
+    const QString password = masterPassword(line, cli::Confirm::Twice);
     if (password.isEmpty())
         return fail(QStringLiteral("the master password cannot be empty."));
     if (!onServer && !QDir().mkpath(dir))
@@ -256,11 +209,13 @@ int createDatabase(const CommandLine &line, bool withDemo)
                              onServer ? QStringLiteral("schema") : QStringLiteral("directory")));
     if (!onServer)
         ensureAlias(alias, dir);
-    QString failure;
-    if (!security::createSecurityTables(
-            alias, password, [&](const QString &message) { failure = message; },
-            replace ? security::ExistingTables::Replace : security::ExistingTables::Refuse))
-        return fail(failure);
+    try {
+        security::createSecurityTables(alias, password,
+                                       replace ? security::ExistingTables::Replace
+                                               : security::ExistingTables::Refuse);
+    } catch (const dbe::Error &error) {
+        return fail(error.text());
+    }
     dbe::Session::instance().saveConfig();
     if (withDemo)
         security::fillDemoData(alias);
@@ -281,7 +236,7 @@ int generateConstants(const CommandLine &line)
     dbe::checkAliasName(alias);
     if (line.isSet(line.pascal) == line.isSet(line.cpp))
         return fail(QStringLiteral("give exactly one of --pascal FILE and --cpp FILE."));
-    const QString password = masterPassword(line, Confirm::Once);
+    const QString password = masterPassword(line, cli::Confirm::Once);
     if (password.isEmpty())
         return fail(QStringLiteral("the master password cannot be empty."));
     dbe::Session::instance().addPassword(password);
@@ -331,7 +286,7 @@ int importOldFiles(const CommandLine &line)
     dbe::checkAliasName(alias);
     if (!QFileInfo(dir).isDir())
         return fail(QStringLiteral("%1 is not a directory.").arg(dir));
-    const QString password = masterPassword(line, Confirm::Once);
+    const QString password = masterPassword(line, cli::Confirm::Once);
     if (password.isEmpty())
         return fail(QStringLiteral("the master password cannot be empty."));
     dbe::Session::instance().addPassword(password);
@@ -361,7 +316,7 @@ int main(int argc, char *argv[])
 {
     try {
         refuseArgumentsThatAreNoText(argc, argv);
-    } catch (const Refusal &refusal) {
+    } catch (const cli::CommandFailure &refusal) {
         return fail(refusal.text);
     }
     // Reports paint pages and set up an application object of their own.
@@ -386,7 +341,7 @@ int main(int argc, char *argv[])
             return generateConstants(line);
         if (command == QLatin1String("import"))
             return importOldFiles(line);
-    } catch (const Refusal &refusal) {
+    } catch (const cli::CommandFailure &refusal) {
         return fail(refusal.text);
     } catch (const dbe::Error &error) {
         return fail(error.text());

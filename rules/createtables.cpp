@@ -8,6 +8,7 @@
 
 #include <QDateTime>
 #include <QFileInfo>
+#include <functional>
 
 namespace security {
 
@@ -27,30 +28,26 @@ QString failureMessage(const QString &table, const QString &engineText)
 
 } // namespace
 
-bool createSecurityTables(const QString &databaseName, const QString &masterPassword,
-                          const std::function<void(const QString &)> &showError,
+void createSecurityTables(const QString &databaseName, const QString &masterPassword,
                           ExistingTables existing)
 {
     std::shared_ptr<dbe::Database> db = dbe::Session::instance().database(databaseName);
-    for (const dbe::TableDef &def : securityTables()) {
+    const auto creating = [](const QString &table, const std::function<void()> &step) {
         try {
-            db->createTable(def, masterPassword, existing == ExistingTables::Replace);
+            step();
         } catch (const dbe::Error &error) {
-            showError(failureMessage(def.name, error.text()));
-            return false;
+            throw dbe::Error(failureMessage(table, error.text()), error.code());
         }
+    };
+    for (const dbe::TableDef &def : securityTables()) {
+        creating(def.name, [&] {
+            db->createTable(def, masterPassword, existing == ExistingTables::Replace);
+        });
     }
     // The component keeps a user's rights while nobody commits to the tables it read them from.
-    for (const QString &table : accessTestTables()) {
-        try {
-            db->prepareChangeWatch(table);
-        } catch (const dbe::Error &error) {
-            showError(failureMessage(securityTable(table).name, error.text()));
-            return false;
-        }
-    }
+    for (const QString &table : accessTestTables())
+        creating(securityTable(table).name, [&] { db->prepareChangeWatch(table); });
     dbe::Session::instance().addPassword(masterPassword);
-    return true;
 }
 
 QStringList existingSecurityTables(const QString &databaseName)

@@ -2,7 +2,6 @@
 
 #include <QString>
 #include <QStringList>
-#include <functional>
 
 namespace security {
 
@@ -12,11 +11,11 @@ enum class ExistingTables {
 };
 
 // Creates the seven security tables, empty, in the database `databaseName` (an alias),
-// protected by `masterPassword`. Stops at the first table the engine refuses, hands the message
-// for it to `showError` and answers false; the tables made before it stay on disk. On success
-// the master password is added to the engine session.
-bool createSecurityTables(const QString &databaseName, const QString &masterPassword,
-                          const std::function<void(const QString &)> &showError,
+// protected by `masterPassword`. Stops at the first table the engine refuses and throws
+// dbe::Error whose text is the message for the administrator ("DBE Error : " and the engine's
+// text); the tables made before it stay on disk. On success the master password is added to
+// the engine session.
+void createSecurityTables(const QString &databaseName, const QString &masterPassword,
                           ExistingTables existing = ExistingTables::Replace);
 
 // The security tables that exist in the database `databaseName` (an alias, of a directory or
