@@ -4,6 +4,7 @@
 #include "admin/dirslunt.h"
 #include "admin/filebrowsers.h"
 #include "admin/formstyle.h"
+#include "ui/formkit.h"
 #include "admin/frmabout.h"
 #include "admin/gendlunt.h"
 #include "admin/impunt.h"
@@ -69,7 +70,7 @@ TFormAdmin::TFormAdmin(QWidget *parent)
 {
     setObjectName(QStringLiteral("FormAdmin"));
     setWindowTitle(QStringLiteral("Security Administration Desktop"));
-    formstyle::applyDialogFont(this);
+    formkit::applyDialogFont(this, formkit::Weight::Bold);
     resize(464, 329);
     tblSecProg->setObjectName(QStringLiteral("tblSecProg"));
 

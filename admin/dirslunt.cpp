@@ -3,6 +3,7 @@
 #include "admin/databasenames.h"
 #include "admin/filebrowsers.h"
 #include "admin/formstyle.h"
+#include "ui/formkit.h"
 #include "dbe/aliasinfo.h"
 #include "ui/helpkey.h"
 #include "ui/messages.h"
@@ -22,7 +23,7 @@ TFormOpenSecurity::TFormOpenSecurity(QWidget *parent) : QDialog(parent)
     ui::installHelpKey(this, QStringLiteral("newdatabase.html"));
     setObjectName(QStringLiteral("FormOpenSecurity"));
     setWindowTitle(QStringLiteral("Security Information"));
-    formstyle::applyDialogFont(this);
+    formkit::applyDialogFont(this, formkit::Weight::Bold);
     formstyle::fixClientSize(this, 439, 267);
 
     buildDirectoryGroup();

@@ -5,8 +5,6 @@ class QWidget;
 // The look the desktop's windows share.
 namespace formstyle {
 
-// Bold 8-point "MS Sans Serif" (mapped to a free font at start-up).
-void applyDialogFont(QWidget *widget);
 // The program's name and version, as settings and --version use them. No display name is
 // set: the window system would append it to every caption, and the captions are the windows'
 // own texts ("Add New Access Constant", "Error"), whole in the title bar.

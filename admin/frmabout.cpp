@@ -2,6 +2,7 @@
 
 #include "admin/aboutframes.h"
 #include "admin/formstyle.h"
+#include "ui/formkit.h"
 
 #include <QFrame>
 #include <QLabel>
@@ -36,7 +37,7 @@ TformAbout::TformAbout(QWidget *parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("formAbout"));
     setWindowTitle(QStringLiteral("Vesk Application Information"));
-    formstyle::applyDialogFont(this);
+    formkit::applyDialogFont(this, formkit::Weight::Bold);
     formstyle::fixClientSize(this, 380, 300);
 
     pnlLogo = new QFrame(this);

@@ -2,6 +2,7 @@
 
 #include "admin/filebrowsers.h"
 #include "admin/formstyle.h"
+#include "ui/formkit.h"
 #include "ui/helpkey.h"
 #include "ui/messages.h"
 
@@ -36,7 +37,7 @@ TfrmGenerate::TfrmGenerate(QWidget *parent) : QDialog(parent)
     ui::installHelpKey(this, QStringLiteral("generate.html"));
     setObjectName(QStringLiteral("frmGenerate"));
     setWindowTitle(QStringLiteral("Generate Constants"));
-    formstyle::applyDialogFont(this);
+    formkit::applyDialogFont(this, formkit::Weight::Bold);
     formstyle::fixClientSize(this, 338, 284);
 
     rgrpGen =

@@ -3,6 +3,7 @@
 #include "admin/admnunt.h"
 #include "admin/filebrowsers.h"
 #include "admin/formstyle.h"
+#include "ui/formkit.h"
 #include "admin/import/oldfiles.h"
 #include "admin/import/oldimport.h"
 #include "dbe/error.h"
@@ -28,7 +29,7 @@ TfrmImport::TfrmImport(QWidget *parent) : QDialog(parent)
     setObjectName(QStringLiteral("frmImport"));
     setWindowTitle(QStringLiteral("Import Security Data"));
     ui::installHelpKey(this, QStringLiteral("import.html"));
-    formstyle::applyDialogFont(this);
+    formkit::applyDialogFont(this, formkit::Weight::Bold);
     formstyle::fixClientSize(this, 481, 243);
 
     DirectoryListBox1 = new DirectoryListBox(this);

@@ -1,6 +1,7 @@
 #include "admin/passwordprompt.h"
 
 #include "admin/formstyle.h"
+#include "ui/formkit.h"
 #include "dbe/session.h"
 #include "ui/helpkey.h"
 
@@ -17,7 +18,7 @@ TPasswordPrompt::TPasswordPrompt(const QString &tableName, QWidget *parent) : QD
     ui::installHelpKey(this, QStringLiteral("password.html"));
     setObjectName(QStringLiteral("PasswordPrompt"));
     setWindowTitle(QStringLiteral("Enter password"));
-    formstyle::applyDialogFont(this);
+    formkit::applyDialogFont(this, formkit::Weight::Bold);
 
     lblPrompt = new QLabel(
         tr("Table %1 is password protected.\nPassword:").arg(QFileInfo(tableName).fileName()));

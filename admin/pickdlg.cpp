@@ -1,6 +1,7 @@
 #include "admin/pickdlg.h"
 
 #include "admin/formstyle.h"
+#include "ui/formkit.h"
 #include "ui/helpkey.h"
 
 #include <QLabel>
@@ -18,7 +19,7 @@ TfrmPickList::TfrmPickList(QWidget *parent) : QDialog(parent)
 {
     ui::installHelpKey(this, QStringLiteral("opendatabase.html"));
     setObjectName(QStringLiteral("frmPickList"));
-    formstyle::applyDialogFont(this);
+    formkit::applyDialogFont(this, formkit::Weight::Bold);
     formstyle::fixClientSize(this, 327, 129);
 
     lblLabel = new QLabel(this);

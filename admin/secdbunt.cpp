@@ -1,6 +1,7 @@
 #include "admin/secdbunt.h"
 
 #include "admin/formstyle.h"
+#include "ui/formkit.h"
 #include "admin/logging.h"
 #include "admin/reports/securityreports.h"
 #include "admin/toolglyphs.h"
@@ -33,7 +34,7 @@ TFormSecDB::TFormSecDB(QWidget *owner) : QWidget(owner, Qt::Window)
     setWindowTitle(QStringLiteral("Reporting"));
     ui::installHelpKey(this, QStringLiteral("reports.html"));
     setWindowIcon(toolglyphs::reports());
-    formstyle::applyDialogFont(this);
+    formkit::applyDialogFont(this, formkit::Weight::Bold);
     resize(567, 371);
 
     auto *layout = new QVBoxLayout(this);

@@ -2,7 +2,7 @@
 
 #include "admin/formstyle.h"
 #include "controls/dateedit.h"
-#include "report/dialogplacement.h"
+#include "ui/formkit.h"
 
 #include <QLabel>
 #include <QPushButton>
@@ -38,7 +38,7 @@ TFrmUsageDlg::TFrmUsageDlg(QWidget *parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("FrmUsageDlg"));
     setWindowTitle(QStringLiteral("Select Ranges"));
-    formstyle::applyDialogFont(this);
+    formkit::applyDialogFont(this, formkit::Weight::Bold);
     formstyle::fixClientSize(this, 339, 76);
 
     lblStart =
@@ -63,5 +63,5 @@ TFrmUsageDlg::TFrmUsageDlg(QWidget *parent) : QDialog(parent)
     setTabOrder(dedStart, dedEnd);
     setTabOrder(dedEnd, bbtnOk);
     setTabOrder(bbtnOk, bbtnCancel);
-    report::centreOnScreen(this);
+    formkit::centreOnScreen(this);
 }

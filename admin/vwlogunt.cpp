@@ -1,6 +1,7 @@
 #include "admin/vwlogunt.h"
 
 #include "admin/formstyle.h"
+#include "ui/formkit.h"
 #include "admin/logging.h"
 #include "dbe/error.h"
 #include "dbe/table.h"
@@ -30,7 +31,7 @@ TfrmViewLog::TfrmViewLog(QWidget *parent) : QDialog(parent)
     ui::installHelpKey(this, QStringLiteral("viewlog.html"));
     setObjectName(QStringLiteral("frmViewLog"));
     setWindowTitle(QStringLiteral("View Log"));
-    formstyle::applyDialogFont(this);
+    formkit::applyDialogFont(this, formkit::Weight::Bold);
     formstyle::fixClientSize(this, 522, 337);
 
     DBGrid1 = new QTableView(this);

@@ -1,6 +1,7 @@
 #include "admin/vwusrunt.h"
 
 #include "admin/formstyle.h"
+#include "ui/formkit.h"
 #include "admin/usertbl.h"
 #include "dbe/error.h"
 #include "dbe/table.h"
@@ -20,7 +21,7 @@ TfrmViewUsers::TfrmViewUsers(QWidget *parent) : QDialog(parent)
     ui::installHelpKey(this, QStringLiteral("viewusers.html"));
     setObjectName(QStringLiteral("frmViewUsers"));
     setWindowTitle(QStringLiteral("Current Users"));
-    formstyle::applyDialogFont(this);
+    formkit::applyDialogFont(this, formkit::Weight::Bold);
     formstyle::fixClientSize(this, 262, 202);
 
     auto *heading = new QLabel(QStringLiteral("Network User Name"), this);

@@ -1,6 +1,6 @@
 #include "report/plswtunt.h"
 
-#include "report/dialogplacement.h"
+#include "ui/formkit.h"
 
 #include <QLabel>
 
@@ -32,7 +32,7 @@ TfrmPlsWt::TfrmPlsWt(QWidget *parent)
     lblMsg->setWordWrap(true);
     lblMsg->setGeometry(8, 16, 305, 33);
 
-    report::centreOnScreen(this);
+    formkit::centreOnScreen(this);
 }
 
 void TfrmPlsWt::SetMessage(const QString &message)

@@ -1,6 +1,6 @@
 #include "report/prtabunt.h"
 
-#include "report/dialogplacement.h"
+#include "ui/formkit.h"
 #include "report/navglyphs.h"
 
 #include <QCloseEvent>
@@ -17,9 +17,7 @@ TfrmPrintAbort::TfrmPrintAbort(const QPrinter &printer, QWidget *parent)
     setObjectName(QStringLiteral("frmPrintAbort"));
     setWindowTitle(QStringLiteral("Printing current form ..."));
     setFixedSize(293, 104);
-    QFont dialogFont(QStringLiteral("MS Sans Serif"), 8);
-    dialogFont.setBold(true);
-    setFont(dialogFont);
+    formkit::applyDialogFont(this, formkit::Weight::Bold);
 
     lblPrinterName = new QLabel(this);
     lblPrinterName->setObjectName(QStringLiteral("lblPrinterName"));
@@ -44,7 +42,7 @@ TfrmPrintAbort::TfrmPrintAbort(const QPrinter &printer, QWidget *parent)
     BitBtn1->setGeometry(108, 72, 77, 27);
     connect(BitBtn1, &QPushButton::clicked, this, &TfrmPrintAbort::BitBtn1Click);
 
-    report::centreOnScreen(this);
+    formkit::centreOnScreen(this);
 }
 
 void TfrmPrintAbort::SetProgress(int percent)

@@ -3,7 +3,7 @@
 #include "dbe/dataset.h"
 #include "dbe/error.h"
 #include "dbe/table.h"
-#include "report/dialogplacement.h"
+#include "ui/formkit.h"
 #include "report/frmgenwn.h"
 #include "ui/engineerror.h"
 #include "ui/messages.h"
@@ -23,14 +23,6 @@
 #include <QToolButton>
 
 namespace {
-
-QLabel *placeLabel(const QString &text, QWidget *parent, int x, int y)
-{
-    auto *label = new QLabel(text, parent);
-    label->move(x, y);
-    label->adjustSize();
-    return label;
-}
 
 // A group box of radio buttons laid out in rows of `perRow`, ids in the given order.
 QButtonGroup *radioGroup(QGroupBox *box, const QStringList &captions, int perRow, int columnWidth)
@@ -73,7 +65,7 @@ TfrmReportDesigner::TfrmReportDesigner(TReportDesign &design, QWidget *parent)
     setObjectName(QStringLiteral("frmReportDesigner"));
     setWindowTitle(QStringLiteral("Report Designer"));
     setFixedSize(560, 393);
-    setFont(QFont(QStringLiteral("MS Sans Serif"), 8));
+    formkit::applyDialogFont(this, formkit::Weight::Regular);
 
     m_work.AssignProperties(design);
     m_work.SetDataSet(design.DataSet());
@@ -93,7 +85,7 @@ TfrmReportDesigner::TfrmReportDesigner(TReportDesign &design, QWidget *parent)
 
     buildControls();
     loadFromDesign();
-    report::centreOnScreen(this);
+    formkit::centreOnScreen(this);
     btnRefreshClick();
 }
 
@@ -107,11 +99,11 @@ TfrmReportDesigner::~TfrmReportDesigner()
 
 void TfrmReportDesigner::buildControls()
 {
-    placeLabel(QStringLiteral("Title Text:"), this, 8, 10);
+    formkit::placeLabel({}, QStringLiteral("Title Text:"), this, 8, 10);
     edTitle = new QLineEdit(this);
     edTitle->setObjectName(QStringLiteral("edTitle"));
     edTitle->setGeometry(96, 6, 174, 21);
-    placeLabel(QStringLiteral("Sub-Title Text:"), this, 8, 36);
+    formkit::placeLabel({}, QStringLiteral("Sub-Title Text:"), this, 8, 36);
     edSubTitle = new QLineEdit(this);
     edSubTitle->setObjectName(QStringLiteral("edSubTitle"));
     edSubTitle->setGeometry(96, 32, 174, 21);
@@ -146,16 +138,16 @@ void TfrmReportDesigner::buildControls()
     auto *info = new QGroupBox(QStringLiteral("Field Information"), this);
     info->setObjectName(QStringLiteral("grpFieldInfo"));
     info->setGeometry(286, 254, 266, 96);
-    placeLabel(QStringLiteral("Label:"), info, 10, 22);
+    formkit::placeLabel({}, QStringLiteral("Label:"), info, 10, 22);
     edLabel = new QLineEdit(info);
     edLabel->setObjectName(QStringLiteral("edLabel"));
     edLabel->setGeometry(80, 18, 176, 21);
-    placeLabel(QStringLiteral("Width:"), info, 10, 46);
+    formkit::placeLabel({}, QStringLiteral("Width:"), info, 10, 46);
     edWidth = new QLineEdit(info);
     edWidth->setObjectName(QStringLiteral("edWidth"));
     edWidth->setValidator(new QIntValidator(0, 255, edWidth));
     edWidth->setGeometry(80, 42, 50, 21);
-    placeLabel(QStringLiteral("Alignment:"), info, 10, 70);
+    formkit::placeLabel({}, QStringLiteral("Alignment:"), info, 10, 70);
     cmboxAlign = new QComboBox(info);
     cmboxAlign->setObjectName(QStringLiteral("cmboxAlign"));
     cmboxAlign->addItems({QStringLiteral("taLeftJustify"), QStringLiteral("taCenter"),
@@ -211,7 +203,7 @@ void TfrmReportDesigner::buildTabs()
                                 {QStringLiteral("None"), QStringLiteral("Left"),
                                  QStringLiteral("Center"), QStringLiteral("Right")},
                                 2, 110);
-    placeLabel(QStringLiteral("Format:"), date, 8, 72);
+    formkit::placeLabel({}, QStringLiteral("Format:"), date, 8, 72);
     edDateFormat = new QLineEdit(date);
     edDateFormat->setObjectName(QStringLiteral("edDateFormat"));
     edDateFormat->setGeometry(60, 68, 120, 21);
@@ -235,7 +227,7 @@ void TfrmReportDesigner::buildTabs()
         rgrpPageNum,
         {QStringLiteral("None"), QStringLiteral("Bottom-Center"), QStringLiteral("Top-Right")}, 2,
         110);
-    placeLabel(QStringLiteral("Label:"), pageNumbers, 8, 72);
+    formkit::placeLabel({}, QStringLiteral("Label:"), pageNumbers, 8, 72);
     edPageNumLabel = new QLineEdit(pageNumbers);
     edPageNumLabel->setObjectName(QStringLiteral("edPageNumLabel"));
     edPageNumLabel->setGeometry(60, 68, 120, 21);

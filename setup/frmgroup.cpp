@@ -6,7 +6,7 @@
 #include "setup/arrowglyph.h"
 #include "setup/draglistbox.h"
 #include "setup/intobject.h"
-#include "setup/placement.h"
+#include "ui/formkit.h"
 #include "ui/dbcontrols.h"
 #include "ui/engineerror.h"
 #include "ui/helpkey.h"
@@ -16,7 +16,7 @@
 #include <QToolButton>
 
 using namespace security::fields;
-using setup::placeLabel;
+using formkit::placeLabel;
 
 TFormGroup *FormGroup = nullptr;
 
@@ -57,9 +57,7 @@ TFormGroup::TFormGroup(QWidget *owner) : QDialog(owner)
 {
     setObjectName(QStringLiteral("FormGroup"));
     setWindowTitle(QStringLiteral("Modify Group Information"));
-    QFont font(QStringLiteral("MS Sans Serif"));
-    font.setPointSize(8);
-    setFont(font);
+    formkit::applyDialogFont(this, formkit::Weight::Regular);
     setFixedSize(289, 215);
 
     lblGroupName =
@@ -113,7 +111,7 @@ void TFormGroup::showEvent(QShowEvent *event)
     if (m_shown)
         return;
     m_shown = true;
-    setup::centreOnScreen(this);
+    formkit::centreOnScreen(this);
     FormShow();
 }
 

@@ -5,7 +5,7 @@
 #include "rules/securityrules.h"
 #include "setup/arrowglyph.h"
 #include "setup/draglistbox.h"
-#include "setup/placement.h"
+#include "ui/formkit.h"
 #include "setup/userselector.h"
 #include "ui/dbcontrols.h"
 #include "ui/engineerror.h"
@@ -19,7 +19,7 @@
 #include <QToolButton>
 
 using namespace security::fields;
-using setup::placeLabel;
+using formkit::placeLabel;
 
 TFormMain *FormMain = nullptr;
 
@@ -63,9 +63,7 @@ TFormMain::TFormMain(QWidget *owner) : QDialog(owner)
     setObjectName(QStringLiteral("FormMain"));
     setWindowTitle(QStringLiteral("Security Setup"));
     // The regular 8-point face; the user and group dialogs use the same.
-    QFont font(QStringLiteral("MS Sans Serif"));
-    font.setPointSize(8);
-    setFont(font);
+    formkit::applyDialogFont(this, formkit::Weight::Regular);
     setFixedSize(499, 340);
 
     createTables();
@@ -233,7 +231,7 @@ void TFormMain::showEvent(QShowEvent *event)
     if (m_shown)
         return;
     m_shown = true;
-    setup::centreOnScreen(this);
+    formkit::centreOnScreen(this);
     FormShow();
 }
 

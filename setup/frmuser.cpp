@@ -4,7 +4,7 @@
 #include "dbe/table.h"
 #include "rules/schema.h"
 #include "setup/logging.h"
-#include "setup/placement.h"
+#include "ui/formkit.h"
 #include "ui/dbcontrols.h"
 #include "ui/engineerror.h"
 #include "ui/helpkey.h"
@@ -23,7 +23,7 @@ namespace {
 // row, so every label gets the column's width.
 QLabel *columnLabel(const QString &name, const QString &text, QWidget *parent, int y)
 {
-    return setup::placeLabel(name, text, parent, 8, y, 114);
+    return formkit::placeLabel(name, text, parent, 8, y, 114);
 }
 
 ui::DbEdit *placeEdit(const QString &name, QWidget *parent, const QRect &geometry)
@@ -61,9 +61,7 @@ TformUser::TformUser(QWidget *owner) : QDialog(owner)
 {
     setObjectName(QStringLiteral("formUser"));
     setWindowTitle(QStringLiteral("Modify User"));
-    QFont font(QStringLiteral("MS Sans Serif"));
-    font.setPointSize(8);
-    setFont(font);
+    formkit::applyDialogFont(this, formkit::Weight::Regular);
     setFixedSize(311, 197);
     // The dialog keeps the place it was designed at rather than being centred.
     move(323, 245);
