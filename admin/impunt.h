@@ -13,7 +13,7 @@ class RootComboBox;
 // Converts the previous version's security files, found in a directory the administrator picks,
 // into the open security database (CurrentAlias), with a progress line for every row.
 //
-// The conversion itself lives below the windows (admin/import), where it keeps the source and
+// The conversion itself lives below the windows (import/), where it keeps the source and
 // target tables; the dialog picks the directory, shows the progress and keeps itself usable
 // while the import runs. A failure or a Cancel during the run leaves the database as it was.
 class TfrmImport : public QDialog

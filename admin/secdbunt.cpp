@@ -3,7 +3,7 @@
 #include "admin/formstyle.h"
 #include "ui/formkit.h"
 #include "admin/logging.h"
-#include "admin/reports/securityreports.h"
+#include "reports/securityreports.h"
 #include "admin/toolglyphs.h"
 #include "admin/usgdlunt.h"
 #include "controls/dateedit.h"

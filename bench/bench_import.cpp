@@ -6,7 +6,7 @@
 
 #include "admin/admnunt.h"
 #include "admin/filebrowsers.h"
-#include "admin/import/oldimport.h"
+#include "import/oldimport.h"
 #include "admin/impunt.h"
 #include "dbe/error.h"
 #include "dbe/session.h"

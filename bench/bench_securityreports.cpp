@@ -5,7 +5,7 @@
 //
 // Targets: Usage < 2 s with the process under 300 MB; Users < 1 s.
 
-#include "admin/reports/securityreports.h"
+#include "reports/securityreports.h"
 #include "benchdatabase.h"
 #include "dbe/database.h"
 #include "dbe/session.h"

@@ -1,6 +1,6 @@
 #include "reportcommand.h"
 
-#include "admin/reports/securityreports.h"
+#include "reports/securityreports.h"
 #include "dbe/error.h"
 #include "dbe/session.h"
 #include "masterpassword.h"

@@ -8,7 +8,7 @@
 //   vesksec import --alias NAME --dir DIR [--system] [--password PW | --password-stdin]
 //   vesksec report --alias NAME --type TYPE ... (see reportcommand.h)
 
-#include "admin/import/oldimport.h"
+#include "import/oldimport.h"
 #include "dbe/error.h"
 #include "dbe/session.h"
 #include "dbe/storage.h"

@@ -5,7 +5,7 @@
 
 #include "admin/admnunt.h"
 #include "admin/filebrowsers.h"
-#include "admin/import/oldfiles.h"
+#include "import/oldfiles.h"
 #include "admin/impunt.h"
 #include "tests/admin/adminfixture.h"
 #include "tests/admin/importfixture.h"

@@ -2,8 +2,8 @@
 // and progress lines, the id maps, the system information, the header bytes, and that a failure
 // or a cancel imports nothing and puts the header bytes back.
 
-#include "admin/import/oldfiles.h"
-#include "admin/import/oldimport.h"
+#include "import/oldfiles.h"
+#include "import/oldimport.h"
 #include "dbe/error.h"
 #include "dbe/session.h"
 #include "dbe/table.h"

@@ -3,7 +3,7 @@
 // command that keeps one window per Close.
 
 #include "admin/admnunt.h"
-#include "admin/reports/securityreports.h"
+#include "reports/securityreports.h"
 #include "admin/secdbunt.h"
 #include "admin/usgdlunt.h"
 #include "controls/calpop.h"

@@ -2,7 +2,7 @@
 // blocks, column headings, records, calculated names, page numbers, the Usage report's days,
 // and a build that fails half-way.
 
-#include "admin/reports/securityreports.h"
+#include "reports/securityreports.h"
 #include "dbe/error.h"
 #include "dbe/query.h"
 #include "dbe/table.h"

@@ -1,4 +1,4 @@
-#include "admin/import/oldfiles.h"
+#include "import/oldfiles.h"
 
 #include "dbe/dbase/dbasetable.h"
 #include "dbe/error.h"

@@ -1,6 +1,6 @@
-#include "admin/import/oldimport.h"
+#include "import/oldimport.h"
 
-#include "admin/import/oldfiles.h"
+#include "import/oldfiles.h"
 #include "dbe/database.h"
 #include "dbe/dbase/dbasetable.h"
 #include "dbe/error.h"

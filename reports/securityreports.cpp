@@ -1,4 +1,4 @@
-#include "admin/reports/securityreports.h"
+#include "reports/securityreports.h"
 
 #include "dbe/query.h"
 #include "dbe/table.h"
