@@ -7,15 +7,20 @@ namespace dbe {
 class Database;
 }
 
+// How the security rules fail, in this header and every other of rules/: an engine failure (a
+// row locked by another workstation, a lost or damaged table, a full disk) is thrown as
+// dbe::Error with the engine's text; a refusal that is an expected outcome of a rule (a name
+// taken, no such user, a wrong password) is returned as a value (Link, NameChange,
+// LogonVerdict) for the caller to word. Windows run what may throw through ui::runGuarded; the
+// command line prints the text and ends with status 1.
+
 namespace security {
 
 // The changes to a security database that carry a rule beyond their own row: what goes with a
 // deleted user, constant or group, and when a right, a group member or a constant's name may be
-// written. The setup editor, the import and the command-line tool all change the tables through
-// here, so the rules hold whoever writes.
+// written. The setup editor changes the tables through here, so its rules hold for every window.
 //
-// Each operation is one transaction: done whole or not at all. Engine failures (a row locked by
-// another workstation, a lost table) are thrown as dbe::Error with the engine's text.
+// Each operation is one transaction: done whole or not at all.
 //
 // The operations read and write through cursors of their own: a window's cursors keep their
 // place and range, and see the change at their next move as they see another workstation's.
