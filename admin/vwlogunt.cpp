@@ -239,10 +239,8 @@ void TfrmViewLog::btnClearLogClick()
         ui::showEngineError(this, error);
     }
     tblLog->setExclusive(false);
-    try {
+    ui::runGuarded(this, [&] {
         tblLog->open();
         showLog();
-    } catch (const dbe::Error &error) {
-        ui::showEngineError(this, error);
-    }
+    });
 }

@@ -70,7 +70,7 @@ TfrmReportDesigner::TfrmReportDesigner(TReportDesign &design, QWidget *parent)
     m_work.AssignProperties(design);
     m_work.SetDataSet(design.DataSet());
     if (dbe::DataSet *data = design.DataSet()) {
-        try {
+        ui::runGuarded(this, [&] {
             if (!data->isOpen()) {
                 data->open();
                 m_openedDataSet = true;
@@ -78,9 +78,7 @@ TfrmReportDesigner::TfrmReportDesigner(TReportDesign &design, QWidget *parent)
             m_savedFields = data->fields();
             if (auto *table = qobject_cast<dbe::Table *>(data))
                 m_savedIndex = table->indexName();
-        } catch (const dbe::Error &error) {
-            ui::showEngineError(this, error);
-        }
+        });
     }
 
     buildControls();
@@ -289,12 +287,10 @@ void TfrmReportDesigner::buildTabs()
         auto *table = qobject_cast<dbe::Table *>(m_work.DataSet());
         if (!table || row < 0)
             return;
-        try {
+        ui::runGuarded(this, [&] {
             table->setIndexName(lbIndexes->item(row)->data(Qt::UserRole).toString());
             btnRefreshClick();
-        } catch (const dbe::Error &error) {
-            ui::showEngineError(this, error);
-        }
+        });
     });
     tabs->addTab(ordering, QStringLiteral("Ordering"));
 }
@@ -437,11 +433,9 @@ void TfrmReportDesigner::applyToWork()
 void TfrmReportDesigner::btnRefreshClick()
 {
     applyToWork();
-    try {
+    ui::runGuarded(this, [&] {
         frmgenPreview->Execute();
-    } catch (const dbe::Error &error) {
-        ui::showEngineError(this, error);
-    }
+    });
 }
 
 void TfrmReportDesigner::moveItem(QListWidget *from, QListWidget *to, bool all)
@@ -548,11 +542,9 @@ void TfrmReportDesigner::restoreDataSet()
     }
     if (auto *table = qobject_cast<dbe::Table *>(data);
         table && table->indexName() != m_savedIndex) {
-        try {
+        ui::runGuarded(this, [&] {
             table->setIndexName(m_savedIndex);
-        } catch (const dbe::Error &error) {
-            ui::showEngineError(this, error);
-        }
+        });
     }
 }
 
