@@ -1,7 +1,7 @@
 #include "controls/calpop.h"
 
 #include "controls/dateedit.h"
-#include "controls/shortdate.h"
+#include "intl/shortdate.h"
 
 #include <QFontMetrics>
 #include <QKeyEvent>

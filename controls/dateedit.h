@@ -1,6 +1,6 @@
 #pragma once
 
-#include "controls/shortdate.h"
+#include "intl/shortdate.h"
 
 #include <QColor>
 #include <QDate>

@@ -1,6 +1,6 @@
 #include "report/dateformat.h"
 
-#include "controls/shortdate.h"
+#include "intl/shortdate.h"
 
 #include <QLocale>
 

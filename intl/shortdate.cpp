@@ -1,4 +1,4 @@
-#include "controls/shortdate.h"
+#include "intl/shortdate.h"
 
 #include <QFile>
 #include <QList>
