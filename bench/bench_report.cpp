@@ -3,6 +3,7 @@
 // saved as PDF and printed to a PDF printer, and aborted half-way.
 
 #include "dbe/dataset.h"
+#include "dbe/error.h"
 #include "report/frmgenwn.h"
 #include "report/pageexport.h"
 #include "report/prtabunt.h"
@@ -169,9 +170,11 @@ void BM_SavePdf(benchmark::State &state)
     QTemporaryDir dir;
     const QString file = dir.filePath(QStringLiteral("report.pdf"));
     for (auto _ : state) {
-        const report::ExportResult result = report::exportPdf(builtPreview(), file);
-        if (!result.ok)
-            state.SkipWithError(qPrintable(result.error));
+        try {
+            report::exportPdf(builtPreview(), file);
+        } catch (const dbe::Error &error) {
+            state.SkipWithError(qPrintable(error.text()));
+        }
     }
     state.counters["pages"] = builtPreview().PageCount();
 }

@@ -57,9 +57,7 @@ std::optional<ReportType> reportTypeNamed(const QString &name)
 
 int writePdf(const report::PageRecorder &pages, const QString &file)
 {
-    const report::ExportResult result = report::exportPdf(pages, file);
-    if (!result.ok)
-        return fail(result.error);
+    report::exportPdf(pages, file);
     QTextStream(stdout) << pages.PageCount() << (pages.PageCount() == 1 ? " page" : " pages")
                         << " written to " << file << Qt::endl;
     return 0;
@@ -75,10 +73,7 @@ int writePngs(const report::PageRecorder &pages, const QString &folder, const QS
     for (int page = 1; page <= pages.PageCount(); ++page) {
         const QString file = QDir(folder).filePath(
             QStringLiteral("%1-%2.png").arg(baseName).arg(page, digits, 10, QLatin1Char('0')));
-        const report::ExportResult result =
-            report::exportPng(pages, file, dotsPerInch, {page, page});
-        if (!result.ok)
-            return fail(result.error);
+        report::exportPng(pages, file, dotsPerInch, {page, page});
         QTextStream(stdout) << file << Qt::endl;
     }
     return 0;
@@ -240,10 +235,15 @@ int runReportCommand(int argc, char **argv)
         return fail(error.text());
     }
 
-    if (parser.isSet(pdfOption))
-        return writePdf(pages, parser.value(pdfOption));
-    if (parser.isSet(pngOption))
-        return writePngs(pages, parser.value(pngOption), parser.value(typeOption), dotsPerInch);
+    try {
+        if (parser.isSet(pdfOption))
+            return writePdf(pages, parser.value(pdfOption));
+        if (parser.isSet(pngOption))
+            return writePngs(pages, parser.value(pngOption), parser.value(typeOption),
+                             dotsPerInch);
+    } catch (const dbe::Error &error) {
+        return fail(error.text());
+    }
     return print(pages, positional.value(1), copies, reports.design(*type)->Title());
 }
 

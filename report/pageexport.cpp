@@ -1,5 +1,6 @@
 #include "report/pageexport.h"
 
+#include "dbe/error.h"
 #include "dbe/safefilewriter.h"
 #include "report/pagerecorder.h"
 
@@ -23,14 +24,13 @@ PageRange wholeReportIfEmpty(PageRange range, const PageRecorder &pages)
     return range;
 }
 
-QString checkRange(PageRange range, const PageRecorder &pages)
+void refuseOutOfRange(PageRange range, const PageRecorder &pages)
 {
     if (range.first < 1 || range.last > pages.PageCount() || range.first > range.last)
-        return QStringLiteral("Pages %1 to %2 are not pages of the report (1 to %3).")
-            .arg(range.first)
-            .arg(range.last)
-            .arg(pages.PageCount());
-    return {};
+        throw dbe::Error(QStringLiteral("Pages %1 to %2 are not pages of the report (1 to %3).")
+                             .arg(range.first)
+                             .arg(range.last)
+                             .arg(pages.PageCount()));
 }
 
 QPageLayout layoutOf(const PageRecorder &pages)
@@ -44,19 +44,14 @@ QPageLayout layoutOf(const PageRecorder &pages)
 
 } // namespace
 
-ExportResult exportPdf(const PageRecorder &pages, const QString &fileName, PageRange range,
-                       int dotsPerInch)
+void exportPdf(const PageRecorder &pages, const QString &fileName, PageRange range,
+               int dotsPerInch)
 {
-    ExportResult result;
     range = wholeReportIfEmpty(range, pages);
-    result.error = checkRange(range, pages);
-    if (!result.error.isEmpty())
-        return result;
+    refuseOutOfRange(range, pages);
     dbe::SafeFileWriter file(fileName);
-    if (!file.open(QIODevice::WriteOnly)) {
-        result.error = file.errorString();
-        return result;
-    }
+    if (!file.open(QIODevice::WriteOnly))
+        throw dbe::Error(file.errorString(), dbe::Error::Io);
     {
         QPdfWriter writer(&file);
         writer.setResolution(dotsPerInch);
@@ -64,10 +59,9 @@ ExportResult exportPdf(const PageRecorder &pages, const QString &fileName, PageR
         writer.setCreator(QStringLiteral("VeskSecure"));
         writer.setTitle(QFileInfo(fileName).completeBaseName());
         QPainter painter;
-        if (!painter.begin(&writer)) {
-            result.error = QStringLiteral("Cannot start a PDF document in %1.").arg(fileName);
-            return result;
-        }
+        if (!painter.begin(&writer))
+            throw dbe::Error(QStringLiteral("Cannot start a PDF document in %1.").arg(fileName),
+                             dbe::Error::Io);
         preparePainter(painter);
         ReplayTarget target;
         target.painter = &painter;
@@ -76,19 +70,13 @@ ExportResult exportPdf(const PageRecorder &pages, const QString &fileName, PageR
         target.newPage = [&writer] { return writer.newPage(); };
         const bool complete = replayPages(pages, target, range, CopyPlan{});
         painter.end();
-        if (!complete) {
-            result.error =
-                QStringLiteral("The PDF document %1 could not be completed.").arg(fileName);
-            return result;
-        }
+        if (!complete)
+            throw dbe::Error(
+                QStringLiteral("The PDF document %1 could not be completed.").arg(fileName),
+                dbe::Error::Io);
     }
-    if (!file.commit()) {
-        result.error = file.errorString();
-        return result;
-    }
-    result.ok = true;
-    result.files.append(fileName);
-    return result;
+    if (!file.commit())
+        throw dbe::Error(file.errorString(), dbe::Error::Io);
 }
 
 QStringList pngFileNames(const QString &fileName, PageRange range)
@@ -111,32 +99,26 @@ QStringList pngFileNames(const QString &fileName, PageRange range)
     return names;
 }
 
-ExportResult exportPng(const PageRecorder &pages, const QString &fileName, int dotsPerInch,
-                       PageRange range)
+QStringList exportPng(const PageRecorder &pages, const QString &fileName, int dotsPerInch,
+                      PageRange range)
 {
-    ExportResult result;
     range = wholeReportIfEmpty(range, pages);
-    result.error = checkRange(range, pages);
-    if (!result.error.isEmpty())
-        return result;
-    if (dotsPerInch < 1 || dotsPerInch > 2400) {
-        result.error = QStringLiteral("A resolution of %1 pixels per inch is not supported "
-                                      "(1 to 2400).")
-                           .arg(dotsPerInch);
-        return result;
-    }
+    refuseOutOfRange(range, pages);
+    if (dotsPerInch < 1 || dotsPerInch > 2400)
+        throw dbe::Error(QStringLiteral("A resolution of %1 pixels per inch is not supported "
+                                        "(1 to 2400).")
+                             .arg(dotsPerInch));
+    QStringList written;
     const QStringList names = pngFileNames(fileName, range);
     const int width = roundEven(pages.PageWidth() * dotsPerInch);
     const int height = roundEven(pages.PageHeight() * dotsPerInch);
     const int dotsPerMeter = int(std::lround(dotsPerInch / 0.0254));
     for (int page = range.first; page <= range.last; ++page) {
         QImage image(width, height, QImage::Format_RGB32);
-        if (image.isNull()) {
-            result.error = QStringLiteral("Not enough memory for a page of %1 × %2 pixels.")
-                               .arg(width)
-                               .arg(height);
-            return result;
-        }
+        if (image.isNull())
+            throw dbe::Error(QStringLiteral("Not enough memory for a page of %1 × %2 pixels.")
+                                 .arg(width)
+                                 .arg(height));
         image.fill(Qt::white);
         image.setDotsPerMeterX(dotsPerMeter);
         image.setDotsPerMeterY(dotsPerMeter);
@@ -147,24 +129,20 @@ ExportResult exportPng(const PageRecorder &pages, const QString &fileName, int d
         }
         const QString name = names.at(page - range.first);
         dbe::SafeFileWriter file(name);
-        if (!file.open(QIODevice::WriteOnly)) {
-            result.error = file.errorString();
-            return result;
-        }
+        if (!file.open(QIODevice::WriteOnly))
+            throw dbe::Error(file.errorString(), dbe::Error::Io);
         QImageWriter writer(&file, "png");
         if (!writer.write(image) || !file.commit()) {
             // A failed write is the file's to tell: the encoder knows only that it failed
             // ("Unknown error").
-            result.error =
-                file.failed()
-                    ? file.errorString()
-                    : QStringLiteral("Cannot write %1: %2").arg(name, writer.errorString());
-            return result;
+            throw dbe::Error(file.failed() ? file.errorString()
+                                           : QStringLiteral("Cannot write %1: %2")
+                                                 .arg(name, writer.errorString()),
+                             dbe::Error::Io);
         }
-        result.files.append(name);
+        written.append(name);
     }
-    result.ok = true;
-    return result;
+    return written;
 }
 
 } // namespace report
