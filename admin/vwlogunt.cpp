@@ -95,14 +95,10 @@ void TfrmViewLog::showEvent(QShowEvent *event)
 {
     QDialog::showEvent(event);
     OKBtn->setFocus();
-    try {
-        FormShow();
-    } catch (const dbe::Error &error) {
-        // Without its tables the window has nothing to show: report the engine's text and
-        // close it again.
-        ui::showEngineError(this, error);
+    // Without its tables the window has nothing to show: the engine's text is reported, and
+    // the window closes again.
+    if (!ui::runGuarded(this, [this] { FormShow(); }))
         QTimer::singleShot(0, this, &QDialog::reject);
-    }
 }
 
 void TfrmViewLog::hideEvent(QHideEvent *event)

@@ -61,13 +61,10 @@ void TfrmViewUsers::showEvent(QShowEvent *event)
     if (m_shown)
         return;
     m_shown = true;
-    try {
-        FormShow();
-    } catch (const dbe::Error &error) {
-        // Nothing to show without the lock list: report the engine's text and close.
-        ui::showEngineError(this, error);
+    // Nothing to show without the lock list: the engine's text is reported, and the window
+    // closes.
+    if (!ui::runGuarded(this, [this] { FormShow(); }))
         QTimer::singleShot(0, this, &QDialog::reject);
-    }
 }
 
 void TfrmViewUsers::FormShow()
