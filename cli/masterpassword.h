@@ -18,10 +18,18 @@ std::optional<QByteArray> readSecretLine(const QString &prompt);
 
 bool standardInputIsTerminal();
 
-// The one way a command of the tool fails on input it refuses: thrown with the reason, which
-// the tool prints before it ends with status 1. Engine failures arrive as dbe::Error instead.
+// The exit statuses of every command of the tool.
+enum ExitStatus : int {
+    Done = 0,
+    Refused = 1,    // a rule, the engine or the input refused the work; the reason is printed
+    WrongUsage = 2, // the command line itself is wrong: a missing or contradictory option
+};
+
+// The one way a command of the tool fails: thrown with the reason, which the tool prints
+// before it ends with `status`. Engine failures arrive as dbe::Error instead, with status 1.
 struct CommandFailure {
     QString text;
+    int status = Refused;
 };
 
 // Text from outside decoded strictly; `what` names it in the refusal ("the master password

@@ -2,7 +2,7 @@
 
 #include "reports/securityreports.h"
 #include "dbe/error.h"
-#include "dbe/session.h"
+#include "commandkit.h"
 #include "masterpassword.h"
 #include "report/pageexport.h"
 #include "report/pageprint.h"
@@ -127,8 +127,7 @@ int runReportCommand(int argc, char **argv)
     parser.addPositionalArgument(QStringLiteral("printer"),
                                  QStringLiteral("With --print: the printer (else the default)."),
                                  QStringLiteral("[PRINTER]"));
-    const QCommandLineOption aliasOption(QStringLiteral("alias"), QStringLiteral("Database alias."),
-                                         QStringLiteral("NAME"));
+    const DatabaseOptions database;
     const QCommandLineOption typeOption(
         QStringLiteral("type"),
         QStringLiteral("The report: access, groups, usage, users or useraccess."),
@@ -152,23 +151,15 @@ int runReportCommand(int argc, char **argv)
         QStringLiteral("N"));
     const QCommandLineOption printOption(QStringLiteral("print"),
                                          QStringLiteral("Print the report (on PRINTER if given)."));
-    const QCommandLineOption passwordStdinOption(
-        QStringLiteral("password-stdin"),
-        QStringLiteral("Read the master password as one line from standard input."));
-    const QCommandLineOption passwordOption(
-        QStringLiteral("password"),
-        QStringLiteral("Master password. Visible to other users in the process list; prefer "
-                       "the prompt, --password-stdin or VESK_MASTER_PASSWORD."),
-        QStringLiteral("PW"));
     const QCommandLineOption copiesOption(QStringLiteral("copies"),
                                           QStringLiteral("With --print: copies (default 1)."),
                                           QStringLiteral("N"));
-    parser.addOptions({aliasOption, typeOption, fromOption, toOption, pdfOption, pngOption,
-                       dpiOption, printOption, copiesOption, passwordOption,
-                       passwordStdinOption});
+    database.addTo(parser);
+    parser.addOptions({typeOption, fromOption, toOption, pdfOption, pngOption, dpiOption,
+                       printOption, copiesOption});
     parser.process(app);
 
-    const QString alias = parser.value(aliasOption);
+    const QString alias = parser.value(database.alias);
     if (alias.isEmpty())
         return fail(QStringLiteral("--alias is required."));
     const std::optional<ReportType> type = reportTypeNamed(parser.value(typeOption));
@@ -220,13 +211,7 @@ int runReportCommand(int argc, char **argv)
     reports.SetAliasName(alias);
     report::PageRecorder pages;
     try {
-        PasswordOptions passwordFrom;
-        if (parser.isSet(passwordOption))
-            passwordFrom.given = parser.value(passwordOption);
-        passwordFrom.fromStandardInput = parser.isSet(passwordStdinOption);
-        dbe::Session::instance().addPassword(
-            masterPassword(passwordFrom, QStringLiteral("Master password for %1: ").arg(alias),
-                           Confirm::Once));
+        database.openDatabase(parser);
         reports.Build(
             *type, [&pages](TReportDesign &design) { design.BuildPages(pages); }, days);
     } catch (const CommandFailure &refusal) {
