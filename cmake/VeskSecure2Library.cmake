@@ -15,7 +15,9 @@ target_sources(VeskSecure2 PRIVATE
 target_link_libraries(VeskSecure2
   PRIVATE PkgConfig::SQLCIPHER OpenSSL::Crypto PkgConfig::LIBPQ
   PUBLIC Qt6::Core Qt6::Gui Qt6::Widgets)
-target_link_options(VeskSecure2 PRIVATE "LINKER:--exclude-libs,ALL" "LINKER:--no-undefined")
+target_link_options(VeskSecure2 PRIVATE "LINKER:--exclude-libs,ALL" "LINKER:--no-undefined"
+  "LINKER:--version-script=${PROJECT_SOURCE_DIR}/cmake/VeskSecure2.map")
+set_property(TARGET VeskSecure2 APPEND PROPERTY LINK_DEPENDS ${PROJECT_SOURCE_DIR}/cmake/VeskSecure2.map)
 target_include_directories(VeskSecure2 INTERFACE
   $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)
 
