@@ -54,7 +54,16 @@ public:
         m_bits = quint8(m_bits & ~(1u << option));
         return *this;
     }
-    constexpr bool operator==(const TSecurityOptions &) const = default;
+    // Written out rather than defaulted, so that hosts built as C++17 (Qt 6's minimum) can
+    // include this header.
+    constexpr bool operator==(const TSecurityOptions &other) const
+    {
+        return m_bits == other.m_bits;
+    }
+    constexpr bool operator!=(const TSecurityOptions &other) const
+    {
+        return m_bits != other.m_bits;
+    }
 
 private:
     quint8 m_bits = 0;

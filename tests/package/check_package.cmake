@@ -53,3 +53,15 @@ if(NOT print_reports)
 endif()
 message(STATUS "demohost built against the installed package")
 
+# A host without CMake: pkg-config alone gives its compiler and linker flags, Qt's among them.
+set(ENV{PKG_CONFIG_PATH} ${WORK_DIR}/prefix/${LIB_DIR}/pkgconfig)
+execute_process(COMMAND pkg-config --cflags --libs VeskSecure2
+  RESULT_VARIABLE result OUTPUT_VARIABLE flags ERROR_VARIABLE flags OUTPUT_STRIP_TRAILING_WHITESPACE)
+if(NOT result EQUAL 0)
+  message(FATAL_ERROR "pkg-config does not know VeskSecure2:\n${flags}")
+endif()
+separate_arguments(flags UNIX_COMMAND "${flags}")
+run(${CXX} -std=c++17 ${PKGCONFIG_HOST} ${flags} -Wl,-rpath,${WORK_DIR}/prefix/${LIB_DIR}
+    -o ${WORK_DIR}/pkgconfighost)
+run(${WORK_DIR}/pkgconfighost)
+message(STATUS "a host built with pkg-config alone runs against the installed library")
