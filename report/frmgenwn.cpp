@@ -4,11 +4,13 @@
 #include "report/plswtunt.h"
 
 #include <QApplication>
+#include <QDateTime>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPrinter>
 #include <QScrollArea>
+#include <QScopeGuard>
 #include <QScrollBar>
 #include <QVBoxLayout>
 
@@ -179,24 +181,66 @@ void TFormGenWin::PrevPage()
     fireChange();
 }
 
+namespace {
+
+// Thrown out of the producer when the please-wait box's Cancel was pressed; Execute catches it.
+struct BuildCancelled {
+};
+
+// How often a long build lets the screen catch up: often enough for the count to move and
+// Cancel to answer, seldom enough to cost nothing measurable.
+constexpr qint64 ProgressIntervalMs = 150;
+
+} // namespace
+
 void TFormGenWin::Execute()
 {
     restartRecording();
     m_currentPage = 1;
+    m_cancelled = false;
     std::unique_ptr<TfrmPlsWt> pleaseWait;
     if (m_options.contains(foShowDialog)) {
         pleaseWait = std::make_unique<TfrmPlsWt>(this);
         pleaseWait->SetMessage(QStringLiteral("Creating the Report"));
+        pleaseWait->SetPagesSoFar(0);
+        // Modal, so that while events are let through only its Cancel takes input: nothing
+        // can start a second build or close the window under this one.
+        pleaseWait->setWindowModality(Qt::ApplicationModal);
         pleaseWait->show();
         QCoreApplication::processEvents();
     }
+    m_pleaseWait = pleaseWait.get();
+    m_lastProgress = QDateTime::currentMSecsSinceEpoch();
     // The box goes when pleaseWait does, also when the producer throws.
+    const auto forget = qScopeGuard([this] { m_pleaseWait = nullptr; });
     const TNotifyEvent build = m_onBuildReport;
-    if (build)
-        build(this);
+    try {
+        if (build)
+            build(this);
+    } catch (const BuildCancelled &) {
+        m_cancelled = true;
+    }
     pleaseWait.reset();
     repaintPage();
     fireChange();
+}
+
+void TFormGenWin::PageFinished(int finishedPages)
+{
+    if (!m_pleaseWait)
+        return;
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    if (finishedPages != 1 && now - m_lastProgress < ProgressIntervalMs)
+        return;
+    m_lastProgress = now;
+    m_pleaseWait->SetPagesSoFar(finishedPages);
+    // The first page is finished: it shows now, and the navigator counts what there is so far.
+    if (finishedPages == 1)
+        repaintPage();
+    fireChange();
+    QCoreApplication::processEvents();
+    if (m_pleaseWait->CancelRequested())
+        throw BuildCancelled();
 }
 
 void TFormGenWin::Clear()
@@ -247,9 +291,8 @@ void TFormGenWin::PaintPage(QPainter &painter, const QSize &size) const
     const double byWidth = w / PageWidth();
     const double byHeight = h / PageHeight();
     const double scale = byWidth < byHeight ? byWidth : byHeight;
-    const auto &commands = Commands();
-    for (int k : PageCommands(m_currentPage))
-        commands[size_t(k)]->Draw(painter, scale);
+    for (const auto &command : PageCommands(m_currentPage))
+        command->Draw(painter, scale);
 }
 
 QPrinter &TFormGenWin::Printer()

@@ -8,6 +8,7 @@
 #include <memory>
 
 class QDragMoveEvent;
+class TfrmPlsWt;
 class QDropEvent;
 class QPrinter;
 class QScrollArea;
@@ -34,7 +35,12 @@ public:
     // Rebuilds the report: no pages, page 1, page size from PhyWidth × PhyHeight, the
     // please-wait box (foShowDialog) while OnBuildReport records. An error raised by the
     // producer propagates after the box is gone; the pages recorded until then stay.
+    //
+    // With the box, the preview shows the first page as soon as it is finished, the box counts
+    // the pages, and its Cancel stops the build at the next page: the pages recorded until then
+    // stay, and Cancelled() says so.
     void Execute();
+    bool Cancelled() const { return m_cancelled; }
     // Discards the pages and puts the recording settings back to their defaults.
     void Clear();
     // 100 % → 50 % → 25 % → 100 %; from a free percentage to 100 %.
@@ -105,6 +111,7 @@ Q_SIGNALS:
     void OnDragDrop(QDropEvent *event, const QPoint &pos);
 
 protected:
+    void PageFinished(int finishedPages) override;
     void keyPressEvent(QKeyEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
@@ -124,4 +131,7 @@ private:
     int m_zoomPercent = 100;
     bool m_tabStop = false;
     bool m_destroying = false;
+    bool m_cancelled = false;
+    TfrmPlsWt *m_pleaseWait = nullptr; // while Execute shows it
+    qint64 m_lastProgress = 0;
 };
