@@ -4,6 +4,7 @@
 #include "report/plswtunt.h"
 
 #include <QApplication>
+#include <algorithm>
 #include <QDateTime>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -138,6 +139,7 @@ void TFormGenWin::SetZoomLevel(int Level)
 {
     if (Level < 1 || Level > 3 || Level == m_zoomLevel)
         return;
+    m_fit = Fit::None;
     m_zoomLevel = Level;
     if (Level == 1)
         resizePaintBox(PhyWidth() * 10.0, PhyHeight() * 10.0);
@@ -150,6 +152,7 @@ void TFormGenWin::SetZoomPercent(int Percent)
 {
     if (Percent < 25 || Percent > 200)
         return;
+    m_fit = Fit::None;
     m_zoomPercent = Percent;
     m_zoomLevel = 4;
     resizePaintBox(PhyWidth() * Percent * 0.1, PhyHeight() * Percent * 0.1);
@@ -192,6 +195,65 @@ struct BuildCancelled {
 constexpr qint64 ProgressIntervalMs = 150;
 
 } // namespace
+
+void TFormGenWin::GoToPage(int page)
+{
+    if (page < 1 || page > PageCount() || page == m_currentPage)
+        return;
+    m_currentPage = page;
+    repaintPage();
+    fireChange();
+}
+
+void TFormGenWin::applyFit()
+{
+    if (m_fit == Fit::None)
+        return;
+    // What the viewport shows without scroll bars, less a little for the sheet's frame.
+    const QSize room = m_scrollBox->maximumViewportSize() - QSize(8, 8);
+    const double byWidth = room.width() / (PhyWidth() * 0.1);
+    const double byHeight = room.height() / (PhyHeight() * 0.1);
+    const double scale = m_fit == Fit::Width ? byWidth : std::min(byWidth, byHeight);
+    // A page wider than its fit gets a vertical scroll bar, which takes width in turn.
+    int percent = int(scale) - (m_fit == Fit::Width ? m_scrollBox->verticalScrollBar()->sizeHint().width() / 10 : 0);
+    percent = std::clamp(percent, 25, 200);
+    const Fit fit = m_fit;
+    if (percent != m_zoomPercent || m_zoomLevel != 4)
+        SetZoomPercent(percent);
+    m_fit = fit;
+}
+
+void TFormGenWin::FitWidth()
+{
+    m_fit = Fit::Width;
+    applyFit();
+    fireChange();
+}
+
+void TFormGenWin::FitPage()
+{
+    m_fit = Fit::Page;
+    applyFit();
+    fireChange();
+}
+
+void TFormGenWin::resizeEvent(QResizeEvent *event)
+{
+    QFrame::resizeEvent(event);
+    if (m_fit != Fit::None) {
+        applyFit();
+        fireChange();
+    }
+}
+
+void TFormGenWin::SetSurround(bool surround)
+{
+    QPalette palette = m_scrollBox->palette();
+    palette.setColor(QPalette::Window, surround ? QColor(0x80, 0x80, 0x80) : QColor(Qt::white));
+    m_scrollBox->setPalette(palette);
+    m_scrollBox->viewport()->setPalette(palette);
+    m_scrollBox->setAlignment(surround ? Qt::AlignCenter : (Qt::AlignLeft | Qt::AlignTop));
+}
 
 void TFormGenWin::Execute()
 {
@@ -338,6 +400,12 @@ void TFormGenWin::keyPressEvent(QKeyEvent *event)
         break;
     case Qt::Key_Right:
         ScrollRightPage();
+        break;
+    case Qt::Key_Up:
+        m_scrollBox->verticalScrollBar()->triggerAction(QAbstractSlider::SliderSingleStepSub);
+        break;
+    case Qt::Key_Down:
+        m_scrollBox->verticalScrollBar()->triggerAction(QAbstractSlider::SliderSingleStepAdd);
         break;
     default:
         QFrame::keyPressEvent(event);

@@ -47,6 +47,13 @@ public:
     void Zoom();
     void NextPage();
     void PrevPage();
+    // Shows page `page` (1 to PageCount(); others are ignored).
+    void GoToPage(int page);
+    // The zoom percentage at which the page's width, or the whole page, fits the visible area
+    // (25 to 200). The choice is kept: the zoom follows when the preview is resized, until
+    // another zoom is set.
+    void FitWidth();
+    void FitPage();
     void ScrollDownPage();
     void ScrollUpPage();
     void ScrollRightPage();
@@ -90,6 +97,8 @@ public:
     // A click on the page then gives the preview the keyboard focus (Page Up/Down, arrows).
     bool TabStop() const { return m_tabStop; }
     void SetTabStop(bool tabStop);
+    // A grey surround with the sheet in its middle, instead of white to the edges.
+    void SetSurround(bool surround);
 
     QScrollArea *ScrollBox() const { return m_scrollBox; }
     QWidget *PaintBox() const { return m_paintBox; }
@@ -112,6 +121,7 @@ Q_SIGNALS:
 
 protected:
     void PageFinished(int finishedPages) override;
+    void resizeEvent(QResizeEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
@@ -119,6 +129,9 @@ private:
     void resizePaintBox(double width, double height);
     void fireChange();
     void repaintPage();
+    enum class Fit { None, Width, Page };
+    void applyFit();
+    Fit m_fit = Fit::None;
 
     QScrollArea *m_scrollBox = nullptr;
     QWidget *m_paintBox = nullptr;
