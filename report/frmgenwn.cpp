@@ -209,13 +209,16 @@ void TFormGenWin::applyFit()
 {
     if (m_fit == Fit::None)
         return;
-    // What the viewport shows without scroll bars, less a little for the sheet's frame.
-    const QSize room = m_scrollBox->maximumViewportSize() - QSize(8, 8);
+    // What the viewport shows without scroll bars, less a margin of grey around the sheet
+    // (and rounding) so that no scroll bar comes back.
+    const QSize room = m_scrollBox->maximumViewportSize() - QSize(16, 16);
     const double byWidth = room.width() / (PhyWidth() * 0.1);
     const double byHeight = room.height() / (PhyHeight() * 0.1);
     const double scale = m_fit == Fit::Width ? byWidth : std::min(byWidth, byHeight);
     // A page wider than its fit gets a vertical scroll bar, which takes width in turn.
-    int percent = int(scale) - (m_fit == Fit::Width ? m_scrollBox->verticalScrollBar()->sizeHint().width() / 10 : 0);
+    const int scrollBar = m_scrollBox->verticalScrollBar()->sizeHint().width();
+    int percent = m_fit == Fit::Width ? int((room.width() - scrollBar) / (PhyWidth() * 0.1))
+                                      : int(scale);
     percent = std::clamp(percent, 25, 200);
     const Fit fit = m_fit;
     if (percent != m_zoomPercent || m_zoomLevel != 4)

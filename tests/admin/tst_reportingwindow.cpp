@@ -320,6 +320,15 @@ private Q_SLOTS:
             QVERIFY(!button->toolTip().isEmpty());
             QVERIFY(!button->accessibleName().isEmpty());
         }
+        // Fit page: the whole sheet inside the visible area, the box showing its percentage.
+        window->fgnReport->ZoomBox()->setCurrentText(QStringLiteral("Fit page"));
+        const QSize room = window->fgwMain->ScrollBox()->maximumViewportSize();
+        QVERIFY(window->fgwMain->PaintBox()->width() <= room.width());
+        QVERIFY(window->fgwMain->PaintBox()->height() <= room.height());
+        QCOMPARE(window->fgnReport->ZoomBox()->currentText(),
+                 QString::number(window->fgwMain->ZoomPercent()));
+        QTRY_VERIFY(!window->fgwMain->ScrollBox()->verticalScrollBar()->isVisible());
+        keepPicture(window.get(), QStringLiteral("reporting-fitpage"));
     }
 
     void theDaysDialogRefusesAStartAfterTheEnd()
