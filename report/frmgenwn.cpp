@@ -4,16 +4,16 @@
 #include "report/plswtunt.h"
 
 #include <QApplication>
-#include <algorithm>
 #include <QDateTime>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPrinter>
-#include <QScrollArea>
 #include <QScopeGuard>
+#include <QScrollArea>
 #include <QScrollBar>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace {
 
@@ -217,8 +217,8 @@ void TFormGenWin::applyFit()
     const double scale = m_fit == Fit::Width ? byWidth : std::min(byWidth, byHeight);
     // A page wider than its fit gets a vertical scroll bar, which takes width in turn.
     const int scrollBar = m_scrollBox->verticalScrollBar()->sizeHint().width();
-    int percent = m_fit == Fit::Width ? int((room.width() - scrollBar) / (PhyWidth() * 0.1))
-                                      : int(scale);
+    int percent =
+        m_fit == Fit::Width ? int((room.width() - scrollBar) / (PhyWidth() * 0.1)) : int(scale);
     percent = std::clamp(percent, 25, 200);
     const Fit fit = m_fit;
     if (percent != m_zoomPercent || m_zoomLevel != 4)

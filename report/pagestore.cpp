@@ -107,8 +107,7 @@ QByteArray PageStore::encode(const PageCommandList &commands)
         if (const auto *text = dynamic_cast<const TTextBoxCmd *>(command.get())) {
             out << quint8(KTextBox);
             writeBox(out, *text);
-            out << text->Margin << text->DrawBox << text->Text << fontId(text->Font)
-                << text->Flags;
+            out << text->Margin << text->DrawBox << text->Text << fontId(text->Font) << text->Flags;
         } else if (const auto *ellipse = dynamic_cast<const TEllipseCmd *>(command.get())) {
             out << quint8(KEllipse);
             writeBox(out, *ellipse);
@@ -116,8 +115,7 @@ QByteArray PageStore::encode(const PageCommandList &commands)
             out << quint8(KBox);
             writeBox(out, *box);
         } else if (const auto *line = dynamic_cast<const TLineCmd *>(command.get())) {
-            out << quint8(KLine) << line->X1 << line->Y1 << line->X2 << line->Y2
-                << line->PenWidth;
+            out << quint8(KLine) << line->X1 << line->Y1 << line->X2 << line->Y2 << line->PenWidth;
         } else if (const auto *rotated = dynamic_cast<const TRotateTextCmd *>(command.get())) {
             out << quint8(KRotateText) << rotated->X << rotated->Y << rotated->Text
                 << fontId(rotated->Font) << rotated->Angle;
@@ -202,8 +200,8 @@ PageCommandList PageStore::decode(const QByteArray &compressed, int page) const
 
 void PageStore::openFile()
 {
-    auto file = std::make_unique<QTemporaryFile>(cacheFolder() +
-                                                 QStringLiteral("/report-XXXXXX.pages"));
+    auto file =
+        std::make_unique<QTemporaryFile>(cacheFolder() + QStringLiteral("/report-XXXXXX.pages"));
     if (!file->open())
         throw dbe::Error(QStringLiteral("Cannot make a temporary file for the report's pages in "
                                         "%1: %2")

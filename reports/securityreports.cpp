@@ -2,8 +2,8 @@
 
 #include "dbe/error.h"
 #include "dbe/query.h"
-#include "report/dateformat.h"
 #include "dbe/table.h"
+#include "report/dateformat.h"
 #include "report/reportfont.h"
 #include "report/rptdsgn.h"
 #include "rules/schema.h"

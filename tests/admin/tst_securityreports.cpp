@@ -2,7 +2,6 @@
 // blocks, column headings, records, calculated names, page numbers, the Usage report's days,
 // and a build that fails half-way.
 
-#include "reports/securityreports.h"
 #include "dbe/error.h"
 #include "dbe/query.h"
 #include "dbe/table.h"
@@ -10,6 +9,7 @@
 #include "report/drawcmds.h"
 #include "report/pagerecorder.h"
 #include "report/rptdsgn.h"
+#include "reports/securityreports.h"
 #include "tests/admin/reportdata.h"
 #include "tests/report/reporttestkit.h"
 #include "ui/application.h"
@@ -131,9 +131,10 @@ private Q_SLOTS:
         QVERIFY(lines.size() > 3);
         QCOMPARE(lines.at(0), QStringList{title});
         // The Usage report states its period after the alias.
-        const QString period = type == ReportType::Usage
-                                   ? QStringLiteral(", ") + securityreports::periodText(ScenarioDays)
-                                   : QString();
+        const QString period =
+            type == ReportType::Usage
+                ? QStringLiteral(", ") + securityreports::periodText(ScenarioDays)
+                : QString();
         QCOMPARE(lines.at(1), (QStringList{"Alias: REPORTED" + period, today()}));
         QCOMPARE(lines.at(2), headings);
         QCOMPARE(lines.at(3), firstRecord);

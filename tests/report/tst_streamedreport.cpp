@@ -10,11 +10,11 @@
 #include "ui/application.h"
 
 #include <QDir>
+#include <QLabel>
 #include <QPainter>
+#include <QPushButton>
 #include <QStandardPaths>
 #include <QTemporaryDir>
-#include <QLabel>
-#include <QPushButton>
 #include <QTest>
 #include <QTimer>
 
@@ -91,6 +91,9 @@ private Q_SLOTS:
         QCOMPARE(pages.PageCount(), Pages);
         QCOMPARE(pages.CommandCount(), Pages * (LinesPerPage + 1));
         QCOMPARE(pages.Store().spilled(), spills);
+        // The temporary file has no name in the cache folder, so nothing is left behind.
+        const QString cache = QStandardPaths::writableLocation(QStandardPaths::CacheLocation);
+        QVERIFY(QDir(cache).entryList({QStringLiteral("*.pages")}, QDir::Files).isEmpty());
         if (budget >= 0)
             QVERIFY(pages.Store().residentBytes() <= budget);
         for (const int page : {Pages, 1, Pages / 2, Pages - 1, Pages}) {
@@ -115,13 +118,6 @@ private Q_SLOTS:
         QCOMPARE(reporttest::pdfPageCount(pdf), Pages);
         QVERIFY(reporttest::pdfText(pdf, Pages).contains(lineText(Pages, LinesPerPage)));
         QVERIFY(reporttest::pdfText(pdf, 700).contains(lineText(700, 1)));
-        PageRecorder reference;
-        record(reference);
-        const QString png = dir.filePath(QStringLiteral("last.png"));
-        const QString expected = dir.filePath(QStringLiteral("expected.png"));
-        exportPng(pages, png, 50, {Pages, Pages});
-        exportPng(reference, expected, 50, {Pages, Pages});
-        QCOMPARE(QImage(png), QImage(expected));
     }
 
     void cancelStopsTheBuild()
@@ -151,23 +147,6 @@ private Q_SLOTS:
         QVERIFY(preview.PageCount() < Pages);
         QVERIFY(!preview.findChild<TfrmPlsWt *>());
         QCOMPARE(reporttest::textBoxes(preview, 1).first()->Text, lineText(1, 1));
-    }
-
-    void theFileLeavesNoNameBehind()
-    {
-        const QString cache = QStandardPaths::writableLocation(QStandardPaths::CacheLocation);
-        const auto files = [&cache] {
-            return QDir(cache).entryList({QStringLiteral("*.pages")}, QDir::Files);
-        };
-        const QStringList before = files();
-        PageRecorder pages;
-        pages.SetMemoryBudget(0);
-        record(pages);
-        QVERIFY(pages.Store().spilled());
-        QCOMPARE(files(), before);
-        pages.Build({}); // starting again lets the old pages go
-        QVERIFY(!pages.Store().spilled());
-        QCOMPARE(pages.PageCount(), 1);
     }
 };
 
