@@ -379,8 +379,9 @@ private Q_SLOTS:
         ::chmod(QFile::encodeName(outDir).constData(), 0777);
         // "Alpha" would be taken were the choice ignored: there is no default printer.
         for (const QString &queue : {QStringLiteral("Alpha"), QStringLiteral("Chosen")})
-            QVERIFY2(m_cupsd.addFileQueue(queue, outDir + '/' + queue + QStringLiteral(".pdf"), &error),
-                     qPrintable(error));
+            QVERIFY2(
+                m_cupsd.addFileQueue(queue, outDir + '/' + queue + QStringLiteral(".pdf"), &error),
+                qPrintable(error));
         TFormAdmin desktop;
         desktop.OpenSecurity(m_db->alias());
         desktop.printer()->setPrinterName(QStringLiteral("Chosen")); // what Print Setup's OK does
