@@ -1,6 +1,7 @@
 #include "adminkit.h"
 
 #include "rules/effectiverights.h"
+#include "rules/securityrules.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -146,5 +147,57 @@ void say(const QString &text)
 {
     QTextStream(stdout) << text << Qt::flush;
 }
+
+int listNamed(const std::vector<security::NamedEntry> &entries, bool json)
+{
+    if (json) {
+        QStringList items;
+        for (const security::NamedEntry &entry : entries)
+            items << jsonObject({{QStringLiteral("id"), entry.id},
+                                 {QStringLiteral("name"), entry.name}});
+        say(jsonArray(items) + QLatin1Char('\n'));
+        return Done;
+    }
+    QList<QStringList> rows;
+    for (const security::NamedEntry &entry : entries)
+        rows << QStringList{QString::number(entry.id), entry.name};
+    say(textTable({QStringLiteral("ID"), QStringLiteral("Name")}, rows));
+    return Done;
+}
+
+// Throws the refusal of a name that was not written.
+void requireNameWritten(const security::SecurityRules::NameChange &change, const QString &what, const QString &name)
+{
+    switch (change.status) {
+    case security::SecurityRules::NameChange::Written:
+        return;
+    case security::SecurityRules::NameChange::EmptyName:
+        throw CommandFailure{QStringLiteral("a %1 needs a name.").arg(what)};
+    case security::SecurityRules::NameChange::Duplicate:
+        throw CommandFailure{QStringLiteral("the %1 %2 exists already (id %3).")
+                                 .arg(what, name)
+                                 .arg(change.accessId)};
+    case security::SecurityRules::NameChange::NotFound:
+        throw CommandFailure{QStringLiteral("there is no %1 %2.").arg(what, name)};
+    case security::SecurityRules::NameChange::IdTaken:
+        throw CommandFailure{
+            QStringLiteral("another access constant has the id %1.").arg(change.accessId)};
+    case security::SecurityRules::NameChange::BadId:
+        throw CommandFailure{QStringLiteral("an access constant's id is a number from 1 up.")};
+    }
+}
+
+// The verb and, unless it is list, the one name after it.
+QStringList listAddOrDelete(const AdminLine &line, const QString &nameWord)
+{
+    const QStringList words = line.words();
+    const QString verb = words.value(0);
+    if (verb == QLatin1String("list") && words.size() == 1)
+        return words;
+    if ((verb == QLatin1String("add") || verb == QLatin1String("delete")) && words.size() == 2)
+        return words;
+    wrongUsage(QStringLiteral("give list, or add or delete with one %1.").arg(nameWord));
+}
+
 
 } // namespace cli

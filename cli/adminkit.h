@@ -10,6 +10,8 @@
 #include <QString>
 #include <QStringList>
 
+#include "rules/securityrules.h"
+
 namespace security {
 class EffectiveRights;
 struct HeldBy;
@@ -60,6 +62,15 @@ QString jsonArray(const QStringList &items);
 QString heldByJson(const std::vector<security::HeldBy> &held);
 // A table with a header line, each column as wide as its widest cell.
 QString textTable(const QStringList &header, const QList<QStringList> &rows);
+
+// `constant list`, `group list`: ids and names, in JSON or as a table.
+int listNamed(const std::vector<security::NamedEntry> &entries, bool json);
+// Throws the refusal of a constant's or group's name that was not written; `what` names the
+// kind ("access constant", "group").
+void requireNameWritten(const security::SecurityRules::NameChange &change, const QString &what,
+                        const QString &name);
+// The words of `constant` and `group`: list, or add or delete with one name. Throws WrongUsage.
+QStringList listAddOrDelete(const AdminLine &line, const QString &nameWord);
 
 // Standard output, written at once.
 void say(const QString &text);
