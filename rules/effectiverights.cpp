@@ -98,12 +98,15 @@ std::vector<NamedEntry> EffectiveRights::groups()
 
 std::vector<int> EffectiveRights::usersNamed(const QString &name)
 {
-    std::vector<int> ids;
-    for (const UserEntry &user : users()) {
-        if (sameTextCaseBlind(user.name, name))
-            ids.push_back(user.id);
-    }
-    return ids;
+    // Through the name index, which the logon looks names up by.
+    Cursor users(m_databaseName, tables::Users, indexes::UserName);
+    return reading(*m_database, [&] {
+        std::vector<int> ids;
+        users.setRange({name}, {name});
+        for (users.first(); !users.eof(); users.next())
+            ids.push_back(users.asInteger(fields::UserId));
+        return ids;
+    });
 }
 
 std::optional<NamedEntry> EffectiveRights::constant(const QString &nameOrId)

@@ -56,8 +56,8 @@ public:
     std::vector<UserEntry> users();           // by name
     std::vector<NamedEntry> constants();      // by id
     std::vector<NamedEntry> groups();         // by id
-    // The ids of the users of this name, compared case-blind as the logon compares it; two
-    // users may share a name, as the user dialog allows.
+    // The ids of the users of this name, compared case-blind as the logon compares it (by the
+    // name index); two users may share a name, as the user dialog allows.
     std::vector<int> usersNamed(const QString &name);
     // The constant of this name (case-blind) or, for a number, of this id.
     std::optional<NamedEntry> constant(const QString &nameOrId);

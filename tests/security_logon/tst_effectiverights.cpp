@@ -42,6 +42,8 @@ private Q_SLOTS:
         security::EffectiveRights rights(db.alias());
         security::SecurityRules rules(db.alias());
         const int auditor = rights.usersNamed(QStringLiteral("auditor")).front();
+        // Names are looked up case-blind, as the logon looks them up, in either storage.
+        QCOMPARE(rights.usersNamed(QStringLiteral("AUDITOR")), std::vector<int>{auditor});
         QCOMPARE(rules.grant(auditor, rights.groupsNamed(QStringLiteral("Managers")).front().id,
                              security::RightGroup),
                  security::SecurityRules::Link::Added);
