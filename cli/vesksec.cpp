@@ -7,8 +7,10 @@
 //   vesksec generate --alias NAME (--pascal FILE | --cpp FILE) [--password PW | --password-stdin]
 //   vesksec import --alias NAME --dir DIR [--system] [--password PW | --password-stdin]
 //   vesksec report --alias NAME --type TYPE ... (see reportcommand.h)
+//   vesksec user|constant|group|grant|revoke|rights|who-can ... (see admincommands.h)
 
 #include "import/oldimport.h"
+#include "admincommands.h"
 #include "dbe/error.h"
 #include "dbe/session.h"
 #include "dbe/storage.h"
@@ -98,7 +100,16 @@ struct CommandLine {
             "  generate write the access constants as a Pascal include file or C++ header\n"
             "  import   convert the previous version's files WOBSEC1-4.DBF in --dir into the\n"
             "           database of --alias, all or nothing\n"
-            "  report   write a security report to PDF, PNG files or a printer (report --help)\n\n"
+            "  report   write a security report to PDF, PNG files or a printer (report --help)\n"
+            "  user     list, add, change, delete users and set their passwords (user --help)\n"
+            "  constant list, add or delete access constants (constant --help)\n"
+            "  group    list, add or delete groups (group --help)\n"
+            "  grant, revoke\n"
+            "           give or take a constant or group to a user, a constant to a group\n"
+            "  rights   every constant a user holds, and through what (rights --help)\n"
+            "  who-can  every enabled user who holds a constant, and how\n"
+            "Every change goes through the rules of the setup editor; --json gives the lists\n"
+            "as JSON. Exit status: 0 done, 1 refused (the reason is printed), 2 wrong usage.\n\n"
             "The master password is taken from --password, else from standard input with\n"
             "--password-stdin, else from the environment variable VESK_MASTER_PASSWORD, else it\n"
             "is asked for on the terminal without echo. --password is visible to every user of\n"
@@ -107,7 +118,8 @@ struct CommandLine {
             "unless --replace is given."));
         parser.addHelpOption();
         parser.addPositionalArgument(QStringLiteral("command"),
-                                     QStringLiteral("create, demo, generate, import or report"));
+                                     QStringLiteral("create, demo, generate, import, report, user, constant, "
+                                                    "group, grant, revoke, rights or who-can"));
         parser.addOptions(
             {dir, server, schema, alias, password, passwordStdin, replace, pascal, cpp, system});
     }
@@ -322,6 +334,17 @@ int main(int argc, char *argv[])
     // Reports paint pages and set up an application object of their own.
     if (argc > 1 && qstrcmp(argv[1], "report") == 0)
         return cli::runReportCommand(argc, argv);
+    // The administration commands read options of their own.
+    if (argc > 1 && qstrcmp(argv[1], "user") == 0)
+        return cli::runUserCommand(argc, argv);
+    if (argc > 1 && qstrcmp(argv[1], "constant") == 0)
+        return cli::runConstantCommand(argc, argv);
+    if (argc > 1 && qstrcmp(argv[1], "group") == 0)
+        return cli::runGroupCommand(argc, argv);
+    if (argc > 1 && (qstrcmp(argv[1], "grant") == 0 || qstrcmp(argv[1], "revoke") == 0))
+        return cli::runGrantCommand(argc, argv);
+    if (argc > 1 && (qstrcmp(argv[1], "rights") == 0 || qstrcmp(argv[1], "who-can") == 0))
+        return cli::runRightsCommand(argc, argv);
 
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("vesksec"));

@@ -39,16 +39,16 @@ bool holdsAccess(dbe::Table &rights, dbe::Table &members, int userId, int access
     return false;
 }
 
-std::vector<int> heldAccessIds(dbe::Table &rights, dbe::Table &members, int userId)
+std::vector<RightSource> rightSources(dbe::Table &rights, dbe::Table &members, int userId)
 {
-    std::vector<int> accessIds;
+    std::vector<RightSource> sources;
     std::vector<int> groupIds;
     {
         const RangeGuard range(rights, userId);
         for (; !rights.eof(); rights.next()) {
             switch (kindOf(rights)) {
             case RightKind::Constant:
-                accessIds.push_back(rights.asInteger(fields::AccessId));
+                sources.push_back({rights.asInteger(fields::AccessId), RightSource::Directly});
                 break;
             case RightKind::Group:
                 groupIds.push_back(rights.asInteger(fields::AccessId));
@@ -61,8 +61,16 @@ std::vector<int> heldAccessIds(dbe::Table &rights, dbe::Table &members, int user
     for (const int groupId : groupIds) {
         const RangeGuard range(members, groupId);
         for (; !members.eof(); members.next())
-            accessIds.push_back(members.asInteger(fields::AccessId));
+            sources.push_back({members.asInteger(fields::AccessId), groupId});
     }
+    return sources;
+}
+
+std::vector<int> heldAccessIds(dbe::Table &rights, dbe::Table &members, int userId)
+{
+    std::vector<int> accessIds;
+    for (const RightSource &source : rightSources(rights, members, userId))
+        accessIds.push_back(source.accessId);
     std::sort(accessIds.begin(), accessIds.end());
     accessIds.erase(std::unique(accessIds.begin(), accessIds.end()), accessIds.end());
     return accessIds;

@@ -17,6 +17,18 @@ namespace security {
 // rows with one member lookup per group, stopping at the first hit.
 bool holdsAccess(dbe::Table &rights, dbe::Table &members, int userId, int accessId);
 
+// One way in which a user holds a constant: granted directly, or through a group of his.
+struct RightSource {
+    static constexpr int Directly = 0; // group ids are numbered from 1
+    int accessId = 0;
+    int groupId = Directly;
+};
+
+// Every way the user holds each of his constants, in the order of his rows: his direct grants,
+// then each group's members. The walk both answers below are built on, so that the kept answers
+// and the explanations of the administration (effectiverights.h) cannot disagree.
+std::vector<RightSource> rightSources(dbe::Table &rights, dbe::Table &members, int userId);
+
 // Every constant the user holds, sorted and without repeats, for keeping in memory.
 std::vector<int> heldAccessIds(dbe::Table &rights, dbe::Table &members, int userId);
 

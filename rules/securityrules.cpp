@@ -3,25 +3,13 @@
 #include "dbe/database.h"
 #include "dbe/session.h"
 #include "dbe/table.h"
+#include "rules/cursor.h"
+#include "rules/logonrule.h"
 #include "rules/schema.h"
 
 namespace security {
 
 namespace {
-
-// A table of the security database opened for one operation. Opened before the transaction
-// starts, as the engine requires, and closed (its lock released) when the operation ends.
-class Cursor : public dbe::Table
-{
-public:
-    Cursor(const QString &databaseName, const QString &table, const QString &index = {})
-    {
-        setDatabaseName(databaseName);
-        setTableName(table);
-        setIndexName(index);
-        open();
-    }
-};
 
 // Deletes the rows of the cursor's range that `matches` accepts. A deletion moves the cursor
 // on by itself (back to the row before at the end, which was looked at already).
@@ -57,6 +45,35 @@ QString storedName(dbe::Table &access, const QString &name)
     return dbe::DataSet::coerce(dbe::FieldType::Alpha, access.fieldInfo(fields::AccessName).size,
                                 name)
         .toString();
+}
+
+bool fits(dbe::Table &table, const QString &field, const QString &text)
+{
+    return text.size() <= table.fieldInfo(field).size;
+}
+
+// The first of the user's texts that the table could not keep whole, if any.
+QString tooLongField(dbe::Table &users, const SecurityRules::UserFields &user)
+{
+    const std::pair<QString, QString> texts[] = {{fields::UserName, user.name},
+                                                 {fields::UserPassword, user.password},
+                                                 {fields::UserDef1, user.def1},
+                                                 {fields::UserDef2, user.def2}};
+    for (const auto &[field, text] : texts) {
+        if (!fits(users, field, text))
+            return field;
+    }
+    return {};
+}
+
+SecurityRules::UserChange userChange(SecurityRules::UserChange::Status status, int userId = 0,
+                                     const QString &field = {})
+{
+    SecurityRules::UserChange change;
+    change.status = status;
+    change.userId = userId;
+    change.field = field;
+    return change;
 }
 
 } // namespace
@@ -189,16 +206,122 @@ bool SecurityRules::removeMember(int groupId, int accessId)
 
 SecurityRules::NameChange SecurityRules::addConstant(const QString &name)
 {
+    return insertConstant(name, std::nullopt);
+}
+
+SecurityRules::NameChange SecurityRules::addConstant(const QString &name, int accessId)
+{
+    if (accessId < 1)
+        return {NameChange::BadId};
+    return insertConstant(name, accessId);
+}
+
+SecurityRules::NameChange SecurityRules::insertConstant(const QString &name,
+                                                        std::optional<int> accessId)
+{
     if (name.isEmpty())
         return {NameChange::EmptyName};
     Cursor constants(m_databaseName, tables::Access, indexes::AccessName);
+    Cursor byId(m_databaseName, tables::Access);
     return inTransaction(*m_database, [&] {
         if (constants.findKey({storedName(constants, name)}))
             return NameChange{NameChange::Duplicate, constants.asInteger(fields::AccessId)};
+        if (accessId && byId.findKey({*accessId}))
+            return NameChange{NameChange::IdTaken, *accessId};
         constants.insert();
+        if (accessId)
+            constants.setValue(fields::AccessId, *accessId);
         constants.setValue(fields::AccessName, name);
         constants.post();
         return NameChange{NameChange::Written, constants.asInteger(fields::AccessId)};
+    });
+}
+
+SecurityRules::NameChange SecurityRules::addGroup(const QString &name)
+{
+    if (name.isEmpty())
+        return {NameChange::EmptyName};
+    Cursor groups(m_databaseName, tables::Groups);
+    return inTransaction(*m_database, [&] {
+        // The group name is cut to the field like a constant's; no index leads with it.
+        const QString stored = dbe::DataSet::coerce(dbe::FieldType::Alpha,
+                                                    groups.fieldInfo(fields::GroupName).size, name)
+                                   .toString();
+        for (groups.first(); !groups.eof(); groups.next()) {
+            if (sameTextCaseBlind(groups.asString(fields::GroupName), stored))
+                return NameChange{NameChange::Duplicate, groups.asInteger(fields::GroupId)};
+        }
+        groups.insert();
+        groups.setValue(fields::GroupName, name);
+        groups.post();
+        return NameChange{NameChange::Written, groups.asInteger(fields::GroupId)};
+    });
+}
+
+SecurityRules::UserChange SecurityRules::addUser(const UserFields &user)
+{
+    if (user.name.isEmpty())
+        return userChange(UserChange::EmptyName);
+    // The supervisor's name and the master password log him on before any row is looked at, so
+    // a user of that name could be mistaken for him.
+    if (sameTextCaseBlind(user.name, SupervisorLogonName))
+        return userChange(UserChange::Reserved);
+    Cursor users(m_databaseName, tables::Users, indexes::UserName);
+    if (const QString field = tooLongField(users, user); !field.isEmpty())
+        return userChange(UserChange::TooLong, 0, field);
+    return inTransaction(*m_database, [&] {
+        if (users.findKey({user.name}))
+            return userChange(UserChange::Duplicate, users.asInteger(fields::UserId));
+        users.insert();
+        users.setValue(fields::UserName, user.name);
+        users.setValue(fields::UserPassword, user.password);
+        users.setValue(fields::UserDef1, user.def1);
+        users.setValue(fields::UserDef2, user.def2);
+        users.setValue(fields::UserEnabled, user.enabled);
+        users.setValue(fields::UserAdmin, user.admin);
+        // Last access and count stay blank until the first logon, as the user dialog leaves them.
+        users.post();
+        return userChange(UserChange::Written, users.asInteger(fields::UserId));
+    });
+}
+
+SecurityRules::UserChange SecurityRules::alterUser(int userId, const UserAlteration &change)
+{
+    Cursor users(m_databaseName, tables::Users);
+    for (const auto &[field, text] : {std::pair{fields::UserDef1, change.def1},
+                                      std::pair{fields::UserDef2, change.def2}}) {
+        if (text && !fits(users, field, *text))
+            return userChange(UserChange::TooLong, userId, field);
+    }
+    return inTransaction(*m_database, [&] {
+        if (!users.findKey({userId}))
+            return userChange(UserChange::NotFound, userId);
+        users.edit();
+        if (change.enabled)
+            users.setValue(fields::UserEnabled, *change.enabled);
+        if (change.admin)
+            users.setValue(fields::UserAdmin, *change.admin);
+        if (change.def1)
+            users.setValue(fields::UserDef1, *change.def1);
+        if (change.def2)
+            users.setValue(fields::UserDef2, *change.def2);
+        users.post();
+        return userChange(UserChange::Written, userId);
+    });
+}
+
+SecurityRules::UserChange SecurityRules::setPassword(int userId, const QString &password)
+{
+    Cursor users(m_databaseName, tables::Users);
+    if (!fits(users, fields::UserPassword, password))
+        return userChange(UserChange::TooLong, userId, fields::UserPassword);
+    return inTransaction(*m_database, [&] {
+        if (!users.findKey({userId}))
+            return userChange(UserChange::NotFound, userId);
+        users.edit();
+        users.setValue(fields::UserPassword, password);
+        users.post();
+        return userChange(UserChange::Written, userId);
     });
 }
 

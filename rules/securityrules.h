@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <memory>
+#include <optional>
 
 namespace dbe {
 class Database;
@@ -69,17 +70,67 @@ public:
             Duplicate, // another constant (or, on a rename, this one) has the name already,
                        // compared case-blind on the text the table would keep
             NotFound,  // a rename found no constant of the old name
+            IdTaken,   // another constant has the id asked for
+            BadId,     // an id asked for must be from 1 up
         };
         Status status = Written;
-        int accessId = 0; // the constant written
+        int accessId = 0; // the constant (by addGroup, the group) written
     };
     // Adds a constant; the engine numbers it. A name longer than the field is cut, and the cut
     // name must be new.
     NameChange addConstant(const QString &name);
+    // The same with the id given: a host's source may already declare the constant under it.
+    // Later constants the engine numbers go on after the largest id.
+    NameChange addConstant(const QString &name, int accessId);
+    // Adds a group, which the command line names: unlike the group dialog, which keeps any name
+    // it is given, the name must be there, fit the field and be new (case-blind), or there would
+    // be no telling two groups apart by name.
+    NameChange addGroup(const QString &name);
+
+    // A user as the administration adds him.
+    struct UserFields {
+        QString name;
+        QString password;
+        bool enabled = true;
+        bool admin = false;
+        QString def1;
+        QString def2;
+    };
+    // What is changed of a user; what is absent stays.
+    struct UserAlteration {
+        std::optional<bool> enabled;
+        std::optional<bool> admin;
+        std::optional<QString> def1;
+        std::optional<QString> def2;
+    };
+    // What became of a user.
+    struct UserChange {
+        enum Status {
+            Written,
+            EmptyName,
+            Duplicate, // another user has the name, compared case-blind
+            Reserved,  // the name logs on the supervisor
+            TooLong,   // `field` holds more characters than the table keeps
+            NotFound,  // no user has the id
+        };
+        Status status = Written;
+        int userId = 0;
+        QString field; // with TooLong: the field, as named in schema.h
+    };
+    // Adds a user. Text is refused, not cut, when it does not fit: a cut password would never
+    // match the one typed at the logon. New users of the command line have names of their own
+    // (the user dialog allows twins, which a name on the command line could not tell apart).
+    UserChange addUser(const UserFields &user);
+    UserChange alterUser(int userId, const UserAlteration &change);
+    // Stores the user's new password as the logon compares it: as typed, the tables being
+    // protected as a whole by the master password.
+    UserChange setPassword(int userId, const QString &password);
     // Renames the constant now called `oldName`; its id, rights and memberships stay with it.
     NameChange renameConstant(const QString &oldName, const QString &newName);
 
 private:
+    NameChange insertConstant(const QString &name, std::optional<int> accessId);
+
     QString m_databaseName;
     // Held so that the tables stay attached between operations.
     std::shared_ptr<dbe::Database> m_database;

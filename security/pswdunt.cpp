@@ -3,6 +3,7 @@
 #include "dbe/error.h"
 #include "dbe/table.h"
 #include "rules/schema.h"
+#include "rules/securityrules.h"
 #include "ui/messages.h"
 
 #include <QFormLayout>
@@ -110,12 +111,19 @@ void TFormPassword::refuse(QLineEdit *field, const QString &message)
 void TFormPassword::storeNewPassword()
 {
     try {
-        m_tblUsers->edit();
-        m_tblUsers->setString(security::fields::UserPassword, m_edPassword1->text());
-        m_tblUsers->post();
+        // The dialog takes a password of any length and keeps its first characters, as many as
+        // the field holds; storing it is the rules' own, as for the administration.
+        const QString password =
+            m_edPassword1->text().left(m_tblUsers->fieldInfo(security::fields::UserPassword).size);
+        const security::SecurityRules::UserChange change =
+            security::SecurityRules(m_tblUsers->databaseName())
+                .setPassword(m_tblUsers->asInteger(security::fields::UserId), password);
+        // A user deleted since the logon has no password left to change.
+        if (change.status != security::SecurityRules::UserChange::Written) {
+            QDialog::done(Rejected);
+            return;
+        }
     } catch (const dbe::Error &) {
-        if (m_tblUsers->state() == dbe::DataSet::State::Edit)
-            m_tblUsers->cancel();
         m_failure = std::current_exception();
         QDialog::done(Rejected);
         return;

@@ -64,7 +64,8 @@ TFormMain::TFormMain(QWidget *owner) : QDialog(owner)
     setWindowTitle(QStringLiteral("Security Setup"));
     // The regular 8-point face; the user and group dialogs use the same.
     formkit::applyDialogFont(this, formkit::Weight::Regular);
-    setFixedSize(499, 340);
+    // Taller by the status line below the users.
+    setFixedSize(499, 358);
 
     createTables();
     buildSystemGroup();
@@ -73,6 +74,7 @@ TFormMain::TFormMain(QWidget *owner) : QDialog(owner)
     btnOk->setDefault(true);
     connect(btnOk, &QPushButton::clicked, this, &TFormMain::btnOkClick);
     buildUsersGroup();
+    lblStatus = place(new QLabel(this), QStringLiteral("lblStatus"), QRect(10, 336, 481, 18));
     setTabOrderAndKeys();
 }
 
@@ -85,7 +87,7 @@ void TFormMain::setTabOrderAndKeys()
                                     tnbkLists,      lbGroups,       lbConstants,    spbtnAddUser,
                                     spbtnEditUser,  spbtnDelUser,   spbtnAddAccess, spbtnDelAccess,
                                     spbtnAddGroup,  spbtnEditGroup, spbtnDelGroup,  spbtnAccAdd,
-                                    spbtnAccEdit,   spbtnAccDel};
+                                    spbtnAccEdit,   spbtnAccDel,    spbtnAccHolders};
     for (qsizetype i = 1; i < order.size(); ++i)
         setTabOrder(order.at(i - 1), order.at(i));
 
@@ -176,6 +178,7 @@ void TFormMain::buildUsersGroup()
         place(new DragListBox(grpUsers), QStringLiteral("lbUsrAccess"), QRect(10, 66, 198, 122));
     lbUsrAccess->setDropAcceptor([this](QObject *source) { return lbUsrAccessDragOver(source); });
     lbUsrAccess->setDropHandler([this](QObject *source) { lbUsrAccessDragDrop(source); });
+    connect(lbUsrAccess, &QListWidget::currentItemChanged, this, &TFormMain::showRightSource);
 
     spbtnAddAccess = arrowButton(QStringLiteral("spbtnAddAccess"), leftArrowGlyph(), grpUsers,
                                  QRect(214, 98, 25, 25));
@@ -222,6 +225,10 @@ QWidget *TFormMain::buildConstantsPage()
     connect(spbtnAccAdd, &QToolButton::clicked, this, &TFormMain::spbtnAccAddClick);
     connect(spbtnAccEdit, &QToolButton::clicked, this, &TFormMain::spbtnAccEditClick);
     connect(spbtnAccDel, &QToolButton::clicked, this, &TFormMain::spbtnAccDelClick);
+    spbtnAccHolders = speedButton(QStringLiteral("spbtnAccHolders"), QStringLiteral("Holders"),
+                                  page, QRect(160, 82, 58, 24));
+    spbtnAccHolders->setToolTip(QStringLiteral("Who holds the selected constant, and how"));
+    connect(spbtnAccHolders, &QToolButton::clicked, this, &TFormMain::spbtnAccHoldersClick);
     return page;
 }
 

@@ -66,6 +66,8 @@ public:
     void spbtnAccAddClick();
     void spbtnAccEditClick();
     void spbtnAccDelClick();
+    // Lists the enabled users who hold the selected constant, and how each holds it.
+    void spbtnAccHoldersClick();
     void spbtnAddGroupClick();
     void spbtnEditGroupClick();
     void spbtnDelGroupClick();
@@ -88,6 +90,10 @@ private:
     void FormDestroy();
 
     void tblUsrAccCalcFields(dbe::DataSet &row);
+    // Puts on each line of the rights list where the right comes from: its tool tip, and the
+    // status line while it is the current line.
+    void describeRightSources();
+    void showRightSource();
     bool userSelected() const;
     // Makes the user with this id the selected one and the current row of the users table;
     // an id that no user has leaves the selector empty and the table where it stood.
@@ -138,6 +144,8 @@ private:
     QToolButton *spbtnAccAdd = nullptr;
     QToolButton *spbtnAccEdit = nullptr;
     QToolButton *spbtnAccDel = nullptr;
+    QToolButton *spbtnAccHolders = nullptr;
+    QLabel *lblStatus = nullptr;
 };
 
 // The window while it exists (the last one created), as openers and tools look for it.

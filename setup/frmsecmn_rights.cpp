@@ -69,6 +69,8 @@ void TFormMain::RemoveAccess()
         if (rules().revoke(tblUsers->asInteger(UserId), line.id, line.type))
             delete item;
     });
+    // Taking a group away may change how the remaining constants are held.
+    describeRightSources();
 }
 
 bool TFormMain::lbUsrAccessDragOver(QObject *source) const

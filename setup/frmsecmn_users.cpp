@@ -48,6 +48,7 @@ void TFormMain::UpdateUserInformation()
                       {tblUsrAcc->asInteger(AccessId), tblUsrAcc->asString(RightType)});
         }
     });
+    describeRightSources();
 }
 
 void TFormMain::dblkUserNameChange()

@@ -24,6 +24,9 @@ using NameChange = SecurityRules::NameChange;
 
 Q_DECLARE_METATYPE(SecurityRules::Link)
 Q_DECLARE_METATYPE(SecurityRules::NameChange::Status)
+Q_DECLARE_METATYPE(SecurityRules::UserChange::Status)
+
+using UserChange = SecurityRules::UserChange;
 
 namespace {
 
@@ -522,6 +525,132 @@ private Q_SLOTS:
             QCOMPARE(after.mid(2).join(u'\n'), before.mid(2).join(u'\n'));
         else
             QCOMPARE(after.mid(2).join(u'\n'), before.mid(2).join(u'\n').replace(oldName, newName));
+    }
+
+    // Users as the command line adds and changes them: the row afterwards as
+    // "name|password|def1|def2|enabled|admin", or the refusal and nothing written.
+    void usersKeepTheirRules_data()
+    {
+        QTest::addColumn<QString>("operation"); // add, alter, password
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("text"); // add, password: the password; alter: def1
+        QTest::addColumn<SecurityRules::UserChange::Status>("status");
+        QTest::addColumn<QString>("row");
+
+        QTest::newRow("add") << "add" << "cid" << "pw" << UserChange::Written
+                             << "cid|pw|Sales||False|True";
+        QTest::newRow("add, name twice in other case") << "add" << "ANN" << "pw"
+                                                       << UserChange::Duplicate << "";
+        QTest::newRow("add, the supervisor's name") << "add" << "Supervisor" << "pw"
+                                                    << UserChange::Reserved << "";
+        QTest::newRow("add, empty name") << "add" << "" << "pw" << UserChange::EmptyName << "";
+        QTest::newRow("add, password of thirteen") << "add" << "cid" << "1234567890123"
+                                                   << UserChange::TooLong << "";
+        QTest::newRow("add, password of twelve") << "add" << "cid" << "123456789012"
+                                                 << UserChange::Written
+                                                 << "cid|123456789012|Sales||False|True";
+        QTest::newRow("add, name of 49") << "add" << QString(49, u'n') << "pw"
+                                         << UserChange::TooLong << "";
+        QTest::newRow("alter") << "alter" << "ann" << "Audit" << UserChange::Written
+                               << "ann|a|Audit||False|True";
+        QTest::newRow("alter, def1 of 31") << "alter" << "ann" << QString(31, u'd')
+                                           << UserChange::TooLong << "ann|a|||True|False";
+        QTest::newRow("alter, no such user") << "alter" << "nobody" << "x"
+                                             << UserChange::NotFound << "";
+        QTest::newRow("password") << "password" << "bob" << "new" << UserChange::Written
+                                  << "bob|new|||True|False";
+        QTest::newRow("password, empty") << "password" << "bob" << "" << UserChange::Written
+                                         << "bob||||True|False";
+        QTest::newRow("password, thirteen") << "password" << "bob" << "1234567890123"
+                                            << UserChange::TooLong << "bob|b|||True|False";
+        QTest::newRow("password, no such user") << "password" << "nobody" << "x"
+                                                << UserChange::NotFound << "";
+    }
+    void usersKeepTheirRules()
+    {
+        QFETCH(QString, operation);
+        QFETCH(QString, name);
+        QFETCH(QString, text);
+        QFETCH(SecurityRules::UserChange::Status, status);
+        QFETCH(QString, row);
+        testsupport::SecurityDb &db = *m_db;
+        const Content &c = m_content;
+        const Scratch scratch(*c.database);
+        const QStringList before = snapshot(db);
+
+        SecurityRules rules(db.alias());
+        UserChange change;
+        if (operation == QLatin1String("add")) {
+            change = rules.addUser({name, text, false, true, QStringLiteral("Sales"), {}});
+        } else if (operation == QLatin1String("alter")) {
+            change = rules.alterUser(idOf(c, name), {false, true, text, std::nullopt});
+        } else {
+            change = rules.setPassword(idOf(c, name), text);
+        }
+        QCOMPARE(change.status, status);
+        const QStringList users =
+            testsupport::rows(db, QStringLiteral("USERS.DB"),
+                              {"User_Name", "User_Password", "User_Def1", "User_Def2",
+                               "User_Enabled", "User_Admin"});
+        if (!row.isEmpty())
+            QVERIFY2(users.contains(row), qPrintable(users.join(u' ')));
+        if (status != UserChange::Written)
+            QCOMPARE(snapshot(db), before);
+        // Rights and log stay with the user's id whatever changes of him.
+        QCOMPARE(snapshot(db).mid(1), before.mid(1));
+    }
+
+    // Constants numbered by the caller, and groups, which the command line names.
+    void namesAndIdsStayUnique_data()
+    {
+        QTest::addColumn<QString>("kind"); // constant, group
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("id"); // 0: the engine numbers it
+        QTest::addColumn<SecurityRules::NameChange::Status>("status");
+        QTest::addColumn<QString>("names"); // the snapshot's line afterwards
+
+        const QString constants = QStringLiteral("constants: Print Edit Admin");
+        const QString groups = QStringLiteral("groups: Clerks Managers Audit");
+        QTest::newRow("constant of id 40") << "constant" << "Export" << 40 << NameChange::Written
+                                           << constants + " Export";
+        QTest::newRow("constant, id taken") << "constant" << "Export" << 2 << NameChange::IdTaken
+                                            << constants;
+        QTest::newRow("constant, id 0") << "constant" << "Export" << -1 << NameChange::BadId
+                                        << constants;
+        QTest::newRow("constant, name taken") << "constant" << "edit" << 40
+                                              << NameChange::Duplicate << constants;
+        QTest::newRow("group") << "group" << "Temps" << 0 << NameChange::Written
+                               << groups + " Temps";
+        QTest::newRow("group, name taken") << "group" << "MANAGERS" << 0 << NameChange::Duplicate
+                                           << groups;
+        QTest::newRow("group, cut to twenty") << "group" << "Temporary staff of the night" << 0
+                                              << NameChange::Written
+                                              << groups + " Temporary staff of t";
+        QTest::newRow("group, empty") << "group" << "" << 0 << NameChange::EmptyName << groups;
+    }
+    void namesAndIdsStayUnique()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, name);
+        QFETCH(int, id);
+        QFETCH(SecurityRules::NameChange::Status, status);
+        QFETCH(QString, names);
+        testsupport::SecurityDb &db = *m_db;
+        const Content &c = m_content;
+        const Scratch scratch(*c.database);
+
+        SecurityRules rules(db.alias());
+        const bool constant = kind == QLatin1String("constant");
+        const NameChange change = !constant ? rules.addGroup(name)
+                                  : id == 0 ? rules.addConstant(name)
+                                            : rules.addConstant(name, id == -1 ? 0 : id);
+        QCOMPARE(change.status, status);
+        QCOMPARE(snapshot(db).at(constant ? 1 : 2), names);
+        if (status == NameChange::Written && constant) {
+            QCOMPARE(change.accessId, id);
+            // The engine numbers on after the id given.
+            QCOMPARE(rules.addConstant(QStringLiteral("Next")).accessId, id + 1);
+        }
     }
 };
 

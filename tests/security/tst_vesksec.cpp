@@ -253,6 +253,114 @@ private Q_SLOTS:
             QVERIFY_THROWS_EXCEPTION(dbe::Error, userCount(alias, QStringLiteral("Old1")));
     }
 
+    // The administration commands, each run on a fresh copy of the demo database: the exit
+    // status, and what `rights` says the user holds afterwards ("-": there is no such user).
+    void administersThroughTheRules_data()
+    {
+        QTest::addColumn<QStringList>("command");
+        QTest::addColumn<QByteArray>("input");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("user");
+        QTest::addColumn<QString>("rights");
+
+        const QString viewOrders = R"({"id":1,"name":"View Orders","direct":true,"groups":[]})";
+        const QString printReports = R"({"id":6,"name":"Print Reports","direct":true,"groups":[]})";
+        const QString auditor = "[" + viewOrders + "," + printReports + "]";
+        const auto clerks = [](int id, const char *name) {
+            return QStringLiteral(R"({"id":%1,"name":"%2","direct":false,"groups":["Order Clerks"]})")
+                .arg(id)
+                .arg(QLatin1String(name));
+        };
+        const auto row = [](const char *name, const QStringList &command, int status,
+                            const QString &user, const QString &rights,
+                            const QByteArray &input = {}) {
+            QTest::newRow(name) << command << input << status << user << rights;
+        };
+        row("grant a constant by id", {"grant", "--user", "auditor", "--constant", "5"}, 0,
+            "auditor",
+            "[" + viewOrders + R"(,{"id":5,"name":"Edit Customers","direct":true,"groups":[]},)" +
+                printReports + "]");
+        row("grant again, other letter case",
+            {"grant", "--user", "AUDITOR", "--constant", "view orders"}, 0, "auditor", auditor);
+        row("revoke a constant", {"revoke", "--user", "auditor", "--constant", "Print Reports"},
+            0, "auditor", "[" + viewOrders + "]");
+        row("revoke a group he lacks", {"revoke", "--user", "auditor", "--group", "Managers"}, 1,
+            "auditor", auditor);
+        row("grant a group", {"grant", "--user", "auditor", "--group", "Order Clerks"}, 0,
+            "auditor",
+            R"([{"id":1,"name":"View Orders","direct":true,"groups":["Order Clerks"]},)" +
+                clerks(2, "Edit Orders") + "," + clerks(4, "View Customers") + "," +
+                printReports + "]");
+        row("a constant to a group",
+            {"grant", "--group", "Order Clerks", "--constant", "Print Reports"}, 0, "clerk",
+            "[" + clerks(1, "View Orders") + "," + clerks(2, "Edit Orders") + "," +
+                clerks(4, "View Customers") + "," + clerks(6, "Print Reports") + "]");
+        row("a constant from a group", {"revoke", "--group", "Order Clerks", "--constant", "2"},
+            0, "clerk", "[" + clerks(1, "View Orders") + "," + clerks(4, "View Customers") + "]");
+        row("delete a constant", {"constant", "delete", "View Orders"}, 0, "auditor",
+            "[" + printReports + "]");
+        row("delete a group", {"group", "delete", "order clerks"}, 0, "clerk", "[]");
+        row("add a user", {"user", "add", "nova", "--admin", "--new-password-stdin"}, 0, "nova",
+            "[]", "Nova1\n");
+        row("the supervisor's name", {"user", "add", "Supervisor", "--new-password-stdin"}, 1,
+            "Supervisor", "-", "Nova1\n");
+        row("a user's name twice", {"user", "add", "CLERK", "--new-password-stdin"}, 1, "clerk",
+            "[" + clerks(1, "View Orders") + "," + clerks(2, "Edit Orders") + "," +
+                clerks(4, "View Customers") + "]",
+            "Nova1\n");
+        row("a password longer than the field",
+            {"user", "passwd", "auditor", "--new-password-stdin"}, 1, "auditor", auditor,
+            "thirteen-char\n");
+        row("delete a user", {"user", "delete", "auditor"}, 0, "auditor", "-");
+        row("disable a user", {"user", "set", "auditor", "--disable", "--def1", "Audit"}, 0,
+            "auditor", auditor);
+        row("a constant's name twice", {"constant", "add", "VIEW ORDERS"}, 1, "auditor", auditor);
+        row("a constant's id twice", {"constant", "add", "Extra", "--id", "6"}, 1, "auditor",
+            auditor);
+        row("a group's name twice", {"group", "add", "managers"}, 1, "auditor", auditor);
+        row("an unknown user", {"grant", "--user", "nobody", "--constant", "1"}, 1, "auditor",
+            auditor);
+        row("constant and group at once",
+            {"grant", "--user", "auditor", "--constant", "1", "--group", "Managers"}, 2, "auditor",
+            auditor);
+        row("set without a change", {"user", "set", "auditor"}, 2, "auditor", auditor);
+        row("enable and disable", {"user", "set", "auditor", "--enable", "--disable"}, 2,
+            "auditor", auditor);
+        row("an unknown verb", {"user", "rename", "auditor"}, 2, "auditor", auditor);
+        row("an unknown option", {"constant", "list", "--colour"}, 2, "auditor", auditor);
+    }
+    void administersThroughTheRules()
+    {
+        QFETCH(QStringList, command);
+        QFETCH(QByteArray, input);
+        QFETCH(int, status);
+        QFETCH(QString, user);
+        QFETCH(QString, rights);
+        QTemporaryDir dir;
+        for (const QString &file : tableFiles(m_demo.path()))
+            QVERIFY(QFile::copy(QDir(m_demo.path()).filePath(file),
+                                QDir(dir.path()).filePath(file)));
+        dbe::Session::instance().addStandardAlias(QStringLiteral("CliAdmin"), dir.path());
+        dbe::Session::instance().saveConfig();
+        const QStringList database = {"--alias", "CliAdmin", "--password", "Old1"};
+
+        const Run run = vesksec(command + database, input);
+        QVERIFY2(run.exitCode == status, qPrintable(describe(run)));
+        const Run held = vesksec(QStringList{"rights", "--user", user, "--json"} + database);
+        if (rights == QLatin1String("-")) {
+            QVERIFY2(held.exitCode == 1, qPrintable(describe(held)));
+        } else {
+            QVERIFY2(held.exitCode == 0, qPrintable(describe(held)));
+            QCOMPARE(held.output.trimmed(), rights);
+        }
+        if (QTest::currentDataTag() == QLatin1String("add a user")) {
+            QVERIFY(vesksec(QStringList{"user", "list", "--json"} + database)
+                        .output.contains(
+                            R"({"id":6,"name":"nova","enabled":true,"admin":true,"def1":"",)"
+                            R"("def2":"","last_access":null,"access_count":null})"));
+        }
+    }
+
     // The alias is registered once the tables exist; not even root can make a file here.
     void failedCreationRegistersNoAlias()
     {

@@ -1,9 +1,11 @@
 // The rights of the selected user: granting from the visible page by arrow or drop, taking a
 // right away, and the label each right shows.
 
+#include "rules/createtables.h"
 #include "tests/setup/setuptestkit.h"
 #include "ui/messages.h"
 
+#include <QLabel>
 #include <QTabWidget>
 #include <QTest>
 #include <QToolButton>
@@ -257,6 +259,49 @@ private Q_SLOTS:
         QCOMPARE(lines(child<QListWidget>(editor.get(), "lbUsrAccess")), QStringList({"print"}));
         pickUser(editor.get(), QStringLiteral("Bob"));
         QCOMPARE(lines(child<QListWidget>(editor.get(), "lbUsrAccess")), QStringList({"Delete"}));
+    }
+
+    // Each right of the selected user says where his constants come from, on hover and in the
+    // status line; the constants page tells who holds a constant.
+    void showsWhereRightsComeFrom()
+    {
+        testsupport::SecurityDb db;
+        security::fillDemoData(db.alias());
+        // auditor (4) holds View Orders directly; Managers (2) gives it to him a second way.
+        db.grant(4, 2, QStringLiteral("G"));
+        auto editor = openEditor(db);
+        pickUser(editor.get(), QStringLiteral("auditor"));
+        auto *rights = child<QListWidget>(editor.get(), "lbUsrAccess");
+        QCOMPARE(lines(rights), QStringList({"(Managers)", "Print Reports", "View Orders"}));
+        QCOMPARE(rights->item(2)->toolTip(),
+                 QStringLiteral("View Orders: granted directly, and through group Managers."));
+        QCOMPARE(rights->item(0)->toolTip(),
+                 QStringLiteral("Group Managers grants View Orders, Delete Orders, Print Reports, "
+                                "Export Data, Close Period."));
+        rights->setCurrentRow(1);
+        auto *status = child<QLabel>(editor.get(), "lblStatus");
+        QCOMPARE(status->text(),
+                 QStringLiteral("Print Reports: granted directly, and through group Managers."));
+        // Taking the group away leaves the constants held directly only.
+        rights->setCurrentRow(0);
+        rights->item(0)->setSelected(true);
+        child<QToolButton>(editor.get(), "spbtnDelAccess")->click();
+        QCOMPARE(rights->item(0)->toolTip(), QStringLiteral("Print Reports: granted directly."));
+
+        child<QTabWidget>(editor.get(), "tnbkLists")->setCurrentIndex(ConstantsPage);
+        selectLine(child<QListWidget>(editor.get(), "lbConstants"), QStringLiteral("View Orders"));
+        // For a look at the window: VESK_GRAB_DIR names a folder for its picture.
+        if (qEnvironmentVariableIsSet("VESK_GRAB_DIR"))
+            editor->grab().save(qEnvironmentVariable("VESK_GRAB_DIR") + "/setupeditor.png");
+        ui::MessageRecorder messages;
+        child<QToolButton>(editor.get(), "spbtnAccHolders")->click();
+        // The disabled "former" holds it through Order Clerks too, but cannot log on.
+        QCOMPARE(messages.lastText(),
+                 QStringLiteral("Enabled users who hold View Orders:\n\n"
+                                "admin: through group Managers\n"
+                                "auditor: granted directly\n"
+                                "clerk: through group Order Clerks\n"
+                                "manager: through group Order Clerks, and through group Managers"));
     }
 };
 
