@@ -7,12 +7,14 @@
 //   vesksec generate --alias NAME (--pascal FILE | --cpp FILE) [--password PW | --password-stdin]
 //   vesksec import --alias NAME --dir DIR [--system] [--password PW | --password-stdin]
 //   vesksec report --alias NAME --type TYPE ... (see reportcommand.h)
+//   vesksec log (export | purge) --alias NAME ... (see logcommand.h)
 
 #include "import/oldimport.h"
 #include "dbe/error.h"
 #include "dbe/session.h"
 #include "dbe/storage.h"
 #include "masterpassword.h"
+#include "logcommand.h"
 #include "reportcommand.h"
 #include "rules/constantsource.h"
 #include "rules/createtables.h"
@@ -98,7 +100,8 @@ struct CommandLine {
             "  generate write the access constants as a Pascal include file or C++ header\n"
             "  import   convert the previous version's files WOBSEC1-4.DBF in --dir into the\n"
             "           database of --alias, all or nothing\n"
-            "  report   write a security report to PDF, PNG files or a printer (report --help)\n\n"
+            "  report   write a security report to PDF, PNG files or a printer (report --help)\n"
+            "  log      export the activity log as CSV, or purge its old entries (log --help)\n\n"
             "The master password is taken from --password, else from standard input with\n"
             "--password-stdin, else from the environment variable VESK_MASTER_PASSWORD, else it\n"
             "is asked for on the terminal without echo. --password is visible to every user of\n"
@@ -107,7 +110,7 @@ struct CommandLine {
             "unless --replace is given."));
         parser.addHelpOption();
         parser.addPositionalArgument(QStringLiteral("command"),
-                                     QStringLiteral("create, demo, generate, import or report"));
+                                     QStringLiteral("create, demo, generate, import, report or log"));
         parser.addOptions(
             {dir, server, schema, alias, password, passwordStdin, replace, pascal, cpp, system});
     }
@@ -322,6 +325,8 @@ int main(int argc, char *argv[])
     // Reports paint pages and set up an application object of their own.
     if (argc > 1 && qstrcmp(argv[1], "report") == 0)
         return cli::runReportCommand(argc, argv);
+    if (argc > 1 && qstrcmp(argv[1], "log") == 0)
+        return cli::runLogCommand(argc, argv);
 
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("vesksec"));
