@@ -7,6 +7,8 @@
 
 namespace {
 
+// Entries counted at most to tell a short log from a long one.
+constexpr int SurelyLong = 2000;
 // Edges kept at most; a long session of jumps starts afresh rather than grow without end.
 constexpr int KeptEdges = 100000;
 
@@ -40,12 +42,16 @@ int LogGridModel::countRows()
     dbe::Table *table = log();
     if (!table)
         return DataSetModel::countRows();
-    const int few = table->countUpTo(m_exactBelow);
-    if (few < m_exactBelow)
-        return few;
+    // A log whose numbers span fewer entries than the limit holds fewer: it is counted. One
+    // that spans more is counted up to a few thousand only, which tells a log thinned out by
+    // deletions (shown counted) from a long one.
     const auto numbers = table->autoIncRange();
     if (!numbers)
+        return 0;
+    if (numbers->second - numbers->first + 1 < m_exactBelow)
         return DataSetModel::countRows();
+    if (const int few = table->countUpTo(SurelyLong); few < SurelyLong && few < m_exactBelow)
+        return few;
     m_byKey = true;
     m_firstNumber = numbers->first;
     return int(std::min<qint64>(INT_MAX, numbers->second - numbers->first + 1));

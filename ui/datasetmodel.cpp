@@ -100,7 +100,6 @@ QList<QVariantList> DataSetModel::readBlock(int block) const
         if (i + 1 < count)
             m_dataSet->next();
     }
-    m_rowsRead += int(rows.size());
     return rows;
 }
 
@@ -124,6 +123,7 @@ const QVariantList *DataSetModel::row(int row) const
                 self, [self, error] { Q_EMIT self->readFailed(error); }, Qt::QueuedConnection);
             return nullptr;
         }
+        m_rowsRead += int(rows.size());
         if (m_blocks.size() >= KeptBlocks)
             m_blocks.remove(m_blocksByUse.takeFirst());
         found = m_blocks.insert(block, rows);

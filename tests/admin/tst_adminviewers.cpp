@@ -335,6 +335,60 @@ private Q_SLOTS:
         QCOMPARE(messages.requests().size(), 1);
     }
 
+    // Ctrl+F: a user's next entry after the selected one, or a day's first entry; the log
+    // read by key as a long one is.
+    void findEntry_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("fromFirst");
+        QTest::addColumn<int>("logCount"); // of the entry found; 0: none
+        QTest::addColumn<QString>("message");
+        QTest::newRow("a user, after the first entry") << "bob" << true << 4 << QString();
+        QTest::newRow("a user, none after the newest") << "Bob" << false << 0
+                                                       << "No further entry of this user.";
+        QTest::newRow("a day") << "2026-03-05" << false << 65 << QString();
+        QTest::newRow("no user and no day")
+            << "Nobody" << false << 0 << "No user is called Nobody, and it is no date.";
+    }
+
+    void findEntry()
+    {
+        QFETCH(QString, text);
+        QFETCH(bool, fromFirst);
+        QFETCH(int, logCount);
+        QFETCH(QString, message);
+        testsupport::SecurityDb db;
+        const int alice = db.addUser(QStringLiteral("Alice"), QStringLiteral("pw"));
+        const int bob = db.addUser(QStringLiteral("Bob"), QStringLiteral("pw"));
+        writeLog(db.alias(), 300, [&](dbe::Table &log, int n) {
+            log.setValue(QStringLiteral("Access_Date"), Morning.addSecs(3600 * n));
+            log.setValue(QStringLiteral("User_ID"), n % 3 == 0 ? bob : alice);
+        });
+        const std::unique_ptr<TfrmViewLog> shownViewer = showViewLog(db.alias());
+        TfrmViewLog &viewer = *shownViewer;
+        viewer.dsLog->setExactBelow(0);
+        viewer.dsLog->reload();
+        QTableView *grid = viewer.DBGrid1;
+        grid->setCurrentIndex(viewer.dsLog->index(fromFirst ? 0 : 299, 0));
+        viewer.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&viewer));
+        ui::MessageRecorder recorder;
+        recorder.answerText(text);
+        QTest::keyClick(grid, Qt::Key_F, Qt::ControlModifier);
+        QVERIFY(!recorder.requests().isEmpty());
+        QCOMPARE(recorder.requests().first().kind, ui::MessageKind::Input);
+        QCOMPARE(recorder.requests().size() > 1 ? recorder.lastText() : QString(), message);
+        const int count = viewer.dsLog->columnOf(QStringLiteral("LogCount"));
+        const QModelIndex current = grid->currentIndex();
+        if (logCount > 0) {
+            QCOMPARE(current.siblingAtColumn(count).data().toInt(), logCount);
+            QVERIFY(grid->viewport()->rect().intersects(grid->visualRect(current)));
+            // The rows around it are its neighbours in the log.
+            QCOMPARE(current.sibling(current.row() + 1, count).data().toInt(), logCount + 1);
+            QCOMPARE(current.sibling(current.row() - 1, count).data().toInt(), logCount - 1);
+        }
+    }
+
     // answers: Y yes, N no, S the copy's file named, C its naming cancelled.
     void clearLog_data()
     {
