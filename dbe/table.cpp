@@ -685,6 +685,16 @@ void Table::cancelRange()
     first();
 }
 
+void Table::dropRange()
+{
+    ensureOpen();
+    d->rangeStart.clear();
+    d->rangeEnd.clear();
+    // Rows read ahead were the range's: what follows in the whole table is read afresh.
+    d->ahead.clear();
+    m_hasRange = false;
+}
+
 void Table::insert()
 {
     ensureOpen();

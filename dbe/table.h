@@ -78,6 +78,9 @@ public:
     // cursor moves to the first row in the range.
     void setRange(const QVariantList &start, const QVariantList &end);
     void cancelRange();
+    // Drops the range and leaves the cursor where it is, for a caller that positions it
+    // afresh before its next read anyway: saves cancelRange()'s read of the first row.
+    void dropRange();
     bool hasRange() const { return m_hasRange; }
 
     void insert();

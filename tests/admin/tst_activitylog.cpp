@@ -85,6 +85,7 @@ class TestActivityLog : public QObject
 
 private Q_SLOTS:
     void initTestCase_data() { testsupport::addStorageRows(); }
+    void initTestCase() { testsupport::isolateEngineConfig(); }
     void init() { testsupport::followStorageRow(); }
 
     // Counted or placed by key, the grid shows the same rows, right after another process
@@ -248,8 +249,10 @@ int runChild(const QStringList &args)
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
-    if (app.arguments().value(1) == QLatin1String("--child"))
+    if (app.arguments().value(1) == QLatin1String("--child")) {
+        testsupport::isolateEngineConfig();
         return runChild(app.arguments().mid(2));
+    }
     TestActivityLog test;
     return QTest::qExec(&test, argc, argv);
 }
