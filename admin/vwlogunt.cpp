@@ -1,6 +1,9 @@
 #include "admin/vwlogunt.h"
 
 #include "admin/formstyle.h"
+#include "admin/loggridmodel.h"
+#include "intl/shortdate.h"
+#include "logarchive/logcsv.h"
 #include "ui/formkit.h"
 #include "admin/logging.h"
 #include "dbe/error.h"
@@ -11,7 +14,9 @@
 #include "ui/helpkey.h"
 #include "ui/messages.h"
 
+#include <QDir>
 #include <QHeaderView>
+#include <QShortcut>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QStyle>
@@ -73,7 +78,7 @@ TfrmViewLog::TfrmViewLog(QWidget *parent) : QDialog(parent)
     tblLog->addCalculatedField(AccessLabelField, dbe::FieldType::Alpha, CalculatedTextSize);
     tblLog->setCalcFieldsHandler([this](dbe::DataSet &log) { tblLogCalcFields(log); });
 
-    dsLog = new ui::DataSetModel(this);
+    dsLog = new LogGridModel(this);
     dsLog->setObjectName(QStringLiteral("dsLog"));
     dsLog->setColumnOrder({security::fields::AccessDate, security::fields::LogCount, UserNameField,
                            security::fields::UserId, security::fields::AccessId, AccessLabelField});
@@ -83,6 +88,9 @@ TfrmViewLog::TfrmViewLog(QWidget *parent) : QDialog(parent)
             [this](const QModelIndex &current) { dsLog->setCurrentRow(current.row()); });
     connect(dsLog, &ui::DataSetModel::readFailed, this,
             [this](const dbe::Error &error) { ui::showEngineError(this, error); });
+
+    auto *find = new QShortcut(QKeySequence::Find, this);
+    connect(find, &QShortcut::activated, this, &TfrmViewLog::FindEntry);
 }
 
 TfrmViewLog::~TfrmViewLog()
@@ -226,9 +234,13 @@ void TfrmViewLog::btnClearLogClick()
     }
     try {
         if (tblLog->isOpen()) {
-            tblLog->emptyTable();
-            accept();
-            return;
+            if (!saveLogBeforeClearing()) {
+                tblLog->close();
+            } else {
+                tblLog->emptyTable();
+                accept();
+                return;
+            }
         }
     } catch (const dbe::Error &error) {
         tblLog->close();
@@ -239,4 +251,99 @@ void TfrmViewLog::btnClearLogClick()
         tblLog->open();
         showLog();
     });
+}
+
+bool TfrmViewLog::saveLogBeforeClearing()
+{
+    if (!ui::askYesNo(this,
+                      QStringLiteral("Save a copy of the log as a CSV file before it is cleared?")))
+        return true;
+    QString path = QDir::home().filePath(
+        QStringLiteral("activity-log-%1.csv").arg(QDate::currentDate().toString(Qt::ISODate)));
+    if (!ui::askSaveFileName(this, QStringLiteral("Save the Log as CSV"), path,
+                             QStringLiteral("CSV files (*.csv)")))
+        return false;
+    // Written through the window's own cursor: the log is open exclusively, so nobody writes
+    // between the copy and the clearing, and another cursor of this process would be refused.
+    return ui::runGuarded(this, [&] {
+        logarchive::writeLogCsv(*tblLog, logarchive::LogNames(tblLog->databaseName()), path);
+    });
+}
+
+void TfrmViewLog::FindEntry()
+{
+    if (!tblLog->isOpen())
+        return;
+    QString text = m_findText;
+    if (!ui::inputQuery(this, QStringLiteral("Find"), QStringLiteral("User name or date:"), text))
+        return;
+    text = text.trimmed();
+    if (text.isEmpty())
+        return;
+    m_findText = text;
+    ui::runGuarded(this, [&] {
+        if (!findEntry(text))
+            return;
+        const int row = dsLog->placeCurrentEntry();
+        if (row < 0)
+            return;
+        const QModelIndex found = dsLog->index(row, 0);
+        DBGrid1->setCurrentIndex(found);
+        DBGrid1->scrollTo(found, QAbstractItemView::PositionAtCenter);
+    });
+}
+
+bool TfrmViewLog::findEntry(const QString &text)
+{
+    // A user's name first: a name such as "2026" is not taken for a year.
+    dbe::Table users;
+    users.setDatabaseName(tblLog->databaseName());
+    users.setTableName(security::tables::Users);
+    users.setIndexName(security::indexes::UserName);
+    users.open();
+    if (users.findKey({text}))
+        return findUserEntry(users.asInteger(security::fields::UserId));
+
+    const QDate today = QDate::currentDate();
+    std::optional<QDate> day = controls::ShortDateFormat::current().parse(text, today);
+    if (!day || !day->isValid()) {
+        const QDate iso = QDate::fromString(text, Qt::ISODate);
+        if (iso.isValid())
+            day = iso;
+    }
+    if (!day || !day->isValid()) {
+        ui::showInformation(this,
+                            QStringLiteral("No user is called %1, and it is no date.").arg(text));
+        return false;
+    }
+    if (tblLog->findNearest({QDateTime(*day, QTime(0, 0))}))
+        return true;
+    ui::showInformation(this, QStringLiteral("No entry is dated %1 or later.")
+                                  .arg(QLocale().toString(*day, QLocale::ShortFormat)));
+    return false;
+}
+
+bool TfrmViewLog::findUserEntry(int userId)
+{
+    // From the entry the grid stands on: the next one of the user after it, so that Ctrl+F
+    // and Enter again go on to the next.
+    const int countColumn = dsLog->columnOf(security::fields::LogCount);
+    const QModelIndex current = DBGrid1->currentIndex();
+    bool onCurrent = false;
+    if (current.isValid() && countColumn >= 0) {
+        bool isNumber = false;
+        const qint64 count =
+            dsLog->index(current.row(), countColumn).data().toString().toLongLong(&isNumber);
+        onCurrent = isNumber && tblLog->findAutoInc(count) &&
+                    tblLog->value(security::fields::LogCount).toLongLong() == count;
+    }
+    if (!onCurrent) {
+        tblLog->first();
+        if (!tblLog->isEmpty() && tblLog->asInteger(security::fields::UserId) == userId)
+            return true;
+    }
+    if (tblLog->locateNext(security::fields::UserId, userId))
+        return true;
+    ui::showInformation(this, QStringLiteral("No further entry of this user."));
+    return false;
 }

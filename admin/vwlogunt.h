@@ -1,5 +1,7 @@
 #pragma once
 
+#include "admin/loggridmodel.h"
+
 #include <QDialog>
 
 class QPushButton;
@@ -9,12 +11,10 @@ namespace dbe {
 class DataSet;
 class Table;
 } // namespace dbe
-namespace ui {
-class DataSetModel;
-}
 
 // Shows the activity log with each entry's user and access constant looked up by id, and
-// clears the whole log when nobody else has it open.
+// clears the whole log when nobody else has it open, offering to save it as CSV first. Ctrl+F
+// finds the next entry of a user, or the first entry of a day.
 class TfrmViewLog : public QDialog
 {
     Q_OBJECT
@@ -29,12 +29,14 @@ public:
     dbe::Table *tblLog = nullptr;
     dbe::Table *tblUsers = nullptr;
     dbe::Table *tblAccess = nullptr;
-    ui::DataSetModel *dsLog = nullptr;
+    LogGridModel *dsLog = nullptr;
 
     void FormShow();
     void FormHide();
     void tblLogCalcFields(dbe::DataSet &log);
     void btnClearLogClick();
+    // Asks for a user name or a date and shows the entry found.
+    void FindEntry();
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -44,4 +46,12 @@ private:
     void describeLogFields();
     void showLog();
     void fitColumns();
+    // Writes the log, open exclusively, to a CSV file the administrator names. False when he
+    // cancelled or writing failed (said in a message): the log is then not to be cleared.
+    bool saveLogBeforeClearing();
+    // Puts the log's cursor on the entry `text` asks for; false (said in a message) when none.
+    bool findEntry(const QString &text);
+    bool findUserEntry(int userId);
+
+    QString m_findText;
 };

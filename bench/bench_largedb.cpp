@@ -1,12 +1,13 @@
 // What the administrator waits for on the security database of a large site, in real windows:
 // 10,000 users, 1,000 access constants, 200 groups, 50,000 rights (three constants and two
-// groups per user) and an activity log of 100,000 entries, in SQLCipher files.
+// groups per user) and an activity log of 100,000 entries (VESK_BENCH_LOG_ROWS entries when
+// set: 2000000 is a year of a busy site at 15-second spacing), in SQLCipher files.
 //
 // Measured, each against its target:
 //   the setup editor opened until it shows the first user's rights       < 500 ms
 //   a user picked in the editor until his rights are shown (first, middle and last user) < 50 ms
-//   View Log opened, its newest entries on show                          < 500 ms
-//   Ctrl+End in View Log from the first row; a drag to the log's middle  < 200 ms
+//   View Log opened, its newest entries on show                          < 50 ms
+//   Ctrl+End in View Log from the first row; a drag to the log's middle  < 50 ms
 //   the desktop's resident memory with those windows open                < 150 MB
 //
 // The memory is read in a process of its own (this program again, with --memory-probe), so that
@@ -18,6 +19,7 @@
 #include "admin/admnunt.h"
 #include "admin/vwlogunt.h"
 #include "benchdatabase.h"
+#include "dbe/backend.h"
 #include "dbe/database.h"
 #include "dbe/session.h"
 #include "dbe/table.h"
@@ -57,8 +59,17 @@ constexpr int ConstantsPerGroup = 10;
 constexpr int DirectPerUser = 3;
 constexpr int GroupsPerUser = 2;
 constexpr int RightsPerUser = DirectPerUser + GroupsPerUser;
-constexpr int LogRows = 100000;
+// The log's entries: VESK_BENCH_LOG_ROWS, else a hundred thousand.
+int logRowsWanted()
+{
+    bool ok = false;
+    const int rows = qEnvironmentVariableIntValue("VESK_BENCH_LOG_ROWS", &ok);
+    return ok && rows > 0 ? rows : 100000;
+}
+const int LogRows = logRowsWanted();
 const QDateTime LogStart(QDate(2026, 1, 5), QTime(7, 0));
+
+void fillLog();
 
 void fillDatabase()
 {
@@ -69,7 +80,6 @@ void fillDatabase()
     auto &members = tables.members;
     auto &users = tables.users;
     auto &rights = tables.rights;
-    auto &log = tables.log;
     dbe::Transaction transaction(*dbe::Session::instance().database(Alias));
 
     appendRow(*program, {{SecurityLabel, QStringLiteral("Large site")},
@@ -105,18 +115,38 @@ void fillDatabase()
                                 {AccessId, (u + k * 97) % Groups + 1},
                                 {RightType, security::RightGroup}});
     }
-    // Entries half a minute apart; every tenth a logon, a few by the supervisor or by users and
-    // constants deleted since.
-    for (int i = 0; i < LogRows; ++i) {
-        const int user = i % 997 == 0 ? 0 : (i * 7919) % (Users + 20) + 1;
-        if (i % 10 == 0)
-            appendRow(*log, {{AccessDate, LogStart.addSecs(qint64(i) * 30)}, {UserId, user}});
-        else
-            appendRow(*log, {{AccessDate, LogStart.addSecs(qint64(i) * 30)},
-                             {UserId, user},
-                             {AccessId, (i * 13) % (Constants + 5) + 1}});
-    }
     transaction.commit();
+    fillLog();
+}
+
+// Entries half a minute apart; every tenth a logon, a few by the supervisor or by users and
+// constants deleted since. Written by one prepared statement, a million per transaction: the
+// cursor's read-back of every row would make twenty million take an hour.
+void fillLog()
+{
+    dbe::Database &database = *dbe::Session::instance().database(Alias);
+    const std::unique_ptr<dbe::Table> open = openBenchTable(Alias, security::tables::Log);
+    dbe::Backend &backend = database.backend();
+    const dbe::TableHandle log = backend.openTable(security::tables::Log);
+    const QString sql = QStringLiteral("INSERT INTO %1 (%2, %3, %4) VALUES (%5, %6, %7)")
+                            .arg(log.sqlName, log.columns[0], log.columns[1], log.columns[3],
+                                 backend.placeholder(1), backend.placeholder(2),
+                                 backend.placeholder(3));
+    const std::unique_ptr<dbe::Statement> insert = backend.prepare(sql, log.canonicalName);
+    constexpr int PerTransaction = 1000000;
+    for (int from = 0; from < LogRows; from += PerTransaction) {
+        dbe::Transaction transaction(database);
+        for (int i = from; i < std::min(LogRows, from + PerTransaction); ++i) {
+            const qint64 user = i % 997 == 0 ? 0 : (qint64(i) * 7919) % (Users + 20) + 1;
+            insert->reset();
+            insert->bind(1, dbe::timestampToText(LogStart.addSecs(qint64(i) * 30)));
+            insert->bind(2, user);
+            insert->bind(3, i % 10 == 0 ? QVariant()
+                                        : QVariant((qint64(i) * 13) % (Constants + 5) + 1));
+            insert->step();
+        }
+        transaction.commit();
+    }
 }
 
 // Lets the window take its events and paints it, as the event loop does before the user sees
@@ -395,9 +425,9 @@ const Target Targets[] = {
     {"BM_SetupEditorPickUser/percent:0", "setup editor: pick the first user", 50},
     {"BM_SetupEditorPickUser/percent:50", "setup editor: pick a user mid-list", 50},
     {"BM_SetupEditorPickUser/percent:100", "setup editor: pick the last user", 50},
-    {"BM_ViewLogOpen", "View Log: open at the newest entry", 500},
-    {"BM_ViewLogCtrlEnd", "View Log: Ctrl+End from the first row", 200},
-    {"BM_ViewLogScrollToMiddle", "View Log: drag to the middle", 200},
+    {"BM_ViewLogOpen", "View Log: open at the newest entry", 50},
+    {"BM_ViewLogCtrlEnd", "View Log: Ctrl+End from the first row", 50},
+    {"BM_ViewLogScrollToMiddle", "View Log: drag to the middle", 50},
 };
 
 // Prints the usual output, then one line per figure: its median beside its target.
@@ -422,6 +452,7 @@ public:
     {
         std::printf("\n%-50s %12s %10s %6s\n", "Large database (median)", "measured", "target",
                     "met");
+        std::printf("%-50s %12d\n", "log entries (VESK_BENCH_LOG_ROWS)", LogRows);
         for (const Target &target : Targets) {
             const auto found = m_medianMs.find(target.benchmark);
             if (found == m_medianMs.end()) {
@@ -441,7 +472,7 @@ public:
         std::printf("%-50s %9.1f ms %7.0f ms %6s\n", "new desktop: open setup editor (one run)",
                     desktop.editorMs, 500.0, desktop.editorMs < 500 ? "yes" : "NO");
         std::printf("%-50s %9.1f ms %7.0f ms %6s\n", "new desktop: open View Log (one run)",
-                    desktop.viewLogMs, 500.0, desktop.viewLogMs < 500 ? "yes" : "NO");
+                    desktop.viewLogMs, 50.0, desktop.viewLogMs < 50 ? "yes" : "NO");
         std::printf("%-50s %9.1f MB %7.0f MB %6s\n", "desktop: resident memory (VmRSS)",
                     desktop.residentMb, limit, desktop.residentMb < limit ? "yes" : "NO");
         std::printf("%-50s %9.1f MB %7.0f MB %6s\n", "desktop: peak resident memory (VmHWM)",

@@ -8,6 +8,7 @@
 //   vesksec import --alias NAME --dir DIR [--system] [--password PW | --password-stdin]
 //   vesksec report --alias NAME --type TYPE ... (see reportcommand.h)
 //   vesksec user|constant|group|grant|revoke|rights|who-can ... (see admincommands.h)
+//   vesksec log (export | purge) --alias NAME ... (see logcommand.h)
 
 #include "import/oldimport.h"
 #include "admincommands.h"
@@ -15,6 +16,7 @@
 #include "dbe/session.h"
 #include "dbe/storage.h"
 #include "masterpassword.h"
+#include "logcommand.h"
 #include "reportcommand.h"
 #include "rules/constantsource.h"
 #include "rules/createtables.h"
@@ -110,6 +112,7 @@ struct CommandLine {
             "  who-can  every enabled user who holds a constant, and how\n"
             "Every change goes through the rules of the setup editor; --json gives the lists\n"
             "as JSON. Exit status: 0 done, 1 refused (the reason is printed), 2 wrong usage.\n\n"
+            "  log      export the activity log as CSV, or purge its old entries (log --help)\n\n"
             "The master password is taken from --password, else from standard input with\n"
             "--password-stdin, else from the environment variable VESK_MASTER_PASSWORD, else it\n"
             "is asked for on the terminal without echo. --password is visible to every user of\n"
@@ -118,8 +121,7 @@ struct CommandLine {
             "unless --replace is given."));
         parser.addHelpOption();
         parser.addPositionalArgument(QStringLiteral("command"),
-                                     QStringLiteral("create, demo, generate, import, report, user, constant, "
-                                                    "group, grant, revoke, rights or who-can"));
+                                     QStringLiteral("one of the commands above"));
         parser.addOptions(
             {dir, server, schema, alias, password, passwordStdin, replace, pascal, cpp, system});
     }
@@ -345,6 +347,8 @@ int main(int argc, char *argv[])
         return cli::runGrantCommand(argc, argv);
     if (argc > 1 && (qstrcmp(argv[1], "rights") == 0 || qstrcmp(argv[1], "who-can") == 0))
         return cli::runRightsCommand(argc, argv);
+    if (argc > 1 && qstrcmp(argv[1], "log") == 0)
+        return cli::runLogCommand(argc, argv);
 
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("vesksec"));

@@ -305,6 +305,18 @@ struct Table::Impl {
 
     static constexpr int WalkBatch = 32;
 
+    // Puts the cursor on a row just fetched; without one it stays where it was.
+    bool standOn(Table &table, const std::optional<QVariantList> &row)
+    {
+        if (!row)
+            return false;
+        hasRow = true;
+        rowStored = *row;
+        table.loadRow(toLogical(*row));
+        table.setPosition(false, false, false);
+        return true;
+    }
+
     QVariantList toLogical(const QVariantList &stored) const
     {
         QVariantList values;
@@ -575,6 +587,85 @@ bool Table::findKey(const QVariantList &key)
     return true;
 }
 
+bool Table::findNearest(const QVariantList &key)
+{
+    ensureOpen();
+    saveBeforeMoving(*this);
+    if (key.isEmpty() || key.size() > d->indexColumns.size())
+        throw Error(QStringLiteral("The key has %1 values; the index %2 has %3 fields.")
+                        .arg(key.size())
+                        .arg(m_indexName.isEmpty() ? QStringLiteral("(primary)") : m_indexName)
+                        .arg(d->indexColumns.size()));
+    Parameters params(*d->backend);
+    const QString where =
+        compareKeys(d->indexColumns, d->keyToStorage(key), Compare::GreaterOrEqual, params) +
+        QStringLiteral(" AND ") + d->rangeClause(params, m_hasRange);
+    return d->standOn(*this, d->fetchWalk(where, params));
+}
+
+bool Table::locateNext(const QString &field, const QVariant &value)
+{
+    ensureOpen();
+    saveBeforeMoving(*this);
+    const int number = d->fieldNumber(field);
+    const FieldDef &def = d->def().fields[number];
+    Parameters params(*d->backend);
+    QString where = d->rangeClause(params, m_hasRange);
+    if (d->hasRow)
+        where = compareKeys(d->orderColumns, d->keyOf(d->orderColumns, d->rowStored),
+                            Compare::Greater, params) +
+                QStringLiteral(" AND ") + where;
+    const QVariant stored = d->backend->toStorage(def.type, DataSet::coerce(def.type, 0, value));
+    where += QStringLiteral(" AND ") + equalTo(d->column(number, false), stored, params);
+    return d->standOn(*this, d->fetchOne(where, params, d->orderBy(false)));
+}
+
+std::optional<std::pair<qint64, qint64>> Table::autoIncRange()
+{
+    ensureOpen();
+    if (d->autoIncField < 0)
+        return std::nullopt;
+    // Two subqueries: SQLite answers a lone min() or max() from the key's end, but scans the
+    // table for both in one.
+    const QString column = d->handle.columns[d->autoIncField];
+    const QString sql = QStringLiteral("SELECT (SELECT min(%1) FROM %2), (SELECT max(%1) FROM %2)")
+                            .arg(column, d->handle.sqlName);
+    Statement &s = d->statement(sql, {});
+    std::optional<std::pair<qint64, qint64>> range;
+    if (s.step() && !s.columnValue(0).isNull())
+        range = std::make_pair(s.columnValue(0).toLongLong(), s.columnValue(1).toLongLong());
+    s.reset();
+    return range;
+}
+
+bool Table::findAutoInc(qint64 number)
+{
+    ensureOpen();
+    saveBeforeMoving(*this);
+    if (d->autoIncField < 0)
+        return false;
+    const QString column = d->handle.columns[d->autoIncField];
+    Parameters params(*d->backend);
+    const QString where = column + QStringLiteral(" >= ") + params.add(number);
+    // A plain ascending order, which the numbering's key serves on every storage (NULLS FIRST
+    // would not use a server's index; no row that qualifies has a blank number).
+    return d->standOn(*this, d->fetchOne(where, params, QStringLiteral(" ORDER BY ") + column));
+}
+
+int Table::countUpTo(int limit)
+{
+    ensureOpen();
+    Parameters params(*d->backend);
+    const QString sql = QStringLiteral("SELECT count(*) FROM (SELECT 1 AS one FROM %1 WHERE %2%3) "
+                                       "AS counted")
+                            .arg(d->handle.sqlName, d->rangeClause(params, m_hasRange),
+                                 d->backend->rowLimit(limit));
+    Statement &s = d->statement(sql, params.values());
+    const int count = s.step() ? s.columnValue(0).toInt() : 0;
+    s.reset();
+    return count;
+}
+
 void Table::setRange(const QVariantList &start, const QVariantList &end)
 {
     ensureOpen();
@@ -592,6 +683,16 @@ void Table::cancelRange()
     d->rangeEnd.clear();
     m_hasRange = false;
     first();
+}
+
+void Table::dropRange()
+{
+    ensureOpen();
+    d->rangeStart.clear();
+    d->rangeEnd.clear();
+    // Rows read ahead were the range's: what follows in the whole table is read afresh.
+    d->ahead.clear();
+    m_hasRange = false;
 }
 
 void Table::insert()
@@ -815,6 +916,25 @@ void Table::updateCurrent(const QVariantMap &set, const QMap<QString, qint64> &a
     if (changed == 0)
         throw Error(QStringLiteral("Record was deleted by another user."), Error::RecordChanged);
     refresh();
+}
+
+int Table::deleteRange(qint64 numberedUpTo)
+{
+    ensureOpen();
+    if (state() == State::Edit || state() == State::Insert)
+        cancel();
+    Parameters params(*d->backend);
+    QString where = d->rangeClause(params, m_hasRange);
+    if (d->autoIncField >= 0 && numberedUpTo < std::numeric_limits<qint64>::max())
+        where += QStringLiteral(" AND ") + d->handle.columns[d->autoIncField] +
+                 QStringLiteral(" <= ") + params.add(numberedUpTo);
+    Statement &s = d->statement(
+        QStringLiteral("DELETE FROM %1 WHERE %2").arg(d->handle.sqlName, where), params.values());
+    s.step();
+    const int deleted = s.changedRows();
+    s.reset();
+    first();
+    return deleted;
 }
 
 void Table::emptyTable()

@@ -4,7 +4,10 @@
 
 #include <QMap>
 
+#include <limits>
 #include <memory>
+#include <optional>
+#include <utility>
 
 namespace dbe {
 
@@ -51,10 +54,33 @@ public:
     // is). Found: the cursor moves there, true. Not found: the cursor stays, false.
     bool findKey(const QVariantList &key);
 
+    // Moves to the first row whose key on the current index is at or after `key` (leading
+    // fields), within the range. None: the cursor stays, false.
+    bool findNearest(const QVariantList &key);
+    // Moves to the next row after the current one, in the index's order and within the range,
+    // whose `field` holds `value`. None: the cursor stays, false.
+    bool locateNext(const QString &field, const QVariant &value);
+
+    // Positioning by the engine's numbering, which follows the order rows were written in: a
+    // grid over a log of millions of entries places its rows by number instead of counting
+    // them. Both read the numbering's own key (the row id, or its index on a server), so they
+    // cost the same at twenty million rows as at ten, and both disregard any range.
+    // The smallest and largest number of the autoincrement field; none when the table is empty
+    // or has no such field.
+    std::optional<std::pair<qint64, qint64>> autoIncRange();
+    // Moves to the row with the smallest number at or above `number`. None: the cursor stays.
+    bool findAutoInc(qint64 number);
+    // The rows within the range, counted up to `limit`: tells a short table from a long one
+    // without counting a long one.
+    int countUpTo(int limit);
+
     // Restricts the cursor to keys from start to end, both included (leading fields only); the
     // cursor moves to the first row in the range.
     void setRange(const QVariantList &start, const QVariantList &end);
     void cancelRange();
+    // Drops the range and leaves the cursor where it is, for a caller that positions it
+    // afresh before its next read anyway: saves cancelRange()'s read of the first row.
+    void dropRange();
     bool hasRange() const { return m_hasRange; }
 
     void insert();
@@ -74,6 +100,12 @@ public:
     // replaces fields, `add` adds to integer fields in the database. For counters that several
     // workstations bump at once.
     void updateCurrent(const QVariantMap &set, const QMap<QString, qint64> &add = {});
+
+    // Deletes, in one statement, the rows within the range (every row without one) whose
+    // autoincrement number is at most `numberedUpTo`, so that rows written after a reader took
+    // the largest number are left; answers how many. Needs no exclusive use: it is how old
+    // entries leave a log that hosts keep writing to.
+    int deleteRange(qint64 numberedUpTo = std::numeric_limits<qint64>::max());
 
     // Deletes every row. Needs the table opened exclusively.
     void emptyTable();

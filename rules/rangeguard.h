@@ -15,10 +15,10 @@ public:
     ~RangeGuard()
     {
         try {
-            m_table.cancelRange();
+            // The next use sets its own range or key: no need to read the first row here.
+            m_table.dropRange();
         } catch (const std::exception &error) {
-            // The next use sets its own range or key; the walk's failure, if any, is on its way
-            // to the caller already.
+            // The walk's failure, if any, is on its way to the caller already.
             qCInfo(security::lcSecurity).noquote()
                 << "leaving the range of" << m_table.tableName() << "failed:" << error.what();
         }

@@ -64,13 +64,27 @@ void DataSetModel::reload()
                 m_columnFieldIndex.append(i);
             }
         }
-        m_rowCount = m_dataSet->recordCount();
+        m_rowCount = countRows();
         // Leave the cursor where a grid starts: on the first row.
         m_dataSet->first();
         if (m_rowCount > 0)
             m_currentRow = 0;
     }
     endResetModel();
+}
+
+int DataSetModel::countRows()
+{
+    return m_dataSet->recordCount();
+}
+
+QVariantList DataSetModel::currentValues() const
+{
+    QVariantList values;
+    values.reserve(m_columnFieldIndex.size());
+    for (int fieldIndex : std::as_const(m_columnFieldIndex))
+        values.append(m_dataSet->value(fieldIndex));
+    return values;
 }
 
 QList<QVariantList> DataSetModel::readBlock(int block) const
@@ -81,16 +95,11 @@ QList<QVariantList> DataSetModel::readBlock(int block) const
     rows.reserve(count);
     m_dataSet->seek(first);
     for (int i = 0; i < count && !m_dataSet->eof(); ++i) {
-        QVariantList values;
-        values.reserve(m_columnFieldIndex.size());
-        for (int fieldIndex : std::as_const(m_columnFieldIndex))
-            values.append(m_dataSet->value(fieldIndex));
-        rows.append(values);
+        rows.append(currentValues());
         // No move past the block's last row: it would read the next block's rows for nothing.
         if (i + 1 < count)
             m_dataSet->next();
     }
-    m_rowsRead += int(rows.size());
     return rows;
 }
 
@@ -114,6 +123,7 @@ const QVariantList *DataSetModel::row(int row) const
                 self, [self, error] { Q_EMIT self->readFailed(error); }, Qt::QueuedConnection);
             return nullptr;
         }
+        m_rowsRead += int(rows.size());
         if (m_blocks.size() >= KeptBlocks)
             m_blocks.remove(m_blocksByUse.takeFirst());
         found = m_blocks.insert(block, rows);
@@ -177,7 +187,9 @@ QVariant DataSetModel::data(const QModelIndex &index, int role) const
     switch (role) {
     case Qt::DisplayRole: {
         const QVariantList *values = row(index.row());
-        return values ? displayText(field.type, values->at(index.column())) : QString();
+        return values && index.column() < values->size()
+                   ? displayText(field.type, values->at(index.column()))
+                   : QString();
     }
     case Qt::TextAlignmentRole:
         return QVariant::fromValue(field.alignment | Qt::AlignVCenter);

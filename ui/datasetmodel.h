@@ -80,11 +80,19 @@ Q_SIGNALS:
     // from the event loop, never while the grid paints, so a window may show the error at once.
     void readFailed(const dbe::Error &error);
 
+protected:
+    // How many rows reload() gives the grid; by default the data set's count.
+    virtual int countRows();
+    // Reads the rows of one block (an empty list stands for a row left blank). By default the
+    // data set is moved to the block's first row by position and walked from there.
+    virtual QList<QVariantList> readBlock(int block) const;
+    // The shown fields' values of the data set's current row.
+    QVariantList currentValues() const;
+
 private:
     void clear();
     // The values of one row, read with its block when not in memory; null when unreadable.
     const QVariantList *row(int row) const;
-    QList<QVariantList> readBlock(int block) const;
 
     QPointer<dbe::DataSet> m_dataSet;
     QStringList m_columnOrder;

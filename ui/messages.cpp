@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QCursor>
+#include <QFileDialog>
 #include <QInputDialog>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -29,6 +30,7 @@ QString defaultCaption(MessageKind kind)
     case MessageKind::Confirmation:
         return QStringLiteral("Confirm");
     case MessageKind::Input:
+    case MessageKind::SaveFile:
         break;
     }
     return QApplication::applicationDisplayName();
@@ -92,6 +94,11 @@ MessageReply showReal(QWidget *parent, const MessageRequest &request)
         const bool ok = dialog.exec() == QDialog::Accepted;
         return {ok, ok ? dialog.textValue() : request.value};
     }
+    if (request.kind == MessageKind::SaveFile) {
+        const QString chosen =
+            QFileDialog::getSaveFileName(parent, request.caption, request.value, request.text);
+        return {!chosen.isEmpty(), chosen.isEmpty() ? request.value : chosen};
+    }
     ScreenCentred<QMessageBox> box(parent);
     box.setWindowTitle(request.caption);
     box.setText(request.text);
@@ -106,6 +113,7 @@ MessageReply showReal(QWidget *parent, const MessageRequest &request)
         box.setDefaultButton(QMessageBox::Yes);
         return {box.exec() == QMessageBox::Yes, {}};
     case MessageKind::Input:
+    case MessageKind::SaveFile:
         break;
     }
     box.setStandardButtons(QMessageBox::Ok);
@@ -138,6 +146,7 @@ MessageIcon iconOf(const MessageRequest &request)
     case MessageKind::Confirmation:
         return MessageIcon::Question;
     case MessageKind::Input:
+    case MessageKind::SaveFile:
         break;
     }
     return MessageIcon::None;
@@ -175,6 +184,16 @@ bool inputQuery(QWidget *parent, const QString &caption, const QString &prompt, 
         parent, {MessageKind::Input, caption, prompt, value, maxLength, MessageIcon::None});
     if (reply.accepted)
         value = reply.value;
+    return reply.accepted;
+}
+
+bool askSaveFileName(QWidget *parent, const QString &caption, QString &path,
+                     const QString &filter)
+{
+    const MessageReply reply =
+        dispatch(parent, {MessageKind::SaveFile, caption, filter, path, 0, MessageIcon::None});
+    if (reply.accepted)
+        path = reply.value;
     return reply.accepted;
 }
 

@@ -17,6 +17,7 @@ enum class MessageKind {
     Information,  // information icon, OK
     Confirmation, // question icon, Yes and No
     Input,        // a caption, a prompt and one line of text; OK and Cancel
+    SaveFile,     // a caption and a file to write (value); text holds the name filter
 };
 
 enum class MessageIcon { None, Critical, Warning, Information, Question };
@@ -53,6 +54,10 @@ bool askYesNo(QWidget *parent, const QString &text, MessageIcon icon = MessageIc
 // a field's size is seen as one types rather than cut silently when the value is stored.
 bool inputQuery(QWidget *parent, const QString &caption, const QString &prompt, QString &value,
                 int maxLength = 0);
+// Asks for the name of a file to write, starting at `path`. True on OK, with `path` replaced by
+// the chosen file; on Cancel `path` is left as it was. `filter`: "CSV files (*.csv)".
+bool askSaveFileName(QWidget *parent, const QString &caption, QString &path,
+                     const QString &filter);
 // Like inputQuery, but answers the default on Cancel.
 QString inputBox(QWidget *parent, const QString &caption, const QString &prompt,
                  const QString &defaultValue);

@@ -145,6 +145,18 @@ QStringList createStatements(const TableDef &def, const QString &schema)
                                    quoteIdentifier(indexName(def, index)), table,
                                    keys.join(QStringLiteral(", "))));
     }
+    // The numbering gets a key of its own, as it has on the embedded storage, where it is the
+    // row id: a grid over a log of millions of entries finds its rows by number and takes the
+    // count from the smallest and largest (not unique: an import may write numbers of its own).
+    for (const FieldDef &field : def.fields) {
+        if (field.type != FieldType::AutoInc)
+            continue;
+        const QString name = serverName(def.name) + QLatin1Char('_') + serverName(field.name) +
+                             QStringLiteral("_number");
+        if (name.size() <= MaxNameLength)
+            statements.append(QStringLiteral("CREATE INDEX %1 ON %2 (%3)")
+                                  .arg(quoteIdentifier(name), table, column(def, field.name)));
+    }
     return statements;
 }
 

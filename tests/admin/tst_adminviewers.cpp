@@ -19,6 +19,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTableView>
+#include <QTemporaryDir>
 #include <functional>
 #include <memory>
 
@@ -334,26 +335,88 @@ private Q_SLOTS:
         QCOMPARE(messages.requests().size(), 1);
     }
 
+    // Ctrl+F: a user's next entry after the selected one, or a day's first entry; the log
+    // read by key as a long one is.
+    void findEntry_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("fromFirst");
+        QTest::addColumn<int>("logCount"); // of the entry found; 0: none
+        QTest::addColumn<QString>("message");
+        QTest::newRow("a user, after the first entry") << "bob" << true << 4 << QString();
+        QTest::newRow("a user, none after the newest") << "Bob" << false << 0
+                                                       << "No further entry of this user.";
+        QTest::newRow("a day") << "2026-03-05" << false << 65 << QString();
+        QTest::newRow("no user and no day")
+            << "Nobody" << false << 0 << "No user is called Nobody, and it is no date.";
+    }
+
+    void findEntry()
+    {
+        QFETCH(QString, text);
+        QFETCH(bool, fromFirst);
+        QFETCH(int, logCount);
+        QFETCH(QString, message);
+        testsupport::SecurityDb db;
+        const int alice = db.addUser(QStringLiteral("Alice"), QStringLiteral("pw"));
+        const int bob = db.addUser(QStringLiteral("Bob"), QStringLiteral("pw"));
+        writeLog(db.alias(), 300, [&](dbe::Table &log, int n) {
+            log.setValue(QStringLiteral("Access_Date"), Morning.addSecs(3600 * n));
+            log.setValue(QStringLiteral("User_ID"), n % 3 == 0 ? bob : alice);
+        });
+        const std::unique_ptr<TfrmViewLog> shownViewer = showViewLog(db.alias());
+        TfrmViewLog &viewer = *shownViewer;
+        viewer.dsLog->setExactBelow(0);
+        viewer.dsLog->reload();
+        QTableView *grid = viewer.DBGrid1;
+        grid->setCurrentIndex(viewer.dsLog->index(fromFirst ? 0 : 299, 0));
+        viewer.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&viewer));
+        ui::MessageRecorder recorder;
+        recorder.answerText(text);
+        QTest::keyClick(grid, Qt::Key_F, Qt::ControlModifier);
+        QVERIFY(!recorder.requests().isEmpty());
+        QCOMPARE(recorder.requests().first().kind, ui::MessageKind::Input);
+        QCOMPARE(recorder.requests().size() > 1 ? recorder.lastText() : QString(), message);
+        const int count = viewer.dsLog->columnOf(QStringLiteral("LogCount"));
+        const QModelIndex current = grid->currentIndex();
+        if (logCount > 0) {
+            QCOMPARE(current.siblingAtColumn(count).data().toInt(), logCount);
+            QVERIFY(grid->viewport()->rect().intersects(grid->visualRect(current)));
+            // The rows around it are its neighbours in the log.
+            QCOMPARE(current.sibling(current.row() + 1, count).data().toInt(), logCount + 1);
+            QCOMPARE(current.sibling(current.row() - 1, count).data().toInt(), logCount - 1);
+        }
+    }
+
+    // answers: Y yes, N no, S the copy's file named, C its naming cancelled.
     void clearLog_data()
     {
-        QTest::addColumn<bool>("yes");
+        QTest::addColumn<QString>("answers");
         QTest::addColumn<bool>("heldElsewhere");
         QTest::addColumn<QStringList>("messages");
         QTest::addColumn<int>("rowsAfter");
         QTest::addColumn<bool>("closes");
         const QString question = QStringLiteral("Are you sure you want to clear the Log?");
-        QTest::newRow("No leaves the log") << false << false << QStringList{question} << 2 << false;
+        const QString copy =
+            QStringLiteral("Save a copy of the log as a CSV file before it is cleared?");
+        const QString fileFilter = QStringLiteral("CSV files (*.csv)");
+        QTest::newRow("No leaves the log") << "N" << false << QStringList{question} << 2 << false;
         QTest::newRow("Yes empties and closes")
-            << true << false << QStringList{question} << 0 << true;
+            << "YN" << false << QStringList{question, copy} << 0 << true;
+        QTest::newRow("a copy saved first")
+            << "YYS" << false << QStringList{question, copy, fileFilter} << 0 << true;
+        QTest::newRow("no file named for the copy keeps the log")
+            << "YYC" << false << QStringList{question, copy, fileFilter} << 2 << false;
         QTest::newRow("refused while a host has the log open")
-            << true << true
+            << "Y" << true
             << QStringList{question, QStringLiteral("Unable to open Log Table Exclusively.")} << 2
             << false;
     }
 
     void clearLog()
     {
-        QFETCH(bool, yes);
+        QFETCH(QString, answers);
         QFETCH(bool, heldElsewhere);
         QFETCH(QStringList, messages);
         QFETCH(int, rowsAfter);
@@ -372,9 +435,11 @@ private Q_SLOTS:
         const std::unique_ptr<TfrmViewLog> shownViewer = showViewLog(db.alias());
         TfrmViewLog &viewer = *shownViewer;
         QCOMPARE(viewer.dsLog->rowCount(), 2);
+        QTemporaryDir out;
+        const QString csv = out.filePath(QStringLiteral("log.csv"));
         ui::MessageRecorder recorder;
-        if (!yes)
-            recorder.answerNo();
+        for (const QChar answer : answers)
+            recorder.answer({answer == u'Y' || answer == u'S', answer == u'S' ? csv : QString()});
         viewer.btnClearLog->click();
         QCOMPARE(recorder.texts(), messages);
         QCOMPARE(recorder.requests().first().kind, ui::MessageKind::Confirmation);
@@ -384,6 +449,10 @@ private Q_SLOTS:
             QVERIFY(!viewer.tblLog->exclusive());
             QCOMPARE(viewer.dsLog->rowCount(), rowsAfter);
         }
+        // The copy holds what was cleared: the header and both entries.
+        QFile copy(csv);
+        QCOMPARE(copy.open(QIODevice::ReadOnly) ? copy.readAll().count('\n') : 0,
+                 answers.endsWith(u'S') ? 3 : 0);
         host.reset();
         viewer.hide();
         QCOMPARE(db.rowCount(QStringLiteral("LOG.DB")), rowsAfter);

@@ -1,0 +1,260 @@
+// The activity log at a busy site's size: View Log's rows placed by key, the CSV export, and
+// the purge that archives old entries, killed half way.
+
+#include "admin/loggridmodel.h"
+#include "dbe/database.h"
+#include "dbe/session.h"
+#include "dbe/table.h"
+#include "logarchive/archivefile.h"
+#include "logarchive/logcsv.h"
+#include "logarchive/logpurge.h"
+#include "tests/support/teststorage.h"
+#include "tests/support/testsupport.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QProcess>
+#include <QSet>
+#include <QTemporaryDir>
+#include <QTest>
+#include <csignal>
+
+namespace {
+
+const QDateTime Start(QDate(2026, 1, 1), QTime(0, 0));
+
+// Entries a minute apart from `first` on; every fifth a logon.
+void writeLog(const QString &alias, int first, int entries, int userId, int accessId)
+{
+    dbe::Table log;
+    log.setDatabaseName(alias);
+    log.setTableName(QStringLiteral("LOG.DB"));
+    log.open();
+    dbe::Transaction transaction(*dbe::Session::instance().database(alias));
+    for (int n = first; n < first + entries; ++n) {
+        log.append();
+        log.setValue(QStringLiteral("Access_Date"), Start.addSecs(60 * qint64(n)));
+        log.setValue(QStringLiteral("User_ID"), userId);
+        if (n % 5 != 0)
+            log.setValue(QStringLiteral("Access_ID"), accessId);
+        log.post();
+    }
+    transaction.commit();
+}
+
+struct Run {
+    int exitCode = -1;
+    QString output;
+};
+
+Run vesksec(const testsupport::SecurityDb &db, const QStringList &args, int killAfterMs = -1)
+{
+    dbe::Session::instance().saveConfig(); // the tool finds the test's aliases there
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("VESK_MASTER_PASSWORD"), db.password());
+    QProcess process;
+    process.setProcessEnvironment(environment);
+    process.setStandardInputFile(QProcess::nullDevice());
+    process.start(QStringLiteral(VESK_VESKSEC), args);
+    process.waitForStarted();
+    if (killAfterMs >= 0) {
+        QTest::qWait(killAfterMs);
+        // Once finished the process has no id, and kill(0) would end the test's own group.
+        if (const qint64 pid = process.processId(); pid > 0)
+            ::kill(pid_t(pid), SIGKILL);
+    }
+    process.waitForFinished(120000);
+    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+            QString::fromUtf8(process.readAllStandardOutput() + process.readAllStandardError())};
+}
+
+QList<qint64> logCounts(const QString &alias)
+{
+    QList<qint64> counts;
+    for (const QString &row :
+         testsupport::rows(alias, QStringLiteral("LOG.DB"), {QStringLiteral("LogCount")}))
+        counts.append(row.toLongLong());
+    return counts;
+}
+
+} // namespace
+
+class TestActivityLog : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase_data() { testsupport::addStorageRows(); }
+    void initTestCase() { testsupport::isolateEngineConfig(); }
+    void init() { testsupport::followStorageRow(); }
+
+    // Counted or placed by key, the grid shows the same rows, right after another process
+    // deleted the oldest entries and wrote new ones.
+    void rowsAfterAnotherProcessWrites_data()
+    {
+        QTest::addColumn<int>("exactBelow");
+        QTest::newRow("counted") << 100000;
+        QTest::newRow("by key") << 0;
+    }
+
+    void rowsAfterAnotherProcessWrites()
+    {
+        QFETCH(int, exactBelow);
+        testsupport::SecurityDb db;
+        writeLog(db.alias(), 0, 300, 0, 1);
+        dbe::Table log;
+        log.setDatabaseName(db.alias());
+        log.setTableName(QStringLiteral("LOG.DB"));
+        log.setIndexName(QStringLiteral("LOGINFO"));
+        log.open();
+        LogGridModel model;
+        model.setExactBelow(exactBelow);
+        model.setDataSet(&log);
+        QCOMPARE(model.rowCount(), 300);
+        QCOMPARE(model.readByKey(), exactBelow == 0);
+
+        const QString child = QStringLiteral("--child");
+        dbe::Session::instance().saveConfig();
+        QProcess other;
+        other.start(QCoreApplication::applicationFilePath(),
+                    {child, db.alias(), db.password()});
+        QVERIFY(other.waitForFinished(60000));
+        QCOMPARE(other.exitCode(), 0);
+
+        model.reload();
+        // Left: entries 40-299 and the 25 new ones (300-324), numbered 41 to 325.
+        QCOMPARE(model.rowCount(), 285);
+        const int countColumn = model.columnOf(QStringLiteral("LogCount"));
+        const auto countAt = [&](int row) {
+            return model.index(row, countColumn).data().toString().toInt();
+        };
+        QCOMPARE(countAt(142), 183); // the middle first, as a drag of the thumb reads it
+        QCOMPARE(countAt(143), 184);
+        QCOMPARE(countAt(284), 325);
+        QCOMPARE(countAt(0), 41);
+        QCOMPARE(countAt(200), 241);
+    }
+
+    void exportWritesTheLogAsCsv()
+    {
+        testsupport::SecurityDb db;
+        const int user = db.addUser(QStringLiteral("Smith, \"J\""), QStringLiteral("pw"));
+        const int gone = db.addUser(QStringLiteral("Gone"), QStringLiteral("pw"));
+        const int edit = db.addAccess(QStringLiteral("Edit"));
+        writeLog(db.alias(), 0, 2, user, edit);
+        writeLog(db.alias(), 2, 1, gone, edit + 1);
+        writeLog(db.alias(), 60 * 24, 2, 0, edit); // the next day
+        dbe::Table users;
+        users.setDatabaseName(db.alias());
+        users.setTableName(QStringLiteral("USERS.DB"));
+        users.open();
+        QVERIFY(users.findKey({gone}));
+        users.remove();
+
+        QTemporaryDir out;
+        const QString csv = out.filePath(QStringLiteral("log.csv"));
+        const Run run = vesksec(db, {"log", "export", "--alias", db.alias(), "--from",
+                                     "2026-01-01", "--to", "2026-01-01", "--csv", csv});
+        QCOMPARE(run.exitCode, 0);
+        QFile file(csv);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(),
+                 QByteArray("LogCount,Access_Date,User_ID,User_Name,Access_ID,Access_Name\r\n"
+                            "1,2026-01-01 00:00:00.000,1,\"Smith, \"\"J\"\"\",,\r\n"
+                            "2,2026-01-01 00:01:00.000,1,\"Smith, \"\"J\"\"\",1,Edit\r\n"
+                            "3,2026-01-01 00:02:00.000,2,,2,\r\n"));
+        QCOMPARE(vesksec(db, {"log", "purge", "--alias", db.alias(), "--before", "2026-01-02"})
+                     .exitCode,
+                 2);
+    }
+
+    // Killed at any moment, a purge leaves every entry once: in the archive or in the log.
+    void purgeKilledHalfWayLosesAndDoublesNothing_data()
+    {
+        QTest::addColumn<int>("killAfterMs"); // -2: stopped once 500 entries were archived
+        QTest::newRow("not killed") << -1;
+        QTest::newRow("stopped before deleting archived entries") << -2;
+        QTest::newRow("killed at once") << 0;
+        QTest::newRow("killed after 150 ms") << 150;
+        QTest::newRow("killed after 400 ms") << 400;
+        QTest::newRow("killed after 900 ms") << 900;
+    }
+
+    void purgeKilledHalfWayLosesAndDoublesNothing()
+    {
+        QFETCH(int, killAfterMs);
+        testsupport::SecurityDb db;
+        constexpr int Entries = 20000; // a fortnight, a minute apart
+        writeLog(db.alias(), 0, Entries, 0, 1);
+        QTemporaryDir out;
+        const QString archive = out.filePath(QStringLiteral("archive.csv"));
+        const QStringList purge{"log",      "purge",      "--alias", db.alias(),
+                                "--before", "2026-01-08", "--archive", archive};
+        if (killAfterMs >= 0)
+            vesksec(db, purge, killAfterMs);
+        if (killAfterMs == -2) {
+            logarchive::ArchiveFile stopped(archive);
+            dbe::Table log;
+            log.setDatabaseName(db.alias());
+            log.setTableName(QStringLiteral("LOG.DB"));
+            log.open();
+            const logarchive::LogNames names(db.alias());
+            for (int n = 0; n < 500; log.next(), ++n)
+                stopped.append(logarchive::csvLine(log, names));
+            stopped.append("501,2026-01-01 08:");
+            stopped.sync();
+        }
+        const Run run = vesksec(db, purge);
+        QVERIFY2(run.exitCode == 0, qPrintable(run.output));
+
+        QFile file(archive);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QList<QByteArray> lines = file.readAll().split('\n');
+        QCOMPARE(lines.takeFirst(), QByteArray("LogCount,Access_Date,User_ID,User_Name,Access_ID,"
+                                               "Access_Name\r"));
+        QCOMPARE(lines.takeLast(), QByteArray());
+        QSet<qint64> seen;
+        for (const QByteArray &line : std::as_const(lines)) {
+            const qint64 count = line.left(line.indexOf(',')).toLongLong();
+            QVERIFY2(line.mid(line.indexOf(',') + 1, 10) < "2026-01-08", line.constData());
+            QVERIFY2(!seen.contains(count), line.constData());
+            seen.insert(count);
+        }
+        QCOMPARE(seen.size(), 7 * 24 * 60);
+        for (qint64 count : logCounts(db.alias())) {
+            QVERIFY(!seen.contains(count));
+            seen.insert(count);
+        }
+        QCOMPARE(seen.size(), Entries);
+    }
+};
+
+// The other process of rowsAfterAnotherProcessWrites: deletes the first 40 entries and writes 25.
+int runChild(const QStringList &args)
+{
+    const QString alias = args.value(0);
+    dbe::Session::instance().addPassword(args.value(1));
+    dbe::Table log;
+    log.setDatabaseName(alias);
+    log.setTableName(QStringLiteral("LOG.DB"));
+    log.setIndexName(QStringLiteral("LOGINFO"));
+    log.open();
+    log.setRange({Start}, {Start.addSecs(39 * 60)});
+    const int deleted = logarchive::commitPurge(alias, log, 1000000);
+    log.cancelRange();
+    writeLog(alias, 300, 25, 0, 1);
+    return deleted == 40 ? 0 : 1;
+}
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    if (app.arguments().value(1) == QLatin1String("--child")) {
+        testsupport::isolateEngineConfig();
+        return runChild(app.arguments().mid(2));
+    }
+    TestActivityLog test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_activitylog.moc"
