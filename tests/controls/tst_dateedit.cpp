@@ -176,7 +176,7 @@ private Q_SLOTS:
     void leavingReadsTheText_data()
     {
         QTest::addColumn<QString>("typed");
-        QTest::addColumn<QDate>("date"); // invalid: the current date and time, focus kept
+        QTest::addColumn<QDate>("date"); // invalid: refused, the text kept and the focus too
         QTest::newRow("a date") << "12/24/2023" << QDate(2023, 12, 24);
         QTest::newRow("empty") << "" << QDate();
         QTest::newRow("no such date") << "2/29/2023" << QDate();
@@ -190,14 +190,63 @@ private Q_SLOTS:
         QVERIFY(w);
         w->edit->setFocus(Qt::OtherFocusReason);
         w->edit->setText(typed);
+        ui::MessageRecorder messages;
         QTest::keyClick(w->edit, Qt::Key_Tab);
         if (date.isValid()) {
             QCOMPARE(w->edit->DateValue(), QDateTime(date, QTime(0, 0)));
             QTRY_VERIFY(w->other->hasFocus());
+            QVERIFY(messages.texts().isEmpty());
         } else {
-            QCOMPARE(w->edit->Date(), QDate::currentDate());
-            QCOMPARE(w->edit->text(), w->edit->DateFormat().format(QDate::currentDate()));
+            QTRY_COMPARE(messages.texts(), QStringList{notADateMessage(typed)});
             QTRY_VERIFY(w->edit->hasFocus());
+            QCOMPARE(w->edit->text(), typed);
+            QCOMPARE(w->edit->DateValue(), QDateTime(QDate(1995, 11, 9), QTime(10, 30)));
+        }
+    }
+
+    // Whole dates typed as people type them: over a selection, with their separators, and as
+    // the first keys of a window that has just opened.
+    void typedDatesAreTakenAsTyped_data()
+    {
+        QTest::addColumn<QString>("separator");
+        QTest::addColumn<QString>("picture");
+        QTest::addColumn<bool>("selectAll"); // else the keys are the window's first
+        QTest::addColumn<QString>("keys");
+        QTest::addColumn<QDate>("date"); // invalid: refused
+        // clang-format off
+        QTest::newRow("over a selection") << "/" << "M/d/yyyy" << true << "3/15/2026" << QDate(2026, 3, 15);
+        QTest::newRow("two-digit parts") << "/" << "M/d/yyyy" << true << "12/31/1999" << QDate(1999, 12, 31);
+        QTest::newRow("day first, full stops") << "." << "d.M.yyyy" << true << "15.3.2026" << QDate(2026, 3, 15);
+        QTest::newRow("first keys of the window") << "/" << "M/d/yyyy" << false << "10/1/2026" << QDate(2026, 10, 1);
+        QTest::newRow("impossible date") << "/" << "M/d/yyyy" << true << "2/30/2026" << QDate();
+        QTest::newRow("incomplete date") << "/" << "M/d/yyyy" << true << "3/15" << QDate(QDate::currentDate().year(), 3, 15);
+        QTest::newRow("no year, no day") << "/" << "M/d/yyyy" << true << "3/" << QDate();
+        // clang-format on
+    }
+    void typedDatesAreTakenAsTyped()
+    {
+        QFETCH(QString, separator);
+        QFETCH(QString, picture);
+        QFETCH(bool, selectAll);
+        QFETCH(QString, keys);
+        QFETCH(QDate, date);
+        useProfile(separator, picture);
+        const auto w = showWindow(QDateTime(QDate(2026, 11, 9), QTime(0, 0)));
+        QVERIFY(w);
+        QVERIFY(w->edit->hasFocus()); // the window's first focus, from its activation
+        if (selectAll)
+            w->edit->selectAll();
+        ui::MessageRecorder messages;
+        QTest::keyClicks(w->edit, keys);
+        QCOMPARE(w->edit->text(), keys);
+        QTest::keyClick(w->edit, Qt::Key_Tab);
+        if (date.isValid()) {
+            QCOMPARE(w->edit->Date(), date);
+            QVERIFY(messages.texts().isEmpty());
+        } else {
+            QTRY_COMPARE(messages.texts(), QStringList{notADateMessage(keys)});
+            QTRY_VERIFY(w->edit->hasFocus());
+            QCOMPARE(w->edit->Date(), QDate(2026, 11, 9));
         }
     }
 
@@ -209,7 +258,7 @@ private Q_SLOTS:
         QTest::addColumn<QDate>("date");
         QTest::addColumn<bool>("accepted");
         QTest::newRow("a date") << "12/24/2023" << QDate(2023, 12, 24) << true;
-        QTest::newRow("no date") << "13/1/2023" << QDate::currentDate() << false;
+        QTest::newRow("no date") << "13/1/2023" << QDate(1995, 11, 9) << false;
     }
     void enterTakesTheTypedDate()
     {
@@ -221,13 +270,39 @@ private Q_SLOTS:
         ok->setGeometry(10, 40, 75, 25);
         ok->setDefault(true);
         connect(ok, &QPushButton::clicked, &dialog, &QDialog::accept);
+        edit->SetDateValue(QDateTime(QDate(1995, 11, 9), QTime(0, 0)));
         dialog.show();
         QVERIFY(QTest::qWaitForWindowActive(&dialog));
         edit->setFocus();
         edit->setText(typed);
+        ui::MessageRecorder messages;
         QTest::keyClick(edit, Qt::Key_Return);
         QTEST(edit->Date(), "date");
         QTEST(dialog.result() == QDialog::Accepted, "accepted");
+        QTRY_COMPARE(messages.texts().size(), dialog.result() == QDialog::Accepted ? 0 : 1);
+    }
+
+    void calendarKeysOpenTheCalendar_data()
+    {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<int>("modifiers");
+        QTest::newRow("F4") << int(Qt::Key_F4) << int(Qt::NoModifier);
+        QTest::newRow("Alt+Down") << int(Qt::Key_Down) << int(Qt::AltModifier);
+    }
+    void calendarKeysOpenTheCalendar()
+    {
+        QFETCH(int, key);
+        QFETCH(int, modifiers);
+        const auto w = showWindow(QDateTime(QDate(1995, 11, 9), QTime(0, 0)));
+        QVERIFY(w);
+        // Typing a year goes there directly, keeping month and day.
+        testsupport::ExpectDialog<TfrmCalPop> calendarDialog([](TfrmCalPop *calendar) {
+            QTest::keyClicks(calendar, QStringLiteral("2026"));
+            QTest::keyClick(calendar, Qt::Key_Return);
+        });
+        QTest::keyClick(w->edit, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+        VESK_VERIFY_DIALOG(calendarDialog);
+        QCOMPARE(w->edit->Date(), QDate(2026, 11, 9));
     }
 
     void partSettersRefuseNoDate()
