@@ -22,7 +22,7 @@
 #include "dbe/session.h"
 #include "dbe/table.h"
 #include "rules/constantsource.h"
-#include "rules/createtables.h"
+#include "rules/createdatabase.h"
 #include "rules/schema.h"
 #include "setup/frmsecmn.h"
 #include "ui/engineerror.h"
@@ -44,6 +44,8 @@
 #include <QStatusTipEvent>
 #include <QToolButton>
 #include <QVBoxLayout>
+
+#include <optional>
 
 QString CurrentAlias;
 
@@ -296,82 +298,56 @@ void TFormAdmin::OpenSecurity(const QString &alias)
     UpdateControls();
 }
 
-void TFormAdmin::CreateSecurityTables(const QString &masterPassword)
-{
-    // New has made sure no table exists there; one that turns up meanwhile (another desktop
-    // creating at the same place) is refused rather than emptied.
-    try {
-        security::createSecurityTables(Database1->name(), masterPassword,
-                                       security::ExistingTables::Refuse);
-    } catch (const dbe::Error &error) {
-        ui::showError(this, error.text());
-        CreateFailed = true;
-    }
-}
-
 void TFormAdmin::New1Click()
 {
     CreateFailed = false;
-    auto *dialog = new TFormOpenSecurity(this);
-    if (dialog->exec() == QDialog::Accepted) {
-        QString directory = dialog->dlbDirectory->directory();
-        if (!directory.endsWith(QLatin1Char('/')))
-            directory += QLatin1Char('/');
-        const QString alias = dialog->cmboxAlias->currentText();
-        // The tables go where the alias points when it exists already (chosen from the list, or
-        // typed again), whatever directory the dialog shows; that is where existing tables
-        // would be emptied, so that is where to look for them.
-        const bool aliasExists =
-            dialog->aliasItemIndex() >= 0 || dbe::Session::instance().hasAlias(alias);
-        bool tablesFound = false;
-        try {
-            tablesFound =
-                !security::existingSecurityTables(aliasExists ? alias : AliasPathFor(directory))
-                     .isEmpty();
-        } catch (const dbe::Error &error) {
-            // The place cannot be looked into; creation will report why.
-            qCInfo(admin::lcAdmin).noquote()
-                << "looking for security tables under" << alias << "failed:" << error.text();
-        }
-        if (tablesFound) {
-            ui::showError(this, QStringLiteral("Security databases found at this location. "
-                                               "Please remove databases or select a new "
-                                               "directory."));
-        } else {
-            bool aliasAdded = false;
-            if (dialog->aliasItemIndex() < 0) {
-                try {
-                    dbe::Session &session = dbe::Session::instance();
-                    session.addStandardAlias(alias, AliasPathFor(directory));
-                    aliasAdded = true;
-                    session.saveConfig();
-                } catch (const std::exception &error) {
-                    qCInfo(admin::lcAdmin).noquote()
-                        << "adding the alias" << alias << "failed:" << error.what();
-                    ui::showError(this, QStringLiteral("Unable to add alias."));
-                }
-            }
-            bool created = false;
-            try {
-                Database1 = dbe::Session::instance().database(alias);
-                CreateSecurityTables(dialog->edPassword->text());
-                Database1.reset();
-                created = !CreateFailed;
-                if (created)
-                    OpenSecurity(alias);
-            } catch (const std::exception &error) {
-                Database1.reset();
-                qCInfo(admin::lcAdmin).noquote()
-                    << "creating the tables under" << alias << "failed:" << error.what();
-                ui::showError(this, QStringLiteral("Unable to Add Databases."));
-            }
-            // An alias added for a database that could not be made would lead nowhere. One that
-            // was known before is not this command's to remove.
-            if (aliasAdded && !created)
-                ui::runGuarded(this, [&alias] { dbe::Session::instance().deleteAlias(alias); });
-        }
+    std::unique_ptr<TFormOpenSecurity> dialog(new TFormOpenSecurity(this));
+    if (dialog->exec() == QDialog::Accepted)
+        createDatabase(*dialog);
+}
+
+void TFormAdmin::createDatabase(const TFormOpenSecurity &dialog)
+{
+    const QString alias = dialog.cmboxAlias->currentText();
+    // An alias that exists already (chosen from the list, or typed again) keeps its place: the
+    // tables go where it points, whatever the dialog shows, so that is where to look for them.
+    const bool aliasExists =
+        dialog.aliasItemIndex() >= 0 || dbe::Session::instance().hasAlias(alias);
+    const security::DatabasePlace place = aliasExists ? security::DatabasePlace{} : dialog.place();
+    std::optional<security::DatabaseCreation> creation;
+    try {
+        creation.emplace(alias, place, dialog.edPassword->text());
+    } catch (const std::exception &error) {
+        qCInfo(admin::lcAdmin).noquote()
+            << "reaching the place for" << alias << "failed:" << error.what();
+        // A server's refusal (no such host, wrong role password) is worth more than the bare
+        // line; the directory's failures keep the old message alone.
+        QString message = QStringLiteral("Unable to Add Databases.");
+        if (place.onServer())
+            message += QStringLiteral("\n\n") + QString::fromUtf8(error.what());
+        ui::showError(this, message);
+        return;
     }
-    delete dialog;
+    if (!creation->existingTables().isEmpty()) {
+        ui::showError(this, QStringLiteral("Security databases found at this location. "
+                                           "Please remove databases or select a new "
+                                           "directory."));
+        return;
+    }
+    // A typed name that is taken cannot be added again; creation goes on under it.
+    if (dialog.aliasItemIndex() < 0 && aliasExists)
+        ui::showError(this, QStringLiteral("Unable to add alias."));
+    try {
+        // New has found no table there; one that turns up meanwhile (another desktop creating
+        // at the same place) is refused rather than emptied.
+        creation->create(security::ExistingTables::Refuse);
+    } catch (const dbe::Error &error) {
+        ui::showError(this, error.text());
+        CreateFailed = true;
+        return;
+    }
+    creation.reset();
+    OpenSecurity(alias);
 }
 
 void TFormAdmin::Open1Click()
