@@ -274,27 +274,87 @@ void TFormAdmin::UpdateControls()
     }
 }
 
+namespace {
+
+// While the desktop opens a database, the engine's prompt names the alias the administrator
+// chose instead of a table file, and counts how often it asked. The prompt it replaced comes
+// back afterwards; where none was installed (nobody to answer) none is asked.
+class MasterPasswordTries
+{
+public:
+    static constexpr int Attempts = 3;
+
+    MasterPasswordTries(const QString &alias, QWidget *parent)
+        : m_replaced(dbe::Session::instance().passwordPrompt())
+    {
+        if (!m_replaced)
+            return;
+        dbe::Session::instance().setPasswordPrompt(
+            [this, alias, parent](const QString &) -> std::optional<QString> {
+                ++m_asked;
+                std::optional<QString> answer =
+                    TPasswordPrompt::askForDatabase(parent, alias, m_asked, Attempts);
+                m_cancelled = !answer;
+                return answer;
+            });
+    }
+    ~MasterPasswordTries() { dbe::Session::instance().setPasswordPrompt(m_replaced); }
+    MasterPasswordTries(const MasterPasswordTries &) = delete;
+    MasterPasswordTries &operator=(const MasterPasswordTries &) = delete;
+
+    int asked() const { return m_asked; }
+    bool cancelled() const { return m_cancelled; }
+
+private:
+    dbe::PasswordPrompt m_replaced;
+    int m_asked = 0;
+    bool m_cancelled = false;
+};
+
+} // namespace
+
 void TFormAdmin::OpenSecurity(const QString &alias)
 {
+    MasterPasswordTries tries(alias, this);
     tblSecProg->setDatabaseName(alias);
     tblSecProg->setTableName(security::tables::Program);
-    try {
-        tblSecProg->open();
-        tblSecProg->first();
-        SecurityLabel = tblSecProg->isEmpty()
-                            ? QString()
-                            : tblSecProg->asString(security::fields::SecurityLabel);
-        tblSecProg->close();
-        CurrentAlias = alias;
-    } catch (const std::exception &error) {
-        // Whatever went wrong (unknown alias, missing files, refused password), the alias does
-        // not lead to a security database; the engine's own text goes to the log.
-        qCInfo(admin::lcAdmin).noquote()
-            << "no security database under the alias" << alias << "-" << error.what();
-        tblSecProg->close();
-        ui::showError(this, NoSecurityFiles);
-        CurrentAlias.clear();
+    for (;;) {
+        const int askedBefore = tries.asked();
+        try {
+            tblSecProg->open();
+            tblSecProg->first();
+            SecurityLabel = tblSecProg->isEmpty()
+                                ? QString()
+                                : tblSecProg->asString(security::fields::SecurityLabel);
+            tblSecProg->close();
+            CurrentAlias = alias;
+            break;
+        } catch (const std::exception &error) {
+            tblSecProg->close();
+            qCInfo(admin::lcAdmin).noquote()
+                << "no security database under the alias" << alias << "-" << error.what();
+            // A password typed and refused is the administrator's slip, not a fault of the
+            // place: the open database stays open and the prompt comes again, a few times.
+            if (tries.asked() > askedBefore) {
+                if (!tries.cancelled() && tries.asked() < MasterPasswordTries::Attempts)
+                    continue;
+                if (!tries.cancelled())
+                    ui::showError(this, QStringLiteral("The master password of %1 was not "
+                                                       "accepted. The database was not opened.")
+                                            .arg(alias));
+                break;
+            }
+            // Whatever else went wrong (unknown alias, missing files), the alias does not lead
+            // to a security database; the engine's own text went to the log.
+            ui::showError(this, NoSecurityFiles);
+            CurrentAlias.clear();
+            break;
+        }
     }
+    // The Reporting window reports on the open database only; it goes when another is opened
+    // (or none is left open), so that no report of the old one is taken for the new one.
+    if (FormSecDB && FormSecDB->AliasName != CurrentAlias)
+        delete FormSecDB;
     UpdateControls();
 }
 

@@ -33,6 +33,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
+#include <functional>
+#include <vector>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTextBrowser>
@@ -234,38 +236,62 @@ private Q_SLOTS:
         QCOMPARE(window.panelText(2), QString());
     }
 
-    void passwordPromptUnlocksOrFails_data()
+    // The prompt names the alias, a refused password keeps the open database and asks again,
+    // three times at most.
+    void passwordPromptUnlocksOrAsksAgain_data()
     {
-        QTest::addColumn<bool>("answer");
-        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QStringList>("answers"); // typed passwords; "" cancels
         QTest::addColumn<bool>("opens");
-        QTest::newRow("right password") << true << "Secret9" << true;
-        QTest::newRow("wrong password") << true << "secret9" << false;
-        QTest::newRow("cancelled") << false << "Secret9" << false;
+        QTest::addColumn<QStringList>("expectedMessages");
+        const QStringList refused{QStringLiteral("The master password of PROMPTED was not "
+                                                 "accepted. The database was not opened.")};
+        QTest::newRow("right password") << QStringList{"Secret9"} << true << QStringList();
+        QTest::newRow("right at the second try")
+            << QStringList{"secret9", "Secret9"} << true << QStringList();
+        QTest::newRow("right at the third try")
+            << QStringList{"x", "y", "Secret9"} << true << QStringList();
+        QTest::newRow("wrong three times") << QStringList{"x", "y", "z"} << false << refused;
+        QTest::newRow("cancelled") << QStringList{""} << false << QStringList();
+        QTest::newRow("wrong, then cancelled") << QStringList{"x", ""} << false << QStringList();
     }
 
-    void passwordPromptUnlocksOrFails()
+    void passwordPromptUnlocksOrAsksAgain()
     {
-        QFETCH(bool, answer);
-        QFETCH(QString, typed);
+        QFETCH(QStringList, answers);
         QFETCH(bool, opens);
+        testsupport::SecurityDb kept(QStringLiteral("KEPT"), QStringLiteral("Kept1"));
         testsupport::SecurityDb db(QStringLiteral("PROMPTED"), QStringLiteral("Secret9"));
+        TFormAdmin window;
+        window.OpenSecurity(kept.alias());
+        QCOMPARE(CurrentAlias, kept.alias());
         dbe::Session::instance().closeDatabases();
         dbe::Session::instance().removeAllPasswords();
-        TFormAdmin window;
-        QString caption;
-        testsupport::ExpectDialog<TPasswordPrompt> promptDialog([&](TPasswordPrompt *prompt) {
-            caption = prompt->windowTitle();
-            QVERIFY(prompt->edPassword->echoMode() == QLineEdit::Password);
-            QTest::keyClicks(prompt->edPassword, typed);
-            (answer ? prompt->btnOk : prompt->btnCancel)->click();
-        });
+        dbe::Session::instance().addPassword(QStringLiteral("Kept1"));
+
+        // Each prompt's driver sets up the next one's before its prompt closes.
+        QStringList prompts;
+        std::vector<std::unique_ptr<testsupport::ExpectDialog<TPasswordPrompt>>> drivers;
+        std::function<void()> expectPrompt = [&] {
+            drivers.push_back(std::make_unique<testsupport::ExpectDialog<TPasswordPrompt>>(
+                [&](TPasswordPrompt *prompt) {
+                    const QString typed = answers.value(prompts.size());
+                    prompts.append(prompt->lblPrompt->text());
+                    if (prompts.size() < answers.size())
+                        expectPrompt();
+                    QTest::keyClicks(prompt->edPassword, typed);
+                    (typed.isEmpty() ? prompt->btnCancel : prompt->btnOk)->click();
+                }));
+        };
+        expectPrompt();
         ui::MessageRecorder messages;
         window.OpenSecurity(db.alias());
-        VESK_VERIFY_DIALOG(promptDialog);
-        QCOMPARE(caption, QStringLiteral("Enter password"));
-        QCOMPARE(CurrentAlias, opens ? db.alias() : QString());
-        QCOMPARE(messages.texts(), opens ? QStringList() : QStringList{NoSecurityFiles});
+        for (const auto &driver : drivers)
+            VESK_VERIFY_DIALOG(*driver);
+        QCOMPARE(prompts.size(), answers.size());
+        for (const QString &text : prompts)
+            QVERIFY2(text.contains(QStringLiteral("PROMPTED")), qPrintable(text));
+        QCOMPARE(CurrentAlias, opens ? db.alias() : kept.alias());
+        QTEST(messages.texts(), "expectedMessages");
         QCOMPARE(dbe::Session::instance().passwords().contains(QStringLiteral("Secret9")), opens);
     }
 
