@@ -413,10 +413,17 @@ void TFormAdmin::createDatabase(const TFormOpenSecurity &dialog)
 void TFormAdmin::Open1Click()
 {
     const QStringList names = KnownDatabaseNames();
-    const int index = PickFromList(QStringLiteral("Alias:"),
-                                   QStringLiteral("Select Security Alias"), names, this);
-    if (index >= 0)
-        OpenSecurity(names.at(index));
+    const int index =
+        PickFromList(QStringLiteral("Alias:"), QStringLiteral("Select Security Alias"), names,
+                     this, names.indexOf(CurrentAlias));
+    if (index < 0)
+        return;
+    // An alias another program saved since the start becomes known to the session by reading
+    // the configuration again; every alias of the desktop's own is saved already.
+    dbe::Session &session = dbe::Session::instance();
+    if (!session.hasAlias(names.at(index)))
+        ui::runGuarded(this, [&session] { session.reloadConfig(); });
+    OpenSecurity(names.at(index));
 }
 
 void TFormAdmin::Close1Click()

@@ -4,12 +4,14 @@
 
 #include "admin/aboutframes.h"
 #include "admin/admnunt.h"
+#include "admin/databasenames.h"
 #include "admin/dirslunt.h"
 #include "admin/frmabout.h"
 #include "admin/passwordprompt.h"
 #include "admin/pickdlg.h"
 #include "admin/printsetup.h"
 #include "admin/statuspanel.h"
+#include "dbe/aliasconfig.h"
 #include "dbe/error.h"
 #include "dbe/session.h"
 #include "setup/frmsecmn.h"
@@ -33,6 +35,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <functional>
 #include <vector>
 #include <QTabWidget>
@@ -305,6 +308,8 @@ private Q_SLOTS:
                                               << "FIRST";
         QTest::newRow("double click") << "SECOND"
                                       << "SECOND";
+        QTest::newRow("saved by another program since the start") << "LATER"
+                                                                   << "LATER";
     }
 
     void openThroughAliasList()
@@ -315,10 +320,25 @@ private Q_SLOTS:
         testsupport::SecurityDb second(QStringLiteral("SECOND"));
         TFormAdmin window;
         window.OpenSecurity(first.alias());
+        // Another program saves an alias for the second database while the desktop runs.
+        dbe::AliasInfo later;
+        later.name = QStringLiteral("LATER");
+        later.path = second.dir();
+        later.persistent = true;
+        dbe::AliasConfig::add(dbe::Session::instance().configFile(), {later});
+        const auto forget = qScopeGuard([] {
+            dbe::AliasConfig::remove(dbe::Session::instance().configFile(),
+                                     QStringLiteral("LATER"));
+            dbe::Session::instance().reloadConfig();
+        });
+        const QStringList known = KnownDatabaseNames();
+        QVERIFY(known.contains(QStringLiteral("LATER")));
         QStringList offered;
         QString label;
         QString caption;
+        QString highlighted;
         testsupport::ExpectDialog<TfrmPickList> pickDialog([&](TfrmPickList *pick) {
+            highlighted = pick->lboxList->currentItem()->text();
             caption = pick->windowTitle();
             label = pick->lblLabel->text();
             for (int row = 0; row < pick->lboxList->count(); ++row)
@@ -340,7 +360,8 @@ private Q_SLOTS:
         VESK_VERIFY_DIALOG(pickDialog);
         QCOMPARE(caption, QStringLiteral("Select Security Alias"));
         QCOMPARE(label, QStringLiteral("Alias:"));
-        QCOMPARE(offered, dbe::Session::instance().aliasNames());
+        QCOMPARE(offered, known);
+        QCOMPARE(highlighted, first.alias());
         QCOMPARE(CurrentAlias, openAfter);
     }
 
