@@ -468,6 +468,9 @@ void TFormAdmin::Generate1Click()
         case TfrmGenerate::Clipboard:
             QApplication::clipboard()->setText(constsource::pascalText(constants));
             return;
+        case TfrmGenerate::CppClipboard:
+            QApplication::clipboard()->setText(constsource::cppDeclarations(constants));
+            return;
         case TfrmGenerate::PascalIncludeFile:
             saveGeneratedFile(path, constsource::pascalText(constants));
             return;
