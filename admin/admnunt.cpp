@@ -174,6 +174,7 @@ QToolButton *TFormAdmin::addToolButton(const QString &name, int left, const QIco
     button->setIconSize(QSize(16, 16));
     // "short|long": the short part is the tooltip, the long part goes to the status bar.
     button->setToolTip(hint.section(QLatin1Char('|'), 0, 0));
+    button->setAccessibleName(hint.section(QLatin1Char('|'), 0, 0));
     button->setStatusTip(hint.section(QLatin1Char('|'), 1));
     connect(button, &QToolButton::clicked, runs, &QAction::trigger);
     return button;

@@ -192,14 +192,14 @@ void TFormOpenSecurity::buildServerGroup()
     edConnection = new QLineEdit(grpServer);
     edConnection->setObjectName(QStringLiteral("edConnection"));
     edConnection->setPlaceholderText(QStringLiteral("host=db.example dbname=sec user=admin"));
-    edConnection->setGeometry(84, 22, 190, 24);
+    edConnection->setGeometry(88, 22, 186, 24);
     formkit::placeLabel(QStringLiteral("lblConnection"), QStringLiteral("Co&nnection:"),
-                        grpServer, 8, 26, 74, edConnection);
+                        grpServer, 8, 26, 78, edConnection);
     edSchema = new QLineEdit(grpServer);
     edSchema->setObjectName(QStringLiteral("edSchema"));
-    edSchema->setGeometry(336, 22, 79, 24);
+    edSchema->setGeometry(346, 22, 69, 24);
     formkit::placeLabel(QStringLiteral("lblSchema"), QStringLiteral("Sc&hema:"), grpServer, 282,
-                        26, 52, edSchema);
+                        26, 62, edSchema);
     connect(grpServer, &QGroupBox::toggled, this, &TFormOpenSecurity::cmboxAliasChange);
 }
 

@@ -64,10 +64,12 @@ TfrmGenerate::TfrmGenerate(QWidget *parent) : QDialog(parent)
 void TfrmGenerate::buildFileControls()
 {
     edFile = new QLineEdit(QStringLiteral("*.pas"), this);
+    edFile->setAccessibleName(QStringLiteral("File name"));
     edFile->setObjectName(QStringLiteral("edFile"));
     edFile->setGeometry(8, 122, 150, 24);
 
     FileListBox1 = new FileListBox(this);
+    FileListBox1->setAccessibleName(QStringLiteral("Files"));
     FileListBox1->setObjectName(QStringLiteral("FileListBox1"));
     FileListBox1->setGeometry(8, 150, 150, 118);
     FileListBox1->setMask(QStringLiteral("*.pas"));
@@ -92,6 +94,7 @@ void TfrmGenerate::buildFileControls()
     panelLayout->addWidget(lblDir);
 
     DirectoryListBox1 = new DirectoryListBox(this);
+    DirectoryListBox1->setAccessibleName(QStringLiteral("Folders"));
     DirectoryListBox1->setObjectName(QStringLiteral("DirectoryListBox1"));
     DirectoryListBox1->setGeometry(166, 150, 164, 118);
 

@@ -33,6 +33,7 @@ TfrmImport::TfrmImport(QWidget *parent) : QDialog(parent)
     formstyle::fixClientSize(this, 481, 243);
 
     DirectoryListBox1 = new DirectoryListBox(this);
+    DirectoryListBox1->setAccessibleName(QStringLiteral("Folder of the old files"));
     DirectoryListBox1->setObjectName(QStringLiteral("DirectoryListBox1"));
     DirectoryListBox1->setGeometry(8, 8, 193, 145);
 
@@ -49,6 +50,7 @@ TfrmImport::TfrmImport(QWidget *parent) : QDialog(parent)
     Label1->setGeometry(224, 8, 249, 16);
 
     lbStatus = new QListWidget(this);
+    lbStatus->setAccessibleName(QStringLiteral("Import messages"));
     lbStatus->setObjectName(QStringLiteral("lbStatus"));
     lbStatus->setGeometry(224, 26, 249, 121);
     // Tens of thousands of lines: one height for all of them keeps adding and scrolling cheap.

@@ -28,6 +28,8 @@ TfrmPickList::TfrmPickList(QWidget *parent) : QDialog(parent)
 
     lboxList = new QListWidget(this);
     lboxList->setObjectName(QStringLiteral("lboxList"));
+    // Named after the label once PickFromList has set its text.
+    lboxList->setAccessibleName(QStringLiteral("Choices"));
     lblLabel->setBuddy(lboxList);
     lboxList->setGeometry(8, 24, 209, 97);
 
@@ -59,6 +61,7 @@ int PickFromList(const QString &labelText, const QString &caption, const QString
 {
     auto *dialog = new TfrmPickList(parent);
     dialog->lblLabel->setText(labelText);
+    dialog->lboxList->setAccessibleName(formkit::accessibleText(labelText));
     dialog->setWindowTitle(caption);
     dialog->lboxList->addItems(strings);
     // The line that shows highlighted is the chosen one: the first, until the user picks

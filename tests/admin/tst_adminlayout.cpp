@@ -11,12 +11,21 @@
 #include "admin/pickdlg.h"
 #include "admin/printsetup.h"
 #include "admin/vwlogunt.h"
+#include "admin/usgdlunt.h"
 #include "admin/vwusrunt.h"
+#include "controls/calpop.h"
+#include "controls/dateedit.h"
+#include "setup/frmgroup.h"
+#include "setup/frmsecmn.h"
+#include "setup/frmuser.h"
 #include "dbe/table.h"
 #include "tests/admin/adminfixture.h"
 #include "ui/helpwindow.h"
 
 #include <QAbstractButton>
+#include <QAccessible>
+#include <QTabWidget>
+#include <functional>
 #include <QDir>
 #include <QGroupBox>
 #include <QLabel>
@@ -78,6 +87,66 @@ void checkWindow(QWidget *window, const QString &name)
     savePicture(window, name);
     const QStringList cut = cutTexts(window);
     QVERIFY2(cut.isEmpty(), qPrintable(cut.join(QStringLiteral("; "))));
+}
+
+// What a screen reader would find wrong in `window`: a control without a name, or two inputs
+// announced by the same name. Items of lists and combo boxes are their contents, not controls.
+QStringList accessibilityFaults(QWidget *window)
+{
+    static const QList<QAccessible::Role> inputs = {
+        QAccessible::EditableText, QAccessible::ComboBox, QAccessible::List,
+        QAccessible::SpinBox,      QAccessible::Table,    QAccessible::Tree};
+    static const QList<QAccessible::Role> controls = {
+        QAccessible::PushButton, QAccessible::CheckBox, QAccessible::RadioButton,
+        QAccessible::ButtonMenu, QAccessible::ButtonDropDown, QAccessible::PageTab};
+    QStringList faults;
+    QMap<QString, QString> inputNames; // name -> object
+    std::function<void(QAccessibleInterface *)> walk = [&](QAccessibleInterface *node) {
+        if (!node || node->state().invisible)
+            return;
+        const QAccessible::Role role = node->role();
+        const bool input = inputs.contains(role);
+        if (input || controls.contains(role)) {
+            const QString name = node->text(QAccessible::Name).trimmed();
+            const QObject *object = node->object();
+            const QString id = object && !object->objectName().isEmpty()
+                                   ? object->objectName()
+                                   : QStringLiteral("a %1 of %2")
+                                         .arg(int(role))
+                                         .arg(object ? object->metaObject()->className() : "?");
+            if (name.isEmpty())
+                faults.append(QStringLiteral("%1 has no name").arg(id));
+            else if (input && inputNames.contains(name))
+                faults.append(QStringLiteral("%1 and %2 are both \"%3\"")
+                                  .arg(inputNames.value(name), id, name));
+            else if (input)
+                inputNames.insert(name, id);
+            if (input)
+                return;
+        }
+        for (int i = 0; i < node->childCount(); ++i)
+            walk(node->child(i));
+    };
+    walk(QAccessible::queryAccessibleInterface(window));
+    return faults;
+}
+
+void checkAccessibility(QWidget *window, const QString &name)
+{
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window));
+    savePicture(window, QStringLiteral("named-") + name);
+    QStringList faults = accessibilityFaults(window);
+    // Every page of a notebook, each in turn.
+    for (QTabWidget *tabs : window->findChildren<QTabWidget *>()) {
+        for (int page = 1; page < tabs->count(); ++page) {
+            tabs->setCurrentIndex(page);
+            faults += accessibilityFaults(window);
+        }
+        tabs->setCurrentIndex(0);
+    }
+    faults.removeDuplicates();
+    QVERIFY2(faults.isEmpty(), qPrintable(faults.join(QStringLiteral("; "))));
 }
 
 } // namespace
@@ -193,6 +262,88 @@ private Q_SLOTS:
     {
         TPasswordPrompt prompt(QStringLiteral("PROGRAM.DB"));
         checkWindow(&prompt, QStringLiteral("password"));
+    }
+
+    // Every input, list, button and check box of every window has a name of its own for a
+    // screen reader.
+    void everyWindowNamesItsControls_data()
+    {
+        QTest::addColumn<QString>("window");
+        for (const char *name : {"main", "new", "picklist", "printsetup", "generate", "import",
+                                 "viewlog", "viewusers", "about", "password", "usage", "calendar",
+                                 "setup", "user", "group"})
+            QTest::newRow(name) << QString::fromLatin1(name);
+    }
+    void everyWindowNamesItsControls()
+    {
+        QFETCH(QString, window);
+        testsupport::SecurityDb db;
+        db.addUser(QStringLiteral("Alice"), QStringLiteral("pw"));
+        QPrinter printer;
+        dbe::Table groups;
+        groups.setTableName(QStringLiteral("GROUPS.DB"));
+        dbe::Table access;
+        access.setTableName(QStringLiteral("ACCESS.DB"));
+        dbe::Table grpColl;
+        grpColl.setTableName(QStringLiteral("GRPCOLL.DB"));
+        std::unique_ptr<QWidget> shown;
+        if (window == QLatin1String("main")) {
+            auto desktop = std::make_unique<TFormAdmin>();
+            desktop->OpenSecurity(db.alias());
+            shown = std::move(desktop);
+        } else if (window == QLatin1String("new")) {
+            shown = std::make_unique<TFormOpenSecurity>();
+        } else if (window == QLatin1String("picklist")) {
+            auto pick = std::make_unique<TfrmPickList>();
+            pick->lblLabel->setText(QStringLiteral("Alias:"));
+            shown = std::move(pick);
+        } else if (window == QLatin1String("printsetup")) {
+            shown = std::make_unique<PrintSetupDialog>(&printer);
+        } else if (window == QLatin1String("generate")) {
+            shown = std::make_unique<TfrmGenerate>();
+        } else if (window == QLatin1String("import")) {
+            shown = std::make_unique<TfrmImport>();
+        } else if (window == QLatin1String("viewlog")) {
+            auto viewer = std::make_unique<TfrmViewLog>();
+            viewer->tblUsers->setDatabaseName(db.alias());
+            viewer->tblAccess->setDatabaseName(db.alias());
+            viewer->tblLog->setDatabaseName(db.alias());
+            shown = std::move(viewer);
+        } else if (window == QLatin1String("viewusers")) {
+            auto viewer = std::make_unique<TfrmViewUsers>();
+            viewer->tblUserAcc->setDatabaseName(db.alias());
+            shown = std::move(viewer);
+        } else if (window == QLatin1String("about")) {
+            shown = std::make_unique<TformAbout>();
+        } else if (window == QLatin1String("password")) {
+            shown = std::make_unique<TPasswordPrompt>(db.alias(), 2, 3);
+        } else if (window == QLatin1String("usage")) {
+            shown = std::make_unique<TFrmUsageDlg>();
+        } else if (window == QLatin1String("calendar")) {
+            // The calendar is drawn, not built of controls: it is one named control itself.
+            TDateEdit edit;
+            TfrmCalPop calendar(&edit);
+            QCOMPARE(QAccessible::queryAccessibleInterface(&calendar)->text(QAccessible::Name),
+                     QStringLiteral("Calendar"));
+            QCOMPARE(QAccessible::queryAccessibleInterface(edit.Button())->text(QAccessible::Name),
+                     QStringLiteral("Open calendar"));
+            return;
+        } else if (window == QLatin1String("setup")) {
+            auto editor = std::make_unique<TFormMain>();
+            editor->SetAliasName(db.alias());
+            shown = std::move(editor);
+        } else if (window == QLatin1String("user")) {
+            shown = std::make_unique<TformUser>();
+        } else {
+            auto group = std::make_unique<TFormGroup>();
+            for (dbe::Table *table : {&groups, &access, &grpColl}) {
+                table->setDatabaseName(db.alias());
+                table->open();
+            }
+            group->BindDataSets(&groups, &access, &grpColl);
+            shown = std::move(group);
+        }
+        checkAccessibility(shown.get(), window);
     }
 };
 

@@ -92,6 +92,57 @@ private Q_SLOTS:
         QCOMPARE(selector->itemText(0), QStringLiteral("Abel"));
     }
 
+    // A password typed in the dialog, for a new user or over an old one, is typed twice.
+    void typedPasswordIsConfirmed_data()
+    {
+        QTest::addColumn<bool>("adding");
+        QTest::addColumn<QString>("password");
+        QTest::addColumn<QString>("confirmation");
+        QTest::addColumn<bool>("saved");
+        QTest::newRow("new user, both alike") << true << "Secret1" << "Secret1" << true;
+        QTest::newRow("new user, a typo") << true << "Secret1" << "Secret2" << false;
+        QTest::newRow("new user, not confirmed") << true << "Secret1" << "" << false;
+        QTest::newRow("edit, password kept") << false << "a" << "" << true;
+        QTest::newRow("edit, changed, a typo") << false << "New1" << "new1" << false;
+        QTest::newRow("edit, changed, both alike") << false << "New1" << "New1" << true;
+    }
+    void typedPasswordIsConfirmed()
+    {
+        QFETCH(bool, adding);
+        QFETCH(QString, password);
+        QFETCH(QString, confirmation);
+        QFETCH(bool, saved);
+        testsupport::SecurityDb db;
+        db.setSettings(true, false);
+        db.addUser(QStringLiteral("Ann"), QStringLiteral("a"));
+        ui::MessageRecorder messages;
+        auto editor = openEditor(db);
+        pickUser(editor.get(), QStringLiteral("Ann"));
+        bool stayed = false;
+        testsupport::ExpectDialog<TformUser> userDialog([&](TformUser *dialog) {
+            if (adding)
+                typeInto(dialog->dbedName, QStringLiteral("Carl"));
+            if (password != dialog->dbedPassword->text())
+                typeInto(dialog->dbedPassword, password);
+            typeInto(dialog->edConfirm, confirmation);
+            QTest::mouseClick(dialog->bbtnOk, Qt::LeftButton);
+            stayed = dialog->isVisible();
+            if (stayed) {
+                QVERIFY(dialog->focusWidget() == dialog->edConfirm);
+                QTest::mouseClick(dialog->bbtnCancel, Qt::LeftButton);
+            }
+        });
+        if (adding)
+            editor->spbtnAddUserClick();
+        else
+            editor->spbtnEditUserClick();
+        VESK_VERIFY_DIALOG(userDialog);
+        QCOMPARE(stayed, !saved);
+        QCOMPARE(messages.texts().size(), saved ? 0 : 1);
+        const QStringList passwords = rows(db, QStringLiteral("USERS.DB"), {"User_Password"});
+        QCOMPARE(passwords.contains(password), saved);
+    }
+
     void emptyNameIsRefusedUntilCancelled()
     {
         testsupport::SecurityDb db;
@@ -101,6 +152,7 @@ private Q_SLOTS:
         auto editor = openEditor(db);
         testsupport::ExpectDialog<TformUser> userDialog([&messages](TformUser *dialog) {
             typeInto(dialog->dbedPassword, QStringLiteral("secret"));
+            typeInto(dialog->edConfirm, QStringLiteral("secret"));
             QTest::mouseClick(dialog->bbtnOk, Qt::LeftButton);
             QCOMPARE(messages.texts(), QStringList({"Name field is Required."}));
             QCOMPARE(messages.requests().first().kind, ui::MessageKind::Error);
