@@ -185,8 +185,12 @@ void Conversion::convertFile(const QString &fileName,
     source.setDatabaseName(m_request.directory);
     source.setTableName(fileName);
     source.open();
+    const int total = m_progress.rows ? source.recordCount() : 0;
+    int done = 0;
     for (source.first(); !source.eof(); source.next()) {
         convert(source);
+        if (m_progress.rows)
+            m_progress.rows(fileName, ++done, total);
         keepGoing();
     }
     source.close();
@@ -293,6 +297,18 @@ void Conversion::convertSystemInformation()
 }
 
 } // namespace
+
+TargetRows rowsInTarget(const QString &alias)
+{
+    const auto count = [&alias](const QString &name) {
+        dbe::Table table;
+        table.setDatabaseName(alias);
+        table.setTableName(name);
+        table.open();
+        return table.recordCount();
+    };
+    return {count(target::Users), count(target::Access)};
+}
 
 Result run(const Request &request, const Progress &progress)
 {
