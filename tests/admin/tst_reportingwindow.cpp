@@ -187,8 +187,8 @@ private Q_SLOTS:
         const QStringList texts = previewTexts(*window->fgwMain);
         QCOMPARE(texts.value(0), QStringLiteral("Usage Report"));
         QVERIFY(texts.contains(QStringLiteral("*** Logon ***")));
-        QVERIFY(texts.contains(QStringLiteral("2026-03-03 23:59:59")));
-        QVERIFY(!texts.contains(QStringLiteral("2026-03-04 00:00:00")));
+        QVERIFY(texts.contains(QStringLiteral("3/3/2026 23:59:59")));
+        QVERIFY(!texts.contains(QStringLiteral("3/4/2026 00:00:00")));
         QVERIFY(messages.requests().isEmpty());
         keepPicture(window.get(), QStringLiteral("reporting-2"));
     }
