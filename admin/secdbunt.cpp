@@ -6,6 +6,7 @@
 #include "reports/securityreports.h"
 #include "admin/toolglyphs.h"
 #include "admin/usgdlunt.h"
+#include "admin/windowplace.h"
 #include "controls/dateedit.h"
 #include "dbe/error.h"
 #include "dbe/query.h"
@@ -36,6 +37,7 @@ TFormSecDB::TFormSecDB(QWidget *owner) : QWidget(owner, Qt::Window)
     setWindowIcon(toolglyphs::reports());
     formkit::applyDialogFont(this, formkit::Weight::Bold);
     resize(567, 371);
+    windowplace::restore(this, QStringLiteral("Reporting"));
 
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -65,6 +67,7 @@ TFormSecDB::TFormSecDB(QWidget *owner) : QWidget(owner, Qt::Window)
 
 TFormSecDB::~TFormSecDB()
 {
+    windowplace::save(this, QStringLiteral("Reporting"));
     // FormDestroy. The main window's reference is a guarded pointer that clears itself now.
     try {
         if (Reports->qryReport->isOpen())
@@ -150,8 +153,10 @@ bool TFormSecDB::FormCloseQuery()
 void TFormSecDB::closeEvent(QCloseEvent *event)
 {
     // Closing hides the window; the main window shows it again with its last preview.
-    if (FormCloseQuery())
+    if (FormCloseQuery()) {
+        windowplace::save(this, QStringLiteral("Reporting"));
         event->accept();
+    }
     else
         event->ignore();
 }

@@ -279,8 +279,16 @@ private Q_SLOTS:
         desktop.Reporting1->trigger();
         QCOMPARE(desktop.FormSecDB->AliasName, other.alias());
 
+        // The window opens again where it was left, as large as it was.
+        const QRect placed(40, 50, 700, 420);
+        desktop.FormSecDB->setGeometry(placed);
         desktop.Close1Click();
         QVERIFY(!desktop.FormSecDB);
+        desktop.OpenSecurity(other.alias());
+        desktop.Reporting1->trigger();
+        QCOMPARE(desktop.FormSecDB->geometry().size(), placed.size());
+        QCOMPARE(desktop.FormSecDB->geometry().topLeft(), placed.topLeft());
+        desktop.Close1Click();
         QVERIFY(!desktop.spbtnReports->isEnabled());
         desktop.OpenSecurity(other.alias());
         desktop.Reporting1->trigger();
