@@ -322,7 +322,11 @@ private Q_SLOTS:
         } else if (window == QLatin1String("calendar")) {
             // The calendar is drawn, not built of controls: it is one named control itself.
             TDateEdit edit;
+            edit.SetDateValue(QDateTime::currentDateTime());
             TfrmCalPop calendar(&edit);
+            calendar.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&calendar));
+            savePicture(&calendar, QStringLiteral("calendar"));
             QCOMPARE(QAccessible::queryAccessibleInterface(&calendar)->text(QAccessible::Name),
                      QStringLiteral("Calendar"));
             QCOMPARE(QAccessible::queryAccessibleInterface(edit.Button())->text(QAccessible::Name),
