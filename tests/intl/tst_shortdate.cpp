@@ -113,27 +113,6 @@ private Q_SLOTS:
         const ShortDateFormat format{separator, picture};
         QTEST(format.parse(text, QDate(2025, 6, 15)).value_or(QDate()), "date");
     }
-
-    // One format for every date the kit shows: dates alone, and moments to the second.
-    void formatsValuesInOneFormat_data()
-    {
-        QTest::addColumn<QString>("picture");
-        QTest::addColumn<QVariant>("value");
-        QTest::addColumn<QString>("text");
-        const QDateTime evening(QDate(2026, 3, 2), QTime(20, 5, 9));
-        QTest::newRow("moment, M/d/yyyy") << "M/d/yyyy" << QVariant(evening) << "3/2/2026 20:05:09";
-        QTest::newRow("moment, dd.MM.yyyy") << "dd.MM.yyyy" << QVariant(evening)
-                                            << "02.03.2026 20:05:09";
-        QTest::newRow("date alone") << "M/d/yyyy" << QVariant(QDate(2026, 3, 2)) << "3/2/2026";
-        QTest::newRow("empty") << "M/d/yyyy" << QVariant() << "";
-    }
-    void formatsValuesInOneFormat()
-    {
-        QFETCH(QString, picture);
-        QFETCH(QVariant, value);
-        const controls::ShortDateFormat format{picture.contains(u'.') ? u'.' : u'/', picture};
-        QTEST(format.formatValue(value), "text");
-    }
 };
 
 QTEST_GUILESS_MAIN(TestShortDate)
