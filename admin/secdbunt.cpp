@@ -1,5 +1,6 @@
 #include "admin/secdbunt.h"
 
+#include "admin/admnunt.h"
 #include "admin/formstyle.h"
 #include "ui/formkit.h"
 #include "admin/logging.h"
@@ -12,6 +13,7 @@
 #include "dbe/query.h"
 #include "report/frmgennav.h"
 #include "report/frmgenwn.h"
+#include "report/pageexport.h"
 #include "report/rptdsgn.h"
 #include "ui/engineerror.h"
 #include "ui/helpkey.h"
@@ -19,12 +21,18 @@
 
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QFileDialog>
 #include <QFrame>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLoggingCategory>
+#include <QPrinter>
+#include <QPrinterInfo>
 #include <QScopeGuard>
+#include <QSpinBox>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <memory>
 
 using securityreports::ReportType;
@@ -36,7 +44,8 @@ TFormSecDB::TFormSecDB(QWidget *owner) : QWidget(owner, Qt::Window)
     ui::installHelpKey(this, QStringLiteral("reports.html"));
     setWindowIcon(toolglyphs::reports());
     formkit::applyDialogFont(this, formkit::Weight::Bold);
-    resize(567, 371);
+    // Wide enough for the page count and Save as PDF beside the navigator.
+    resize(740, 480);
     windowplace::restore(this, QStringLiteral("Reporting"));
 
     auto *layout = new QVBoxLayout(this);
@@ -53,10 +62,27 @@ TFormSecDB::TFormSecDB(QWidget *owner) : QWidget(owner, Qt::Window)
     fgwMain->SetPhyHeight(110);
     fgwMain->SetAlignment(report::taLeftJustify);
     fgwMain->SetOptions({foShowDialog});
+    // The preview takes the keyboard by Tab and by a click, for Page Up/Down and the arrows.
+    fgwMain->SetTabStop(true);
+    fgwMain->SetSurround(true);
+    fgwMain->setAccessibleName(QStringLiteral("Preview"));
     layout->addWidget(fgwMain, 1);
 
     fgnReport->SetVisibleButtons({nbZoom, nbPrint, nbPrevPage, nbNextPage, nbClear});
     fgnReport->SetFormComponent(fgwMain);
+    fgnReport->SetOnNavEvent([this](TFormGenNav *, TFGEvent event, bool &doDefault) {
+        if (event != fgePrint)
+            return;
+        doDefault = false;
+        printReport();
+    });
+    connect(fgnReport, &TFormGenNav::GeneratorChanged, this, &TFormSecDB::showPageCount);
+    showPageCount();
+    setTabOrder(cmboxReportType, spbtnExecute);
+    setTabOrder(spbtnExecute, fgnReport);
+    setTabOrder(fgnReport, spnPage);
+    setTabOrder(spnPage, spbtnSavePdf);
+    setTabOrder(spbtnSavePdf, fgwMain);
 
     Reports = new securityreports::SecurityReports(this);
     for (int i = 0; i < securityreports::ReportTypeCount; ++i)
@@ -107,6 +133,89 @@ void TFormSecDB::buildTopArea()
     fgnReport = new TFormGenNav(pnlTopArea);
     fgnReport->setObjectName(QStringLiteral("fgnReport"));
     fgnReport->setGeometry(280, 8, 160, 25);
+
+    lblPage = new QLabel(QStringLiteral("Page"), pnlTopArea);
+    lblPage->setObjectName(QStringLiteral("lblPage"));
+    lblPage->setGeometry(450, 12, 32, 16);
+    spnPage = new QSpinBox(pnlTopArea);
+    spnPage->setObjectName(QStringLiteral("spnPage"));
+    spnPage->setGeometry(484, 9, 64, 22);
+    spnPage->setAccessibleName(QStringLiteral("Page"));
+    spnPage->setToolTip(QStringLiteral("Go to page"));
+    spnPage->setKeyboardTracking(false); // a page number typed whole, not digit by digit
+    lblPage->setBuddy(spnPage);
+    connect(spnPage, &QSpinBox::valueChanged, this, [this](int page) { fgwMain->GoToPage(page); });
+    lblPageCount = new QLabel(pnlTopArea);
+    lblPageCount->setObjectName(QStringLiteral("lblPageCount"));
+    lblPageCount->setGeometry(552, 12, 72, 16);
+
+    spbtnSavePdf = new QToolButton(pnlTopArea);
+    spbtnSavePdf->setObjectName(QStringLiteral("spbtnSavePdf"));
+    spbtnSavePdf->setText(QStringLiteral("Save as PDF"));
+    spbtnSavePdf->setToolTip(QStringLiteral("Save the report as a PDF file"));
+    spbtnSavePdf->setGeometry(628, 8, 100, 25);
+    connect(spbtnSavePdf, &QToolButton::clicked, this, &TFormSecDB::saveAsPdf);
+}
+
+void TFormSecDB::showPageCount()
+{
+    const bool hasPages = fgwMain->CommandCount() > 0;
+    const QSignalBlocker quiet(spnPage);
+    spnPage->setRange(1, std::max(1, fgwMain->PageCount()));
+    spnPage->setValue(fgwMain->CurrentPage());
+    spnPage->setEnabled(hasPages);
+    lblPageCount->setText(QStringLiteral("of %1").arg(hasPages ? fgwMain->PageCount() : 0));
+    spbtnSavePdf->setEnabled(hasPages);
+}
+
+void TFormSecDB::printReport()
+{
+    if (fgwMain->CommandCount() == 0)
+        return;
+    const QStringList printers = QPrinterInfo::availablePrinterNames();
+    if (printers.isEmpty()) {
+        if (ui::askYesNo(this, QStringLiteral("No printer is installed on this system, so the "
+                                              "report cannot be printed.\n\nSave it as a PDF "
+                                              "file instead?")))
+            saveAsPdf();
+        return;
+    }
+    // The owner is the main window, whose Print Setup keeps the printer chosen.
+    const auto *admin = qobject_cast<const TFormAdmin *>(parentWidget());
+    const QPrinter *chosen = admin ? admin->printer() : nullptr;
+    QString name;
+    if (chosen && chosen->outputFormat() == QPrinter::NativeFormat &&
+        printers.contains(chosen->printerName()))
+        name = chosen->printerName();
+    else if (printers.contains(QPrinterInfo::defaultPrinterName()))
+        name = QPrinterInfo::defaultPrinterName();
+    else // printers but no default: the first, rather than a PDF nobody asked for
+        name = printers.first();
+    QPrinter &printer = fgwMain->Printer();
+    printer.setOutputFormat(QPrinter::NativeFormat);
+    printer.setPrinterName(name);
+    printer.setDocName(cmboxReportType->currentText());
+    fgwMain->Print();
+}
+
+void TFormSecDB::saveAsPdf()
+{
+    if (fgwMain->CommandCount() == 0)
+        return;
+    const QString suggested = cmboxReportType->currentText().isEmpty()
+                                  ? QStringLiteral("Report.pdf")
+                                  : cmboxReportType->currentText() + QStringLiteral(".pdf");
+    QString file = AskPdfFileName ? AskPdfFileName(suggested)
+                                  : QFileDialog::getSaveFileName(
+                                        this, QStringLiteral("Save as PDF"), suggested,
+                                        QStringLiteral("PDF files (*.pdf)"));
+    if (file.isEmpty())
+        return;
+    if (!file.endsWith(QStringLiteral(".pdf"), Qt::CaseInsensitive))
+        file += QStringLiteral(".pdf");
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    const auto restore = qScopeGuard([] { QGuiApplication::restoreOverrideCursor(); });
+    ui::runGuarded(this, [&] { report::exportPdf(*fgwMain, file); });
 }
 
 void TFormSecDB::AssignAlias()

@@ -2,9 +2,12 @@
 
 #include <QWidget>
 
+#include <functional>
+
 class QComboBox;
 class QFrame;
 class QLabel;
+class QSpinBox;
 class QToolButton;
 class TFormGenNav;
 class TFormGenWin;
@@ -28,6 +31,11 @@ public:
     QComboBox *cmboxReportType = nullptr;
     QToolButton *spbtnExecute = nullptr;
     TFormGenNav *fgnReport = nullptr;
+    // "Page [x] of y": shows the page on view and goes to the page typed.
+    QLabel *lblPage = nullptr;
+    QSpinBox *spnPage = nullptr;
+    QLabel *lblPageCount = nullptr;
+    QToolButton *spbtnSavePdf = nullptr;
     TFormGenWin *fgwMain = nullptr;
     // The data sets and the five report layouts.
     securityreports::SecurityReports *Reports = nullptr;
@@ -41,11 +49,20 @@ public:
     void spbtnExecuteClick();
     bool FormCloseQuery();
 
+    // The navigator's Print: on the printer chosen in Print Setup (the system's default when
+    // none was chosen or it has gone). Without any printer, says so and offers Save as PDF.
+    void printReport();
+    // Saves the report on view to a PDF file the user names.
+    void saveAsPdf();
+    // Asks for the PDF file's name; empty for Cancel. A file dialog unless replaced.
+    std::function<QString(const QString &suggested)> AskPdfFileName;
+
 protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
     void buildTopArea();
+    void showPageCount();
 
     // Set while a report is built. The preview lets pending events through to paint its
     // please-wait box, and a second click on Build then must not start another build on the

@@ -2,7 +2,9 @@
 
 #include "admin/formstyle.h"
 #include "controls/dateedit.h"
+#include "reports/securityreports.h"
 #include "ui/formkit.h"
+#include "ui/messages.h"
 
 #include <QLabel>
 #include <QPushButton>
@@ -64,4 +66,16 @@ TFrmUsageDlg::TFrmUsageDlg(QWidget *parent) : QDialog(parent)
     setTabOrder(dedEnd, bbtnOk);
     setTabOrder(bbtnOk, bbtnCancel);
     formkit::centreOnScreen(this);
+}
+
+void TFrmUsageDlg::accept()
+{
+    const securityreports::DayRange days{dedStart->Date(), dedEnd->Date()};
+    if (const std::optional<QString> refusal = securityreports::dayRangeRefusal(days)) {
+        ui::showWarning(this, *refusal);
+        dedStart->setFocus(Qt::OtherFocusReason);
+        dedStart->selectAll();
+        return;
+    }
+    QDialog::accept();
 }

@@ -20,4 +20,8 @@ public:
     TDateEdit *dedEnd = nullptr;
     QPushButton *bbtnOk = nullptr;
     QPushButton *bbtnCancel = nullptr;
+
+    // OK: refused with a message, the dialog staying open on the start date, while the start
+    // date comes after the ending date.
+    void accept() override;
 };

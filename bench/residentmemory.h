@@ -21,3 +21,11 @@ inline std::pair<double, double> residentMegabytes()
     }
     return {now, peak};
 }
+
+// Starts the peak (VmHWM) again from the present resident size, so that a measurement's peak is
+// its own and not the filling's. False where the kernel does not allow it.
+inline bool resetPeakResident()
+{
+    QFile clear(QStringLiteral("/proc/self/clear_refs"));
+    return clear.open(QIODevice::WriteOnly) && clear.write("5") == 1;
+}

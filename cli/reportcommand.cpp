@@ -191,6 +191,8 @@ int runReportCommand(int argc, char **argv)
                 return fail(QStringLiteral("'%1' is not a date of the form YYYY-MM-DD.")
                                 .arg(parser.value(*option)));
         }
+        if (const std::optional<QString> refusal = securityreports::dayRangeRefusal(days))
+            return fail(*refusal);
     }
     int copies = 1;
     if (parser.isSet(copiesOption)) {

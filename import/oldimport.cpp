@@ -1,12 +1,9 @@
 #include "import/oldimport.h"
 
-#include "import/oldfiles.h"
-#include "dbe/database.h"
 #include "dbe/dbase/dbasetable.h"
 #include "dbe/error.h"
-#include "dbe/session.h"
-#include "dbe/table.h"
-#include "rules/schema.h"
+#include "import/oldfiles.h"
+#include "rules/bulkload.h"
 
 #include <QHash>
 #include <QList>
@@ -28,12 +25,6 @@ const QString RightAccess = QStringLiteral("ACCESSID");
 const QString Description = QStringLiteral("Descript");
 const QString LoginLog = QStringLiteral("LoginLog");
 } // namespace old
-
-// The tables and fields written.
-namespace target {
-using namespace security::tables;
-using namespace security::fields;
-} // namespace target
 
 struct Cancelled {
 };
@@ -110,12 +101,13 @@ public:
     HeaderFlags &headers() { return m_headers; }
 
 private:
-    std::unique_ptr<dbe::Table> openTarget(const QString &table);
     // Opens the old file as the import's opening steps do, hands every row to `convert`, and
     // closes it again.
     void convertFile(const QString &fileName,
                      const std::function<void(const dbe::DBaseTable &)> &convert);
-    void post(dbe::Table &table, const dbe::DBaseTable &source);
+    // Runs one write of the load; a refusal names the old row it came from.
+    template <typename Write>
+    auto write(const dbe::DBaseTable &source, Write &&write) -> decltype(write());
     void keepGoing(); // throws Cancelled when asked to stop
     void line(const QString &text)
     {
@@ -131,24 +123,10 @@ private:
     const Request &m_request;
     const Progress &m_progress;
     HeaderFlags m_headers;
-    std::unique_ptr<dbe::Table> m_access;
-    std::unique_ptr<dbe::Table> m_users;
-    std::unique_ptr<dbe::Table> m_rights;
-    std::unique_ptr<dbe::Table> m_program;
+    std::unique_ptr<security::BulkLoad> m_load;
     IdMap m_accessMap;
     IdMap m_userMap;
 };
-
-std::unique_ptr<dbe::Table> Conversion::openTarget(const QString &table)
-{
-    auto t = std::make_unique<dbe::Table>();
-    t->setDatabaseName(m_request.alias);
-    t->setTableName(table);
-    t->open();
-    // Opening a table derives its key, which takes a moment: the window may repaint.
-    keepGoing();
-    return t;
-}
 
 void Conversion::keepGoing()
 {
@@ -158,22 +136,14 @@ void Conversion::keepGoing()
 
 void Conversion::run()
 {
-    // The engine attaches a table only outside a transaction, so every target is open before
-    // the transaction begins.
-    m_access = openTarget(target::Access);
-    m_users = openTarget(target::Users);
-    m_rights = openTarget(target::UserAcc);
-    if (m_request.systemInformation)
-        m_program = openTarget(target::Program);
-    std::shared_ptr<dbe::Database> database = dbe::Session::instance().database(m_request.alias);
-    dbe::Transaction transaction(*database);
-
+    m_load = std::make_unique<security::BulkLoad>(m_request.alias, m_request.systemInformation,
+                                                  [this] { keepGoing(); });
     convertAccessConstants();
     convertUsers();
     convertRights();
     if (m_request.systemInformation)
         convertSystemInformation();
-    transaction.commit();
+    m_load->commit();
 }
 
 void Conversion::convertFile(const QString &fileName,
@@ -197,10 +167,11 @@ void Conversion::convertFile(const QString &fileName,
     HeaderFlags::raise(path);
 }
 
-void Conversion::post(dbe::Table &table, const dbe::DBaseTable &source)
+template <typename Write>
+auto Conversion::write(const dbe::DBaseTable &source, Write &&write) -> decltype(write())
 {
     try {
-        table.post();
+        return write();
     } catch (const dbe::Error &error) {
         // The engine's text says what it refused; which old row it came from is what the
         // administrator needs to mend the old files.
@@ -216,15 +187,11 @@ void Conversion::convertAccessConstants()
     line(QStringLiteral("** Converting Access Constants **"));
     convertFile(oldfiles::AccessFile, [this](const dbe::DBaseTable &source) {
         const qint32 oldId = source.integerValue(old::AccessId);
-        m_access->append();
-        m_access->setValue(target::AccessName, DecodeOldText(source.rawText(old::Label)));
-        post(*m_access, source);
-        const qint32 newId = m_access->asInteger(target::AccessId);
-        m_accessMap.add(oldId, newId);
-        line(QStringLiteral("%1 mapped from %2 to %3")
-                 .arg(m_access->asString(target::AccessName))
-                 .arg(oldId)
-                 .arg(newId));
+        const auto written = write(
+            source, [&] { return m_load->addConstant(DecodeOldText(source.rawText(old::Label))); });
+        m_accessMap.add(oldId, written.id);
+        line(
+            QStringLiteral("%1 mapped from %2 to %3").arg(written.name).arg(oldId).arg(written.id));
     });
 }
 
@@ -234,16 +201,13 @@ void Conversion::convertUsers()
     line(QStringLiteral("** Converting Users **"));
     convertFile(oldfiles::UsersFile, [this](const dbe::DBaseTable &source) {
         const qint32 oldId = source.integerValue(old::UserId);
-        m_users->append();
-        m_users->setValue(target::UserName, DecodeOldText(source.rawText(old::Login)));
-        m_users->setValue(target::UserPassword, DecodeOldText(source.rawText(old::Password)));
-        post(*m_users, source);
-        const qint32 newId = m_users->asInteger(target::UserId);
-        m_userMap.add(oldId, newId);
-        line(QStringLiteral("%1 mapped from %2 to %3")
-                 .arg(m_users->asString(target::UserName))
-                 .arg(oldId)
-                 .arg(newId));
+        const auto written = write(source, [&] {
+            return m_load->addUser(DecodeOldText(source.rawText(old::Login)),
+                                   DecodeOldText(source.rawText(old::Password)));
+        });
+        m_userMap.add(oldId, written.id);
+        line(
+            QStringLiteral("%1 mapped from %2 to %3").arg(written.name).arg(oldId).arg(written.id));
     });
 }
 
@@ -258,15 +222,9 @@ void Conversion::convertRights()
         // A right whose user or constant did not come across has nobody or nothing to name.
         if (!user || !access)
             return;
-        // Appended here rather than granted through SecurityRules, which opens its cursors
-        // per operation: forty times slower over 50,000 rights. The id maps already name only
-        // users and constants written above, and the table's key refuses a right the old file
-        // names twice, which stops the import as the rules would.
-        m_rights->append();
-        m_rights->setValue(target::UserId, *user);
-        m_rights->setValue(target::AccessId, *access);
-        m_rights->setValue(target::RightType, security::RightConstant);
-        post(*m_rights, source);
+        // The id maps name only users and constants written above, and the table's key refuses
+        // a right the old file names twice, which stops the import as the rules would.
+        write(source, [&] { m_load->grantConstant(*user, *access); });
         line(QStringLiteral("Id %1 added for user %2").arg(*access).arg(*user));
     });
     m_userMap = {};
@@ -285,14 +243,7 @@ void Conversion::convertSystemInformation()
         converted = true;
         const QString label = DecodeOldText(source.rawText(old::Description));
         const std::optional<bool> logging = source.logicalValue(old::LoginLog);
-        m_program->first();
-        if (m_program->isEmpty())
-            m_program->append();
-        else
-            m_program->edit();
-        m_program->setValue(target::SecurityLabel, label);
-        m_program->setValue(target::LogEnabled, logging ? QVariant(*logging) : QVariant());
-        post(*m_program, source);
+        write(source, [&] { m_load->setSettings(label, logging); });
     });
 }
 

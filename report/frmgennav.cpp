@@ -18,6 +18,13 @@ const TVisBtnType ButtonKinds[5] = {nbExecute, nbPrint, nbPrevPage, nbNextPage, 
 constexpr int ZoomBoxWidth = 60;
 const char *const ButtonNames[5] = {"btnExecute", "btnPrint", "btnPrevPage", "btnNextPage",
                                     "btnClear"};
+// What each button is called for a screen reader, and its tooltip until Hints say otherwise.
+const char *const ButtonTitles[5] = {"Build", "Print", "Previous Page", "Next Page", "Clear"};
+const char *const ButtonTips[5] = {"Build the report", "Print the report", "Previous page",
+                                   "Next page", "Clear the preview"};
+// The zoom list's entries beside the percentages.
+const QString FitWidthText = QStringLiteral("Fit width");
+const QString FitPageText = QStringLiteral("Fit page");
 
 // A speed button that acts when any mouse button pressed on it is released over it, as the
 // bar's buttons always did; the left button also gives the usual pressed look.
@@ -72,7 +79,10 @@ TFormGenNav::TFormGenNav(QWidget *parent) : QFrame(parent)
         button->setObjectName(QString::fromLatin1(ButtonNames[i]));
         button->setIcon(report::navigatorGlyph(i));
         button->setIconSize(QSize(16, 16));
-        button->setFocusPolicy(Qt::NoFocus);
+        // Reached by Tab like every other control; a click leaves the focus where it is.
+        button->setFocusPolicy(Qt::TabFocus);
+        button->setAccessibleName(QString::fromLatin1(ButtonTitles[i]));
+        button->setToolTip(QString::fromLatin1(ButtonTips[i]));
         button->setGeometry(1 + 23 * i, 1, 23, 23);
         connect(button, &QToolButton::clicked, this, [this, i] { buttonAction(i); });
         connect(button, &NavButton::activated, this, [this, i] { buttonAction(i); });
@@ -86,7 +96,11 @@ TFormGenNav::TFormGenNav(QWidget *parent) : QFrame(parent)
                            m_zoomBox->sizeHint().height());
     // Created in code, the bar is "loaded" at once: the zoom items go in now.
     m_zoomBox->addItems({QStringLiteral("150"), QStringLiteral("100"), QStringLiteral("75"),
-                         QStringLiteral("50"), QStringLiteral("25")});
+                         QStringLiteral("50"), QStringLiteral("25"), FitWidthText, FitPageText});
+    m_zoomBox->setAccessibleName(QStringLiteral("Zoom"));
+    m_zoomBox->setToolTip(QStringLiteral("Zoom, in percent"));
+    // The editor inside has a name of its own, which would otherwise be the percentage.
+    m_zoomBox->lineEdit()->setAccessibleName(QStringLiteral("Zoom"));
     connect(m_zoomBox, &QComboBox::currentTextChanged, this, &TFormGenNav::zoomTextChanged);
     updateVisibility();
 }
@@ -122,6 +136,7 @@ void TFormGenNav::generatorChanged(QObject *)
         return;
     }
     UpdateEnabling();
+    Q_EMIT GeneratorChanged();
 }
 
 void TFormGenNav::SetVisibleButtons(TVisBtnSet buttons)
@@ -134,8 +149,8 @@ void TFormGenNav::SetHints(const QStringList &hints)
 {
     m_hints = hints.mid(0, 6);
     for (int i = 0; i < 5; ++i)
-        m_buttons[size_t(i)]->setToolTip(m_hints.value(i));
-    m_zoomBox->setToolTip(m_hints.value(5));
+        m_buttons[size_t(i)]->setToolTip(m_hints.value(i, QString::fromLatin1(ButtonTips[i])));
+    m_zoomBox->setToolTip(m_hints.value(5, QStringLiteral("Zoom, in percent")));
 }
 
 void TFormGenNav::Loaded()
@@ -196,6 +211,15 @@ void TFormGenNav::zoomTextChanged(const QString &text)
     if (!askNavEvent(fgeZoom))
         return;
     const int before = m_formComponent->ZoomPercent();
+    if (text == FitWidthText || text == FitPageText) {
+        if (text == FitWidthText)
+            m_formComponent->FitWidth();
+        else
+            m_formComponent->FitPage();
+        // The box shows the percentage the fit came to.
+        UpdateEnabling();
+        return;
+    }
     bool isNumber = false;
     int percent = text.trimmed().toInt(&isNumber);
     if (!isNumber)

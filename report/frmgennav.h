@@ -63,6 +63,9 @@ public:
 
 Q_SIGNALS:
     void OnClick();
+    // After every change the generator tells (a build, a page turned, a zoom), once the bar
+    // has followed it; a window shows its own page count from here.
+    void GeneratorChanged();
 
 protected:
     void resizeEvent(QResizeEvent *event) override;

@@ -4,13 +4,16 @@
 #include "report/plswtunt.h"
 
 #include <QApplication>
+#include <QDateTime>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPrinter>
+#include <QScopeGuard>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace {
 
@@ -136,6 +139,7 @@ void TFormGenWin::SetZoomLevel(int Level)
 {
     if (Level < 1 || Level > 3 || Level == m_zoomLevel)
         return;
+    m_fit = Fit::None;
     m_zoomLevel = Level;
     if (Level == 1)
         resizePaintBox(PhyWidth() * 10.0, PhyHeight() * 10.0);
@@ -148,6 +152,7 @@ void TFormGenWin::SetZoomPercent(int Percent)
 {
     if (Percent < 25 || Percent > 200)
         return;
+    m_fit = Fit::None;
     m_zoomPercent = Percent;
     m_zoomLevel = 4;
     resizePaintBox(PhyWidth() * Percent * 0.1, PhyHeight() * Percent * 0.1);
@@ -179,24 +184,128 @@ void TFormGenWin::PrevPage()
     fireChange();
 }
 
+namespace {
+
+// Thrown out of the producer when the please-wait box's Cancel was pressed; Execute catches it.
+struct BuildCancelled {
+};
+
+// How often a long build lets the screen catch up: often enough for the count to move and
+// Cancel to answer, seldom enough to cost nothing measurable.
+constexpr qint64 ProgressIntervalMs = 150;
+
+} // namespace
+
+void TFormGenWin::GoToPage(int page)
+{
+    if (page < 1 || page > PageCount() || page == m_currentPage)
+        return;
+    m_currentPage = page;
+    repaintPage();
+    fireChange();
+}
+
+void TFormGenWin::applyFit()
+{
+    if (m_fit == Fit::None)
+        return;
+    // What the viewport shows without scroll bars, less a margin of grey around the sheet
+    // (and rounding) so that no scroll bar comes back.
+    const QSize room = m_scrollBox->maximumViewportSize() - QSize(16, 16);
+    const double byWidth = room.width() / (PhyWidth() * 0.1);
+    const double byHeight = room.height() / (PhyHeight() * 0.1);
+    const double scale = m_fit == Fit::Width ? byWidth : std::min(byWidth, byHeight);
+    // A page wider than its fit gets a vertical scroll bar, which takes width in turn.
+    const int scrollBar = m_scrollBox->verticalScrollBar()->sizeHint().width();
+    int percent =
+        m_fit == Fit::Width ? int((room.width() - scrollBar) / (PhyWidth() * 0.1)) : int(scale);
+    percent = std::clamp(percent, 25, 200);
+    const Fit fit = m_fit;
+    if (percent != m_zoomPercent || m_zoomLevel != 4)
+        SetZoomPercent(percent);
+    m_fit = fit;
+}
+
+void TFormGenWin::FitWidth()
+{
+    m_fit = Fit::Width;
+    applyFit();
+    fireChange();
+}
+
+void TFormGenWin::FitPage()
+{
+    m_fit = Fit::Page;
+    applyFit();
+    fireChange();
+}
+
+void TFormGenWin::resizeEvent(QResizeEvent *event)
+{
+    QFrame::resizeEvent(event);
+    if (m_fit != Fit::None) {
+        applyFit();
+        fireChange();
+    }
+}
+
+void TFormGenWin::SetSurround(bool surround)
+{
+    QPalette palette = m_scrollBox->palette();
+    palette.setColor(QPalette::Window, surround ? QColor(0x80, 0x80, 0x80) : QColor(Qt::white));
+    m_scrollBox->setPalette(palette);
+    m_scrollBox->viewport()->setPalette(palette);
+    m_scrollBox->setAlignment(surround ? Qt::AlignCenter : (Qt::AlignLeft | Qt::AlignTop));
+}
+
 void TFormGenWin::Execute()
 {
     restartRecording();
     m_currentPage = 1;
+    m_cancelled = false;
     std::unique_ptr<TfrmPlsWt> pleaseWait;
     if (m_options.contains(foShowDialog)) {
         pleaseWait = std::make_unique<TfrmPlsWt>(this);
         pleaseWait->SetMessage(QStringLiteral("Creating the Report"));
+        pleaseWait->SetPagesSoFar(0);
+        // Modal, so that while events are let through only its Cancel takes input: nothing
+        // can start a second build or close the window under this one.
+        pleaseWait->setWindowModality(Qt::ApplicationModal);
         pleaseWait->show();
         QCoreApplication::processEvents();
     }
+    m_pleaseWait = pleaseWait.get();
+    m_lastProgress = QDateTime::currentMSecsSinceEpoch();
     // The box goes when pleaseWait does, also when the producer throws.
+    const auto forget = qScopeGuard([this] { m_pleaseWait = nullptr; });
     const TNotifyEvent build = m_onBuildReport;
-    if (build)
-        build(this);
+    try {
+        if (build)
+            build(this);
+    } catch (const BuildCancelled &) {
+        m_cancelled = true;
+    }
     pleaseWait.reset();
     repaintPage();
     fireChange();
+}
+
+void TFormGenWin::PageFinished(int finishedPages)
+{
+    if (!m_pleaseWait)
+        return;
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    if (finishedPages != 1 && now - m_lastProgress < ProgressIntervalMs)
+        return;
+    m_lastProgress = now;
+    m_pleaseWait->SetPagesSoFar(finishedPages);
+    // The first page is finished: it shows now, and the navigator counts what there is so far.
+    if (finishedPages == 1)
+        repaintPage();
+    fireChange();
+    QCoreApplication::processEvents();
+    if (m_pleaseWait->CancelRequested())
+        throw BuildCancelled();
 }
 
 void TFormGenWin::Clear()
@@ -247,9 +356,8 @@ void TFormGenWin::PaintPage(QPainter &painter, const QSize &size) const
     const double byWidth = w / PageWidth();
     const double byHeight = h / PageHeight();
     const double scale = byWidth < byHeight ? byWidth : byHeight;
-    const auto &commands = Commands();
-    for (int k : PageCommands(m_currentPage))
-        commands[size_t(k)]->Draw(painter, scale);
+    for (const auto &command : PageCommands(m_currentPage))
+        command->Draw(painter, scale);
 }
 
 QPrinter &TFormGenWin::Printer()
@@ -295,6 +403,12 @@ void TFormGenWin::keyPressEvent(QKeyEvent *event)
         break;
     case Qt::Key_Right:
         ScrollRightPage();
+        break;
+    case Qt::Key_Up:
+        m_scrollBox->verticalScrollBar()->triggerAction(QAbstractSlider::SliderSingleStepSub);
+        break;
+    case Qt::Key_Down:
+        m_scrollBox->verticalScrollBar()->triggerAction(QAbstractSlider::SliderSingleStepAdd);
         break;
     default:
         QFrame::keyPressEvent(event);

@@ -8,6 +8,7 @@
 #include <memory>
 
 class QDragMoveEvent;
+class TfrmPlsWt;
 class QDropEvent;
 class QPrinter;
 class QScrollArea;
@@ -34,13 +35,25 @@ public:
     // Rebuilds the report: no pages, page 1, page size from PhyWidth × PhyHeight, the
     // please-wait box (foShowDialog) while OnBuildReport records. An error raised by the
     // producer propagates after the box is gone; the pages recorded until then stay.
+    //
+    // With the box, the preview shows the first page as soon as it is finished, the box counts
+    // the pages, and its Cancel stops the build at the next page: the pages recorded until then
+    // stay, and Cancelled() says so.
     void Execute();
+    bool Cancelled() const { return m_cancelled; }
     // Discards the pages and puts the recording settings back to their defaults.
     void Clear();
     // 100 % → 50 % → 25 % → 100 %; from a free percentage to 100 %.
     void Zoom();
     void NextPage();
     void PrevPage();
+    // Shows page `page` (1 to PageCount(); others are ignored).
+    void GoToPage(int page);
+    // The zoom percentage at which the page's width, or the whole page, fits the visible area
+    // (25 to 200). The choice is kept: the zoom follows when the preview is resized, until
+    // another zoom is set.
+    void FitWidth();
+    void FitPage();
     void ScrollDownPage();
     void ScrollUpPage();
     void ScrollRightPage();
@@ -84,6 +97,8 @@ public:
     // A click on the page then gives the preview the keyboard focus (Page Up/Down, arrows).
     bool TabStop() const { return m_tabStop; }
     void SetTabStop(bool tabStop);
+    // A grey surround with the sheet in its middle, instead of white to the edges.
+    void SetSurround(bool surround);
 
     QScrollArea *ScrollBox() const { return m_scrollBox; }
     QWidget *PaintBox() const { return m_paintBox; }
@@ -105,6 +120,8 @@ Q_SIGNALS:
     void OnDragDrop(QDropEvent *event, const QPoint &pos);
 
 protected:
+    void PageFinished(int finishedPages) override;
+    void resizeEvent(QResizeEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
@@ -112,6 +129,9 @@ private:
     void resizePaintBox(double width, double height);
     void fireChange();
     void repaintPage();
+    enum class Fit { None, Width, Page };
+    void applyFit();
+    Fit m_fit = Fit::None;
 
     QScrollArea *m_scrollBox = nullptr;
     QWidget *m_paintBox = nullptr;
@@ -124,4 +144,7 @@ private:
     int m_zoomPercent = 100;
     bool m_tabStop = false;
     bool m_destroying = false;
+    bool m_cancelled = false;
+    TfrmPlsWt *m_pleaseWait = nullptr; // while Execute shows it
+    qint64 m_lastProgress = 0;
 };

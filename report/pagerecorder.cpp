@@ -11,17 +11,14 @@ PageRecorder::~PageRecorder() = default;
 void PageRecorder::append(std::unique_ptr<TDrawCmd> command)
 {
     command->Page = m_pageCount;
-    if (int(m_pageIndex.size()) < m_pageCount)
-        m_pageIndex.resize(size_t(m_pageCount));
-    m_pageIndex[size_t(m_pageCount - 1)].push_back(int(m_commands.size()));
-    m_commands.push_back(std::move(command));
+    m_current->push_back(std::move(command));
 }
 
-std::span<const int> PageRecorder::PageCommands(int page) const
+RecordedPage PageRecorder::PageCommands(int page) const
 {
-    if (page < 1 || page > int(m_pageIndex.size()))
-        return {};
-    return m_pageIndex[size_t(page - 1)];
+    if (page == m_pageCount)
+        return {m_current, m_store.commandCount()};
+    return m_store.page(page);
 }
 
 void PageRecorder::Line(double X1, double Y1, double X2, double Y2)
@@ -155,7 +152,12 @@ void PageRecorder::AddLine(const QString &S)
 
 void PageRecorder::NewPage()
 {
+    // The store takes the list itself, so a view of the page taken while it was recorded
+    // stays valid.
+    m_store.append(std::move(m_current));
+    m_current = std::make_shared<PageCommandList>();
     ++m_pageCount;
+    PageFinished(m_pageCount - 1);
 }
 
 double PageRecorder::GetTextHeight(const QString &S) const
@@ -193,10 +195,8 @@ void PageRecorder::SetPageSize(double Width, double Height)
 
 void PageRecorder::discardCommands()
 {
-    // Last to first, as the list was always emptied.
-    while (!m_commands.empty())
-        m_commands.pop_back();
-    m_pageIndex.clear();
+    m_store.clear();
+    m_current = std::make_shared<PageCommandList>();
 }
 
 void PageRecorder::restartRecording()

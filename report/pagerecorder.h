@@ -1,13 +1,13 @@
 #pragma once
 
 #include "report/drawcmds.h"
+#include "report/pagestore.h"
 #include "report/reportfont.h"
 
 #include <QImage>
 #include <QString>
 #include <functional>
 #include <memory>
-#include <span>
 #include <vector>
 
 namespace report {
@@ -26,6 +26,10 @@ struct ReportBrush {
 //
 // This part knows no window, so reports can be built and saved without a screen. The preview
 // widget (TFormGenWin) is a PageRecorder with a window around it.
+//
+// Finished pages are kept by a PageStore, which moves them to a temporary file once they take
+// more memory than its budget: a report of any length is recorded, shown, printed and saved in
+// bounded memory.
 class PageRecorder
 {
 public:
@@ -59,12 +63,16 @@ public:
     // a window.
     void Build(const std::function<void(PageRecorder &)> &build);
 
-    // The recorded commands, in recording order.
-    const std::vector<std::unique_ptr<TDrawCmd>> &Commands() const { return m_commands; }
-    int CommandCount() const { return int(m_commands.size()); }
-    // Positions in Commands() of one page's commands, in recording order (empty for a page
-    // without commands or out of range).
-    std::span<const int> PageCommands(int page) const;
+    // The number of commands recorded, on every page.
+    int CommandCount() const { return m_store.commandCount() + int(m_current->size()); }
+    // One page's commands, in recording order (empty for a page without commands or out of
+    // range). A page that went to the temporary file is read back, which can throw dbe::Error.
+    RecordedPage PageCommands(int page) const;
+
+    // Bytes of finished pages kept in memory before they go to a temporary file in the user's
+    // cache folder (see PageStore).
+    void SetMemoryBudget(qint64 bytes) { m_store.setMemoryBudget(bytes); }
+    const PageStore &Store() const { return m_store; }
 
     // Page size in tenths of an inch; a change also sets PageWidth/PageHeight.
     int PhyWidth() const { return m_phyWidth; }
@@ -96,6 +104,9 @@ public:
     double MultiY = 0;
 
 protected:
+    // Told after NewPage with the number of pages finished; the preview shows its progress
+    // here, and may throw to stop the build.
+    virtual void PageFinished(int finishedPages) { Q_UNUSED(finishedPages); }
     void discardCommands();
     // Empty pages and the recording settings back to their defaults, as Clear wants them.
     void resetRecording();
@@ -109,8 +120,9 @@ private:
                                          double y2) const;
     quint16 textFlags() const;
 
-    std::vector<std::unique_ptr<TDrawCmd>> m_commands;
-    std::vector<std::vector<int>> m_pageIndex; // per page, positions in m_commands
+    PageStore m_store; // pages 1 to PageCount() - 1
+    // The page being recorded, PageCount(); shared so that a view of it stays valid.
+    std::shared_ptr<PageCommandList> m_current = std::make_shared<PageCommandList>();
     int m_pageCount = 1;
     int m_phyWidth = 85;
     int m_phyHeight = 110;

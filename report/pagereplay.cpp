@@ -49,15 +49,13 @@ void preparePainter(QPainter &painter)
 void replayPage(const PageRecorder &pages, int page, QPainter &painter, double scaleX,
                 double scaleY, int offsetX, int offsetY)
 {
-    const auto &commands = pages.Commands();
-    for (int k : pages.PageCommands(page))
-        commands[size_t(k)]->Print(painter, scaleX, scaleY, offsetX, offsetY);
+    for (const auto &command : pages.PageCommands(page))
+        command->Print(painter, scaleX, scaleY, offsetX, offsetY);
 }
 
 bool replayPages(const PageRecorder &pages, const ReplayTarget &target, PageRange range,
                  const CopyPlan &plan, const ReplayProgress &progress)
 {
-    const auto &commands = pages.Commands();
     const int count = pages.CommandCount();
     const int pagesInRange = range.count();
     const int outputs = plan.passes * pagesInRange * plan.pageRepeats;
@@ -75,14 +73,18 @@ bool replayPages(const PageRecorder &pages, const ReplayTarget &target, PageRang
             for (int repeat = 1; repeat <= plan.pageRepeats; ++repeat) {
                 if (progress && !progress(percent))
                     return false;
-                for (int k : pages.PageCommands(page)) {
+                // One page at a time, read back from the temporary file when it went there.
+                const RecordedPage commands = pages.PageCommands(page);
+                int k = commands.firstCommand();
+                for (const auto &command : commands) {
                     if (pagesInRange == 1 && count > 1)
                         percent = roundEven(double((pass - 1) * (count - 1) + k) /
                                             ((count - 1) * plan.passes) * 100);
                     if (progress && !progress(percent))
                         return false;
-                    commands[size_t(k)]->Print(*target.painter, target.scaleX, target.scaleY,
-                                               target.offsetX, target.offsetY);
+                    command->Print(*target.painter, target.scaleX, target.scaleY, target.offsetX,
+                                   target.offsetY);
+                    ++k;
                 }
                 if (++output < outputs && target.newPage && !target.newPage())
                     return false;

@@ -3,6 +3,7 @@
 #include "ui/formkit.h"
 
 #include <QLabel>
+#include <QPushButton>
 
 TfrmPlsWt::TfrmPlsWt(QWidget *parent)
     : QDialog(parent,
@@ -10,7 +11,7 @@ TfrmPlsWt::TfrmPlsWt(QWidget *parent)
 {
     setObjectName(QStringLiteral("frmPlsWt"));
     setWindowTitle(QStringLiteral("Please Wait"));
-    setFixedSize(324, 88);
+    setFixedSize(324, 124);
 
     QFont waitFont(QStringLiteral("Arial"));
     waitFont.setPixelSize(24);
@@ -32,7 +33,28 @@ TfrmPlsWt::TfrmPlsWt(QWidget *parent)
     lblMsg->setWordWrap(true);
     lblMsg->setGeometry(8, 16, 305, 33);
 
+    lblPages = new QLabel(this);
+    lblPages->setObjectName(QStringLiteral("lblPages"));
+    lblPages->setGeometry(8, 90, 200, 24);
+    btnCancel = new QPushButton(QStringLiteral("Cancel"), this);
+    btnCancel->setObjectName(QStringLiteral("btnCancel"));
+    btnCancel->setGeometry(232, 88, 84, 28);
+    connect(btnCancel, &QPushButton::clicked, this, [this] { reject(); });
+
     formkit::centreOnScreen(this);
+}
+
+void TfrmPlsWt::SetPagesSoFar(int pages)
+{
+    lblPages->setText(pages == 1 ? QStringLiteral("1 page so far")
+                                 : QStringLiteral("%1 pages so far").arg(pages));
+}
+
+void TfrmPlsWt::reject()
+{
+    m_cancelRequested = true;
+    btnCancel->setEnabled(false);
+    lblMsg->setText(QStringLiteral("Stopping ..."));
 }
 
 void TfrmPlsWt::SetMessage(const QString &message)

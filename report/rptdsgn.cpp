@@ -151,6 +151,14 @@ void TReportDesign::Layout::run()
         data.next();
         CurY += heightX() + 0.01;
     }
+    if (!pageStarted && !d.m_emptyText.isEmpty()) {
+        header();
+        CurY += heightX() + 0.01;
+        setFont(d.m_bodyFont);
+        g.SetAlignment(report::taLeftJustify);
+        g.StrRect(d.m_emptyText, 0.5, CurY, W - 0.5, CurY + heightX() + 2 * m);
+        pageStarted = true;
+    }
     if (pageStarted)
         footer();
 }
@@ -332,4 +340,5 @@ void TReportDesign::AssignProperties(const TReportDesign &other)
     m_datePosition = other.m_datePosition;
     m_dateFormat = other.m_dateFormat;
     m_reportDate = other.m_reportDate;
+    m_emptyText = other.m_emptyText;
 }

@@ -84,6 +84,11 @@ public:
     QString DateFormat() const { return m_dateFormat; }
     void SetDateFormat(const QString &format) { m_dateFormat = format; }
 
+    // What a report without records says below its title block, so that it is not taken for
+    // a blank page; empty (the default) records nothing at all for no records.
+    QString EmptyText() const { return m_emptyText; }
+    void SetEmptyText(const QString &text) { m_emptyText = text; }
+
     // The date the title block shows; an invalid date (the default) means today.
     QDate ReportDate() const { return m_reportDate; }
     void SetReportDate(const QDate &date) { m_reportDate = date; }
@@ -116,4 +121,5 @@ private:
     TDatePosition m_datePosition = dpNone;
     QString m_dateFormat;
     QDate m_reportDate;
+    QString m_emptyText;
 };

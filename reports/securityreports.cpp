@@ -1,7 +1,9 @@
 #include "reports/securityreports.h"
 
+#include "dbe/error.h"
 #include "dbe/query.h"
 #include "dbe/table.h"
+#include "report/dateformat.h"
 #include "report/reportfont.h"
 #include "report/rptdsgn.h"
 #include "rules/schema.h"
@@ -195,10 +197,16 @@ private:
 };
 
 void recordWithSubtitle(TReportDesign *design, const QString &alias,
-                        const SecurityReports::Recorder &record)
+                        const SecurityReports::Recorder &record, const QString &period = {})
 {
-    design->SetSubTitle(QStringLiteral("Alias: ") + alias);
+    design->SetSubTitle(QStringLiteral("Alias: ") + alias +
+                        (period.isEmpty() ? QString() : QStringLiteral(", ") + period));
     record(*design);
+}
+
+QString shortDate(const QDate &day)
+{
+    return report::formatDateTime(QStringLiteral("ddddd"), day.startOfDay());
 }
 
 void buildFromQuery(dbe::Query *query, const QString &alias, const QStringList &sql,
@@ -217,6 +225,24 @@ void buildFromQuery(dbe::Query *query, const QString &alias, const QStringList &
 }
 
 } // namespace
+
+std::optional<QString> dayRangeRefusal(const DayRange &days)
+{
+    if (days.first.isValid() && days.last.isValid() && days.first > days.last)
+        return QStringLiteral("The start date %1 comes after the ending date %2. Choose a start "
+                              "date on or before the ending date.")
+            .arg(shortDate(days.first), shortDate(days.last));
+    return std::nullopt;
+}
+
+QString periodText(const DayRange &days)
+{
+    if (!days.first.isValid() || !days.last.isValid())
+        return {};
+    if (days.first == days.last)
+        return shortDate(days.first);
+    return QStringLiteral("%1 to %2").arg(shortDate(days.first), shortDate(days.last));
+}
 
 QStringList reportTypeNames()
 {
@@ -356,6 +382,8 @@ void SecurityReports::Build(ReportType type, const Recorder &record, const DayRa
 
 void SecurityReports::buildUsage(const DayRange &days, const Recorder &record)
 {
+    if (const std::optional<QString> refusal = dayRangeRefusal(days))
+        throw dbe::Error(*refusal);
     for (dbe::Table *table : {tblAccess, tblUsers, tblLog})
         table->setDatabaseName(m_aliasName);
     OpenedDataSets opened;
@@ -371,7 +399,11 @@ void SecurityReports::buildUsage(const DayRange &days, const Recorder &record)
     const QDateTime from(days.first, QTime(0, 0));
     const QDateTime to(days.last, QTime(23, 59, 59, 999));
     tblLog->setRange({from, 0, 0}, {to});
-    recordWithSubtitle(rdUsage, m_aliasName, record);
+    const QString period = periodText(days);
+    rdUsage->SetEmptyText(period.isEmpty()
+                              ? QStringLiteral("There are no log entries.")
+                              : QStringLiteral("There are no log entries from %1.").arg(period));
+    recordWithSubtitle(rdUsage, m_aliasName, record, period);
     tblLog->cancelRange();
     opened.close();
 }

@@ -29,11 +29,17 @@ QStringList reportTypeNames();
 // The report at a position of that list; nothing for a position outside it.
 std::optional<ReportType> reportTypeAt(int index);
 
-// The days of the Usage report, both included. A last day before the first gives no rows.
+// The days of the Usage report, both included.
 struct DayRange {
     QDate first;
     QDate last;
 };
+
+// Why a range cannot be reported on (its first day comes after its last); nothing for a good
+// one. The range dialog, the command line and Build all refuse through here.
+std::optional<QString> dayRangeRefusal(const DayRange &days);
+// The period in the configured short date: "3/1/2026 to 3/15/2026", or the day alone.
+QString periodText(const DayRange &days);
 
 // The data sets and layouts of the five reports, without any window: the Reporting window
 // records them into its preview, the command-line tool into pages it saves or prints. Both
@@ -58,7 +64,9 @@ public:
 
     // Points the report's data sets at AliasName, opens them in their order, sets the subtitle
     // "Alias: " + AliasName, lets `record` lay the report out, and closes the data sets again
-    // (in the opposite order). The Usage report lists the log entries of `days`.
+    // (in the opposite order). The Usage report lists the log entries of `days`, states the
+    // period after the alias, and says so on its page when the period has no entries; a range
+    // that dayRangeRefusal refuses is thrown as dbe::Error before anything opens.
     //
     // An engine error (a missing table, a refused password) propagates; the data sets opened
     // before it are closed first, so that a failed build holds no table open.

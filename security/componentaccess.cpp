@@ -9,10 +9,10 @@
 #include "rules/schema.h"
 #include "security/componentfailure.h"
 #include "security/heldrights.h"
-#include "security/vesksec2.h"
+#include "security/vesksec2_p.h"
 #include "ui/messages.h"
 
-bool TVeskSecure::holdsRight(int accessId)
+bool TVeskSecurePrivate::holdsRight(int accessId)
 {
     // The kept rights answer whenever nobody has committed to the rights since they were read,
     // and are read again when somebody has. Inside a transaction of this connection (a setup
@@ -33,6 +33,11 @@ bool TVeskSecure::holdsRight(int accessId)
 
 bool TVeskSecure::HasAccess(int accessId)
 {
+    return d->hasAccess(accessId);
+}
+
+bool TVeskSecurePrivate::hasAccess(int accessId)
+{
     m_lastError.clear();
     if (m_userId == security::SupervisorId)
         return true;
@@ -49,19 +54,19 @@ bool TVeskSecure::HasAccess(int accessId)
     }
 }
 
-bool TVeskSecure::testAccess(int accessId)
+bool TVeskSecurePrivate::testAccess(int accessId)
 {
     if (m_userId == security::SupervisorId)
         return true;
     if (m_userId < 0) {
-        if (GetShowUI())
+        if (q->GetShowUI())
             ui::showError(nullptr, QStringLiteral("No user is logged into the security."));
         return false;
     }
     // A component created in code and never loaded has no tables to test against. It refuses
     // rather than open tables of its own, so that a forgotten Loaded() shows at once.
     if (!m_userAccTable || !m_grpCollTable) {
-        if (GetShowUI())
+        if (q->GetShowUI())
             ui::showError(nullptr, QStringLiteral("Access cannot be tested: security has not been "
                                                   "activated for this application."));
         return false;
@@ -74,7 +79,7 @@ bool TVeskSecure::testAccess(int accessId)
         m_logDatabase->followReplacedFiles({security::tables::Log});
         appendLogRow(accessId, false);
     }
-    if (!granted && GetShowUI())
+    if (!granted && q->GetShowUI())
         ui::showError(nullptr, QStringLiteral("Access is denied.  Please see your administrator "
                                               "to gain access to this feature."));
     return granted;

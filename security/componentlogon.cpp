@@ -11,7 +11,7 @@
 #include "security/heldrights.h"
 #include "security/logonunt.h"
 #include "security/netware.h"
-#include "security/vesksec2.h"
+#include "security/vesksec2_p.h"
 
 #include <algorithm>
 #include <limits>
@@ -38,7 +38,7 @@ private:
 
 } // namespace
 
-std::unique_ptr<dbe::Table> TVeskSecure::openUsersByName()
+std::unique_ptr<dbe::Table> TVeskSecurePrivate::openUsersByName()
 {
     auto users = std::make_unique<dbe::Table>();
     users->setDatabaseName(m_alias);
@@ -54,7 +54,7 @@ std::unique_ptr<dbe::Table> TVeskSecure::openUsersByName()
     return users;
 }
 
-void TVeskSecure::takeUserFromRow(const dbe::Table &users)
+void TVeskSecurePrivate::takeUserFromRow(const dbe::Table &users)
 {
     // What was kept belongs to whoever was logged on before.
     m_heldRights->clear();
@@ -70,7 +70,7 @@ void TVeskSecure::takeUserFromRow(const dbe::Table &users)
     m_isAdmin = users.asBoolean(security::fields::UserAdmin);
 }
 
-void TVeskSecure::becomeSupervisor()
+void TVeskSecurePrivate::becomeSupervisor()
 {
     m_userId = security::SupervisorId;
     m_userName = security::SupervisorDisplayName;
@@ -85,7 +85,7 @@ void TVeskSecure::becomeSupervisor()
 // The count is added in the database rather than read, incremented and posted, so that two
 // workstations logging the same user on at once both count. The user state keeps the values
 // from before this logon.
-void TVeskSecure::recordLogon(dbe::Table *users)
+void TVeskSecurePrivate::recordLogon(dbe::Table *users)
 {
     if (!users && !m_logTable)
         return;
@@ -121,7 +121,7 @@ void TVeskSecure::recordLogon(dbe::Table *users)
     }
 }
 
-void TVeskSecure::appendLogRow(int accessId, bool isLogon)
+void TVeskSecurePrivate::appendLogRow(int accessId, bool isLogon)
 {
     try {
         m_logTable->append();
@@ -138,7 +138,7 @@ void TVeskSecure::appendLogRow(int accessId, bool isLogon)
     }
 }
 
-bool TVeskSecure::logonWithDialog()
+bool TVeskSecurePrivate::logonWithDialog()
 {
     refuseWhenActivationFailed();
     ShownLogonDialog dialog;
@@ -171,7 +171,7 @@ bool TVeskSecure::logonWithDialog()
     return result;
 }
 
-bool TVeskSecure::logonWithName(const QString &userName, const QString &password)
+bool TVeskSecurePrivate::logonWithName(const QString &userName, const QString &password)
 {
     refuseWhenActivationFailed();
     const std::unique_ptr<dbe::Table> users = openUsersByName();
@@ -187,14 +187,14 @@ bool TVeskSecure::logonWithName(const QString &userName, const QString &password
     return true;
 }
 
-bool TVeskSecure::logonFromNetwork()
+bool TVeskSecurePrivate::logonFromNetwork()
 {
     refuseWhenActivationFailed();
     QString name;
     if (m_options.contains(soWinNetSupport))
-        name = GetWindowsUserName();
+        name = q->GetWindowsUserName();
     if (name.isEmpty() && m_options.contains(soNetwareSupport))
-        name = GetNetwareUserName();
+        name = q->GetNetwareUserName();
     if (name.isEmpty())
         return false;
 

@@ -3,7 +3,7 @@
 #include "dbe/table.h"
 #include "rules/schema.h"
 #include "security/pswdunt.h"
-#include "security/vesksec2.h"
+#include "security/vesksec2_p.h"
 #include "ui/messages.h"
 
 #include <QWidget>
@@ -31,16 +31,16 @@ private:
 
 } // namespace
 
-bool TVeskSecure::changePassword()
+bool TVeskSecurePrivate::changePassword()
 {
     // The supervisor has no row; his password is the master password.
     if (m_userId <= security::SupervisorId) {
-        if (GetShowUI())
+        if (q->GetShowUI())
             ui::showError(nullptr, QStringLiteral("No user is logged into security"));
         return false;
     }
 
-    ShownPasswordDialog dialog(qobject_cast<QWidget *>(parent()));
+    ShownPasswordDialog dialog(qobject_cast<QWidget *>(q->parent()));
     dbe::Table &users = dialog->tblUsers();
     users.setDatabaseName(m_alias);
     users.setTableName(security::tables::Users);

@@ -1,17 +1,17 @@
 // TVeskSecure::Setup: the setup editor for the administrators of a host application.
 
 #include "rules/schema.h"
-#include "security/vesksec2.h"
+#include "security/vesksec2_p.h"
 #include "setup/frmsecmn.h"
 #include "ui/messages.h"
 
 #include <memory>
 
-bool TVeskSecure::openSetup()
+bool TVeskSecurePrivate::openSetup()
 {
-    QWidget *owner = qobject_cast<QWidget *>(parent());
+    QWidget *owner = qobject_cast<QWidget *>(q->parent());
     if (m_userId < 0 || !m_isAdmin) {
-        if (GetShowUI())
+        if (q->GetShowUI())
             ui::showError(owner, QStringLiteral("Administrative rights have not been granted."));
         return false;
     }

@@ -1,5 +1,3 @@
-#include "vesksec2.h"
-
 #include "dbe/database.h"
 #include "dbe/error.h"
 #include "dbe/session.h"
@@ -8,6 +6,7 @@
 #include "rules/schema.h"
 #include "security/componentfailure.h"
 #include "security/heldrights.h"
+#include "security/vesksec2_p.h"
 #include "ui/messages.h"
 
 #include <QCoreApplication>
@@ -43,13 +42,13 @@ QString security::failureText(const std::exception_ptr &failure)
     }
 }
 
-TVeskSecure::TVeskSecure(QObject *owner)
-    : QObject(owner), m_options{soAutoValidate, soShowUI},
+TVeskSecurePrivate::TVeskSecurePrivate(TVeskSecure *component)
+    : q(component), m_options{soAutoValidate, soShowUI},
       m_heldRights(std::make_unique<HeldRights>())
 {
 }
 
-TVeskSecure::~TVeskSecure()
+TVeskSecurePrivate::~TVeskSecurePrivate()
 {
     // The log first, then the two tables of the access test, as they were opened.
     m_logTable.reset();
@@ -60,21 +59,148 @@ TVeskSecure::~TVeskSecure()
     }
 }
 
+TVeskSecure::TVeskSecure(QObject *owner)
+    : QObject(owner), d(std::make_unique<TVeskSecurePrivate>(this))
+{
+}
+
+TVeskSecure::~TVeskSecure() = default;
+
+QString TVeskSecure::Alias() const
+{
+    return d->m_alias;
+}
+
+void TVeskSecure::SetAlias(const QString &alias)
+{
+    d->m_alias = alias;
+}
+
+QString TVeskSecure::Password() const
+{
+    return d->m_password;
+}
+
+void TVeskSecure::SetPassword(const QString &password)
+{
+    d->m_password = password;
+}
+
+TSecurityOptions TVeskSecure::Options() const
+{
+    return d->m_options;
+}
+
+void TVeskSecure::SetOptions(TSecurityOptions options)
+{
+    d->m_options = options;
+}
+
+bool TVeskSecure::GetActive() const
+{
+    return d->m_userId >= 0;
+}
+
+bool TVeskSecure::GetShowUI() const
+{
+    return d->m_options.contains(soShowUI);
+}
+
+int TVeskSecure::UserID() const
+{
+    return d->m_userId;
+}
+
+QString TVeskSecure::CurrentUserName() const
+{
+    return d->m_userName;
+}
+
+QString TVeskSecure::CurrentPassword() const
+{
+    return d->m_currentPassword;
+}
+
+QString TVeskSecure::UserDef1() const
+{
+    return d->m_userDef1;
+}
+
+QString TVeskSecure::UserDef2() const
+{
+    return d->m_userDef2;
+}
+
+QDateTime TVeskSecure::LastAccess() const
+{
+    return d->m_lastAccess;
+}
+
+int TVeskSecure::AccessCount() const
+{
+    return d->m_accessCount;
+}
+
+bool TVeskSecure::IsAdmin() const
+{
+    return d->m_isAdmin;
+}
+
+void TVeskSecure::SetDesigning(bool designing)
+{
+    d->m_designing = designing;
+}
+
+bool TVeskSecure::Designing() const
+{
+    return d->m_designing;
+}
+
+bool TVeskSecure::TerminationRequested() const
+{
+    return d->m_terminationRequested;
+}
+
+void TVeskSecure::setErrorHandler(ErrorHandler handler)
+{
+    d->m_errorHandler = std::move(handler);
+}
+
+QString TVeskSecure::LastError() const
+{
+    return d->m_lastError;
+}
+
+dbe::Table *security::grpCollTable(const TVeskSecure &component)
+{
+    return TVeskSecurePrivate::get(component)->m_grpCollTable.get();
+}
+
+dbe::Table *security::userAccTable(const TVeskSecure &component)
+{
+    return TVeskSecurePrivate::get(component)->m_userAccTable.get();
+}
+
+dbe::Table *security::logTable(const TVeskSecure &component)
+{
+    return TVeskSecurePrivate::get(component)->m_logTable.get();
+}
+
 void TVeskSecure::SetActive(bool active)
 {
     if (!active && GetActive())
-        logOff();
+        d->logOff();
 }
 
 void TVeskSecure::SetShowUI(bool show)
 {
     if (show)
-        m_options.include(soShowUI);
+        d->m_options.include(soShowUI);
     else
-        m_options.exclude(soShowUI);
+        d->m_options.exclude(soShowUI);
 }
 
-void TVeskSecure::logOff()
+void TVeskSecurePrivate::logOff()
 {
     m_heldRights->clear();
     m_userId = -1;
@@ -87,7 +213,7 @@ void TVeskSecure::logOff()
     m_isAdmin = false;
 }
 
-void TVeskSecure::requestTermination()
+void TVeskSecurePrivate::requestTermination()
 {
     m_terminationRequested = true;
     // Queued, so that a host still building its window ends as soon as it reaches exec().
@@ -97,9 +223,14 @@ void TVeskSecure::requestTermination()
 
 void TVeskSecure::Loaded()
 {
+    d->activate();
+}
+
+void TVeskSecurePrivate::activate()
+{
     if (m_designing)
         return;
-    QWidget *dialogParent = qobject_cast<QWidget *>(parent());
+    QWidget *dialogParent = qobject_cast<QWidget *>(q->parent());
     m_lastError.clear();
     try {
         dbe::Session::instance().addPassword(m_password);
@@ -111,7 +242,7 @@ void TVeskSecure::Loaded()
         std::unique_ptr<dbe::Table> settings = openTable(m_alias, security::tables::Program);
         settings->first();
         if (!settings->asBoolean(security::fields::Enabled)) {
-            if (GetShowUI())
+            if (q->GetShowUI())
                 ui::showError(dialogParent, DisabledMessage);
             settings.reset();
             requestTermination();
@@ -140,20 +271,20 @@ void TVeskSecure::Loaded()
     }
 }
 
-QString TVeskSecure::activationFailedText() const
+QString TVeskSecurePrivate::activationFailedText() const
 {
     return QStringLiteral("Security could not be activated for this application, so nobody can "
                           "log on: %1")
         .arg(m_activationError);
 }
 
-void TVeskSecure::refuseWhenActivationFailed() const
+void TVeskSecurePrivate::refuseWhenActivationFailed() const
 {
     if (!m_activationError.isEmpty())
         throw dbe::Error(activationFailedText(), dbe::Error::WrongState);
 }
 
-bool TVeskSecure::guarded(const std::function<bool()> &operation)
+bool TVeskSecurePrivate::guarded(const std::function<bool()> &operation)
 {
     m_lastError.clear();
     try {
@@ -167,7 +298,7 @@ bool TVeskSecure::guarded(const std::function<bool()> &operation)
     }
 }
 
-void TVeskSecure::reportFailure(const QString &engineText, const QString &shown)
+void TVeskSecurePrivate::reportFailure(const QString &engineText, const QString &shown)
 {
     m_lastError = engineText;
     qCInfo(security::lcSecurity).noquote()
@@ -175,35 +306,35 @@ void TVeskSecure::reportFailure(const QString &engineText, const QString &shown)
     if (m_errorHandler)
         m_errorHandler(shown);
     else
-        ui::showError(qobject_cast<QWidget *>(parent()), shown);
+        ui::showError(qobject_cast<QWidget *>(q->parent()), shown);
 }
 
 bool TVeskSecure::Logon()
 {
-    return guarded([this] { return logonWithDialog(); });
+    return d->guarded([this] { return d->logonWithDialog(); });
 }
 
 bool TVeskSecure::LogonEx(const QString &userName, const QString &password)
 {
-    return guarded([&] { return logonWithName(userName, password); });
+    return d->guarded([&] { return d->logonWithName(userName, password); });
 }
 
 bool TVeskSecure::NWLogon()
 {
-    return guarded([this] { return logonFromNetwork(); });
+    return d->guarded([this] { return d->logonFromNetwork(); });
 }
 
 bool TVeskSecure::TestAccess(int accessId)
 {
-    return guarded([=, this] { return testAccess(accessId); });
+    return d->guarded([this, accessId] { return d->testAccess(accessId); });
 }
 
 bool TVeskSecure::ChangePassword()
 {
-    return guarded([this] { return changePassword(); });
+    return d->guarded([this] { return d->changePassword(); });
 }
 
 bool TVeskSecure::Setup()
 {
-    return guarded([this] { return openSetup(); });
+    return d->guarded([this] { return d->openSetup(); });
 }

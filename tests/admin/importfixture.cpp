@@ -27,22 +27,6 @@ const QStringList ProgramFields = {QStringLiteral("Security_Label"), QStringLite
 
 } // namespace
 
-QStringList rowsOf(const QString &alias, const QString &table, const QStringList &fields)
-{
-    dbe::Table t;
-    t.setDatabaseName(alias);
-    t.setTableName(table);
-    t.open();
-    QStringList rows;
-    for (t.first(); !t.eof(); t.next()) {
-        QStringList values;
-        for (const QString &field : fields)
-            values.append(t.asString(field));
-        rows.append(values.join(QLatin1Char('|')));
-    }
-    return rows;
-}
-
 QStringList everyImportTarget(const QString &alias)
 {
     QStringList rows;

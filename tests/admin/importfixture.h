@@ -17,7 +17,10 @@ class Database;
 namespace importfixture {
 
 // The rows of a security table in key order, one text per row with its fields joined by "|".
-QStringList rowsOf(const QString &alias, const QString &table, const QStringList &fields);
+inline QStringList rowsOf(const QString &alias, const QString &table, const QStringList &fields)
+{
+    return testsupport::rows(alias, table, fields);
+}
 // Every row of the four tables the import writes, for before-and-after comparisons.
 QStringList everyImportTarget(const QString &alias);
 

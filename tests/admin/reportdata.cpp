@@ -86,9 +86,8 @@ QList<QStringList> linesOf(const report::PageRecorder &pages, int page)
 {
     QList<QStringList> lines;
     double lineY = -1;
-    for (const int k : pages.PageCommands(page)) {
-        const auto *box =
-            dynamic_cast<const report::TTextBoxCmd *>(pages.Commands()[size_t(k)].get());
+    for (const auto &command : pages.PageCommands(page)) {
+        const auto *box = dynamic_cast<const report::TTextBoxCmd *>(command.get());
         if (!box)
             continue;
         if (lines.isEmpty() || std::abs(box->Y1 - lineY) > 1e-9)

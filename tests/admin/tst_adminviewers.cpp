@@ -7,7 +7,7 @@
 #include "dbe/database.h"
 #include "dbe/session.h"
 #include "dbe/table.h"
-#include "security/vesksec2.h"
+#include "security/vesksec2_p.h"
 #include "tests/admin/adminfixture.h"
 #include "ui/datasetmodel.h"
 #include "ui/messages.h"
@@ -366,7 +366,7 @@ private Q_SLOTS:
         std::unique_ptr<TVeskSecure> host;
         if (heldElsewhere) {
             host = startHost(db);
-            QVERIFY(host->LogTable() && host->LogTable()->isOpen());
+            QVERIFY(security::logTable(*host) && security::logTable(*host)->isOpen());
         }
 
         const std::unique_ptr<TfrmViewLog> shownViewer = showViewLog(db.alias());

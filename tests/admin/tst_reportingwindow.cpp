@@ -3,7 +3,6 @@
 // command that keeps one window per Close.
 
 #include "admin/admnunt.h"
-#include "reports/securityreports.h"
 #include "admin/secdbunt.h"
 #include "admin/usgdlunt.h"
 #include "controls/calpop.h"
@@ -14,19 +13,27 @@
 #include "report/frmgenwn.h"
 #include "report/plswtunt.h"
 #include "report/rptdsgn.h"
+#include "reports/securityreports.h"
 #include "tests/admin/adminfixture.h"
 #include "tests/admin/reportdata.h"
 #include "tests/report/reporttestkit.h"
 #include "tests/support/modaldialog.h"
+#include "tests/support/privatecupsd.h"
 #include "ui/messages.h"
 
 #include <QComboBox>
 #include <QDir>
 #include <QLabel>
 #include <QMenu>
+#include <QPrinter>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QSpinBox>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QToolButton>
+#include <sys/stat.h>
 
 namespace {
 
@@ -52,6 +59,8 @@ class TestReportingWindow : public QObject
 private:
     std::unique_ptr<testsupport::SecurityDb> m_db;
     std::unique_ptr<dbe::Table> m_connection;
+    // Started before anything asks for printers, without queues until the print test adds them.
+    testsupport::PrivateCupsd m_cupsd;
 
     std::unique_ptr<TFormSecDB> openWindow(const QString &alias)
     {
@@ -68,15 +77,31 @@ private:
         window.spbtnExecute->click();
     }
 
+    // A window with the Users report built and the keyboard; null when it cannot be activated.
+    std::unique_ptr<TFormSecDB> activeWithUsersReport()
+    {
+        auto window = openWindow(m_db->alias());
+        chooseAndBuild(*window, 3);
+        // The please-wait box had the activation; a window manager hands it back.
+        window->activateWindow();
+        return QTest::qWaitForWindowActive(window.get()) ? std::move(window) : nullptr;
+    }
+
 private Q_SLOTS:
     void initTestCase()
     {
+        QString error;
+        QVERIFY2(m_cupsd.start(&error), qPrintable(error));
         m_db = std::make_unique<testsupport::SecurityDb>(QStringLiteral("REPORTED"));
         reportdata::fillScenario(*m_db);
         m_connection = reportdata::holdConnection(m_db->alias());
     }
 
-    void cleanupTestCase() { m_connection.reset(); }
+    void cleanupTestCase()
+    {
+        m_connection.reset();
+        m_cupsd.stop();
+    }
 
     void windowAsTheMainWindowMakesIt()
     {
@@ -240,6 +265,136 @@ private Q_SLOTS:
         chooseAndBuild(*window, 0);
         QCOMPARE(previewTexts(*window->fgwMain).value(0),
                  QStringLiteral("Access Constants Report"));
+    }
+
+    void keysReachThePreview_data()
+    {
+        QTest::addColumn<bool>("byTab");
+        QTest::addColumn<int>("key");
+        QTest::addColumn<bool>("vertical");
+        QTest::newRow("Tab, then Page Down") << true << int(Qt::Key_PageDown) << true;
+        QTest::newRow("a click, then Down") << false << int(Qt::Key_Down) << true;
+        QTest::newRow("a click, then Right") << false << int(Qt::Key_Right) << false;
+    }
+
+    void keysReachThePreview()
+    {
+        QFETCH(bool, byTab);
+        QFETCH(int, key);
+        QFETCH(bool, vertical);
+        const auto window = activeWithUsersReport();
+        QVERIFY(window);
+        window->fgwMain->SetZoomPercent(200); // scroll bars both ways
+        QTRY_VERIFY(window->fgwMain->ScrollBox()->verticalScrollBar()->maximum() > 0);
+        if (byTab) {
+            window->spbtnSavePdf->setFocus(Qt::TabFocusReason);
+            QTest::keyClick(window->spbtnSavePdf, Qt::Key_Tab);
+        } else {
+            QTest::mouseClick(window->fgwMain->PaintBox(), Qt::LeftButton, {}, QPoint(40, 40));
+        }
+        QCOMPARE(QApplication::focusWidget(), window->fgwMain);
+        QScrollBar *bar = vertical ? window->fgwMain->ScrollBox()->verticalScrollBar()
+                                   : window->fgwMain->ScrollBox()->horizontalScrollBar();
+        const int before = bar->value();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key(key));
+        QVERIFY(bar->value() > before);
+    }
+
+    void theNavigatorAndThePageBoxByTab()
+    {
+        const auto window = activeWithUsersReport();
+        QVERIFY(window);
+        QCOMPARE(window->lblPageCount->text(), QStringLiteral("of 1"));
+        QStringList names;
+        window->spbtnExecute->setFocus(Qt::TabFocusReason);
+        for (int i = 0; i < 7; ++i) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            QWidget *focus = QApplication::focusWidget();
+            names.append(focus->accessibleName().isEmpty() ? focus->objectName()
+                                                           : focus->accessibleName());
+        }
+        // Previous and Next Page are left out while disabled, as a one-page report has them.
+        QCOMPARE(names, (QStringList{"Print", "Clear", "Zoom", "Page", "spbtnSavePdf", "Preview",
+                                     "cmboxReportType"}));
+        for (int i = 0; i < 5; ++i)
+            QVERIFY(!window->fgnReport->Button(i)->toolTip().isEmpty());
+        // Fit page: the whole sheet inside the visible area, the box showing its percentage.
+        window->fgnReport->ZoomBox()->setCurrentText(QStringLiteral("Fit page"));
+        const QSize room = window->fgwMain->ScrollBox()->maximumViewportSize();
+        QVERIFY(window->fgwMain->PaintBox()->width() <= room.width());
+        QVERIFY(window->fgwMain->PaintBox()->height() <= room.height());
+        QCOMPARE(window->fgnReport->ZoomBox()->currentText(),
+                 QString::number(window->fgwMain->ZoomPercent()));
+        QTRY_VERIFY(!window->fgwMain->ScrollBox()->verticalScrollBar()->isVisible());
+        keepPicture(window.get(), QStringLiteral("reporting-fitpage"));
+    }
+
+    void theDaysDialogRefusesAStartAfterTheEnd()
+    {
+        ui::MessageRecorder messages;
+        auto window = openWindow(m_db->alias());
+        bool stayedOpen = false;
+        testsupport::ExpectDialog<TFrmUsageDlg> usageDialog([&](TFrmUsageDlg *dialog) {
+            dialog->dedStart->SetDateValue(reportdata::LastDay.startOfDay());
+            dialog->dedEnd->SetDateValue(reportdata::FirstDay.startOfDay());
+            dialog->bbtnOk->click();
+            stayedOpen = dialog->isVisible() && dialog->focusWidget() == dialog->dedStart;
+            dialog->dedEnd->SetDateValue(reportdata::LastDay.startOfDay());
+            dialog->bbtnOk->click();
+        });
+        chooseAndBuild(*window, 2);
+        VESK_VERIFY_DIALOG(usageDialog);
+        QVERIFY(stayedOpen);
+        QCOMPARE(messages.requests().size(), 1);
+        QCOMPARE(messages.requests().first().kind, ui::MessageKind::Warning);
+        QVERIFY2(messages.lastText().contains(QLatin1String("comes after the ending date")),
+                 qPrintable(messages.lastText()));
+        QCOMPARE(previewTexts(*window->fgwMain).value(0), QStringLiteral("Usage Report"));
+    }
+
+    void withoutAPrinterPrintOffersAPdf()
+    {
+        ui::MessageRecorder messages; // answers yes
+        auto window = openWindow(m_db->alias());
+        chooseAndBuild(*window, 0);
+        QTemporaryDir dir;
+        const QString file = dir.filePath(QStringLiteral("constants"));
+        window->AskPdfFileName = [&](const QString &suggested) {
+            return suggested == QStringLiteral("Access Constants.pdf") ? file : QString();
+        };
+        window->fgnReport->Button(1)->click();
+        QCOMPARE(messages.requests().size(), 1);
+        QVERIFY2(messages.lastText().startsWith(QLatin1String("No printer is installed")),
+                 qPrintable(messages.lastText()));
+        QCOMPARE(reporttest::pdfPageCount(file + QStringLiteral(".pdf")), 1);
+        QVERIFY(reporttest::pdfText(file + QStringLiteral(".pdf"), 1)
+                    .contains(QLatin1String("EDIT_ORDERS")));
+    }
+
+    void printGoesToThePrinterOfPrintSetup()
+    {
+        QString error;
+        const QString outDir = m_cupsd.dir() + QStringLiteral("/out");
+        QVERIFY(QDir().mkpath(outDir));
+        ::chmod(QFile::encodeName(outDir).constData(), 0777);
+        // "Alpha" would be taken were the choice ignored: there is no default printer.
+        for (const QString &queue : {QStringLiteral("Alpha"), QStringLiteral("Chosen")})
+            QVERIFY2(
+                m_cupsd.addFileQueue(queue, outDir + '/' + queue + QStringLiteral(".pdf"), &error),
+                qPrintable(error));
+        TFormAdmin desktop;
+        desktop.OpenSecurity(m_db->alias());
+        desktop.printer()->setPrinterName(QStringLiteral("Chosen")); // what Print Setup's OK does
+        desktop.spbtnReports->click();
+        TFormSecDB *window = desktop.FormSecDB;
+        QVERIFY(window);
+        chooseAndBuild(*window, 0);
+        ui::MessageRecorder messages;
+        window->fgnReport->Button(1)->click();
+        QVERIFY2(messages.requests().isEmpty(), qPrintable(messages.lastText()));
+        QVERIFY2(m_cupsd.waitForCompletedJobs(QStringLiteral("Chosen"), 1, 60000, &error),
+                 qPrintable(error));
+        QCOMPARE(m_cupsd.completedJobs(QStringLiteral("Alpha")), 0);
     }
 
     void theDesktopKeepsOneReportingWindow()

@@ -2,7 +2,6 @@
 // blocks, column headings, records, calculated names, page numbers, the Usage report's days,
 // and a build that fails half-way.
 
-#include "reports/securityreports.h"
 #include "dbe/error.h"
 #include "dbe/query.h"
 #include "dbe/table.h"
@@ -10,6 +9,7 @@
 #include "report/drawcmds.h"
 #include "report/pagerecorder.h"
 #include "report/rptdsgn.h"
+#include "reports/securityreports.h"
 #include "tests/admin/reportdata.h"
 #include "tests/report/reporttestkit.h"
 #include "ui/application.h"
@@ -130,7 +130,12 @@ private Q_SLOTS:
         const QList<QStringList> lines = linesOf(*pages, 1);
         QVERIFY(lines.size() > 3);
         QCOMPARE(lines.at(0), QStringList{title});
-        QCOMPARE(lines.at(1), (QStringList{"Alias: REPORTED", today()}));
+        // The Usage report states its period after the alias.
+        const QString period =
+            type == ReportType::Usage
+                ? QStringLiteral(", ") + securityreports::periodText(ScenarioDays)
+                : QString();
+        QCOMPARE(lines.at(1), (QStringList{"Alias: REPORTED" + period, today()}));
         QCOMPARE(lines.at(2), headings);
         QCOMPARE(lines.at(3), firstRecord);
 
@@ -254,8 +259,10 @@ private Q_SLOTS:
         QTest::newRow("one day") << reportdata::LastDay << reportdata::LastDay << QStringList{"5"};
         QTest::newRow("the day before") << reportdata::FirstDay.addDays(-1)
                                         << reportdata::FirstDay.addDays(-1) << QStringList{"1"};
-        QTest::newRow("a last day before the first gives an empty page")
+        QTest::newRow("a last day before the first is refused")
             << reportdata::LastDay << reportdata::FirstDay << QStringList{};
+        QTest::newRow("days without entries say so")
+            << QDate(2020, 1, 1) << QDate(2020, 1, 2) << QStringList{};
         QTest::newRow("to the last day a date can have")
             << reportdata::FirstDay << QDate(9999, 12, 31) << QStringList{"2", "3", "4", "5", "6"};
     }
@@ -266,10 +273,18 @@ private Q_SLOTS:
         QFETCH(QDate, last);
         QFETCH(QStringList, entries);
         SecurityReports &reports = reportsOn(*m_scenario);
+        if (first > last) {
+            QVERIFY_THROWS_EXCEPTION(dbe::Error, build(reports, ReportType::Usage, {first, last}));
+            QVERIFY(!reports.tblLog->isOpen());
+            return;
+        }
         const auto pages = build(reports, ReportType::Usage, {first, last});
         QCOMPARE(pages->PageCount(), 1);
         if (entries.isEmpty()) {
-            QCOMPARE(pages->CommandCount(), 0);
+            // The title block and the headings, then the sentence instead of rows.
+            const QList<QStringList> lines = linesOf(*pages, 1);
+            QCOMPARE(lines.at(3), QStringList{QStringLiteral("There are no log entries from ") +
+                                              securityreports::periodText({first, last}) + '.'});
             return;
         }
         QStringList listed;

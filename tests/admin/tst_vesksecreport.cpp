@@ -191,6 +191,10 @@ private Q_SLOTS:
         QTest::newRow("not a date")
             << on(*m_db, "usage") + toPdf + QStringList{"--from", "2.3.2026"} << m_db->password()
             << "YYYY-MM-DD" << 0;
+        QTest::newRow("a start after the end")
+            << on(*m_db, "usage") + toPdf +
+                   QStringList{"--from", "2026-03-03", "--to", "2026-03-02"}
+            << m_db->password() << "comes after the ending date" << 0;
         QTest::newRow("a printer nobody has")
             << on(*m_db, "users") + QStringList{"--print", "NoSuchQueue"} << m_db->password()
             << "NoSuchQueue" << 0;

@@ -1,3 +1,4 @@
+cmake_policy(SET CMP0007 NEW)
 file(REMOVE_RECURSE ${WORK_DIR})
 
 function(run)
@@ -29,6 +30,15 @@ endif()
 if(NOT symbols MATCHES "TVeskSecure10TestAccess")
   message(FATAL_ERROR "the library does not export TVeskSecure")
 endif()
+# Nothing else: every other exported symbol would become part of the ABI by accident.
+execute_process(COMMAND nm -D --defined-only -C ${libs} OUTPUT_VARIABLE demangled)
+string(REPLACE "@@VESKSECURE2_2" "" demangled "${demangled}")
+string(REPLACE "\n" ";" demangled "${demangled}")
+list(FILTER demangled EXCLUDE REGEX " (TVeskSecure|TSecurityOptions)::| (typeinfo|typeinfo name|vtable) for TVeskSecure$| VESKSECURE2_2$|^$")
+if(demangled)
+  list(JOIN demangled "\n" leaked)
+  message(FATAL_ERROR "the library exports more than its public classes:\n${leaked}")
+endif()
 
 run(${CMAKE_COMMAND} -S ${HOST_SOURCE} -B ${WORK_DIR}/host -G Ninja
     -DCMAKE_PREFIX_PATH=${WORK_DIR}/prefix -DCMAKE_BUILD_TYPE=Release)
@@ -42,3 +52,16 @@ if(NOT print_reports)
   message(FATAL_ERROR "the demohost's constants were not generated from its database")
 endif()
 message(STATUS "demohost built against the installed package")
+
+# A host without CMake: pkg-config alone gives its compiler and linker flags, Qt's among them.
+set(ENV{PKG_CONFIG_PATH} ${WORK_DIR}/prefix/${LIB_DIR}/pkgconfig)
+execute_process(COMMAND pkg-config --cflags --libs VeskSecure2
+  RESULT_VARIABLE result OUTPUT_VARIABLE flags ERROR_VARIABLE flags OUTPUT_STRIP_TRAILING_WHITESPACE)
+if(NOT result EQUAL 0)
+  message(FATAL_ERROR "pkg-config does not know VeskSecure2:\n${flags}")
+endif()
+separate_arguments(flags UNIX_COMMAND "${flags}")
+run(${CXX} -std=c++17 ${PKGCONFIG_HOST} ${flags} -Wl,-rpath,${WORK_DIR}/prefix/${LIB_DIR}
+    -o ${WORK_DIR}/pkgconfighost)
+run(${WORK_DIR}/pkgconfighost)
+message(STATUS "a host built with pkg-config alone runs against the installed library")

@@ -43,11 +43,13 @@ template <typename Command>
 QList<const Command *> commandsOf(const report::PageRecorder &pages, int page)
 {
     QList<const Command *> found;
-    for (const auto &command : pages.Commands()) {
-        if (page != 0 && command->Page != page)
+    for (int p = 1; p <= pages.PageCount(); ++p) {
+        if (page != 0 && p != page)
             continue;
-        if (const auto *typed = dynamic_cast<const Command *>(command.get()))
-            found.append(typed);
+        for (const auto &command : pages.PageCommands(p)) {
+            if (const auto *typed = dynamic_cast<const Command *>(command.get()))
+                found.append(typed);
+        }
     }
     return found;
 }

@@ -18,7 +18,9 @@ dbe::FieldInfo field(const QString &name, dbe::FieldType type = dbe::FieldType::
 // and r + 1 for integer fields.
 std::unique_ptr<dbe::MemoryDataSet> numberedRows(const QList<dbe::FieldInfo> &fields, int rows);
 
-// The text boxes of one page (all pages for page 0), in recording order.
+// The text boxes of one page (all pages for page 0), in recording order. The pointers stay
+// valid while the page is in memory: always for a report within the recorder's memory budget,
+// and for a page that went to the temporary file until three other pages have been read back.
 QList<const report::TTextBoxCmd *> textBoxes(const report::PageRecorder &pages, int page = 0);
 const report::TTextBoxCmd *findText(const report::PageRecorder &pages, const QString &text,
                                     int page = 0);

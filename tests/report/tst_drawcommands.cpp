@@ -218,7 +218,7 @@ private Q_SLOTS:
         PageRecorder pages;
         pages.GraphicImage(bitmap, 1.0, 1.0);
         bitmap.fill(Qt::white); // the command kept its own copy
-        const auto *picture = dynamic_cast<const TGraphicCmd *>(pages.Commands().front().get());
+        const auto *picture = dynamic_cast<const TGraphicCmd *>(&pages.PageCommands(1)[0]);
         QVERIFY(picture);
         QCOMPARE(picture->X2, 1.5);
         QCOMPARE(picture->Y2, 1.2);
@@ -244,7 +244,7 @@ private Q_SLOTS:
         pages.PenWidth = 0.02;
         pages.TextRect(text, 1.0, 1.0, 3.0, 2.0);
         QCOMPARE(pages.CommandCount(), 1);
-        const QImage image = render(*pages.Commands().front(), Target::Screen, 100);
+        const QImage image = render(pages.PageCommands(1)[0], Target::Screen, 100);
         // The frame's left edge: two pixels of pen around column 100.
         int edge = 0;
         for (int x = 96; x <= 104; ++x)
@@ -281,7 +281,7 @@ private Q_SLOTS:
         pages.StrRect(QStringLiteral("________"), 0.5, top,
                       0.5 + pages.GetTextWidth(QStringLiteral("________")) + 2 * m,
                       top + pages.GetTextHeight(QStringLiteral("X")) + 2 * m);
-        const QImage image = render(*pages.Commands().front(), Target::Screen, scale, {400, 400});
+        const QImage image = render(pages.PageCommands(1)[0], Target::Screen, scale, {400, 400});
         QVERIFY2(!inkBounds(image).isEmpty(), "the underscores were clipped away");
     }
 };

@@ -5,7 +5,7 @@
 #include "rules/createtables.h"
 #include "rules/schema.h"
 #include "security/logonunt.h"
-#include "security/vesksec2.h"
+#include "security/vesksec2_p.h"
 #include "tests/support/modaldialog.h"
 #include "tests/support/testsupport.h"
 #include "ui/messages.h"
@@ -69,8 +69,8 @@ private Q_SLOTS:
         component.Loaded();
         QVERIFY(messages.requests().isEmpty());
         QVERIFY(!component.TerminationRequested());
-        QVERIFY(!component.GrpCollTable());
-        QVERIFY(!component.UserAccTable());
+        QVERIFY(!security::grpCollTable(component));
+        QVERIFY(!security::userAccTable(component));
     }
 
     void endsTheHostWhenSecurityIsDisabled_data()
@@ -98,7 +98,7 @@ private Q_SLOTS:
         component.Loaded();
         QCOMPARE(messages.texts(), shown);
         QVERIFY(component.TerminationRequested());
-        QVERIFY(!component.LogTable());
+        QVERIFY(!security::logTable(component));
         expectQuitRequest();
     }
 
@@ -147,14 +147,16 @@ private Q_SLOTS:
             component.Loaded();
             QVERIFY(messages.requests().isEmpty());
             QVERIFY(!component.TerminationRequested());
-            QVERIFY(component.GrpCollTable() && component.GrpCollTable()->isOpen());
-            QVERIFY(component.UserAccTable() && component.UserAccTable()->isOpen());
-            QCOMPARE(component.LogTable() != nullptr, logEnabled);
+            QVERIFY(security::grpCollTable(component) &&
+                    security::grpCollTable(component)->isOpen());
+            QVERIFY(security::userAccTable(component) &&
+                    security::userAccTable(component)->isOpen());
+            QCOMPARE(security::logTable(component) != nullptr, logEnabled);
             QVERIFY(!component.GetActive());
             QCOMPARE(component.UserID(), -1);
             component.SetActive(true); // never logs anybody on
             QVERIFY(!component.GetActive());
-            QCOMPARE(component.UserAccTable()->lockHolders().size(), 1);
+            QCOMPARE(security::userAccTable(component)->lockHolders().size(), 1);
         }
         // Destruction closed the tables: nobody holds them any more.
         dbe::Table probe;

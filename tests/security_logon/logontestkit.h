@@ -5,7 +5,7 @@
 // workstation.
 
 #include "security/logonunt.h"
-#include "security/vesksec2.h"
+#include "security/vesksec2_p.h"
 #include "tests/support/modaldialog.h"
 
 #include <QApplication>

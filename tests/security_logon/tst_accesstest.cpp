@@ -94,12 +94,12 @@ void TestAccessTest::grants()
     QCOMPARE(component->HasAccess(accessId), granted);
     QVERIFY(messages.texts().isEmpty());
     QCOMPARE(fixture.db.rowCount(QStringLiteral("Log")), logonRows);
-    QVERIFY(!component->UserAccTable()->hasRange());
+    QVERIFY(!security::userAccTable(*component)->hasRange());
 
     const QDateTime before = QDateTime::currentDateTime().addSecs(-1);
     QCOMPARE(component->TestAccess(accessId), granted);
     QCOMPARE(messages.texts(), granted ? QStringList{} : QStringList{Denied});
-    QVERIFY(!component->UserAccTable()->hasRange());
+    QVERIFY(!security::userAccTable(*component)->hasRange());
 
     QList<QVariantMap> log = rowsOf(fixture.db.alias(), QStringLiteral("Log"));
     QCOMPARE(log.size(), logonRows + (granted ? 1 : 0));
