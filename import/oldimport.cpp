@@ -2,8 +2,10 @@
 
 #include "dbe/dbase/dbasetable.h"
 #include "dbe/error.h"
+#include "dbe/table.h"
 #include "import/oldfiles.h"
 #include "rules/bulkload.h"
+#include "rules/schema.h"
 
 #include <QHash>
 #include <QList>
@@ -258,7 +260,7 @@ TargetRows rowsInTarget(const QString &alias)
         table.open();
         return table.recordCount();
     };
-    return {count(target::Users), count(target::Access)};
+    return {count(security::tables::Users), count(security::tables::Access)};
 }
 
 Result run(const Request &request, const Progress &progress)
