@@ -22,7 +22,7 @@
 #include "dbe/session.h"
 #include "dbe/table.h"
 #include "rules/constantsource.h"
-#include "rules/createtables.h"
+#include "rules/createdatabase.h"
 #include "rules/schema.h"
 #include "setup/frmsecmn.h"
 #include "ui/engineerror.h"
@@ -44,6 +44,8 @@
 #include <QStatusTipEvent>
 #include <QToolButton>
 #include <QVBoxLayout>
+
+#include <optional>
 
 QString CurrentAlias;
 
@@ -172,6 +174,7 @@ QToolButton *TFormAdmin::addToolButton(const QString &name, int left, const QIco
     button->setIconSize(QSize(16, 16));
     // "short|long": the short part is the tooltip, the long part goes to the status bar.
     button->setToolTip(hint.section(QLatin1Char('|'), 0, 0));
+    button->setAccessibleName(hint.section(QLatin1Char('|'), 0, 0));
     button->setStatusTip(hint.section(QLatin1Char('|'), 1));
     connect(button, &QToolButton::clicked, runs, &QAction::trigger);
     return button;
@@ -272,115 +275,156 @@ void TFormAdmin::UpdateControls()
     }
 }
 
+namespace {
+
+// While the desktop opens a database, the engine's prompt names the alias the administrator
+// chose instead of a table file, and counts how often it asked. The prompt it replaced comes
+// back afterwards; where none was installed (nobody to answer) none is asked.
+class MasterPasswordTries
+{
+public:
+    static constexpr int Attempts = 3;
+
+    MasterPasswordTries(const QString &alias, QWidget *parent)
+        : m_replaced(dbe::Session::instance().passwordPrompt())
+    {
+        if (!m_replaced)
+            return;
+        dbe::Session::instance().setPasswordPrompt(
+            [this, alias, parent](const QString &) -> std::optional<QString> {
+                ++m_asked;
+                std::optional<QString> answer =
+                    TPasswordPrompt::askForDatabase(parent, alias, m_asked, Attempts);
+                m_cancelled = !answer;
+                return answer;
+            });
+    }
+    ~MasterPasswordTries() { dbe::Session::instance().setPasswordPrompt(m_replaced); }
+    MasterPasswordTries(const MasterPasswordTries &) = delete;
+    MasterPasswordTries &operator=(const MasterPasswordTries &) = delete;
+
+    int asked() const { return m_asked; }
+    bool cancelled() const { return m_cancelled; }
+
+private:
+    dbe::PasswordPrompt m_replaced;
+    int m_asked = 0;
+    bool m_cancelled = false;
+};
+
+} // namespace
+
 void TFormAdmin::OpenSecurity(const QString &alias)
 {
+    MasterPasswordTries tries(alias, this);
     tblSecProg->setDatabaseName(alias);
     tblSecProg->setTableName(security::tables::Program);
-    try {
-        tblSecProg->open();
-        tblSecProg->first();
-        SecurityLabel = tblSecProg->isEmpty()
-                            ? QString()
-                            : tblSecProg->asString(security::fields::SecurityLabel);
-        tblSecProg->close();
-        CurrentAlias = alias;
-    } catch (const std::exception &error) {
-        // Whatever went wrong (unknown alias, missing files, refused password), the alias does
-        // not lead to a security database; the engine's own text goes to the log.
-        qCInfo(admin::lcAdmin).noquote()
-            << "no security database under the alias" << alias << "-" << error.what();
-        tblSecProg->close();
-        ui::showError(this, NoSecurityFiles);
-        CurrentAlias.clear();
+    for (;;) {
+        const int askedBefore = tries.asked();
+        try {
+            tblSecProg->open();
+            tblSecProg->first();
+            SecurityLabel = tblSecProg->isEmpty()
+                                ? QString()
+                                : tblSecProg->asString(security::fields::SecurityLabel);
+            tblSecProg->close();
+            CurrentAlias = alias;
+            break;
+        } catch (const std::exception &error) {
+            tblSecProg->close();
+            qCInfo(admin::lcAdmin).noquote()
+                << "no security database under the alias" << alias << "-" << error.what();
+            // A password typed and refused is the administrator's slip, not a fault of the
+            // place: the open database stays open and the prompt comes again, a few times.
+            if (tries.asked() > askedBefore) {
+                if (!tries.cancelled() && tries.asked() < MasterPasswordTries::Attempts)
+                    continue;
+                if (!tries.cancelled())
+                    ui::showError(this, QStringLiteral("The master password of %1 was not "
+                                                       "accepted. The database was not opened.")
+                                            .arg(alias));
+                break;
+            }
+            // Whatever else went wrong (unknown alias, missing files), the alias does not lead
+            // to a security database; the engine's own text went to the log.
+            ui::showError(this, NoSecurityFiles);
+            CurrentAlias.clear();
+            break;
+        }
     }
+    // The Reporting window reports on the open database only; it goes when another is opened
+    // (or none is left open), so that no report of the old one is taken for the new one.
+    if (FormSecDB && FormSecDB->AliasName != CurrentAlias)
+        delete FormSecDB;
     UpdateControls();
-}
-
-void TFormAdmin::CreateSecurityTables(const QString &masterPassword)
-{
-    // New has made sure no table exists there; one that turns up meanwhile (another desktop
-    // creating at the same place) is refused rather than emptied.
-    try {
-        security::createSecurityTables(Database1->name(), masterPassword,
-                                       security::ExistingTables::Refuse);
-    } catch (const dbe::Error &error) {
-        ui::showError(this, error.text());
-        CreateFailed = true;
-    }
 }
 
 void TFormAdmin::New1Click()
 {
     CreateFailed = false;
-    auto *dialog = new TFormOpenSecurity(this);
-    if (dialog->exec() == QDialog::Accepted) {
-        QString directory = dialog->dlbDirectory->directory();
-        if (!directory.endsWith(QLatin1Char('/')))
-            directory += QLatin1Char('/');
-        const QString alias = dialog->cmboxAlias->currentText();
-        // The tables go where the alias points when it exists already (chosen from the list, or
-        // typed again), whatever directory the dialog shows; that is where existing tables
-        // would be emptied, so that is where to look for them.
-        const bool aliasExists =
-            dialog->aliasItemIndex() >= 0 || dbe::Session::instance().hasAlias(alias);
-        bool tablesFound = false;
-        try {
-            tablesFound =
-                !security::existingSecurityTables(aliasExists ? alias : AliasPathFor(directory))
-                     .isEmpty();
-        } catch (const dbe::Error &error) {
-            // The place cannot be looked into; creation will report why.
-            qCInfo(admin::lcAdmin).noquote()
-                << "looking for security tables under" << alias << "failed:" << error.text();
-        }
-        if (tablesFound) {
-            ui::showError(this, QStringLiteral("Security databases found at this location. "
-                                               "Please remove databases or select a new "
-                                               "directory."));
-        } else {
-            bool aliasAdded = false;
-            if (dialog->aliasItemIndex() < 0) {
-                try {
-                    dbe::Session &session = dbe::Session::instance();
-                    session.addStandardAlias(alias, AliasPathFor(directory));
-                    aliasAdded = true;
-                    session.saveConfig();
-                } catch (const std::exception &error) {
-                    qCInfo(admin::lcAdmin).noquote()
-                        << "adding the alias" << alias << "failed:" << error.what();
-                    ui::showError(this, QStringLiteral("Unable to add alias."));
-                }
-            }
-            bool created = false;
-            try {
-                Database1 = dbe::Session::instance().database(alias);
-                CreateSecurityTables(dialog->edPassword->text());
-                Database1.reset();
-                created = !CreateFailed;
-                if (created)
-                    OpenSecurity(alias);
-            } catch (const std::exception &error) {
-                Database1.reset();
-                qCInfo(admin::lcAdmin).noquote()
-                    << "creating the tables under" << alias << "failed:" << error.what();
-                ui::showError(this, QStringLiteral("Unable to Add Databases."));
-            }
-            // An alias added for a database that could not be made would lead nowhere. One that
-            // was known before is not this command's to remove.
-            if (aliasAdded && !created)
-                ui::runGuarded(this, [&alias] { dbe::Session::instance().deleteAlias(alias); });
-        }
+    std::unique_ptr<TFormOpenSecurity> dialog(new TFormOpenSecurity(this));
+    if (dialog->exec() == QDialog::Accepted)
+        createDatabase(*dialog);
+}
+
+void TFormAdmin::createDatabase(const TFormOpenSecurity &dialog)
+{
+    const QString alias = dialog.cmboxAlias->currentText();
+    // An alias that exists already (chosen from the list, or typed again) keeps its place: the
+    // tables go where it points, whatever the dialog shows, so that is where to look for them.
+    const bool aliasExists =
+        dialog.aliasItemIndex() >= 0 || dbe::Session::instance().hasAlias(alias);
+    const security::DatabasePlace place = aliasExists ? security::DatabasePlace{} : dialog.place();
+    std::optional<security::DatabaseCreation> creation;
+    try {
+        creation.emplace(alias, place, dialog.edPassword->text());
+    } catch (const std::exception &error) {
+        qCInfo(admin::lcAdmin).noquote()
+            << "reaching the place for" << alias << "failed:" << error.what();
+        // A server's refusal (no such host, wrong role password) is worth more than the bare
+        // line; the directory's failures keep the old message alone.
+        QString message = QStringLiteral("Unable to Add Databases.");
+        if (place.onServer())
+            message += QStringLiteral("\n\n") + QString::fromUtf8(error.what());
+        ui::showError(this, message);
+        return;
     }
-    delete dialog;
+    if (!creation->existingTables().isEmpty()) {
+        ui::showError(this, QStringLiteral("Security databases found at this location. "
+                                           "Please remove databases or select a new "
+                                           "directory."));
+        return;
+    }
+    // A typed name that is taken cannot be added again; creation goes on under it.
+    if (dialog.aliasItemIndex() < 0 && aliasExists)
+        ui::showError(this, QStringLiteral("Unable to add alias."));
+    try {
+        // New has found no table there; one that turns up meanwhile (another desktop creating
+        // at the same place) is refused rather than emptied.
+        creation->create(security::ExistingTables::Refuse);
+    } catch (const dbe::Error &error) {
+        ui::showError(this, error.text());
+        CreateFailed = true;
+        return;
+    }
+    creation.reset();
+    OpenSecurity(alias);
 }
 
 void TFormAdmin::Open1Click()
 {
     const QStringList names = KnownDatabaseNames();
-    const int index = PickFromList(QStringLiteral("Alias:"),
-                                   QStringLiteral("Select Security Alias"), names, this);
-    if (index >= 0)
-        OpenSecurity(names.at(index));
+    const int index =
+        PickFromList(QStringLiteral("Alias:"), QStringLiteral("Select Security Alias"), names,
+                     this, names.indexOf(CurrentAlias));
+    if (index < 0)
+        return;
+    // An alias another program saved since the start becomes known to the session by reading
+    // the configuration again; every alias of the desktop's own is saved already.
+    dbe::Session &session = dbe::Session::instance();
+    if (!session.hasAlias(names.at(index)))
+        ui::runGuarded(this, [&session] { session.reloadConfig(); });
+    OpenSecurity(names.at(index));
 }
 
 void TFormAdmin::Close1Click()
@@ -424,6 +468,9 @@ void TFormAdmin::Generate1Click()
         switch (dialog->destination()) {
         case TfrmGenerate::Clipboard:
             QApplication::clipboard()->setText(constsource::pascalText(constants));
+            return;
+        case TfrmGenerate::CppClipboard:
+            QApplication::clipboard()->setText(constsource::cppDeclarations(constants));
             return;
         case TfrmGenerate::PascalIncludeFile:
             saveGeneratedFile(path, constsource::pascalText(constants));

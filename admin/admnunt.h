@@ -13,6 +13,7 @@ class QMenu;
 class QPrinter;
 class StatusPanel;
 class QToolButton;
+class TFormOpenSecurity;
 class TFormSecDB;
 
 namespace dbe {
@@ -84,7 +85,6 @@ public:
     void DisplayHint(const QString &hint);
     void UpdateControls();
     void OpenSecurity(const QString &alias);
-    void CreateSecurityTables(const QString &masterPassword);
 
     void New1Click();
     void Open1Click();
@@ -111,12 +111,12 @@ private:
     QToolButton *addToolButton(const QString &name, int left, const QIcon &glyph,
                                const QString &hint, QAction *runs);
     bool ensureHelpWindow();
+    // New after its dialog closed with OK: the one creation routine of the rules library.
+    void createDatabase(const TFormOpenSecurity &dialog);
     // Writes a generated source file; a failure is reported with "Unable to Save File.".
     void saveGeneratedFile(const QString &path, const QString &text);
 
     StatusPanel *m_panels[3] = {nullptr, nullptr, nullptr};
-    // Connected to the new database's alias only while its tables are being created.
-    std::shared_ptr<dbe::Database> Database1;
     std::unique_ptr<QPrinter> m_printer;
     QPointer<ui::HelpWindow> m_helpWindow;
 };

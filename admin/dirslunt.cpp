@@ -5,6 +5,7 @@
 #include "admin/formstyle.h"
 #include "ui/formkit.h"
 #include "dbe/aliasinfo.h"
+#include "rules/createdatabase.h"
 #include "ui/helpkey.h"
 #include "ui/messages.h"
 
@@ -24,19 +25,21 @@ TFormOpenSecurity::TFormOpenSecurity(QWidget *parent) : QDialog(parent)
     setObjectName(QStringLiteral("FormOpenSecurity"));
     setWindowTitle(QStringLiteral("Security Information"));
     formkit::applyDialogFont(this, formkit::Weight::Bold);
-    formstyle::fixClientSize(this, 439, 267);
+    // Taller than the old form by the server's part below it.
+    formstyle::fixClientSize(this, 439, 372);
 
     buildDirectoryGroup();
     buildAliasGroup();
     buildPasswordGroup();
+    buildServerGroup();
 
     bbnOk = new QPushButton(QStringLiteral("OK"), this);
     bbnOk->setObjectName(QStringLiteral("bbnOk"));
-    bbnOk->setGeometry(248, 226, 85, 27);
+    bbnOk->setGeometry(248, 337, 85, 27);
     bbnOk->setDefault(true);
     bbnCancel = new QPushButton(QStringLiteral("Cancel"), this);
     bbnCancel->setObjectName(QStringLiteral("bbnCancel"));
-    bbnCancel->setGeometry(342, 226, 85, 27);
+    bbnCancel->setGeometry(342, 337, 85, 27);
     connect(bbnOk, &QPushButton::clicked, this, &QDialog::accept);
     connect(bbnCancel, &QPushButton::clicked, this, &QDialog::reject);
 
@@ -45,7 +48,11 @@ TFormOpenSecurity::TFormOpenSecurity(QWidget *parent) : QDialog(parent)
     setTabOrder(edDir, btnCreateDir);
     setTabOrder(btnCreateDir, cmboxAlias);
     setTabOrder(cmboxAlias, edPassword);
-    setTabOrder(edPassword, bbnOk);
+    setTabOrder(edPassword, edConfirm);
+    setTabOrder(edConfirm, grpServer);
+    setTabOrder(grpServer, edConnection);
+    setTabOrder(edConnection, edSchema);
+    setTabOrder(edSchema, bbnOk);
     setTabOrder(bbnOk, bbnCancel);
 }
 
@@ -57,17 +64,18 @@ void TFormOpenSecurity::buildDirectoryGroup()
 
     dlbDirectory = new DirectoryListBox(grpDirectory);
     dlbDirectory->setObjectName(QStringLiteral("dlbDirectory"));
+    dlbDirectory->setAccessibleName(QStringLiteral("Security directory"));
     dlbDirectory->setGeometry(8, 20, 205, 132);
 
     dcxDrives = new RootComboBox(grpDirectory);
     dcxDrives->setObjectName(QStringLiteral("dcxDrives"));
+    dcxDrives->setAccessibleName(QStringLiteral("Drive"));
     dcxDrives->setGeometry(8, 156, 205, 24);
 
-    lblCreate = new QLabel(QStringLiteral("Create New Directory (relative):"), grpDirectory);
-    lblCreate->setObjectName(QStringLiteral("lblCreate"));
-    lblCreate->setGeometry(8, 186, 205, 16);
-
     edDir = new QLineEdit(grpDirectory);
+    lblCreate = formkit::placeLabel(QStringLiteral("lblCreate"),
+                                    QStringLiteral("Create New Directory (relative):"),
+                                    grpDirectory, 8, 186, 205, edDir);
     edDir->setObjectName(QStringLiteral("edDir"));
     // Any name the file system takes; the length is the file system's limit for one name.
     edDir->setMaxLength(255);
@@ -124,6 +132,7 @@ void TFormOpenSecurity::buildAliasGroup()
 
     cmboxAlias = new QComboBox(grpAlias);
     cmboxAlias->setObjectName(QStringLiteral("cmboxAlias"));
+    cmboxAlias->setAccessibleName(QStringLiteral("Alias"));
     cmboxAlias->setEditable(true);
     // A typed name is a new alias; it is never added to the list nor completed to an old one.
     cmboxAlias->setInsertPolicy(QComboBox::NoInsert);
@@ -146,11 +155,21 @@ void TFormOpenSecurity::buildPasswordGroup()
 {
     grpPassword = new QGroupBox(QStringLiteral("Master Password:"), this);
     grpPassword->setObjectName(QStringLiteral("grpPassword"));
-    grpPassword->setGeometry(237, 112, 194, 104);
+    grpPassword->setGeometry(237, 112, 194, 147);
 
     edPassword = new QLineEdit(grpPassword);
     edPassword->setObjectName(QStringLiteral("edPassword"));
+    edPassword->setAccessibleName(QStringLiteral("Master password"));
+    edPassword->setEchoMode(QLineEdit::Password);
     edPassword->setGeometry(8, 20, 178, 24);
+
+    edConfirm = new QLineEdit(grpPassword);
+    edConfirm->setObjectName(QStringLiteral("edConfirm"));
+    edConfirm->setEchoMode(QLineEdit::Password);
+    edConfirm->setGeometry(8, 66, 178, 24);
+    lblConfirm = formkit::placeLabel(QStringLiteral("lblConfirm"),
+                                     QStringLiteral("Con&firm master password:"), grpPassword, 8,
+                                     48, 178, edConfirm);
 
     lblPassNote = new QLabel(
         QStringLiteral("Required field (case sensitive) which must be entered in component."),
@@ -158,7 +177,42 @@ void TFormOpenSecurity::buildPasswordGroup()
     lblPassNote->setObjectName(QStringLiteral("lblPassNote"));
     lblPassNote->setWordWrap(true);
     lblPassNote->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    lblPassNote->setGeometry(8, 50, 178, 48);
+    lblPassNote->setGeometry(8, 96, 178, 46);
+}
+
+void TFormOpenSecurity::buildServerGroup()
+{
+    grpServer = new QGroupBox(QStringLiteral("On a PostgreSQL server instead:"), this);
+    grpServer->setObjectName(QStringLiteral("grpServer"));
+    grpServer->setAccessibleName(QStringLiteral("On a PostgreSQL server instead"));
+    grpServer->setCheckable(true);
+    grpServer->setChecked(false);
+    grpServer->setGeometry(8, 265, 423, 64);
+
+    edConnection = new QLineEdit(grpServer);
+    edConnection->setObjectName(QStringLiteral("edConnection"));
+    edConnection->setPlaceholderText(QStringLiteral("host=db.example dbname=sec user=admin"));
+    edConnection->setGeometry(88, 22, 186, 24);
+    formkit::placeLabel(QStringLiteral("lblConnection"), QStringLiteral("Co&nnection:"),
+                        grpServer, 8, 26, 78, edConnection);
+    edSchema = new QLineEdit(grpServer);
+    edSchema->setObjectName(QStringLiteral("edSchema"));
+    edSchema->setGeometry(346, 22, 69, 24);
+    formkit::placeLabel(QStringLiteral("lblSchema"), QStringLiteral("Sc&hema:"), grpServer, 282,
+                        26, 62, edSchema);
+    connect(grpServer, &QGroupBox::toggled, this, &TFormOpenSecurity::cmboxAliasChange);
+}
+
+bool TFormOpenSecurity::typedNameOnServer() const
+{
+    return m_aliasIndex < 0 && grpServer->isChecked();
+}
+
+security::DatabasePlace TFormOpenSecurity::place() const
+{
+    if (grpServer->isChecked())
+        return {QString(), edConnection->text().trimmed(), edSchema->text().trimmed()};
+    return {dlbDirectory->directory(), QString(), QString()};
 }
 
 void TFormOpenSecurity::showEvent(QShowEvent *event)
@@ -184,10 +238,13 @@ void TFormOpenSecurity::FormShow()
 void TFormOpenSecurity::cmboxAliasChange()
 {
     const bool typedName = m_aliasIndex < 0;
-    dlbDirectory->setEnabled(typedName);
-    dcxDrives->setEnabled(typedName);
-    edDir->setEnabled(typedName);
-    btnCreateDir->setEnabled(typedName);
+    // An alias chosen from the list says where its tables are, on a server or in a directory.
+    const bool inDirectory = typedName && !grpServer->isChecked();
+    dlbDirectory->setEnabled(inDirectory);
+    dcxDrives->setEnabled(inDirectory);
+    edDir->setEnabled(inDirectory);
+    btnCreateDir->setEnabled(inDirectory);
+    grpServer->setEnabled(typedName);
 }
 
 void TFormOpenSecurity::btnCreateDirClick()
@@ -227,6 +284,18 @@ void TFormOpenSecurity::FormCloseQuery(bool &canClose)
     } else if (edPassword->text().isEmpty()) {
         ui::showError(this, QStringLiteral("A Password must be selected."));
         edPassword->setFocus();
+        canClose = false;
+    } else if (edConfirm->text() != edPassword->text()) {
+        ui::showError(this, QStringLiteral("The two master passwords differ. Type the same "
+                                           "password in both fields."));
+        edConfirm->clear();
+        edConfirm->setFocus();
+        canClose = false;
+    } else if (typedNameOnServer() && (edConnection->text().trimmed().isEmpty() ||
+                                       edSchema->text().trimmed().isEmpty())) {
+        ui::showError(this, QStringLiteral("A database on a server needs its connection and "
+                                           "its schema."));
+        (edConnection->text().trimmed().isEmpty() ? edConnection : edSchema)->setFocus();
         canClose = false;
     }
 }

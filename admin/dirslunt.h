@@ -2,6 +2,10 @@
 
 #include <QDialog>
 
+namespace security {
+struct DatabasePlace;
+}
+
 class DirectoryListBox;
 class QComboBox;
 class QGroupBox;
@@ -30,12 +34,21 @@ public:
     QComboBox *cmboxAlias = nullptr;
     QGroupBox *grpPassword = nullptr;
     QLineEdit *edPassword = nullptr;
+    // The master password typed a second time: one typo would lock the database for good.
+    QLabel *lblConfirm = nullptr;
+    QLineEdit *edConfirm = nullptr;
     QLabel *lblPassNote = nullptr;
+    // Checked: the tables go into a schema on a PostgreSQL server instead of the directory.
+    QGroupBox *grpServer = nullptr;
+    QLineEdit *edConnection = nullptr;
+    QLineEdit *edSchema = nullptr;
     QPushButton *bbnOk = nullptr;
     QPushButton *bbnCancel = nullptr;
 
     // The index of the alias entry chosen from the list; -1 while the text is a typed name.
     int aliasItemIndex() const { return m_aliasIndex; }
+    // Where a typed alias is to put its tables: the directory shown, or the server given.
+    security::DatabasePlace place() const;
 
     void FormShow();
     void cmboxAliasChange();
@@ -57,6 +70,8 @@ private:
     void buildDirectoryGroup();
     void buildAliasGroup();
     void buildPasswordGroup();
+    void buildServerGroup();
+    bool typedNameOnServer() const;
 
     int m_aliasIndex = -1;
     bool m_shown = false;

@@ -30,8 +30,21 @@ DirectoryListBox::DirectoryListBox(QWidget *parent) : QTreeWidget(parent)
     setRootIsDecorated(false);
     setIndentation(10);
     setColumnCount(1);
-    connect(this, &QTreeWidget::itemActivated, this,
-            [this](QTreeWidgetItem *item) { setDirectory(item->data(0, PathRole).toString()); });
+    connect(this, &QTreeWidget::itemActivated, this, &DirectoryListBox::openItem);
+}
+
+void DirectoryListBox::setOpensOnClick(bool opens)
+{
+    if (opens)
+        connect(this, &QTreeWidget::itemClicked, this, &DirectoryListBox::openItem,
+                Qt::UniqueConnection);
+    else
+        disconnect(this, &QTreeWidget::itemClicked, this, &DirectoryListBox::openItem);
+}
+
+void DirectoryListBox::openItem(QTreeWidgetItem *item)
+{
+    setDirectory(item->data(0, PathRole).toString());
 }
 
 void DirectoryListBox::setDirectory(const QString &path)

@@ -22,12 +22,15 @@ public:
 
     QString directory() const { return m_directory; }
     void setDirectory(const QString &path);
+    // A single click opens a folder, as a double click always does.
+    void setOpensOnClick(bool opens);
 
 Q_SIGNALS:
     void directoryChanged(const QString &path);
 
 private:
     void rebuild();
+    void openItem(QTreeWidgetItem *item);
 
     QString m_directory;
 };
@@ -59,6 +62,8 @@ public:
 
     QString directory() const { return m_directory; }
     void setDirectory(const QString &path);
+    // A single click opens a folder, as a double click always does.
+    void setOpensOnClick(bool opens);
     QString mask() const { return m_mask; }
     void setMask(const QString &mask);
 
@@ -67,6 +72,7 @@ Q_SIGNALS:
 
 private:
     void rebuild();
+    void openItem(QTreeWidgetItem *item);
 
     QString m_directory;
     QString m_mask = QStringLiteral("*.*");

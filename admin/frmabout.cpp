@@ -87,6 +87,7 @@ QWidget *TformAbout::buildDevelopmentPage()
     heading->setObjectName(QStringLiteral("lblProgrammers"));
     layout->addWidget(heading);
     lbProgrammers = new QListWidget;
+    lbProgrammers->setAccessibleName(QStringLiteral("Programmers"));
     lbProgrammers->setObjectName(QStringLiteral("lbProgrammers"));
     layout->addWidget(lbProgrammers);
     // No person or address is named here; the project's README says where to get in touch.

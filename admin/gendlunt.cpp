@@ -38,15 +38,15 @@ TfrmGenerate::TfrmGenerate(QWidget *parent) : QDialog(parent)
     setObjectName(QStringLiteral("frmGenerate"));
     setWindowTitle(QStringLiteral("Generate Constants"));
     formkit::applyDialogFont(this, formkit::Weight::Bold);
-    formstyle::fixClientSize(this, 338, 284);
+    formstyle::fixClientSize(this, 338, 306);
 
     rgrpGen =
         new RadioGroup(QStringLiteral("Output Location:"),
                        {QStringLiteral("Windows Clipboard"), QStringLiteral("Pascal Include File"),
-                        QStringLiteral("C++ Header File")},
+                        QStringLiteral("C++ Header File"), QStringLiteral("Clipboard as C++")},
                        this);
     rgrpGen->setObjectName(QStringLiteral("rgrpGen"));
-    rgrpGen->setGeometry(8, 4, 222, 90);
+    rgrpGen->setGeometry(8, 4, 222, 112);
 
     bbtnOk = new QPushButton(QStringLiteral("OK"), this);
     bbtnOk->setObjectName(QStringLiteral("bbtnOk"));
@@ -64,17 +64,19 @@ TfrmGenerate::TfrmGenerate(QWidget *parent) : QDialog(parent)
 void TfrmGenerate::buildFileControls()
 {
     edFile = new QLineEdit(QStringLiteral("*.pas"), this);
+    edFile->setAccessibleName(QStringLiteral("File name"));
     edFile->setObjectName(QStringLiteral("edFile"));
-    edFile->setGeometry(8, 100, 150, 24);
+    edFile->setGeometry(8, 122, 150, 24);
 
     FileListBox1 = new FileListBox(this);
+    FileListBox1->setAccessibleName(QStringLiteral("Files"));
     FileListBox1->setObjectName(QStringLiteral("FileListBox1"));
-    FileListBox1->setGeometry(8, 128, 150, 118);
+    FileListBox1->setGeometry(8, 150, 150, 118);
     FileListBox1->setMask(QStringLiteral("*.pas"));
 
     FilterComboBox1 = new QComboBox(this);
     FilterComboBox1->setObjectName(QStringLiteral("FilterComboBox1"));
-    FilterComboBox1->setGeometry(8, 252, 150, 24);
+    FilterComboBox1->setGeometry(8, 274, 150, 24);
     FilterComboBox1->addItem(QStringLiteral("Pascal files (*.pas)"), QStringLiteral("*.pas"));
     FilterComboBox1->addItem(QStringLiteral("C++ header files (*.h)"), QStringLiteral("*.h"));
     FilterComboBox1->addItem(QStringLiteral("All files (*.*)"), QStringLiteral("*.*"));
@@ -82,7 +84,7 @@ void TfrmGenerate::buildFileControls()
     Panel1 = new QFrame(this);
     Panel1->setObjectName(QStringLiteral("Panel1"));
     Panel1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    Panel1->setGeometry(166, 100, 164, 24);
+    Panel1->setGeometry(166, 122, 164, 24);
     lblDir = new QLabel(Panel1);
     lblDir->setObjectName(QStringLiteral("lblDir"));
     // A deep directory shows its end, where the folder names that matter are.
@@ -92,12 +94,13 @@ void TfrmGenerate::buildFileControls()
     panelLayout->addWidget(lblDir);
 
     DirectoryListBox1 = new DirectoryListBox(this);
+    DirectoryListBox1->setAccessibleName(QStringLiteral("Folders"));
     DirectoryListBox1->setObjectName(QStringLiteral("DirectoryListBox1"));
-    DirectoryListBox1->setGeometry(166, 128, 164, 118);
+    DirectoryListBox1->setGeometry(166, 150, 164, 118);
 
     DriveComboBox1 = new RootComboBox(this);
     DriveComboBox1->setObjectName(QStringLiteral("DriveComboBox1"));
-    DriveComboBox1->setGeometry(166, 252, 164, 24);
+    DriveComboBox1->setGeometry(166, 274, 164, 24);
 
     connect(DriveComboBox1, &RootComboBox::rootChosen, DirectoryListBox1,
             &DirectoryListBox::setDirectory);
@@ -142,14 +145,15 @@ void TfrmGenerate::edFileChange()
     const QString name = edFile->text();
     if (namesCppHeader(name))
         rgrpGen->setItemIndex(CppHeaderFile);
-    else if (namesPascalFile(name) || destination() == Clipboard)
+    else if (namesPascalFile(name) || destination() == Clipboard ||
+             destination() == CppClipboard)
         rgrpGen->setItemIndex(PascalIncludeFile);
 }
 
 void TfrmGenerate::FormCloseQuery(bool &canClose)
 {
     canClose = true;
-    if (destination() == Clipboard)
+    if (destination() == Clipboard || destination() == CppClipboard)
         return;
     const QString path = outputPath();
     if (path.contains(QLatin1Char('*'))) {

@@ -20,7 +20,12 @@ class TfrmGenerate : public QDialog
 
 public:
     // The items of rgrpGen, by index.
-    enum Destination { Clipboard = 0, PascalIncludeFile = 1, CppHeaderFile = 2 };
+    enum Destination {
+        Clipboard = 0,
+        PascalIncludeFile = 1,
+        CppHeaderFile = 2,
+        CppClipboard = 3, // the C++ declarations to the clipboard, beside the Pascal ones
+    };
 
     explicit TfrmGenerate(QWidget *parent = nullptr);
 

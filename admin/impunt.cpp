@@ -15,6 +15,7 @@
 #include <QDir>
 #include <QLabel>
 #include <QListWidget>
+#include <QProgressBar>
 #include <QPushButton>
 
 namespace {
@@ -30,11 +31,14 @@ TfrmImport::TfrmImport(QWidget *parent) : QDialog(parent)
     setWindowTitle(QStringLiteral("Import Security Data"));
     ui::installHelpKey(this, QStringLiteral("import.html"));
     formkit::applyDialogFont(this, formkit::Weight::Bold);
-    formstyle::fixClientSize(this, 481, 243);
+    formstyle::fixClientSize(this, 481, 263);
 
     DirectoryListBox1 = new DirectoryListBox(this);
+    DirectoryListBox1->setAccessibleName(QStringLiteral("Folder of the old files"));
     DirectoryListBox1->setObjectName(QStringLiteral("DirectoryListBox1"));
     DirectoryListBox1->setGeometry(8, 8, 193, 145);
+    // Picking the folder of the old files is the whole job of the list: one click does it.
+    DirectoryListBox1->setOpensOnClick(true);
 
     DriveComboBox1 = new RootComboBox(this);
     DriveComboBox1->setObjectName(QStringLiteral("DriveComboBox1"));
@@ -42,13 +46,14 @@ TfrmImport::TfrmImport(QWidget *parent) : QDialog(parent)
 
     lblSecStat = new QLabel(this);
     lblSecStat->setObjectName(QStringLiteral("lblSecStat"));
-    lblSecStat->setGeometry(8, 211, 201, 17); // level with the buttons
+    lblSecStat->setGeometry(8, 231, 201, 17); // level with the buttons
 
     Label1 = new QLabel(QStringLiteral("Conversion Status:"), this);
     Label1->setObjectName(QStringLiteral("Label1"));
     Label1->setGeometry(224, 8, 249, 16);
 
     lbStatus = new QListWidget(this);
+    lbStatus->setAccessibleName(QStringLiteral("Import messages"));
     lbStatus->setObjectName(QStringLiteral("lbStatus"));
     lbStatus->setGeometry(224, 26, 249, 121);
     // Tens of thousands of lines: one height for all of them keeps adding and scrolling cheap.
@@ -57,16 +62,26 @@ TfrmImport::TfrmImport(QWidget *parent) : QDialog(parent)
     chbxSysConvert = new QCheckBox(QStringLiteral("Import system information"), this);
     chbxSysConvert->setObjectName(QStringLiteral("chbxSysConvert"));
     chbxSysConvert->setToolTip(QStringLiteral("Import program description and logging settings"));
-    chbxSysConvert->setGeometry(224, 156, 249, 20);
+    chbxSysConvert->setGeometry(224, 152, 249, 20);
+
+    pbImport = new QProgressBar(this);
+    pbImport->setObjectName(QStringLiteral("pbImport"));
+    pbImport->setGeometry(224, 196, 249, 18);
+    pbImport->setRange(0, 1);
+    pbImport->setValue(0);
+    pbImport->setTextVisible(false);
+    lblProgress = formkit::placeLabel(QStringLiteral("lblProgress"), QString(), this, 224, 176,
+                                      249, pbImport);
+    pbImport->setAccessibleName(QStringLiteral("Import progress"));
 
     btnImport = new QPushButton(QStringLiteral("Import"), this);
     btnImport->setObjectName(QStringLiteral("btnImport"));
     btnImport->setDefault(true);
-    btnImport->setGeometry(306, 206, 80, 27);
+    btnImport->setGeometry(306, 226, 80, 27);
 
     btnCancel = new QPushButton(QStringLiteral("Cancel"), this);
     btnCancel->setObjectName(QStringLiteral("btnCancel"));
-    btnCancel->setGeometry(393, 206, 80, 27);
+    btnCancel->setGeometry(393, 226, 80, 27);
 
     btnClose = new QPushButton(QStringLiteral("OK"), this);
     btnClose->setObjectName(QStringLiteral("btnClose"));
@@ -102,9 +117,45 @@ void TfrmImport::showEvent(QShowEvent *event)
 
 void TfrmImport::DirectoryListBox1Change()
 {
-    lblSecStat->setText(oldfiles::allPresent(DirectoryListBox1->directory())
-                            ? QStringLiteral("Database files found")
-                            : QStringLiteral("Security files unavailable"));
+    const bool found = oldfiles::allPresent(DirectoryListBox1->directory());
+    lblSecStat->setText(found ? QStringLiteral("Database files found")
+                              : QStringLiteral("Security files unavailable"));
+    // Import is offered only where there is something to import.
+    btnImport->setEnabled(found && !m_importing);
+}
+
+bool TfrmImport::confirmAddingToExisting()
+{
+    oldimport::TargetRows rows;
+    try {
+        rows = oldimport::rowsInTarget(CurrentAlias);
+    } catch (const dbe::Error &) {
+        // The import opens the same tables and reports why they cannot be read.
+        return true;
+    }
+    if (rows.users == 0 && rows.constants == 0)
+        return true;
+    return ui::askYesNo(
+        this, QStringLiteral("The database %1 already holds %2 users and %3 access constants. "
+                             "The import adds the old ones beside them: users and constants "
+                             "imported before will be there twice.\n\nImport all the same?")
+                  .arg(CurrentAlias)
+                  .arg(rows.users)
+                  .arg(rows.constants));
+}
+
+void TfrmImport::showRows(const QString &file, int done, int total)
+{
+    m_rowsDone[file] = done;
+    if (pbImport->maximum() != std::max(total, 1))
+        pbImport->setRange(0, std::max(total, 1));
+    pbImport->setValue(done);
+    const QString what = file == oldfiles::AccessFile  ? QStringLiteral("Access constants")
+                         : file == oldfiles::UsersFile ? QStringLiteral("Users")
+                         : file == oldfiles::RightsFile
+                             ? QStringLiteral("Rights")
+                             : QStringLiteral("System information");
+    lblProgress->setText(QStringLiteral("%1: %2 of %3").arg(what).arg(done).arg(total));
 }
 
 void TfrmImport::setPickingEnabled(bool enabled)
@@ -112,7 +163,7 @@ void TfrmImport::setPickingEnabled(bool enabled)
     DirectoryListBox1->setEnabled(enabled);
     DriveComboBox1->setEnabled(enabled);
     chbxSysConvert->setEnabled(enabled);
-    btnImport->setEnabled(enabled);
+    btnImport->setEnabled(enabled && oldfiles::allPresent(DirectoryListBox1->directory()));
 }
 
 void TfrmImport::keepResponsive()
@@ -127,9 +178,12 @@ void TfrmImport::keepResponsive()
 void TfrmImport::btnImportClick()
 {
     // The window takes clicks while it imports; Import is not one of them.
-    if (m_importing)
+    if (m_importing || !confirmAddingToExisting())
         return;
     m_importing = true;
+    m_rowsDone.clear();
+    lblProgress->clear();
+    pbImport->setValue(0);
     m_cancelRequested = false;
     setPickingEnabled(false);
     lbStatus->clear();
@@ -143,6 +197,9 @@ void TfrmImport::btnImportClick()
                                        [this] {
                                            keepResponsive();
                                            return !m_cancelRequested;
+                                       },
+                                       [this](const QString &file, int done, int total) {
+                                           showRows(file, done, total);
                                        }};
     std::optional<oldimport::Result> result;
     QString failure;
@@ -168,6 +225,11 @@ void TfrmImport::btnImportClick()
         return;
     }
     lbStatus->scrollToBottom();
+    lblProgress->setText(QStringLiteral("Imported: %1 constants, %2 users, %3 rights")
+                             .arg(m_rowsDone.value(oldfiles::AccessFile))
+                             .arg(m_rowsDone.value(oldfiles::UsersFile))
+                             .arg(m_rowsDone.value(oldfiles::RightsFile)));
+    pbImport->setValue(pbImport->maximum());
     ui::showInformation(this, QStringLiteral("Conversion was Successful!"));
     btnImport->hide();
     btnCancel->hide();

@@ -2,11 +2,13 @@
 
 #include <QDialog>
 #include <QElapsedTimer>
+#include <QMap>
 
 class DirectoryListBox;
 class QCheckBox;
 class QLabel;
 class QListWidget;
+class QProgressBar;
 class QPushButton;
 class RootComboBox;
 
@@ -29,6 +31,10 @@ public:
     QLabel *Label1 = nullptr;
     QListWidget *lbStatus = nullptr;
     QCheckBox *chbxSysConvert = nullptr;
+    // The main feedback of a run: which old file, how many of its rows, and the summary at the
+    // end; the lines in lbStatus tell every row.
+    QLabel *lblProgress = nullptr;
+    QProgressBar *pbImport = nullptr;
     QPushButton *btnImport = nullptr;
     QPushButton *btnCancel = nullptr;
     QPushButton *btnClose = nullptr;
@@ -47,6 +53,9 @@ protected:
 
 private:
     void setPickingEnabled(bool enabled);
+    // Whether the administrator goes on when the database holds users or constants already.
+    bool confirmAddingToExisting();
+    void showRows(const QString &file, int done, int total);
     // Lets the window repaint and take clicks, at a rate the eye follows rather than per row,
     // which would spend more time painting than converting.
     void keepResponsive();
@@ -54,4 +63,5 @@ private:
     bool m_importing = false;
     bool m_cancelRequested = false;
     QElapsedTimer m_sinceRepaint;
+    QMap<QString, int> m_rowsDone; // by old file
 };

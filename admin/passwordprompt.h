@@ -15,6 +15,9 @@ class TPasswordPrompt : public QDialog
 
 public:
     explicit TPasswordPrompt(const QString &tableName, QWidget *parent = nullptr);
+    // Asking for the master password of the database under `alias`, named as the administrator
+    // knows it; `attempt` counts from 1 and is shown from the second on.
+    TPasswordPrompt(const QString &alias, int attempt, int attempts, QWidget *parent = nullptr);
 
     QLabel *lblPrompt = nullptr;
     QLineEdit *edPassword = nullptr;
@@ -23,8 +26,13 @@ public:
 
     // The typed password, or nothing when the user cancelled.
     static std::optional<QString> ask(QWidget *parent, const QString &tableName);
+    static std::optional<QString> askForDatabase(QWidget *parent, const QString &alias,
+                                                 int attempt, int attempts);
 
     // Makes this dialog the engine session's prompt, for the whole program.
     static void install();
     static void uninstall();
+
+private:
+    void build(const QString &promptText);
 };

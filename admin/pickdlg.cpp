@@ -28,6 +28,9 @@ TfrmPickList::TfrmPickList(QWidget *parent) : QDialog(parent)
 
     lboxList = new QListWidget(this);
     lboxList->setObjectName(QStringLiteral("lboxList"));
+    // Named after the label once PickFromList has set its text.
+    lboxList->setAccessibleName(QStringLiteral("Choices"));
+    lblLabel->setBuddy(lboxList);
     lboxList->setGeometry(8, 24, 209, 97);
 
     bbtnOk = new QPushButton(QStringLiteral("Ok"), this);
@@ -54,16 +57,25 @@ void TfrmPickList::bbtnOkClick()
 }
 
 int PickFromList(const QString &labelText, const QString &caption, const QStringList &strings,
-                 QWidget *parent)
+                 QWidget *parent, int current)
 {
     auto *dialog = new TfrmPickList(parent);
     dialog->lblLabel->setText(labelText);
+    dialog->lboxList->setAccessibleName(formkit::accessibleText(labelText));
     dialog->setWindowTitle(caption);
     dialog->lboxList->addItems(strings);
     // The line that shows highlighted is the chosen one: the first, until the user picks
     // another, so that OK or Enter at once takes what is seen.
     if (!strings.isEmpty())
         dialog->lboxList->setCurrentRow(0);
+    // The string in use now (the open database) starts highlighted, in bold.
+    if (current >= 0 && current < strings.size()) {
+        QListWidgetItem *item = dialog->lboxList->item(current);
+        QFont bold = item->font();
+        bold.setBold(true);
+        item->setFont(bold);
+        dialog->lboxList->setCurrentRow(current);
+    }
     pickedIndex = -1;
     const int result = dialog->exec() == QDialog::Accepted ? pickedIndex : -1;
     delete dialog;

@@ -25,5 +25,6 @@ public:
 
 // Shows the strings under the label text in a dialog with that caption. Answers the index of the
 // chosen string, or -1 when the dialog was cancelled or OK was pressed with nothing selected.
+// The string at `current`, the one in use now, starts highlighted.
 int PickFromList(const QString &labelText, const QString &caption, const QStringList &strings,
-                 QWidget *parent = nullptr);
+                 QWidget *parent = nullptr, int current = -1);

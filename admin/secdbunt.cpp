@@ -7,6 +7,7 @@
 #include "reports/securityreports.h"
 #include "admin/toolglyphs.h"
 #include "admin/usgdlunt.h"
+#include "admin/windowplace.h"
 #include "controls/dateedit.h"
 #include "dbe/error.h"
 #include "dbe/query.h"
@@ -45,6 +46,7 @@ TFormSecDB::TFormSecDB(QWidget *owner) : QWidget(owner, Qt::Window)
     formkit::applyDialogFont(this, formkit::Weight::Bold);
     // Wide enough for the page count and Save as PDF beside the navigator.
     resize(740, 480);
+    windowplace::restore(this, QStringLiteral("Reporting"));
 
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -91,6 +93,7 @@ TFormSecDB::TFormSecDB(QWidget *owner) : QWidget(owner, Qt::Window)
 
 TFormSecDB::~TFormSecDB()
 {
+    windowplace::save(this, QStringLiteral("Reporting"));
     // FormDestroy. The main window's reference is a guarded pointer that clears itself now.
     try {
         if (Reports->qryReport->isOpen())
@@ -259,8 +262,10 @@ bool TFormSecDB::FormCloseQuery()
 void TFormSecDB::closeEvent(QCloseEvent *event)
 {
     // Closing hides the window; the main window shows it again with its last preview.
-    if (FormCloseQuery())
+    if (FormCloseQuery()) {
+        windowplace::save(this, QStringLiteral("Reporting"));
         event->accept();
+    }
     else
         event->ignore();
 }

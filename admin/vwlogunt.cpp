@@ -40,6 +40,7 @@ TfrmViewLog::TfrmViewLog(QWidget *parent) : QDialog(parent)
     formstyle::fixClientSize(this, 522, 337);
 
     DBGrid1 = new QTableView(this);
+    DBGrid1->setAccessibleName(QStringLiteral("Activity log"));
     DBGrid1->setObjectName(QStringLiteral("DBGrid1"));
     DBGrid1->setGeometry(8, 8, 505, 281);
     DBGrid1->setEditTriggers(QAbstractItemView::NoEditTriggers);

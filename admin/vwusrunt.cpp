@@ -29,6 +29,7 @@ TfrmViewUsers::TfrmViewUsers(QWidget *parent) : QDialog(parent)
     heading->setGeometry(8, 8, 153, 16);
 
     DBLookupList1 = new QListView(this);
+    DBLookupList1->setAccessibleName(QStringLiteral("Network users"));
     DBLookupList1->setObjectName(QStringLiteral("DBLookupList1"));
     DBLookupList1->setGeometry(8, 26, 153, 169);
     DBLookupList1->setEditTriggers(QAbstractItemView::NoEditTriggers);

@@ -19,7 +19,7 @@
 #include "logcommand.h"
 #include "reportcommand.h"
 #include "rules/constantsource.h"
-#include "rules/createtables.h"
+#include "rules/createdatabase.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -154,40 +154,6 @@ void refuseArgumentsThatAreNoText(int argc, char *argv[])
     }
 }
 
-// Adds the alias for the directory to the session unless it exists already; an existing alias
-// must point at the same directory, so a typing error cannot wipe another database. It is
-// saved once the tables exist, so a failed creation leaves no alias behind.
-void ensureAlias(const QString &alias, const QString &dir)
-{
-    dbe::Session &session = dbe::Session::instance();
-    const QString wanted = QDir::cleanPath(QFileInfo(dir).absoluteFilePath());
-    if (session.hasAlias(alias)) {
-        const QString existing = session.directoryOf(alias);
-        if (QFileInfo(existing).canonicalFilePath() != QFileInfo(wanted).canonicalFilePath())
-            throw dbe::Error(
-                QStringLiteral("The alias %1 already points at %2.").arg(alias, existing),
-                dbe::Error::DuplicateAlias);
-        return;
-    }
-    session.addStandardAlias(alias, wanted);
-}
-
-// The same for a schema on a server.
-void ensureServerAlias(const QString &alias, const QString &connection, const QString &schema)
-{
-    dbe::Session &session = dbe::Session::instance();
-    if (session.hasAlias(alias)) {
-        const dbe::AliasInfo existing = session.alias(alias);
-        if (existing.connection != connection ||
-            existing.schema.compare(schema, Qt::CaseInsensitive) != 0)
-            throw dbe::Error(
-                QStringLiteral("The alias %1 already names another database.").arg(alias),
-                dbe::Error::DuplicateAlias);
-        return;
-    }
-    session.addServerAlias(alias, dbe::storage::PostgresDriver, connection, schema);
-}
-
 int createDatabase(const CommandLine &line, bool withDemo)
 {
     const bool onServer = line.isSet(line.server);
@@ -203,39 +169,23 @@ int createDatabase(const CommandLine &line, bool withDemo)
     const QString password = masterPassword(line, cli::Confirm::Twice);
     if (password.isEmpty())
         return fail(QStringLiteral("the master password cannot be empty."));
-    if (!onServer && !QDir().mkpath(dir))
-        return fail(QStringLiteral("cannot create the directory %1.").arg(dir));
 
     // Checked where the tables would be written, before anything is registered or replaced.
     const bool replace = line.isSet(line.replace);
-    QString place = dir;
-    if (onServer) {
-        ensureServerAlias(alias, line.value(line.server), line.value(line.schema));
-        dbe::Session::instance().addPassword(password);
-        place = QStringLiteral("the schema %1").arg(line.value(line.schema));
-    }
-    const QStringList existing = security::existingSecurityTables(onServer ? alias : dir);
+    security::DatabasePlace place{dir, line.value(line.server), line.value(line.schema)};
+    security::DatabaseCreation creation(alias, place, password);
+    const QStringList &existing = creation.existingTables();
     if (!existing.isEmpty() && !replace)
         return fail(QStringLiteral("security tables exist in %1 already (%2). Remove them, "
                                    "choose another %3, or give --replace to re-create "
                                    "them empty.")
-                        .arg(place, existing.join(QStringLiteral(", ")),
+                        .arg(creation.placeText(), existing.join(QStringLiteral(", ")),
                              onServer ? QStringLiteral("schema") : QStringLiteral("directory")));
-    if (!onServer)
-        ensureAlias(alias, dir);
-    try {
-        security::createSecurityTables(alias, password,
-                                       replace ? security::ExistingTables::Replace
-                                               : security::ExistingTables::Refuse);
-    } catch (const dbe::Error &error) {
-        return fail(error.text());
-    }
-    dbe::Session::instance().saveConfig();
+    creation.create(replace ? security::ExistingTables::Replace : security::ExistingTables::Refuse);
     if (withDemo)
         security::fillDemoData(alias);
-    if (!onServer)
-        place = dbe::Session::instance().directoryOf(alias);
-    out() << (withDemo ? "Demo security database" : "Security database") << " created in " << place
+    out() << (withDemo ? "Demo security database" : "Security database") << " created in "
+          << creation.placeText()
           << " as alias " << alias << Qt::endl;
     return 0;
 }

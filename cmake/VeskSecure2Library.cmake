@@ -10,7 +10,8 @@ set_target_properties(VeskSecure2 PROPERTIES
 target_sources(VeskSecure2 PRIVATE
   $<TARGET_OBJECTS:vesk_security> $<TARGET_OBJECTS:vesk_setup>
   $<TARGET_OBJECTS:vesk_rules>
-  $<TARGET_OBJECTS:vesk_ui> $<TARGET_OBJECTS:vesk_dbe> $<TARGET_OBJECTS:vesk_dbecore>
+  $<TARGET_OBJECTS:vesk_ui> $<TARGET_OBJECTS:vesk_intl>
+  $<TARGET_OBJECTS:vesk_dbe> $<TARGET_OBJECTS:vesk_dbecore>
   $<TARGET_OBJECTS:vesk_dbe_sqlcipher> $<TARGET_OBJECTS:vesk_dbe_postgres>)
 target_link_libraries(VeskSecure2
   PRIVATE PkgConfig::SQLCIPHER OpenSSL::Crypto PkgConfig::LIBPQ

@@ -5,6 +5,8 @@
 
 #include <QFontMetrics>
 #include <QKeyEvent>
+#include <QLocale>
+#include <QWheelEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScreen>
@@ -12,9 +14,6 @@
 
 namespace {
 
-const QColor Silver(0xC0, 0xC0, 0xC0);
-const QColor Gray(0x80, 0x80, 0x80);
-const char16_t *const WeekdayNames[7] = {u"Su", u"Mo", u"Tu", u"We", u"Th", u"Fr", u"Sa"};
 
 // Areas are given as left, top, right and bottom, the right and bottom edges outside the area.
 QRect area(int left, int top, int right, int bottom)
@@ -34,10 +33,11 @@ int roundHalfToEven(double value)
     return static_cast<int>(std::nearbyint(value));
 }
 
-// 1 for Sunday to 7 for Saturday.
-int weekdayNumber(const QDate &date)
+// The column of a day, 1 to 7, counted from the first day of the week of the locale that
+// names the months too, so that the heading and the columns speak one language.
+int weekdayColumn(int dayOfWeek)
 {
-    return date.dayOfWeek() % 7 + 1;
+    return (dayOfWeek - int(QLocale().firstDayOfWeek()) + 7) % 7 + 1;
 }
 
 } // namespace
@@ -47,6 +47,7 @@ TfrmCalPop::TfrmCalPop(TDateEdit *edit)
 {
     setObjectName(QStringLiteral("frmCalPop"));
     setModal(true);
+    setAccessibleName(QStringLiteral("Calendar"));
     // The calendar asks for MS Sans Serif at 6 points; that face has no size below 8 points,
     // which is what such a request is drawn with. Its metrics decide every size in the window.
     m_font = QFont(QStringLiteral("MS Sans Serif"));
@@ -124,7 +125,7 @@ int TfrmCalPop::CellAt(const QPoint &point) const
 
 void TfrmCalPop::fillCells()
 {
-    m_firstWeekday = weekdayNumber(QDate(m_current.year(), m_current.month(), 1));
+    m_firstWeekday = weekdayColumn(QDate(m_current.year(), m_current.month(), 1).dayOfWeek());
     const int length = m_current.daysInMonth();
     for (int cell = 1; cell <= CellCount; ++cell) {
         const bool inMonth = cell >= m_firstWeekday && cell <= m_firstWeekday + length - 1;
@@ -237,9 +238,45 @@ void TfrmCalPop::keyPressEvent(QKeyEvent *event)
         moveAndRedrawCells(7);
         break;
     default:
-        event->ignore();
-        return;
+        if (!typeYearDigit(event->text())) {
+            event->ignore();
+            return;
+        }
     }
+    event->accept();
+}
+
+bool TfrmCalPop::typeYearDigit(const QString &typed)
+{
+    if (typed.size() != 1 || !typed.front().isDigit() || typed.front().unicode() > u'9')
+        return false;
+    // Four digits typed one after the other name a year: the calendar goes there at once,
+    // instead of a press of Home or End for every year in between.
+    m_typedYear += typed;
+    if (m_typedYear.size() == 4) {
+        const int year = m_typedYear.toInt();
+        m_typedYear.clear();
+        if (year >= 1)
+            goToYear(year);
+    }
+    return true;
+}
+
+void TfrmCalPop::goToYear(int year)
+{
+    // 29 February of a year without one becomes the 28th.
+    const QDate first(year, m_current.month(), 1);
+    const QDate target(year, m_current.month(), std::min(m_current.day(), first.daysInMonth()));
+    moveBy(int(m_current.daysTo(target)));
+    update();
+}
+
+void TfrmCalPop::wheelEvent(QWheelEvent *event)
+{
+    // The wheel over the heading turns the year, a mouse's way to go far quickly.
+    const int steps = event->angleDelta().y() / 120;
+    if (steps != 0 && event->position().y() < m_rowHeight)
+        goToYear(std::max(1, m_current.year() + steps));
     event->accept();
 }
 
@@ -294,34 +331,37 @@ void TfrmCalPop::paintEvent(QPaintEvent *)
     const int w = width();
     const int h = height();
     const int gridRight = 21 * m_unit + 4;
+    const QPalette &colours = palette();
 
-    painter.fillRect(rect(), Silver);
-    painter.setPen(Qt::white);
+    painter.fillRect(rect(), colours.color(QPalette::Button));
+    painter.setPen(colours.color(QPalette::Light));
     painter.drawLine(0, 0, w - 1, 0);
     painter.drawLine(0, 0, 0, h - 1);
-    painter.setPen(Gray);
+    painter.setPen(colours.color(QPalette::Dark));
     painter.drawLine(0, h - 1, w - 1, h - 1);
     painter.drawLine(w - 1, 0, w - 1, h - 1);
 
     QFont bold = m_font;
     bold.setBold(true);
     painter.setFont(bold);
-    painter.setPen(Qt::black);
+    painter.setPen(colours.color(QPalette::ButtonText));
     const QRect title = area(20, 2, w - 20, m_rowHeight);
-    painter.fillRect(title, Silver);
+    painter.fillRect(title, colours.color(QPalette::Button));
     const controls::ShortDateFormat titleFormat{m_edit->DateFormat().separator,
                                                 QStringLiteral("mmmm d, yyyy")};
     painter.drawText(title, Qt::AlignCenter | Qt::TextSingleLine, titleFormat.format(m_current));
 
+    const QLocale locale;
     for (int column = 1; column <= 7; ++column) {
         const QRect header = area(4 + 3 * m_unit * (column - 1), m_rowHeight + 2,
                                   4 + 3 * m_unit * column, 2 * m_rowHeight + 2);
+        const int dayOfWeek = (int(locale.firstDayOfWeek()) + column - 2) % 7 + 1;
         painter.drawText(header, Qt::AlignCenter | Qt::TextSingleLine,
-                         QString::fromUtf16(WeekdayNames[column - 1]));
+                         locale.standaloneDayName(dayOfWeek, QLocale::ShortFormat));
     }
-    painter.setPen(Gray);
+    painter.setPen(colours.color(QPalette::Dark));
     painter.drawLine(4, 2 * m_rowHeight - 1, gridRight - 1, 2 * m_rowHeight - 1);
-    painter.setPen(Qt::white);
+    painter.setPen(colours.color(QPalette::Light));
     painter.drawLine(4, 2 * m_rowHeight, gridRight - 1, 2 * m_rowHeight);
 
     for (int cell = 1; cell <= CellCount; ++cell) {
@@ -337,21 +377,27 @@ void TfrmCalPop::paintEvent(QPaintEvent *)
 void TfrmCalPop::paintCell(QPainter &painter, int cell, bool current) const
 {
     const QRect box = CellRect(cell);
+    const QPalette &colours = palette();
     QFont font = m_font;
     font.setBold(current);
     painter.setFont(font);
-    if (current)
-        painter.fillRect(box, Silver);
-    painter.setPen(isValidDay(cell) ? m_edit->ValidDateColor() : QColor(Qt::black));
+    painter.fillRect(box, colours.color(QPalette::Button));
+    painter.setPen(isValidDay(cell) ? m_edit->ValidDateColor()
+                                    : colours.color(QPalette::ButtonText));
     painter.drawText(box, Qt::AlignCenter | Qt::TextSingleLine, QString::number(CellDay(cell)));
-    if (!current)
-        return;
     const int right = box.left() + box.width() - 1;
     const int bottom = box.top() + box.height() - 1;
-    painter.setPen(Gray);
+    if (cellDate(cell) == QDate::currentDate()) {
+        // Today wears a frame in the highlight colour, inside the raised edge of the current day.
+        painter.setPen(colours.color(QPalette::Highlight));
+        painter.drawRect(QRect(box.left() + 2, box.top() + 1, box.width() - 5, box.height() - 3));
+    }
+    if (!current)
+        return;
+    painter.setPen(colours.color(QPalette::Dark));
     painter.drawLine(box.left(), box.top(), right, box.top());
     painter.drawLine(box.left(), box.top(), box.left(), bottom);
-    painter.setPen(Qt::white);
+    painter.setPen(colours.color(QPalette::Light));
     painter.drawLine(box.left(), bottom, right, bottom);
     painter.drawLine(right, box.top(), right, bottom);
 }
@@ -362,13 +408,14 @@ void TfrmCalPop::paintMonthButton(QPainter &painter, const QRect &box, bool poin
     const int top = box.top();
     const int right = left + box.width() - 1;
     const int bottom = top + box.height() - 1;
-    painter.fillRect(box, Silver);
-    painter.setPen(Qt::black);
+    const QPalette &colours = palette();
+    painter.fillRect(box, colours.color(QPalette::Button));
+    painter.setPen(colours.color(QPalette::Shadow));
     painter.drawRect(QRect(left, top, box.width() - 1, box.height() - 1));
-    painter.setPen(Qt::white);
+    painter.setPen(colours.color(QPalette::Light));
     painter.drawLine(left + 1, top + 1, right - 1, top + 1);
     painter.drawLine(left + 1, top + 1, left + 1, bottom - 1);
-    painter.setPen(Gray);
+    painter.setPen(colours.color(QPalette::Dark));
     painter.drawLine(left + 1, bottom - 1, right - 1, bottom - 1);
     painter.drawLine(right - 1, top + 1, right - 1, bottom - 1);
 
@@ -376,7 +423,7 @@ void TfrmCalPop::paintMonthButton(QPainter &painter, const QRect &box, bool poin
     const int middle = top + box.height() / 2 - 1;
     const int tip = pointsLeft ? left + 5 : right - 5;
     const int step = pointsLeft ? 1 : -1;
-    painter.setPen(Qt::black);
+    painter.setPen(colours.color(QPalette::ButtonText));
     for (int i = 0; i < 4; ++i)
         painter.drawLine(tip + step * i, middle - i, tip + step * i, middle + i);
 }

@@ -22,7 +22,8 @@ public:
     explicit TfrmCalPop(TDateEdit *edit);
 
     QDate CurrentDate() const { return m_current; }
-    // Cells are numbered 1 to 42, row by row from Sunday to Saturday; 0 is no cell.
+    // Cells are numbered 1 to 42, row by row from the locale's first day of the week; 0 is no
+    // cell.
     int CurrentCell() const { return m_currentCell; }
     int PreviousCell() const { return m_previousCell; }
     // The day a cell shows, 0 for a blank cell.
@@ -44,6 +45,7 @@ protected:
     void mousePressEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
+    void wheelEvent(QWheelEvent *event) override;
 
 private:
     // Every move of the highlighted day goes through here.
@@ -54,6 +56,9 @@ private:
     void yearForward();
     void yearBack();
     void fillCells();
+    // Digits typed in a row; the fourth makes them a year to go to. False for other keys.
+    bool typeYearDigit(const QString &typed);
+    void goToYear(int year);
     void pick();
     void placeBeside(const TDateEdit *edit);
 
@@ -67,7 +72,8 @@ private:
     QDate m_current;
     QDate m_old;
     std::array<int, CellCount> m_days{};
-    int m_firstWeekday = 1; // of the shown month, 1 = Sunday
+    int m_firstWeekday = 1; // column of the shown month's first day
+    QString m_typedYear;
     int m_currentCell = 0;
     int m_previousCell = 0;
     int m_unit = 0;

@@ -61,9 +61,16 @@ bool isWindowFocusChange(const QFocusEvent *event)
 
 } // namespace
 
+QString notADateMessage(const QString &text)
+{
+    return QStringLiteral("'%1' is not a valid date").arg(text);
+}
+
 TDateButton::TDateButton(TDateEdit *edit) : QToolButton(edit), m_edit(edit)
 {
     setObjectName(QStringLiteral("DateButton"));
+    setAccessibleName(QStringLiteral("Open calendar"));
+    setToolTip(QStringLiteral("Calendar (Alt+Down)"));
     setIcon(calendarGlyph());
     setIconSize(QSize(16, 16));
     // The edit keeps the focus (and its text) while the calendar is chosen from.
@@ -76,7 +83,7 @@ void TDateButton::Click()
 {
     // The calendar opens on the day the text names; a text that names none cannot be shown.
     if (!m_edit->text().trimmed().isEmpty() && !m_edit->TextDate()) {
-        ui::showError(m_edit, QStringLiteral("'%1' is not a valid date").arg(m_edit->text()));
+        ui::showError(m_edit, notADateMessage(m_edit->text()));
         return;
     }
     QPointer<TfrmCalPop> calendar = new TfrmCalPop(m_edit);
@@ -171,8 +178,12 @@ void TDateEdit::resizeEvent(QResizeEvent *event)
 void TDateEdit::focusInEvent(QFocusEvent *event)
 {
     QLineEdit::focusInEvent(event);
-    if (isWindowFocusChange(event))
+    // Focus coming back with the window (the calendar closed, another window left) finds the
+    // edit as it was. The first focus of a window that opens is an entering all the same: the
+    // caret goes where a click at the start would put it, or the first keys land after the text.
+    if (isWindowFocusChange(event) && m_entered)
         return;
+    m_entered = true;
     m_currentPart = 1;
     findSeparators();
     selectCurrentPart();
@@ -185,16 +196,29 @@ void TDateEdit::focusOutEvent(QFocusEvent *event)
         acceptText();
 }
 
+void TDateEdit::hideEvent(QHideEvent *event)
+{
+    QLineEdit::hideEvent(event);
+    m_entered = false;
+}
+
 bool TDateEdit::acceptText()
 {
     if (const std::optional<QDate> date = TextDate()) {
         SetDateValue(QDateTime(*date, QTime(0, 0)));
         return true;
     }
-    SetDateValue(QDateTime::currentDateTime());
-    // Taken back once the focus change under way has finished; doing it from inside that change
-    // would leave the other widget half focused.
-    QTimer::singleShot(0, this, [this] { setFocus(Qt::OtherFocusReason); });
+    // A text that names no date is never replaced by another date: the person corrects it. The
+    // message and the focus wait until the focus change under way has finished; doing either
+    // from inside it would leave the other widget half focused.
+    if (!m_refusing) {
+        m_refusing = true;
+        QTimer::singleShot(0, this, [this] {
+            ui::showError(this, notADateMessage(text()));
+            m_refusing = false;
+            setFocus(Qt::OtherFocusReason);
+        });
+    }
     return false;
 }
 
@@ -204,11 +228,18 @@ void TDateEdit::keyPressEvent(QKeyEvent *event)
     if (key == Qt::Key_Return || key == Qt::Key_Enter) {
         // The text is taken before the dialog's default button acts on the key, so that a date
         // typed and confirmed with Enter is the one the dialog reads. A text that names no date
-        // becomes today's and the key goes no further.
+        // is refused and the key goes no further.
         if (acceptText())
             QLineEdit::keyPressEvent(event);
         else
             event->accept();
+        return;
+    }
+    const bool alt = event->modifiers() & Qt::AltModifier;
+    if ((key == Qt::Key_F4 && !alt) || (key == Qt::Key_Down && alt)) {
+        // The keys that drop down any combo box drop the calendar down too.
+        event->accept();
+        m_button->Click();
         return;
     }
     const QString typed = event->text();
@@ -225,7 +256,14 @@ void TDateEdit::keyPressEvent(QKeyEvent *event)
     // Where the separator is "-" or "+" (as in "yyyy-MM-dd") it moves between the parts; the
     // calendar still steps the date.
     if (c == m_format.separator) {
-        if (m_currentPart < 3) {
+        findSeparators();
+        if (typesSeparator()) {
+            // A date typed whole over a selection keeps its separators; the part typed next is
+            // the one after the separator just written.
+            QLineEdit::keyPressEvent(event);
+            findSeparators();
+            m_currentPart = m_secondSeparator >= 0 ? 3 : 2;
+        } else if (m_currentPart < 3) {
             ++m_currentPart;
             findSeparators();
             selectCurrentPart();
@@ -291,4 +329,15 @@ void TDateEdit::selectCurrentPart()
         setSelection(int(start), int(end - start));
     else
         setCursorPosition(int(start));
+}
+
+bool TDateEdit::typesSeparator() const
+{
+    // Only where the text has no separator left to move to: the caret at the end of a text that
+    // holds fewer than two, just after digits.
+    if (m_secondSeparator >= 0 || hasSelectedText())
+        return false;
+    const QString current = text();
+    return cursorPosition() == current.size() && !current.isEmpty() &&
+           isAsciiDigit(current.back());
 }

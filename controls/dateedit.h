@@ -11,6 +11,9 @@
 
 class TDateEdit;
 
+// The message for a text that names no date, as the edit and its button give it.
+QString notADateMessage(const QString &text);
+
 // The square button at the right end of a date edit; a click opens the calendar for the edit.
 class TDateButton : public QToolButton
 {
@@ -80,15 +83,18 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
     void focusInEvent(QFocusEvent *event) override;
     void focusOutEvent(QFocusEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
 
 private:
     bool setParts(int year, int month, int day);
     void showValue();
-    // Reads the text back as the value; a text that names no date gives the current date and
-    // time instead and keeps the focus here. False in that case.
+    // Reads the text back as the value; a text that names no date is left as it is, refused
+    // with a message, and keeps the focus here. False in that case.
     bool acceptText();
+    // Whether the separator key writes a separator rather than moving to the next part.
+    bool typesSeparator() const;
     void findSeparators();
     void selectCurrentPart();
 
@@ -101,4 +107,8 @@ private:
     QList<QDate> m_validDates;
     QColor m_validDateColor = QColor(0, 0, 255);
     TDateButton *m_button = nullptr;
+    // Entered since the window was shown; focus that comes with the window then changes nothing.
+    bool m_entered = false;
+    // A refusal is on its way; the focus moving again meanwhile must not show it twice.
+    bool m_refusing = false;
 };

@@ -2,8 +2,10 @@
 
 #include "dbe/dbase/dbasetable.h"
 #include "dbe/error.h"
+#include "dbe/table.h"
 #include "import/oldfiles.h"
 #include "rules/bulkload.h"
+#include "rules/schema.h"
 
 #include <QHash>
 #include <QList>
@@ -155,8 +157,12 @@ void Conversion::convertFile(const QString &fileName,
     source.setDatabaseName(m_request.directory);
     source.setTableName(fileName);
     source.open();
+    const int total = m_progress.rows ? source.recordCount() : 0;
+    int done = 0;
     for (source.first(); !source.eof(); source.next()) {
         convert(source);
+        if (m_progress.rows)
+            m_progress.rows(fileName, ++done, total);
         keepGoing();
     }
     source.close();
@@ -244,6 +250,18 @@ void Conversion::convertSystemInformation()
 }
 
 } // namespace
+
+TargetRows rowsInTarget(const QString &alias)
+{
+    const auto count = [&alias](const QString &name) {
+        dbe::Table table;
+        table.setDatabaseName(alias);
+        table.setTableName(name);
+        table.open();
+        return table.recordCount();
+    };
+    return {count(security::tables::Users), count(security::tables::Access)};
+}
 
 Result run(const Request &request, const Progress &progress)
 {

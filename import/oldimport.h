@@ -24,11 +24,21 @@ struct Progress {
     // Asked after every source row and after each table of the database is opened; false stops
     // the import there.
     std::function<bool()> keepGoing;
+    // After every source row: the old file being read, the rows of it done and its row count.
+    std::function<void(const QString &file, int done, int total)> rows = {};
 };
 
 enum class Result { Imported, Cancelled };
 
 // Throws dbe::Error with the failure's text; nothing has been imported then.
 Result run(const Request &request, const Progress &progress);
+
+// What the security database holds already. The import adds beside it, so a second import
+// doubles every user and constant: the administrator is told first.
+struct TargetRows {
+    int users = 0;
+    int constants = 0;
+};
+TargetRows rowsInTarget(const QString &alias);
 
 } // namespace oldimport

@@ -300,6 +300,25 @@ QString ShortDateFormat::format(const QDate &date) const
     return withAsciiDigits(locale.toString(date, qtFormat()), locale);
 }
 
+QString ShortDateFormat::formatDateTime(const QDateTime &value) const
+{
+    if (!value.isValid())
+        return {};
+    return format(value.date()) + QLatin1Char(' ') +
+           value.time().toString(QStringLiteral("HH:mm:ss"));
+}
+
+QString ShortDateFormat::formatValue(const QVariant &value) const
+{
+    if (value.isNull())
+        return {};
+    if (value.typeId() == QMetaType::QDateTime)
+        return formatDateTime(value.toDateTime());
+    if (value.typeId() == QMetaType::QDate)
+        return format(value.toDate());
+    return value.toString();
+}
+
 std::optional<QDate> ShortDateFormat::parse(QStringView text, const QDate &today) const
 {
     const PartOrder order = numericOrder(picture);

@@ -2,6 +2,8 @@
 
 #include <QChar>
 #include <QDate>
+#include <QDateTime>
+#include <QVariant>
 #include <QLocale>
 #include <QString>
 #include <QStringView>
@@ -31,6 +33,12 @@ struct ShortDateFormat {
 
     // Always with the digits 0 to 9, which are the only ones the edit lets a person type.
     QString format(const QDate &date) const;
+    // A moment as every window and report of the kit shows one: the short date, a blank and
+    // the time to the second on the 24-hour clock (log rows a second apart must differ).
+    QString formatDateTime(const QDateTime &value) const;
+    // The short date of a date or a moment's value, the way formatDateTime and format give them;
+    // an empty text for an empty value, the value's own text for anything else.
+    QString formatValue(const QVariant &value) const;
     QString qtFormat() const { return qtDateFormat(picture, separator); }
 
     // The date a text names: its numbers split at the separator in the picture's order of day,

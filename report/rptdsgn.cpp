@@ -1,12 +1,26 @@
 #include "report/rptdsgn.h"
 
 #include "dbe/dataset.h"
+#include "intl/shortdate.h"
 #include "report/dateformat.h"
 #include "report/frmgenwn.h"
 #include "report/pagerecorder.h"
 #include "ui/messages.h"
 
 #include <array>
+
+namespace {
+
+// Dates and moments in the kit's one format, the one the desktop's grids and date edits show.
+QString cellText(const dbe::DataSet &data, const dbe::FieldInfo &field)
+{
+    if (field.type != dbe::FieldType::Timestamp && field.type != dbe::FieldType::Date)
+        return data.asString(field.name);
+    static const controls::ShortDateFormat shortDate = controls::ShortDateFormat::current();
+    return shortDate.formatValue(data.value(field.name));
+}
+
+} // namespace
 
 using report::PageRecorder;
 using report::ReportFont;
@@ -130,7 +144,7 @@ void TReportDesign::Layout::run()
         setFont(d.m_bodyFont);
         for (const auto &[i, field] : listed) {
             g.SetAlignment(alignmentOf(*field));
-            g.StrRect(data.asString(field->name), CurX, CurY, CurX + ColWidth[size_t(i)] + 2 * m,
+            g.StrRect(cellText(data, *field), CurX, CurY, CurX + ColWidth[size_t(i)] + 2 * m,
                       CurY + heightX() + 2 * m);
             CurX += ColWidth[size_t(i)] + 2 * m;
         }

@@ -34,7 +34,10 @@ QString pascalText(const QList<AccessConstant> &constants);
 QString cppIdentifier(const QString &accessName);
 // The include guard for a header file name: "access_ids.h" gives "ACCESS_IDS_H".
 QString includeGuard(const QString &fileName);
-// A header with an include guard and one "constexpr int dsc_...=N;" per constant, in order.
+// One "constexpr int dsc_...=N;" line per constant, in order: what the clipboard takes for
+// pasting into a C++ source.
+QString cppDeclarations(const QList<AccessConstant> &constants);
+// A header with an include guard and the declarations above.
 QString cppHeader(const QList<AccessConstant> &constants, const QString &fileName);
 
 // Writes `text` to `path` in UTF-8, replacing the file only once the whole text is on the disk.

@@ -85,6 +85,8 @@ bool TFormLogon::isSupervisor() const
 
 void TFormLogon::refuseLogon()
 {
+    // A refused password is not left behind for the next try or the next person at the desk.
+    m_edPassword->clear();
     m_edUserName->setFocus();
     m_edUserName->selectAll();
     repaint();

@@ -73,6 +73,12 @@ TFormGroup::TFormGroup(QWidget *owner) : QDialog(owner)
     lblComplete =
         placeLabel(QStringLiteral("lblComplete"), QStringLiteral("Complete List:"), this, 165, 40);
     lbComplete = placeList(QStringLiteral("lbComplete"), this, 165);
+    // Each label names its input for screen readers; the arrows are named by what they do.
+    formkit::nameByLabel(dbedGroupName, lblGroupName);
+    formkit::nameByLabel(lbSelected, lblSelected);
+    formkit::nameByLabel(lbComplete, lblComplete);
+    spbtnAdd->setAccessibleName(QStringLiteral("Add the selected constant to the group"));
+    spbtnDel->setAccessibleName(QStringLiteral("Remove the selected constant from the group"));
     bbtnOk = placeButton(QStringLiteral("bbtnOk"), QStringLiteral("OK"), this, 110);
     bbtnOk->setDefault(true);
     bbtnCancel = placeButton(QStringLiteral("bbtnCancel"), QStringLiteral("Cancel"), this, 200);

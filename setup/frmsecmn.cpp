@@ -130,16 +130,16 @@ void TFormMain::buildSystemGroup()
 {
     grpSystem = place(new QGroupBox(QStringLiteral("Security System:"), this),
                       QStringLiteral("grpSystem"), QRect(8, 4, 396, 126));
-    lblSecLabel = placeLabel(QStringLiteral("lblSecLabel"), QStringLiteral("Security Label:"),
-                             grpSystem, 10, 25);
     dbedSecLabel =
         place(new ui::DbEdit(grpSystem), QStringLiteral("dbedSecLabel"), QRect(136, 21, 250, 21));
-    lblEdit1 = placeLabel(QStringLiteral("lblEdit1"), QStringLiteral("Label for User Field 1:"),
-                          grpSystem, 10, 51);
+    lblSecLabel = placeLabel(QStringLiteral("lblSecLabel"), QStringLiteral("Security Label:"),
+                             grpSystem, 10, 25, 0, dbedSecLabel);
     DBEdit1 = place(new ui::DbEdit(grpSystem), QStringLiteral("DBEdit1"), QRect(136, 47, 150, 21));
-    lblEdit2 = placeLabel(QStringLiteral("lblEdit2"), QStringLiteral("Label for User Field 2:"),
-                          grpSystem, 10, 77);
+    lblEdit1 = placeLabel(QStringLiteral("lblEdit1"), QStringLiteral("Label for User Field 1:"),
+                          grpSystem, 10, 51, 0, DBEdit1);
     DBEdit2 = place(new ui::DbEdit(grpSystem), QStringLiteral("DBEdit2"), QRect(136, 73, 150, 21));
+    lblEdit2 = placeLabel(QStringLiteral("lblEdit2"), QStringLiteral("Label for User Field 2:"),
+                          grpSystem, 10, 77, 0, DBEdit2);
     dbchkSecEnabled = place(new ui::DbCheckBox(QStringLiteral("Security Enabled"), grpSystem),
                             QStringLiteral("dbchkSecEnabled"), QRect(10, 101, 120, 17));
     dbcxLogEnabled = place(new ui::DbCheckBox(QStringLiteral("Logging Enabled"), grpSystem),
@@ -158,6 +158,7 @@ void TFormMain::buildUsersGroup()
                      QRect(8, 134, 483, 198));
     dblkUserName =
         place(new UserSelector(grpUsers), QStringLiteral("dblkUserName"), QRect(10, 20, 236, 22));
+    dblkUserName->setAccessibleName(QStringLiteral("User"));
     connect(dblkUserName, &UserSelector::userPicked, this, [this](int userId) {
         ui::runGuarded(this, [&] { dblkUserName->locate(*tblUsers, userId); });
         dblkUserNameChange();
@@ -168,14 +169,18 @@ void TFormMain::buildUsersGroup()
                                 QRect(298, 19, 44, 24));
     spbtnDelUser = speedButton(QStringLiteral("spbtnDelUser"), QStringLiteral("Del"), grpUsers,
                                QRect(344, 19, 44, 24));
+    spbtnAddUser->setAccessibleName(QStringLiteral("Add user"));
     connect(spbtnAddUser, &QToolButton::clicked, this, &TFormMain::spbtnAddUserClick);
+    spbtnEditUser->setAccessibleName(QStringLiteral("Edit user"));
     connect(spbtnEditUser, &QToolButton::clicked, this, &TFormMain::spbtnEditUserClick);
+    spbtnDelUser->setAccessibleName(QStringLiteral("Delete user"));
     connect(spbtnDelUser, &QToolButton::clicked, this, &TFormMain::spbtnDelUserClick);
 
-    lblUsrAccLst = placeLabel(QStringLiteral("lblUsrAccLst"),
-                              QStringLiteral("Security Access for User:"), grpUsers, 10, 50);
     lbUsrAccess =
         place(new DragListBox(grpUsers), QStringLiteral("lbUsrAccess"), QRect(10, 66, 198, 122));
+    lblUsrAccLst =
+        placeLabel(QStringLiteral("lblUsrAccLst"), QStringLiteral("Security Access for User:"),
+                   grpUsers, 10, 50, 0, lbUsrAccess);
     lbUsrAccess->setDropAcceptor([this](QObject *source) { return lbUsrAccessDragOver(source); });
     lbUsrAccess->setDropHandler([this](QObject *source) { lbUsrAccessDragDrop(source); });
     connect(lbUsrAccess, &QListWidget::currentItemChanged, this, &TFormMain::showRightSource);
@@ -184,6 +189,9 @@ void TFormMain::buildUsersGroup()
                                  QRect(214, 98, 25, 25));
     spbtnDelAccess = arrowButton(QStringLiteral("spbtnDelAccess"), rightArrowGlyph(), grpUsers,
                                  QRect(214, 128, 25, 25));
+    // The arrows say nothing in words; their names do.
+    spbtnAddAccess->setAccessibleName(QStringLiteral("Give the selected to the user"));
+    spbtnDelAccess->setAccessibleName(QStringLiteral("Take the selected from the user"));
     connect(spbtnAddAccess, &QToolButton::clicked, this, &TFormMain::AddAccess);
     connect(spbtnDelAccess, &QToolButton::clicked, this, &TFormMain::RemoveAccess);
 
@@ -198,14 +206,18 @@ QWidget *TFormMain::buildGroupsPage()
     auto *page = new QWidget;
     page->setObjectName(QStringLiteral("pageGroups"));
     lbGroups = place(new DragListBox(page), QStringLiteral("lbGroups"), QRect(4, 4, 150, 104));
+    lbGroups->setAccessibleName(QStringLiteral("Groups"));
     spbtnAddGroup = speedButton(QStringLiteral("spbtnAddGroup"), QStringLiteral("Add"), page,
                                 QRect(160, 4, 58, 24));
     spbtnEditGroup = speedButton(QStringLiteral("spbtnEditGroup"), QStringLiteral("Edit"), page,
                                  QRect(160, 30, 58, 24));
     spbtnDelGroup = speedButton(QStringLiteral("spbtnDelGroup"), QStringLiteral("Del"), page,
                                 QRect(160, 56, 58, 24));
+    spbtnAddGroup->setAccessibleName(QStringLiteral("Add group"));
     connect(spbtnAddGroup, &QToolButton::clicked, this, &TFormMain::spbtnAddGroupClick);
+    spbtnEditGroup->setAccessibleName(QStringLiteral("Edit group"));
     connect(spbtnEditGroup, &QToolButton::clicked, this, &TFormMain::spbtnEditGroupClick);
+    spbtnDelGroup->setAccessibleName(QStringLiteral("Delete group"));
     connect(spbtnDelGroup, &QToolButton::clicked, this, &TFormMain::spbtnDelGroupClick);
     return page;
 }
@@ -216,14 +228,18 @@ QWidget *TFormMain::buildConstantsPage()
     page->setObjectName(QStringLiteral("pageConstants"));
     lbConstants =
         place(new DragListBox(page), QStringLiteral("lbConstants"), QRect(4, 4, 150, 104));
+    lbConstants->setAccessibleName(QStringLiteral("Access constants"));
     spbtnAccAdd = speedButton(QStringLiteral("spbtnAccAdd"), QStringLiteral("Add"), page,
                               QRect(160, 4, 58, 24));
     spbtnAccEdit = speedButton(QStringLiteral("spbtnAccEdit"), QStringLiteral("Edit"), page,
                                QRect(160, 30, 58, 24));
     spbtnAccDel = speedButton(QStringLiteral("spbtnAccDel"), QStringLiteral("Del"), page,
                               QRect(160, 56, 58, 24));
+    spbtnAccAdd->setAccessibleName(QStringLiteral("Add access constant"));
     connect(spbtnAccAdd, &QToolButton::clicked, this, &TFormMain::spbtnAccAddClick);
+    spbtnAccEdit->setAccessibleName(QStringLiteral("Edit access constant"));
     connect(spbtnAccEdit, &QToolButton::clicked, this, &TFormMain::spbtnAccEditClick);
+    spbtnAccDel->setAccessibleName(QStringLiteral("Delete access constant"));
     connect(spbtnAccDel, &QToolButton::clicked, this, &TFormMain::spbtnAccDelClick);
     spbtnAccHolders = speedButton(QStringLiteral("spbtnAccHolders"), QStringLiteral("Holders"),
                                   page, QRect(160, 82, 58, 24));

@@ -11,6 +11,7 @@
 #include "ui/messages.h"
 
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 
 using namespace security::fields;
@@ -21,9 +22,10 @@ namespace {
 
 // The labels of the left column; the two user-defined ones take the captions of the settings
 // row, so every label gets the column's width.
-QLabel *columnLabel(const QString &name, const QString &text, QWidget *parent, int y)
+QLabel *columnLabel(const QString &name, const QString &text, QWidget *parent, int y,
+                    QWidget *edit)
 {
-    return formkit::placeLabel(name, text, parent, 8, y, 114);
+    return formkit::placeLabel(name, text, parent, 8, y, 114, edit);
 }
 
 ui::DbEdit *placeEdit(const QString &name, QWidget *parent, const QRect &geometry)
@@ -38,7 +40,7 @@ QPushButton *placeButton(const QString &name, const QString &text, QWidget *pare
 {
     auto *button = new QPushButton(text, parent);
     button->setObjectName(name);
-    button->setGeometry(x, 162, 91, 27);
+    button->setGeometry(x, 189, 91, 27);
     button->setAutoDefault(false);
     return button;
 }
@@ -62,27 +64,37 @@ TformUser::TformUser(QWidget *owner) : QDialog(owner)
     setObjectName(QStringLiteral("formUser"));
     setWindowTitle(QStringLiteral("Modify User"));
     formkit::applyDialogFont(this, formkit::Weight::Regular);
-    setFixedSize(311, 197);
+    setFixedSize(311, 224);
     // The dialog keeps the place it was designed at rather than being centred.
     move(323, 245);
 
-    // Created in tab order.
-    Label1 = columnLabel(QStringLiteral("Label1"), QStringLiteral("Name:"), this, 12);
+    // Created in tab order; each label names its edit for screen readers.
     dbedName = placeEdit(QStringLiteral("dbedName"), this, QRect(124, 9, 179, 21));
-    Label4 = columnLabel(QStringLiteral("Label4"), QStringLiteral("Password:"), this, 39);
+    Label1 = columnLabel(QStringLiteral("Label1"), QStringLiteral("Name:"), this, 12, dbedName);
     dbedPassword = placeEdit(QStringLiteral("dbedPassword"), this, QRect(124, 36, 100, 21));
+    Label4 = columnLabel(QStringLiteral("Label4"), QStringLiteral("Password:"), this, 39,
+                         dbedPassword);
     dbedPassword->setEchoMode(QLineEdit::Password);
     dbedPassword->setStyleSheet(QStringLiteral("lineedit-password-character: 42"));
-    lblDef1 = columnLabel(QStringLiteral("lblDef1"), QStringLiteral("User Defined 1:"), this, 66);
-    dbedUserDef1 = placeEdit(QStringLiteral("dbedUserDef1"), this, QRect(124, 63, 179, 21));
-    lblDef2 = columnLabel(QStringLiteral("lblDef2"), QStringLiteral("User Defined 2:"), this, 93);
-    dbedUserDef2 = placeEdit(QStringLiteral("dbedUserDef2"), this, QRect(124, 90, 179, 21));
+    edConfirm = new QLineEdit(this);
+    edConfirm->setObjectName(QStringLiteral("edConfirm"));
+    edConfirm->setGeometry(124, 63, 100, 21);
+    edConfirm->setEchoMode(QLineEdit::Password);
+    edConfirm->setStyleSheet(QStringLiteral("lineedit-password-character: 42"));
+    lblConfirm = columnLabel(QStringLiteral("lblConfirm"), QStringLiteral("Confirm Password:"),
+                             this, 66, edConfirm);
+    dbedUserDef1 = placeEdit(QStringLiteral("dbedUserDef1"), this, QRect(124, 90, 179, 21));
+    lblDef1 = columnLabel(QStringLiteral("lblDef1"), QStringLiteral("User Defined 1:"), this, 93,
+                          dbedUserDef1);
+    dbedUserDef2 = placeEdit(QStringLiteral("dbedUserDef2"), this, QRect(124, 117, 179, 21));
+    lblDef2 = columnLabel(QStringLiteral("lblDef2"), QStringLiteral("User Defined 2:"), this, 120,
+                          dbedUserDef2);
     dbchboxEnabled = new ui::DbCheckBox(QStringLiteral("Enabled"), this);
     dbchboxEnabled->setObjectName(QStringLiteral("dbchboxEnabled"));
-    dbchboxEnabled->setGeometry(124, 116, 179, 17);
+    dbchboxEnabled->setGeometry(124, 143, 179, 17);
     dbchAdmin = new ui::DbCheckBox(QStringLiteral("Administrative Rights"), this);
     dbchAdmin->setObjectName(QStringLiteral("dbchAdmin"));
-    dbchAdmin->setGeometry(124, 137, 179, 17);
+    dbchAdmin->setGeometry(124, 164, 179, 17);
 
     bbtnAnother = placeButton(QStringLiteral("bbtnAnother"), QStringLiteral("&Another"), this, 8);
     bbtnAnother->hide();
@@ -126,10 +138,32 @@ void TformUser::reportSaveFailure(const dbe::Error &error)
     }
 }
 
+void TformUser::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    m_passwordAtShow = dbedPassword->text();
+    edConfirm->clear();
+}
+
+bool TformUser::passwordConfirmed()
+{
+    // Asked only for a password typed here: a new user's, or a changed one. One typo would
+    // otherwise lock the user out at the first logon.
+    if (dbedPassword->text() == m_passwordAtShow || edConfirm->text() == dbedPassword->text())
+        return true;
+    ui::showError(this, QStringLiteral("The two passwords differ. Type the same password in "
+                                       "both fields."));
+    edConfirm->clear();
+    edConfirm->setFocus();
+    return false;
+}
+
 bool TformUser::FormCloseQuery(int result)
 {
     if (result != QDialog::Accepted || !isEditing())
         return true;
+    if (!passwordConfirmed())
+        return false;
     try {
         postUser(*m_users);
     } catch (const dbe::Error &error) {
@@ -149,7 +183,7 @@ void TformUser::FormClose(int result)
 
 void TformUser::bbtnAnotherClick()
 {
-    if (!isEditing())
+    if (!isEditing() || !passwordConfirmed())
         return;
     try {
         postUser(*m_users);
@@ -159,6 +193,8 @@ void TformUser::bbtnAnotherClick()
         reportSaveFailure(error);
         return;
     }
+    m_passwordAtShow = dbedPassword->text();
+    edConfirm->clear();
     dbedName->setFocus();
 }
 

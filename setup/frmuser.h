@@ -3,6 +3,7 @@
 #include <QDialog>
 
 class QLabel;
+class QLineEdit;
 class QPushButton;
 
 namespace dbe {
@@ -40,6 +41,9 @@ public:
     ui::DbEdit *dbedName = nullptr;
     QLabel *Label4 = nullptr;
     ui::DbEdit *dbedPassword = nullptr;
+    // The password typed again; needed whenever the password was typed in the dialog.
+    QLabel *lblConfirm = nullptr;
+    QLineEdit *edConfirm = nullptr;
     QLabel *lblDef1 = nullptr;
     ui::DbEdit *dbedUserDef1 = nullptr;
     QLabel *lblDef2 = nullptr;
@@ -50,12 +54,18 @@ public:
     QPushButton *bbtnOk = nullptr;
     QPushButton *bbtnCancel = nullptr;
 
+protected:
+    void showEvent(QShowEvent *event) override;
+
 private:
     bool isEditing() const;
+    // False, with the reason shown, while a password typed here has no matching confirmation.
+    bool passwordConfirmed();
     // Shows why a post failed; the name edit gets the focus when the name is missing.
     void reportSaveFailure(const dbe::Error &error);
 
     dbe::Table *m_users = nullptr;
+    QString m_passwordAtShow;
 };
 
 // The user dialog while it is shown.

@@ -1,5 +1,7 @@
 #include "ui/datasetmodel.h"
 
+#include "intl/shortdate.h"
+
 #include "dbe/dataset.h"
 #include "dbe/error.h"
 #include "ui/engineerror.h"
@@ -162,16 +164,14 @@ QString DataSetModel::displayText(dbe::FieldType type, const QVariant &value)
     if (value.isNull())
         return {};
     switch (type) {
-    case dbe::FieldType::Timestamp: {
-        // The locale's short date, then the time to the second: log rows a second apart must
-        // be told apart, which the locale's short date-time format would not do.
-        const QDateTime stamp = value.toDateTime();
-        const QLocale locale;
-        return locale.toString(stamp.date(), QLocale::ShortFormat) + QLatin1Char(' ') +
-               stamp.time().toString(QStringLiteral("hh:mm:ss"));
+    case dbe::FieldType::Timestamp:
+    case dbe::FieldType::Date: {
+        // The one format of dates in the kit, as the date edits and the reports show them. Read
+        // once: a grid asks for every cell it paints.
+        static const controls::ShortDateFormat shortDate = controls::ShortDateFormat::current();
+        return shortDate.formatValue(type == dbe::FieldType::Date ? QVariant(value.toDate())
+                                                                   : QVariant(value.toDateTime()));
     }
-    case dbe::FieldType::Date:
-        return QLocale().toString(value.toDate(), QLocale::ShortFormat);
     case dbe::FieldType::Logical:
         return value.toBool() ? QStringLiteral("True") : QStringLiteral("False");
     default:

@@ -17,8 +17,27 @@ QLabel *placeLabel(const QString &name, const QString &text, QWidget *parent, in
     if (width > 0)
         label->resize(width, label->height());
     if (buddy)
-        label->setBuddy(buddy);
+        nameByLabel(buddy, label);
     return label;
+}
+
+QString accessibleText(const QString &caption)
+{
+    QString text = caption;
+    text.remove(QLatin1Char('&'));
+    text = text.trimmed();
+    while (text.endsWith(QLatin1Char(':')))
+        text.chop(1);
+    return text.trimmed();
+}
+
+void nameByLabel(QWidget *input, QLabel *label)
+{
+    label->setBuddy(input);
+    // Lists and tables do not take their name from a buddy label the way edits do; the name is
+    // set for every kind alike, so that no input is announced by a group box's title instead.
+    if (input->accessibleName().isEmpty())
+        input->setAccessibleName(accessibleText(label->text()));
 }
 
 void centreOnScreen(QWidget *window)

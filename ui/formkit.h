@@ -17,6 +17,12 @@ namespace formkit {
 QLabel *placeLabel(const QString &name, const QString &text, QWidget *parent, int x, int y,
                    int width = 0, QWidget *buddy = nullptr);
 
+// Makes `label` the buddy of `input` and names the input after it for screen readers (the
+// caption without "&" and final ":"), unless it has a name already.
+void nameByLabel(QWidget *input, QLabel *label);
+// A caption as a screen reader should say it: "&Password:" gives "Password".
+QString accessibleText(const QString &caption);
+
 // Windows open centred on the screen, not over their opener.
 void centreOnScreen(QWidget *window);
 

@@ -1,5 +1,7 @@
 #include "ui/helpwindow.h"
 
+#include "ui/formkit.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -124,6 +126,7 @@ HelpWindow::HelpWindow(const HelpBook &book, QWidget *parent)
 
     m_contents = new QListWidget;
     m_contents->setObjectName(QStringLiteral("lbContents"));
+    m_contents->setAccessibleName(tr("Contents"));
     auto *contentsItem = new QListWidgetItem(tr("Contents"), m_contents);
     contentsItem->setData(Qt::UserRole, m_book.contentsPage());
     for (const auto &[title, page] : m_book.topics()) {
@@ -138,12 +141,15 @@ HelpWindow::HelpWindow(const HelpBook &book, QWidget *parent)
 
     auto *indexPage = new QWidget;
     auto *indexLayout = new QVBoxLayout(indexPage);
-    indexLayout->addWidget(new QLabel(tr("Type the first letters of a keyword:")));
+    auto *keywordLabel = new QLabel(tr("Type the first letters of a keyword:"));
+    indexLayout->addWidget(keywordLabel);
     m_keywordEdit = new QLineEdit;
     m_keywordEdit->setObjectName(QStringLiteral("edKeyword"));
+    formkit::nameByLabel(m_keywordEdit, keywordLabel);
     indexLayout->addWidget(m_keywordEdit);
     m_keywordList = new QListWidget;
     m_keywordList->setObjectName(QStringLiteral("lbKeywords"));
+    m_keywordList->setAccessibleName(tr("Keywords"));
     m_keywordList->addItems(m_book.sortedKeywords());
     indexLayout->addWidget(m_keywordList);
     auto *display = new QPushButton(tr("&Display"));

@@ -52,7 +52,8 @@ testsupport::ExpectDialog<TfrmGenerate> chooseInGenerateDialog(const GenerateCho
     return testsupport::ExpectDialog<TfrmGenerate>([choice, thenCancel](TfrmGenerate *dialog) {
         if (!choice.directory.isEmpty())
             dialog->DirectoryListBox1->setDirectory(choice.directory);
-        if (choice.destination != TfrmGenerate::Clipboard)
+        if (choice.destination != TfrmGenerate::Clipboard &&
+            choice.destination != TfrmGenerate::CppClipboard)
             dialog->edFile->setText(choice.fileName);
         dialog->rgrpGen->setItemIndex(choice.destination);
         dialog->bbtnOk->click();
@@ -99,6 +100,20 @@ private Q_SLOTS:
         window.Generate1Click();
         VESK_VERIFY_DIALOG(generateDialog);
         QCOMPARE(QApplication::clipboard()->text(), line);
+    }
+
+    void clipboardTakesCppToo()
+    {
+        testsupport::SecurityDb db;
+        db.addAccess(QStringLiteral("Edit Users"));
+        TFormAdmin window;
+        window.OpenSecurity(db.alias());
+        auto generateDialog = chooseInGenerateDialog({TfrmGenerate::CppClipboard, {}, {}});
+        window.Generate1Click();
+        VESK_VERIFY_DIALOG(generateDialog);
+        const QString text = QApplication::clipboard()->text();
+        QVERIFY2(text.startsWith(QStringLiteral("constexpr int dsc_Edit_Users")), qPrintable(text));
+        QVERIFY(!text.contains(QStringLiteral("#ifndef")));
     }
 
     void linesFollowAccessIdsIntoPascalFile()

@@ -168,6 +168,42 @@ private Q_SLOTS:
         QVERIFY(!window.Security1->menuAction()->isVisible());
     }
 
+    // Import is offered only with the old files found; into a database that holds users
+    // already it asks first, with the counts, and a No imports nothing.
+    void importAsksBeforeAddingToExistingRows_data()
+    {
+        QTest::addColumn<int>("usersBefore");
+        QTest::addColumn<bool>("imported"); // the answer when asked
+        QTest::newRow("empty database, no question") << 0 << true;
+        QTest::newRow("users there, Yes") << 2 << true;
+        QTest::newRow("users there, No") << 2 << false;
+    }
+    void importAsksBeforeAddingToExistingRows()
+    {
+        QFETCH(int, usersBefore);
+        QFETCH(bool, imported);
+        OldFiles old;
+        importfixture::TargetDb db;
+        for (int i = 0; i < usersBefore; ++i)
+            db.addUser(QStringLiteral("Before%1").arg(i), QStringLiteral("pw"));
+        CurrentAlias = db.alias();
+        ui::MessageRecorder messages;
+        if (!imported)
+            messages.answerNo();
+        TfrmImport dialog;
+        dialog.show();
+        QVERIFY(!dialog.btnImport->isEnabled()); // no old files where it starts
+        dialog.DirectoryListBox1->setDirectory(old.dir());
+        dialog.btnImport->click();
+        QCOMPARE(messages.texts().size(), (usersBefore > 0 ? 1 : 0) + (imported ? 1 : 0));
+        QCOMPARE(messages.texts().first().contains(
+                     QStringLiteral("already holds %1 users and 0 access").arg(usersBefore)),
+                 usersBefore > 0);
+        QCOMPARE(db.rowCount(QStringLiteral("USERS.DB")) > usersBefore, imported);
+        QCOMPARE(dialog.lblProgress->text().startsWith(QStringLiteral("Imported: ")), imported);
+        CurrentAlias.clear();
+    }
+
     void failureKeepsTheDialogOpenAndImportsNothing()
     {
         OldFiles old;
@@ -181,8 +217,10 @@ private Q_SLOTS:
         TfrmImport &dialog = shown.dialog;
         ui::MessageRecorder messages;
         dialog.btnImportClick();
-        QCOMPARE(messages.requests().size(), 1);
-        QCOMPARE(messages.requests().first().kind, ui::MessageKind::Error);
+        // The database holds a user already: the import asks first, and goes on with Yes.
+        QCOMPARE(messages.requests().size(), 2);
+        QCOMPARE(messages.requests().first().kind, ui::MessageKind::Confirmation);
+        QCOMPARE(messages.requests().last().kind, ui::MessageKind::Error);
         QVERIFY2(messages.lastText().startsWith(QStringLiteral("Key violation.")),
                  qPrintable(messages.lastText()));
         QCOMPARE(statusLines(dialog).last(),
@@ -198,7 +236,7 @@ private Q_SLOTS:
         old.write();
         messages.clear();
         dialog.btnImportClick();
-        QCOMPARE(messages.texts(), QStringList{QStringLiteral("Conversion was Successful!")});
+        QCOMPARE(messages.texts().last(), QStringLiteral("Conversion was Successful!"));
         QCOMPARE(statusLines(dialog).value(6), QStringLiteral("JSMITH mapped from 3 to 2"));
     }
 

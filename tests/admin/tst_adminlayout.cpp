@@ -11,12 +11,21 @@
 #include "admin/pickdlg.h"
 #include "admin/printsetup.h"
 #include "admin/vwlogunt.h"
+#include "admin/usgdlunt.h"
 #include "admin/vwusrunt.h"
+#include "controls/calpop.h"
+#include "controls/dateedit.h"
+#include "setup/frmgroup.h"
+#include "setup/frmsecmn.h"
+#include "setup/frmuser.h"
 #include "dbe/table.h"
 #include "tests/admin/adminfixture.h"
 #include "ui/helpwindow.h"
 
 #include <QAbstractButton>
+#include <QAccessible>
+#include <QTabWidget>
+#include <functional>
 #include <QDir>
 #include <QGroupBox>
 #include <QLabel>
@@ -71,6 +80,47 @@ void savePicture(QWidget *window, const QString &name)
         window->grab().save(QDir(dir).filePath(name + QStringLiteral(".png")));
 }
 
+// Every input, list, button and check box has a name of its own for a screen reader, on every
+// page of a notebook; no two inputs share one. The items in a list are contents, not controls.
+QStringList accessibilityFaults(QWidget *window)
+{
+    using QA = QAccessible;
+    static const QList<QA::Role> inputs = {QA::EditableText, QA::ComboBox, QA::List,
+                                           QA::SpinBox,      QA::Table,    QA::Tree};
+    static const QList<QA::Role> controls = {QA::PushButton, QA::CheckBox, QA::RadioButton,
+                                             QA::ButtonMenu, QA::PageTab};
+    QStringList faults;
+    QMap<QString, QString> inputNames;
+    std::function<void(QAccessibleInterface *)> walk = [&](QAccessibleInterface *node) {
+        if (!node || node->state().invisible)
+            return;
+        const bool input = inputs.contains(node->role());
+        if (input || controls.contains(node->role())) {
+            const QString name = node->text(QA::Name).trimmed();
+            const QString id = node->object() ? node->object()->objectName() : QString();
+            if (name.isEmpty())
+                faults.append(id + QStringLiteral(" has no name"));
+            else if (input && inputNames.contains(name))
+                faults.append(inputNames[name] + QStringLiteral(" and ") + id + " are " + name);
+            if (input) {
+                inputNames.insert(name, id);
+                return;
+            }
+        }
+        for (int i = 0; i < node->childCount(); ++i)
+            walk(node->child(i));
+    };
+    QTabWidget *tabs = window->findChild<QTabWidget *>();
+    for (int page = 0; page < (tabs ? tabs->count() : 1); ++page) {
+        if (tabs)
+            tabs->setCurrentIndex(page);
+        inputNames.clear();
+        walk(QAccessible::queryAccessibleInterface(window));
+    }
+    faults.removeDuplicates();
+    return faults;
+}
+
 void checkWindow(QWidget *window, const QString &name)
 {
     window->show();
@@ -78,6 +128,8 @@ void checkWindow(QWidget *window, const QString &name)
     savePicture(window, name);
     const QStringList cut = cutTexts(window);
     QVERIFY2(cut.isEmpty(), qPrintable(cut.join(QStringLiteral("; "))));
+    const QStringList unnamed = accessibilityFaults(window);
+    QVERIFY2(unnamed.isEmpty(), qPrintable(unnamed.join(QStringLiteral("; "))));
 }
 
 } // namespace
@@ -193,6 +245,37 @@ private Q_SLOTS:
     {
         TPasswordPrompt prompt(QStringLiteral("PROGRAM.DB"));
         checkWindow(&prompt, QStringLiteral("password"));
+    }
+
+    // The windows not laid out above: the usage range, the calendar and the setup editor's.
+    void setupAndDateWindows()
+    {
+        testsupport::SecurityDb db;
+        TFrmUsageDlg usage;
+        checkWindow(&usage, QStringLiteral("usage"));
+        TformUser user;
+        checkWindow(&user, QStringLiteral("user"));
+        dbe::Table groups, access, grpColl;
+        const QStringList names{"GROUPS.DB", "ACCESS.DB", "GRPCOLL.DB"};
+        for (dbe::Table *table : {&groups, &access, &grpColl}) {
+            table->setDatabaseName(db.alias());
+            table->setTableName(names.at(table == &groups ? 0 : table == &access ? 1 : 2));
+            table->open();
+        }
+        TFormGroup group;
+        group.BindDataSets(&groups, &access, &grpColl);
+        checkWindow(&group, QStringLiteral("group"));
+        TFormMain editor;
+        editor.SetAliasName(db.alias());
+        checkWindow(&editor, QStringLiteral("setup"));
+        // The calendar is drawn, not built of controls: it is one named control itself.
+        TDateEdit edit;
+        TfrmCalPop calendar(&edit);
+        checkWindow(&calendar, QStringLiteral("calendar"));
+        QCOMPARE(QAccessible::queryAccessibleInterface(&calendar)->text(QAccessible::Name),
+                 QStringLiteral("Calendar"));
+        QCOMPARE(QAccessible::queryAccessibleInterface(edit.Button())->text(QAccessible::Name),
+                 QStringLiteral("Open calendar"));
     }
 };
 

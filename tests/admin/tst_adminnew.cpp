@@ -41,6 +41,7 @@ testsupport::ExpectDialog<TFormOpenSecurity> answerNewDialog(const NewInput &inp
         else
             QTest::keyClicks(dialog->cmboxAlias->lineEdit(), input.alias);
         dialog->edPassword->setText(input.password);
+        dialog->edConfirm->setText(input.password);
         dialog->bbnOk->click();
     });
 }
@@ -271,7 +272,7 @@ private Q_SLOTS:
         QVERIFY(items.contains(QStringLiteral("LISTED")));
         QCOMPARE(dialog.cmboxAlias->currentText(), QString());
         QCOMPARE(dialog.aliasItemIndex(), -1);
-        QVERIFY(dialog.edPassword->echoMode() == QLineEdit::Normal);
+        QVERIFY(dialog.edPassword->echoMode() == QLineEdit::Password);
         QCOMPARE(dialog.edDir->maxLength(), 255);
     }
 
@@ -361,7 +362,7 @@ private Q_SLOTS:
     void okNeedsAliasAndPassword_data()
     {
         QTest::addColumn<QString>("alias");
-        QTest::addColumn<QString>("password");
+        QTest::addColumn<QString>("password"); // "|" and a server's connection after it
         QTest::addColumn<QString>("message");
         QTest::addColumn<QString>("focused");
         QTest::newRow("no alias") << ""
@@ -372,6 +373,17 @@ private Q_SLOTS:
                                      << ""
                                      << "A Password must be selected."
                                      << "edPassword";
+        // The confirmation gets "pw"; a typo in either field is caught before anything is made.
+        QTest::newRow("passwords differ") << "NEWONE"
+                                          << "pW"
+                                          << "The two master passwords differ. Type the same "
+                                             "password in both fields."
+                                          << "edConfirm";
+        QTest::newRow("server without schema")
+            << "NEWONE"
+            << "pw|host=localhost"
+            << "A database on a server needs its connection and its schema."
+            << "edSchema";
     }
 
     void okNeedsAliasAndPassword()
@@ -384,7 +396,13 @@ private Q_SLOTS:
         dialog.show();
         QVERIFY(QTest::qWaitForWindowActive(&dialog));
         QTest::keyClicks(dialog.cmboxAlias->lineEdit(), alias);
-        dialog.edPassword->setText(password);
+        QVERIFY(dialog.edPassword->echoMode() == QLineEdit::Password);
+        dialog.edPassword->setText(password.section(QLatin1Char('|'), 0, 0));
+        dialog.edConfirm->setText(QStringLiteral("pw"));
+        if (password.contains(QLatin1Char('|'))) {
+            dialog.grpServer->setChecked(true);
+            dialog.edConnection->setText(password.section(QLatin1Char('|'), 1));
+        }
         dialog.bbnCancel->setFocus();
         ui::MessageRecorder messages;
         dialog.bbnOk->click();

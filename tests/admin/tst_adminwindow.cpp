@@ -4,12 +4,14 @@
 
 #include "admin/aboutframes.h"
 #include "admin/admnunt.h"
+#include "admin/databasenames.h"
 #include "admin/dirslunt.h"
 #include "admin/frmabout.h"
 #include "admin/passwordprompt.h"
 #include "admin/pickdlg.h"
 #include "admin/printsetup.h"
 #include "admin/statuspanel.h"
+#include "dbe/aliasconfig.h"
 #include "dbe/error.h"
 #include "dbe/session.h"
 #include "setup/frmsecmn.h"
@@ -33,6 +35,9 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
+#include <QScopeGuard>
+#include <functional>
+#include <vector>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTextBrowser>
@@ -234,39 +239,50 @@ private Q_SLOTS:
         QCOMPARE(window.panelText(2), QString());
     }
 
-    void passwordPromptUnlocksOrFails_data()
+    // The prompt names the alias; a refused password keeps the open database and asks again,
+    // three times at most.
+    void passwordPromptUnlocksOrAsksAgain_data()
     {
-        QTest::addColumn<bool>("answer");
-        QTest::addColumn<QString>("typed");
-        QTest::addColumn<bool>("opens");
-        QTest::newRow("right password") << true << "Secret9" << true;
-        QTest::newRow("wrong password") << true << "secret9" << false;
-        QTest::newRow("cancelled") << false << "Secret9" << false;
+        QTest::addColumn<QStringList>("answers"); // typed passwords; "" cancels
+        QTest::newRow("right password") << QStringList{"Secret9"};
+        QTest::newRow("right at the third try") << QStringList{"x", "y", "Secret9"};
+        QTest::newRow("wrong three times") << QStringList{"x", "y", "z"};
+        QTest::newRow("wrong, then cancelled") << QStringList{"x", ""};
     }
-
-    void passwordPromptUnlocksOrFails()
+    void passwordPromptUnlocksOrAsksAgain()
     {
-        QFETCH(bool, answer);
-        QFETCH(QString, typed);
-        QFETCH(bool, opens);
+        QFETCH(QStringList, answers);
+        const bool opens = answers.last() == QLatin1String("Secret9");
+        testsupport::SecurityDb kept(QStringLiteral("KEPT"), QStringLiteral("Kept1"));
         testsupport::SecurityDb db(QStringLiteral("PROMPTED"), QStringLiteral("Secret9"));
+        TFormAdmin window;
+        window.OpenSecurity(kept.alias());
         dbe::Session::instance().closeDatabases();
         dbe::Session::instance().removeAllPasswords();
-        TFormAdmin window;
-        QString caption;
-        testsupport::ExpectDialog<TPasswordPrompt> promptDialog([&](TPasswordPrompt *prompt) {
-            caption = prompt->windowTitle();
-            QVERIFY(prompt->edPassword->echoMode() == QLineEdit::Password);
-            QTest::keyClicks(prompt->edPassword, typed);
-            (answer ? prompt->btnOk : prompt->btnCancel)->click();
-        });
+        dbe::Session::instance().addPassword(QStringLiteral("Kept1"));
+        // Each prompt's driver sets up the next one's before its prompt closes.
+        QStringList prompts;
+        std::vector<std::unique_ptr<testsupport::ExpectDialog<TPasswordPrompt>>> drivers;
+        std::function<void()> expectPrompt = [&] {
+            drivers.push_back(std::make_unique<testsupport::ExpectDialog<TPasswordPrompt>>(
+                [&](TPasswordPrompt *prompt) {
+                    const QString typed = answers.value(prompts.size());
+                    prompts.append(prompt->lblPrompt->text());
+                    if (prompts.size() < answers.size())
+                        expectPrompt();
+                    QTest::keyClicks(prompt->edPassword, typed);
+                    (typed.isEmpty() ? prompt->btnCancel : prompt->btnOk)->click();
+                }));
+        };
+        expectPrompt();
         ui::MessageRecorder messages;
         window.OpenSecurity(db.alias());
-        VESK_VERIFY_DIALOG(promptDialog);
-        QCOMPARE(caption, QStringLiteral("Enter password"));
-        QCOMPARE(CurrentAlias, opens ? db.alias() : QString());
-        QCOMPARE(messages.texts(), opens ? QStringList() : QStringList{NoSecurityFiles});
-        QCOMPARE(dbe::Session::instance().passwords().contains(QStringLiteral("Secret9")), opens);
+        for (const auto &driver : drivers)
+            VESK_VERIFY_DIALOG(*driver);
+        QCOMPARE(prompts.size(), answers.size());
+        QVERIFY(prompts.last().contains(QStringLiteral("PROMPTED")));
+        QCOMPARE(CurrentAlias, opens ? db.alias() : kept.alias());
+        QCOMPARE(messages.texts().size(), answers.size() == 3 && !opens ? 1 : 0);
     }
 
     void openThroughAliasList_data()
@@ -279,6 +295,8 @@ private Q_SLOTS:
                                               << "FIRST";
         QTest::newRow("double click") << "SECOND"
                                       << "SECOND";
+        QTest::newRow("saved by another program since the start") << "LATER"
+                                                                   << "LATER";
     }
 
     void openThroughAliasList()
@@ -289,10 +307,23 @@ private Q_SLOTS:
         testsupport::SecurityDb second(QStringLiteral("SECOND"));
         TFormAdmin window;
         window.OpenSecurity(first.alias());
+        // Another program saves an alias for the second database while the desktop runs.
+        dbe::AliasInfo later;
+        later.name = QStringLiteral("LATER");
+        later.path = second.dir();
+        dbe::AliasConfig::add(dbe::Session::instance().configFile(), {later});
+        const auto forget = qScopeGuard([] {
+            dbe::AliasConfig::remove(dbe::Session::instance().configFile(),
+                                     QStringLiteral("LATER"));
+            dbe::Session::instance().reloadConfig();
+        });
+        const QStringList known = KnownDatabaseNames();
         QStringList offered;
         QString label;
         QString caption;
+        QString highlighted;
         testsupport::ExpectDialog<TfrmPickList> pickDialog([&](TfrmPickList *pick) {
+            highlighted = pick->lboxList->currentItem()->text();
             caption = pick->windowTitle();
             label = pick->lblLabel->text();
             for (int row = 0; row < pick->lboxList->count(); ++row)
@@ -314,7 +345,8 @@ private Q_SLOTS:
         VESK_VERIFY_DIALOG(pickDialog);
         QCOMPARE(caption, QStringLiteral("Select Security Alias"));
         QCOMPARE(label, QStringLiteral("Alias:"));
-        QCOMPARE(offered, dbe::Session::instance().aliasNames());
+        QCOMPARE(offered, known);
+        QCOMPARE(highlighted, first.alias());
         QCOMPARE(CurrentAlias, openAfter);
     }
 

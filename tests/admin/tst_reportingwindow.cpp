@@ -212,8 +212,8 @@ private Q_SLOTS:
         const QStringList texts = previewTexts(*window->fgwMain);
         QCOMPARE(texts.value(0), QStringLiteral("Usage Report"));
         QVERIFY(texts.contains(QStringLiteral("*** Logon ***")));
-        QVERIFY(texts.contains(QStringLiteral("2026-03-03 23:59:59")));
-        QVERIFY(!texts.contains(QStringLiteral("2026-03-04 00:00:00")));
+        QVERIFY(texts.contains(QStringLiteral("3/3/2026 23:59:59")));
+        QVERIFY(!texts.contains(QStringLiteral("3/4/2026 00:00:00")));
         QVERIFY(messages.requests().isEmpty());
         keepPicture(window.get(), QStringLiteral("reporting-2"));
     }
@@ -425,15 +425,25 @@ private Q_SLOTS:
         QVERIFY(first->isVisible());
         QCOMPARE(previewTexts(*first->fgwMain).value(0), QStringLiteral("Access Constants Report"));
 
-        // Another database leaves the window on the first one.
+        // Opening the same database again keeps the window; another one closes it, so that no
+        // report of the first is taken for the second.
+        desktop.OpenSecurity(m_db->alias());
+        QCOMPARE(desktop.FormSecDB, first);
+        desktop.OpenSecurity(other.alias());
+        QVERIFY(!first); // destroyed
+        desktop.Reporting1->trigger();
+        QCOMPARE(desktop.FormSecDB->AliasName, other.alias());
+
+        // The window opens again where it was left, as large as it was.
+        const QRect placed(40, 50, 700, 420);
+        desktop.FormSecDB->setGeometry(placed);
+        desktop.Close1Click();
+        QVERIFY(!desktop.FormSecDB);
         desktop.OpenSecurity(other.alias());
         desktop.Reporting1->trigger();
-        QCOMPARE(desktop.FormSecDB, first);
-        QCOMPARE(first->AliasName, m_db->alias());
-
+        QCOMPARE(desktop.FormSecDB->geometry().size(), placed.size());
+        QCOMPARE(desktop.FormSecDB->geometry().topLeft(), placed.topLeft());
         desktop.Close1Click();
-        QVERIFY(!first); // destroyed
-        QVERIFY(!desktop.FormSecDB);
         QVERIFY(!desktop.spbtnReports->isEnabled());
         desktop.OpenSecurity(other.alias());
         desktop.Reporting1->trigger();

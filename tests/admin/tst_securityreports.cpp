@@ -102,7 +102,7 @@ private Q_SLOTS:
                                 << QStringList{"1", "Clerks", "2", "EDIT_ORDERS"};
         QTest::newRow("usage") << ReportType::Usage << "Usage Report" << true << quint16(0)
                                << QStringList{"Log Entry", "Date", "User Name", "Access Name"}
-                               << QStringList{"2", "2026-03-02 00:00:00", "alice", "VIEW_ORDERS"};
+                               << QStringList{"2", "3/2/2026 00:00:00", "alice", "VIEW_ORDERS"};
         QTest::newRow("users")
             << ReportType::Users << "User Report" << true << quint16(0)
             << QStringList{"ID",           "Name",    "Field 1", "Field 2", "User_LastAccess",
@@ -156,10 +156,10 @@ private Q_SLOTS:
         QTest::newRow("usage: supervisor, logon and a deleted constant")
             << ReportType::Usage
             << QList<QStringList>{
-                   {"2", "2026-03-02 00:00:00", "alice", "VIEW_ORDERS"},
-                   {"3", "2026-03-02 08:00:00", "Unknown", "*** Logon ***"},
-                   {"4", "2026-03-02 09:00:00", "bob", "Unknown"},
-                   {"5", "2026-03-03 23:59:59", "alice", "*** Logon ***"},
+                   {"2", "3/2/2026 00:00:00", "alice", "VIEW_ORDERS"},
+                   {"3", "3/2/2026 08:00:00", "Unknown", "*** Logon ***"},
+                   {"4", "3/2/2026 09:00:00", "bob", "Unknown"},
+                   {"5", "3/3/2026 23:59:59", "alice", "*** Logon ***"},
                };
         QTest::newRow("users with access: a deleted constant and a deleted group")
             << ReportType::UserAccess

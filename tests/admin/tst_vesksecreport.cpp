@@ -101,7 +101,7 @@ private Q_SLOTS:
                                                "Access ID",     "Access Name", "Clerks"};
         QTest::newRow("usage") << "usage"
                                << QStringList{"Usage Report",  "Log Entry", "User Name",
-                                              "*** Logon ***", "Unknown",   "2026-03-03 23:59:59"};
+                                              "*** Logon ***", "Unknown",   "3/3/2026 23:59:59"};
         QTest::newRow("users") << "users"
                                << QStringList{"User Report", "Field 1", "Access Count", "alice",
                                               "bob"};

@@ -2,6 +2,7 @@
 #include "controls/dateedit.h"
 #include "ui/application.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QPaintEvent>
 #include <QScreen>
@@ -62,7 +63,15 @@ private Q_SLOTS:
     void initTestCase()
     {
         QVERIFY(m_dir.isValid());
-        QLocale::setDefault(QLocale::c());
+        // A locale whose weeks begin on Sunday, and the classic grey palette the calendar
+        // draws itself with.
+        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+        QPalette classic = QApplication::palette();
+        classic.setColor(QPalette::Button, QColor(0xC0, 0xC0, 0xC0));
+        classic.setColor(QPalette::Dark, QColor(0x80, 0x80, 0x80));
+        classic.setColor(QPalette::Light, Qt::white);
+        classic.setColor(QPalette::ButtonText, Qt::black);
+        QApplication::setPalette(classic);
         ui::Application::installFontSubstitutions();
         qputenv("VESK_INTL_CONFIG", m_dir.filePath(QStringLiteral("none.ini")).toUtf8());
         m_window = std::make_unique<QWidget>();
@@ -76,6 +85,24 @@ private Q_SLOTS:
     {
         m_edit->ClearValidDates();
         m_window->move(100, 100);
+    }
+
+    // The weeks begin where the locale that names the months begins them.
+    void weeksBeginOnTheLocalesFirstDay_data()
+    {
+        QTest::addColumn<QLocale>("locale");
+        QTest::addColumn<int>("firstCell"); // of 1 November 1995, a Wednesday
+        QTest::newRow("en_US, Sunday") << QLocale(QLocale::English, QLocale::UnitedStates) << 4;
+        QTest::newRow("de_DE, Monday") << QLocale(QLocale::German, QLocale::Germany) << 3;
+    }
+    void weeksBeginOnTheLocalesFirstDay()
+    {
+        QFETCH(QLocale, locale);
+        const QLocale before;
+        QLocale::setDefault(locale);
+        const auto calendar = openOn(QDate(1995, 11, 9));
+        QLocale::setDefault(before);
+        QTEST(cellOfDay(*calendar, 1), "firstCell");
     }
 
     void everyCellIsFoundWhereItIsDrawn()

@@ -176,7 +176,7 @@ private Q_SLOTS:
     void leavingReadsTheText_data()
     {
         QTest::addColumn<QString>("typed");
-        QTest::addColumn<QDate>("date"); // invalid: the current date and time, focus kept
+        QTest::addColumn<QDate>("date"); // invalid: refused, the text kept and the focus too
         QTest::newRow("a date") << "12/24/2023" << QDate(2023, 12, 24);
         QTest::newRow("empty") << "" << QDate();
         QTest::newRow("no such date") << "2/29/2023" << QDate();
@@ -190,15 +190,52 @@ private Q_SLOTS:
         QVERIFY(w);
         w->edit->setFocus(Qt::OtherFocusReason);
         w->edit->setText(typed);
+        ui::MessageRecorder messages;
         QTest::keyClick(w->edit, Qt::Key_Tab);
         if (date.isValid()) {
             QCOMPARE(w->edit->DateValue(), QDateTime(date, QTime(0, 0)));
             QTRY_VERIFY(w->other->hasFocus());
+            QVERIFY(messages.texts().isEmpty());
         } else {
-            QCOMPARE(w->edit->Date(), QDate::currentDate());
-            QCOMPARE(w->edit->text(), w->edit->DateFormat().format(QDate::currentDate()));
+            QTRY_COMPARE(messages.texts(), QStringList{notADateMessage(typed)});
             QTRY_VERIFY(w->edit->hasFocus());
+            QCOMPARE(w->edit->text(), typed);
+            QCOMPARE(w->edit->DateValue(), QDateTime(QDate(1995, 11, 9), QTime(10, 30)));
         }
+    }
+
+    // Whole dates typed as people type them: over a selection, with their separators, and as
+    // the first keys of a window that has just opened. An invalid date: refused.
+    void typedDatesAreTakenAsTyped_data()
+    {
+        QTest::addColumn<QString>("picture");
+        QTest::addColumn<bool>("selectAll"); // else the keys are the window's first
+        QTest::addColumn<QString>("keys");
+        QTest::addColumn<QDate>("date");
+        QTest::newRow("over a selection") << "M/d/yyyy" << true << "3/15/2026" << QDate(2026, 3, 15);
+        QTest::newRow("day first") << "d.M.yyyy" << true << "15.3.2026" << QDate(2026, 3, 15);
+        QTest::newRow("window's first keys") << "M/d/yyyy" << false << "10/1/2026" << QDate(2026, 10, 1);
+        QTest::newRow("impossible") << "M/d/yyyy" << true << "2/30/2026" << QDate();
+        QTest::newRow("incomplete") << "M/d/yyyy" << true << "3/" << QDate();
+    }
+    void typedDatesAreTakenAsTyped()
+    {
+        QFETCH(QString, picture);
+        QFETCH(QString, keys);
+        QFETCH(QDate, date);
+        useProfile(picture.mid(1, 1), picture);
+        const auto w = showWindow(QDateTime(QDate(2026, 11, 9), QTime(0, 0)));
+        QVERIFY(w && w->edit->hasFocus()); // the window's first focus, from its activation
+        QFETCH(bool, selectAll);
+        if (selectAll)
+            w->edit->selectAll();
+        ui::MessageRecorder messages;
+        QTest::keyClicks(w->edit, keys);
+        QCOMPARE(w->edit->text(), keys);
+        QTest::keyClick(w->edit, Qt::Key_Tab);
+        QTRY_COMPARE(messages.texts().size(), date.isValid() ? 0 : 1);
+        QCOMPARE(w->edit->Date(), date.isValid() ? date : QDate(2026, 11, 9));
+        QTRY_COMPARE(w->edit->hasFocus(), !date.isValid());
     }
 
     // Enter reaches the dialog's default button without the focus leaving the edit; the typed
@@ -209,7 +246,7 @@ private Q_SLOTS:
         QTest::addColumn<QDate>("date");
         QTest::addColumn<bool>("accepted");
         QTest::newRow("a date") << "12/24/2023" << QDate(2023, 12, 24) << true;
-        QTest::newRow("no date") << "13/1/2023" << QDate::currentDate() << false;
+        QTest::newRow("no date") << "13/1/2023" << QDate(1995, 11, 9) << false;
     }
     void enterTakesTheTypedDate()
     {
@@ -221,13 +258,38 @@ private Q_SLOTS:
         ok->setGeometry(10, 40, 75, 25);
         ok->setDefault(true);
         connect(ok, &QPushButton::clicked, &dialog, &QDialog::accept);
+        edit->SetDateValue(QDateTime(QDate(1995, 11, 9), QTime(0, 0)));
         dialog.show();
         QVERIFY(QTest::qWaitForWindowActive(&dialog));
         edit->setFocus();
         edit->setText(typed);
+        ui::MessageRecorder messages;
         QTest::keyClick(edit, Qt::Key_Return);
         QTEST(edit->Date(), "date");
         QTEST(dialog.result() == QDialog::Accepted, "accepted");
+        QTRY_COMPARE(messages.texts().size(), dialog.result() == QDialog::Accepted ? 0 : 1);
+    }
+
+    // F4 and Alt+Down open the calendar; four digits typed there go to that year.
+    void calendarKeysOpenTheCalendar_data()
+    {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<int>("modifiers");
+        QTest::newRow("F4") << int(Qt::Key_F4) << int(Qt::NoModifier);
+        QTest::newRow("Alt+Down") << int(Qt::Key_Down) << int(Qt::AltModifier);
+    }
+    void calendarKeysOpenTheCalendar()
+    {
+        QFETCH(int, key);
+        QFETCH(int, modifiers);
+        const auto w = showWindow(QDateTime(QDate(1995, 11, 9), QTime(0, 0)));
+        QVERIFY(w);
+        testsupport::ExpectDialog<TfrmCalPop> calendarDialog([](TfrmCalPop *calendar) {
+            QTest::keyClicks(calendar, QStringLiteral("2026\r"));
+        });
+        QTest::keyClick(w->edit, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+        VESK_VERIFY_DIALOG(calendarDialog);
+        QCOMPARE(w->edit->Date(), QDate(2026, 11, 9));
     }
 
     void partSettersRefuseNoDate()

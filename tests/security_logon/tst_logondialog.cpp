@@ -297,7 +297,8 @@ void TestLogonDialog::refusedLogonKeepsDialogOpen()
         fillAndClose(dialog, name, password, "ok");
         stayedOpen = dialog->isVisible();
         QLineEdit *nameEdit = lineEdit(dialog, QStringLiteral("edUserName"));
-        nameSelected = dialog->focusWidget() == nameEdit && nameEdit->selectedText() == name;
+        nameSelected = dialog->focusWidget() == nameEdit && nameEdit->selectedText() == name &&
+                       lineEdit(dialog, QStringLiteral("edPassword"))->text().isEmpty();
         button(dialog, QStringLiteral("bbtnCancel"))->click();
     });
     QVERIFY(!component->Logon());

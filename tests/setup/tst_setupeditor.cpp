@@ -241,7 +241,8 @@ private Q_SLOTS:
         });
         editor->spbtnAddUserClick();
         VESK_VERIFY_DIALOG(userDialog);
-        QCOMPARE(userOrder, QStringList({"dbedName", "dbedPassword", "dbedUserDef1", "dbedUserDef2",
+        QCOMPARE(userOrder, QStringList({"dbedName", "dbedPassword", "edConfirm", "dbedUserDef1",
+                                         "dbedUserDef2",
                                          "dbchboxEnabled", "dbchAdmin", "bbtnAnother", "bbtnOk",
                                          "bbtnCancel"}));
 

@@ -92,6 +92,42 @@ private Q_SLOTS:
         QCOMPARE(selector->itemText(0), QStringLiteral("Abel"));
     }
 
+    // A password typed in the dialog, for a new user or over an old one, is typed twice.
+    void typedPasswordIsConfirmed_data()
+    {
+        QTest::addColumn<bool>("adding");
+        QTest::addColumn<QString>("password");
+        QTest::addColumn<QString>("confirmation");
+        QTest::newRow("new user, both alike") << true << "Secret1" << "Secret1";
+        QTest::newRow("new user, a typo") << true << "Secret1" << "Secret2";
+        QTest::newRow("edit, password kept") << false << "a" << "";
+        QTest::newRow("edit, changed, not confirmed") << false << "New1" << "";
+    }
+    void typedPasswordIsConfirmed()
+    {
+        QFETCH(bool, adding);
+        QFETCH(QString, password);
+        QFETCH(QString, confirmation);
+        const bool saved = password == QLatin1String("a") || confirmation == password;
+        testsupport::SecurityDb db;
+        db.addUser(QStringLiteral("Ann"), QStringLiteral("a"));
+        ui::MessageRecorder messages;
+        auto editor = openEditor(db);
+        pickUser(editor.get(), QStringLiteral("Ann"));
+        testsupport::ExpectDialog<TformUser> userDialog([&](TformUser *dialog) {
+            typeInto(dialog->dbedName, adding ? QStringLiteral("Carl") : QStringLiteral("Ann"));
+            if (password != dialog->dbedPassword->text())
+                typeInto(dialog->dbedPassword, password);
+            typeInto(dialog->edConfirm, confirmation);
+            QTest::mouseClick(dialog->bbtnOk, Qt::LeftButton);
+            QCOMPARE(dialog->isVisible(), !saved);
+        });
+        adding ? editor->spbtnAddUserClick() : editor->spbtnEditUserClick();
+        VESK_VERIFY_DIALOG(userDialog);
+        QCOMPARE(messages.texts().size(), saved ? 0 : 1);
+        QCOMPARE(rows(db, QStringLiteral("USERS.DB"), {"User_Password"}).contains(password), saved);
+    }
+
     void emptyNameIsRefusedUntilCancelled()
     {
         testsupport::SecurityDb db;
@@ -101,6 +137,7 @@ private Q_SLOTS:
         auto editor = openEditor(db);
         testsupport::ExpectDialog<TformUser> userDialog([&messages](TformUser *dialog) {
             typeInto(dialog->dbedPassword, QStringLiteral("secret"));
+            typeInto(dialog->edConfirm, QStringLiteral("secret"));
             QTest::mouseClick(dialog->bbtnOk, Qt::LeftButton);
             QCOMPARE(messages.texts(), QStringList({"Name field is Required."}));
             QCOMPARE(messages.requests().first().kind, ui::MessageKind::Error);
