@@ -3,6 +3,7 @@
 #include "dbe/database.h"
 #include "dbe/session.h"
 #include "dbe/table.h"
+#include "rules/audittrail.h"
 #include "rules/schema.h"
 
 namespace security {
@@ -59,6 +60,14 @@ QString storedName(dbe::Table &access, const QString &name)
         .toString();
 }
 
+// What a grant gave, for its audit entry: "constant Print (3)", "group Clerks (2)".
+QString rightText(const dbe::Table &target, const QString &type, int id)
+{
+    return type == RightGroup
+               ? QStringLiteral("group %1 (%2)").arg(target.asString(fields::GroupName)).arg(id)
+               : QStringLiteral("constant %1 (%2)").arg(target.asString(fields::AccessName)).arg(id);
+}
+
 } // namespace
 
 SecurityRules::SecurityRules(const QString &databaseName)
@@ -72,11 +81,15 @@ bool SecurityRules::deleteUser(int userId)
 {
     Cursor users(m_databaseName, tables::Users);
     Cursor rights(m_databaseName, tables::UserAcc);
+    AuditTrail audit(m_databaseName);
     return inTransaction(*m_database, [&] {
         if (!users.findKey({userId}))
             return false;
         rights.setRange({userId}, {userId});
+        const int held = rights.recordCount();
         removeAll(rights);
+        audit.record(QStringLiteral("delete user"), users.asString(fields::UserName),
+                     QStringLiteral("id %1, with %2 rights").arg(userId).arg(held));
         users.remove();
         return true;
     });
@@ -87,9 +100,12 @@ bool SecurityRules::deleteConstant(int accessId)
     Cursor constants(m_databaseName, tables::Access);
     Cursor rights(m_databaseName, tables::UserAcc);
     Cursor members(m_databaseName, tables::GrpColl);
+    AuditTrail audit(m_databaseName);
     return inTransaction(*m_database, [&] {
         if (!constants.findKey({accessId}))
             return false;
+        audit.record(QStringLiteral("delete constant"), constants.asString(fields::AccessName),
+                     QStringLiteral("id %1, with its rights and memberships").arg(accessId));
         constants.remove();
         // No index leads with the constant: every right and every membership is looked at.
         removeWhere(rights, [accessId](const dbe::Table &row) {
@@ -108,9 +124,12 @@ bool SecurityRules::deleteGroup(int groupId)
     Cursor groups(m_databaseName, tables::Groups);
     Cursor rights(m_databaseName, tables::UserAcc);
     Cursor members(m_databaseName, tables::GrpColl);
+    AuditTrail audit(m_databaseName);
     return inTransaction(*m_database, [&] {
         if (!groups.findKey({groupId}))
             return false;
+        audit.record(QStringLiteral("delete group"), groups.asString(fields::GroupName),
+                     QStringLiteral("id %1, with its rights and memberships").arg(groupId));
         groups.remove();
         removeWhere(rights, [groupId](const dbe::Table &row) {
             return row.asInteger(fields::AccessId) == groupId &&
@@ -129,6 +148,7 @@ SecurityRules::Link SecurityRules::grant(int userId, int id, const QString &type
     Cursor users(m_databaseName, tables::Users);
     Cursor targets(m_databaseName, type == RightGroup ? tables::Groups : tables::Access);
     Cursor rights(m_databaseName, tables::UserAcc);
+    AuditTrail audit(m_databaseName);
     return inTransaction(*m_database, [&] {
         if (!users.findKey({userId}))
             return Link::NoSuchHolder;
@@ -141,6 +161,8 @@ SecurityRules::Link SecurityRules::grant(int userId, int id, const QString &type
         rights.setValue(fields::AccessId, id);
         rights.setValue(fields::RightType, type);
         rights.post();
+        audit.record(QStringLiteral("grant"), users.asString(fields::UserName),
+                     rightText(targets, type, id));
         return Link::Added;
     });
 }
@@ -148,10 +170,13 @@ SecurityRules::Link SecurityRules::grant(int userId, int id, const QString &type
 bool SecurityRules::revoke(int userId, int id, const QString &type)
 {
     Cursor rights(m_databaseName, tables::UserAcc);
+    AuditTrail audit(m_databaseName);
     return inTransaction(*m_database, [&] {
         if (!rights.findKey({userId, id, type}))
             return false;
         rights.remove();
+        audit.record(QStringLiteral("revoke"), QStringLiteral("user %1").arg(userId),
+                     QStringLiteral("type %1 id %2").arg(type).arg(id));
         return true;
     });
 }
@@ -161,6 +186,7 @@ SecurityRules::Link SecurityRules::addMember(int groupId, int accessId)
     Cursor groups(m_databaseName, tables::Groups);
     Cursor constants(m_databaseName, tables::Access);
     Cursor members(m_databaseName, tables::GrpColl);
+    AuditTrail audit(m_databaseName);
     return inTransaction(*m_database, [&] {
         if (!groups.findKey({groupId}))
             return Link::NoSuchHolder;
@@ -172,6 +198,10 @@ SecurityRules::Link SecurityRules::addMember(int groupId, int accessId)
         members.setValue(fields::GroupId, groupId);
         members.setValue(fields::AccessId, accessId);
         members.post();
+        audit.record(QStringLiteral("add member"), groups.asString(fields::GroupName),
+                     QStringLiteral("constant %1 (%2)")
+                         .arg(constants.asString(fields::AccessName))
+                         .arg(accessId));
         return Link::Added;
     });
 }
@@ -179,10 +209,13 @@ SecurityRules::Link SecurityRules::addMember(int groupId, int accessId)
 bool SecurityRules::removeMember(int groupId, int accessId)
 {
     Cursor members(m_databaseName, tables::GrpColl);
+    AuditTrail audit(m_databaseName);
     return inTransaction(*m_database, [&] {
         if (!members.findKey({groupId, accessId}))
             return false;
         members.remove();
+        audit.record(QStringLiteral("remove member"), QStringLiteral("group %1").arg(groupId),
+                     QStringLiteral("constant %1").arg(accessId));
         return true;
     });
 }
@@ -192,12 +225,15 @@ SecurityRules::NameChange SecurityRules::addConstant(const QString &name)
     if (name.isEmpty())
         return {NameChange::EmptyName};
     Cursor constants(m_databaseName, tables::Access, indexes::AccessName);
+    AuditTrail audit(m_databaseName);
     return inTransaction(*m_database, [&] {
         if (constants.findKey({storedName(constants, name)}))
             return NameChange{NameChange::Duplicate, constants.asInteger(fields::AccessId)};
         constants.insert();
         constants.setValue(fields::AccessName, name);
         constants.post();
+        audit.record(QStringLiteral("add constant"), constants.asString(fields::AccessName),
+                     QStringLiteral("id %1").arg(constants.asInteger(fields::AccessId)));
         return NameChange{NameChange::Written, constants.asInteger(fields::AccessId)};
     });
 }
@@ -208,6 +244,7 @@ SecurityRules::NameChange SecurityRules::renameConstant(const QString &oldName,
     if (newName.isEmpty())
         return {NameChange::EmptyName};
     Cursor constants(m_databaseName, tables::Access, indexes::AccessName);
+    AuditTrail audit(m_databaseName);
     return inTransaction(*m_database, [&] {
         // The lookup also finds the constant itself when the name is unchanged or differs only
         // in letter case, and that is refused as well: the names are compared case-blind.
@@ -215,9 +252,12 @@ SecurityRules::NameChange SecurityRules::renameConstant(const QString &oldName,
             return NameChange{NameChange::Duplicate, constants.asInteger(fields::AccessId)};
         if (!constants.findKey({oldName}))
             return NameChange{NameChange::NotFound};
+        const QString before = constants.asString(fields::AccessName);
         constants.edit();
         constants.setValue(fields::AccessName, newName);
         constants.post();
+        audit.record(QStringLiteral("rename constant"), constants.asString(fields::AccessName),
+                     QStringLiteral("was %1").arg(before));
         return NameChange{NameChange::Written, constants.asInteger(fields::AccessId)};
     });
 }
