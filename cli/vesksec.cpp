@@ -13,7 +13,11 @@
 #include "dbe/session.h"
 #include "dbe/storage.h"
 #include "masterpassword.h"
+#include "auditcommand.h"
+#include "policycommand.h"
 #include "reportcommand.h"
+#include "userunlockcommand.h"
+#include "rules/audittrail.h"
 #include "rules/constantsource.h"
 #include "rules/createtables.h"
 
@@ -98,7 +102,10 @@ struct CommandLine {
             "  generate write the access constants as a Pascal include file or C++ header\n"
             "  import   convert the previous version's files WOBSEC1-4.DBF in --dir into the\n"
             "           database of --alias, all or nothing\n"
-            "  report   write a security report to PDF, PNG files or a printer (report --help)\n\n"
+            "  report   write a security report to PDF, PNG files or a printer (report --help)\n"
+            "  policy   set or print the logon policy: lockout, auditing of failed logons\n"
+            "  user unlock  unlock a user locked out by wrong passwords\n"
+            "  audit    verify or list the audit trail (audit verify, audit list)\n\n"
             "The master password is taken from --password, else from standard input with\n"
             "--password-stdin, else from the environment variable VESK_MASTER_PASSWORD, else it\n"
             "is asked for on the terminal without echo. --password is visible to every user of\n"
@@ -322,6 +329,12 @@ int main(int argc, char *argv[])
     // Reports paint pages and set up an application object of their own.
     if (argc > 1 && qstrcmp(argv[1], "report") == 0)
         return cli::runReportCommand(argc, argv);
+    if (argc > 1 && qstrcmp(argv[1], "policy") == 0)
+        return cli::runPolicyCommand(argc, argv);
+    if (argc > 2 && qstrcmp(argv[1], "user") == 0 && qstrcmp(argv[2], "unlock") == 0)
+        return cli::runUserUnlockCommand(argc, argv);
+    if (argc > 1 && qstrcmp(argv[1], "audit") == 0)
+        return cli::runAuditCommand(argc, argv);
 
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("vesksec"));
@@ -332,6 +345,7 @@ int main(int argc, char *argv[])
     if (args.isEmpty())
         return fail(QStringLiteral("no command given; see --help."));
     const QString command = args.first();
+    security::AuditTrail::setActor(QStringLiteral("vesksec ") + command);
     try {
         if (command == QLatin1String("create"))
             return createDatabase(line, false);
