@@ -5,6 +5,7 @@
 #include "admin/logging.h"
 #include "dbe/error.h"
 #include "dbe/table.h"
+#include "rules/auditedchange.h"
 #include "rules/schema.h"
 #include "ui/datasetmodel.h"
 #include "ui/engineerror.h"
@@ -226,7 +227,7 @@ void TfrmViewLog::btnClearLogClick()
     }
     try {
         if (tblLog->isOpen()) {
-            tblLog->emptyTable();
+            security::emptyAudited(*tblLog, QStringLiteral("clear log"));
             accept();
             return;
         }

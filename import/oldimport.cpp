@@ -6,9 +6,11 @@
 #include "dbe/error.h"
 #include "dbe/session.h"
 #include "dbe/table.h"
+#include "rules/audittrail.h"
 #include "rules/schema.h"
 
 #include <QHash>
+#include <QMap>
 #include <QList>
 #include <memory>
 
@@ -137,6 +139,7 @@ private:
     std::unique_ptr<dbe::Table> m_program;
     IdMap m_accessMap;
     IdMap m_userMap;
+    QMap<QString, int> m_written; // rows written, by table
 };
 
 std::unique_ptr<dbe::Table> Conversion::openTarget(const QString &table)
@@ -165,6 +168,7 @@ void Conversion::run()
     m_rights = openTarget(target::UserAcc);
     if (m_request.systemInformation)
         m_program = openTarget(target::Program);
+    security::AuditTrail audit(m_request.alias);
     std::shared_ptr<dbe::Database> database = dbe::Session::instance().database(m_request.alias);
     dbe::Transaction transaction(*database);
 
@@ -173,6 +177,12 @@ void Conversion::run()
     convertRights();
     if (m_request.systemInformation)
         convertSystemInformation();
+    // One entry for the whole import, with what it wrote.
+    QStringList counts;
+    for (auto it = m_written.cbegin(); it != m_written.cend(); ++it)
+        counts.append(QStringLiteral("%1 %2").arg(it.value()).arg(it.key()));
+    audit.record(QStringLiteral("import"), m_request.directory,
+                 counts.isEmpty() ? QStringLiteral("nothing") : counts.join(QStringLiteral(", ")));
     transaction.commit();
 }
 
@@ -197,6 +207,7 @@ void Conversion::post(dbe::Table &table, const dbe::DBaseTable &source)
 {
     try {
         table.post();
+        ++m_written[table.tableName().section(QLatin1Char('.'), 0, 0).toUpper()];
     } catch (const dbe::Error &error) {
         // The engine's text says what it refused; which old row it came from is what the
         // administrator needs to mend the old files.

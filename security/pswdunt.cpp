@@ -2,6 +2,7 @@
 
 #include "dbe/error.h"
 #include "dbe/table.h"
+#include "rules/auditedchange.h"
 #include "rules/schema.h"
 #include "ui/messages.h"
 
@@ -112,7 +113,7 @@ void TFormPassword::storeNewPassword()
     try {
         m_tblUsers->edit();
         m_tblUsers->setString(security::fields::UserPassword, m_edPassword1->text());
-        m_tblUsers->post();
+        security::postAudited(*m_tblUsers, QStringLiteral("user"), security::fields::UserName);
     } catch (const dbe::Error &) {
         if (m_tblUsers->state() == dbe::DataSet::State::Edit)
             m_tblUsers->cancel();

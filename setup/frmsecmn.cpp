@@ -1,6 +1,7 @@
 #include "setup/frmsecmn.h"
 
 #include "dbe/table.h"
+#include "rules/auditedchange.h"
 #include "rules/schema.h"
 #include "rules/securityrules.h"
 #include "setup/arrowglyph.h"
@@ -279,7 +280,7 @@ void TFormMain::FormDestroy()
             }
             const dbe::DataSet::State state = tblProgram->state();
             if (state == dbe::DataSet::State::Edit || state == dbe::DataSet::State::Insert)
-                tblProgram->post();
+                security::postAudited(*tblProgram, QStringLiteral("settings"), SecurityLabel);
         }
     });
     for (dbe::Table *table : {tblUsrAcc, tblUsers, tblProgram, tblGrpColl, tblAccess, tblGroups})
