@@ -73,6 +73,10 @@ QString rightText(const dbe::Table &target, const QString &type, int id)
 SecurityRules::SecurityRules(const QString &databaseName)
     : m_databaseName(databaseName), m_database(dbe::Session::instance().database(databaseName))
 {
+    // A file database attaches a table only outside a transaction: the trail is made ready
+    // here, so that the operations may also run inside a caller's transaction begun later.
+    if (!m_database->inTransaction())
+        AuditTrail trail(databaseName);
 }
 
 SecurityRules::~SecurityRules() = default;

@@ -28,7 +28,8 @@ namespace security {
 class SecurityRules
 {
 public:
-    // The security database under this alias (or directory). Throws UnknownAlias.
+    // The security database under this alias (or directory); makes its audit trail ready when
+    // no transaction is open. Throws UnknownAlias and the engine's failures.
     explicit SecurityRules(const QString &databaseName);
     ~SecurityRules();
 

@@ -6,6 +6,7 @@
 #include "rules/securityrules.h"
 #include "setup/arrowglyph.h"
 #include "setup/draglistbox.h"
+#include "setup/frmpolicy.h"
 #include "ui/formkit.h"
 #include "setup/userselector.h"
 #include "ui/dbcontrols.h"
@@ -73,6 +74,10 @@ TFormMain::TFormMain(QWidget *owner) : QDialog(owner)
                   QRect(412, 10, 79, 27));
     btnOk->setDefault(true);
     connect(btnOk, &QPushButton::clicked, this, &TFormMain::btnOkClick);
+    btnPolicy = place(new QPushButton(QStringLiteral("&Policy..."), this),
+                      QStringLiteral("btnPolicy"), QRect(412, 44, 79, 27));
+    btnPolicy->setAccessibleName(QStringLiteral("Logon policy"));
+    connect(btnPolicy, &QPushButton::clicked, this, &TFormMain::btnPolicyClick);
     buildUsersGroup();
     setTabOrderAndKeys();
 }
@@ -86,7 +91,7 @@ void TFormMain::setTabOrderAndKeys()
                                     tnbkLists,      lbGroups,       lbConstants,    spbtnAddUser,
                                     spbtnEditUser,  spbtnDelUser,   spbtnAddAccess, spbtnDelAccess,
                                     spbtnAddGroup,  spbtnEditGroup, spbtnDelGroup,  spbtnAccAdd,
-                                    spbtnAccEdit,   spbtnAccDel};
+                                    spbtnAccEdit,   spbtnAccDel,    btnPolicy};
     for (qsizetype i = 1; i < order.size(); ++i)
         setTabOrder(order.at(i - 1), order.at(i));
 
@@ -295,4 +300,15 @@ security::SecurityRules TFormMain::rules() const
 void TFormMain::btnOkClick()
 {
     accept();
+}
+
+void TFormMain::btnPolicyClick()
+{
+    QString userName;
+    ui::runGuarded(this, [&] {
+        if (userSelected())
+            userName = tblUsers->asString(UserName);
+    });
+    TFormPolicy dialog(m_aliasName, userName, this);
+    dialog.exec();
 }
