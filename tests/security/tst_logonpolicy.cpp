@@ -6,6 +6,7 @@
 #include "dbe/session.h"
 #include "dbe/table.h"
 #include "rules/addedtables.h"
+#include "rules/audittrail.h"
 #include "rules/logonpolicy.h"
 #include "rules/logonrule.h"
 #include "rules/schema.h"
@@ -93,18 +94,23 @@ void LogonPolicyTest::script_data()
                                         // u: unlock ann
     QTest::addColumn<QString>("verdicts");
     QTest::addColumn<bool>("tablesMade"); // whether any table beside the seven was made
+    QTest::addColumn<int>("audited");     // entries for failed logons and lockouts
 
     QTest::newRow("default: nothing locks, nothing is written")
-        << LogonPolicy{} << "a- a- a- a- a- a- a+ zz+" << "WWWWWWGU" << false;
+        << LogonPolicy{} << "a- a- a- a- a- a- a+ zz+" << "WWWWWWGU" << false << 0;
     QTest::newRow("threshold; a right logon resets; others unaffected")
-        << LogonPolicy{3, 10, 0, false} << "a- a- a+ a- a- a- a+ an b+ zz-" << "WWGWWLLLGU" << true;
+        << LogonPolicy{3, 10, 0, false} << "a- a- a+ a- a- a- a+ an b+ zz-" << "WWGWWLLLGU" << true << 0;
     QTest::newRow("expiry with the clock")
-        << LogonPolicy{3, 10, 0, false} << "a- a- a- a+ t9 a+ t2 a+ a-" << "WWLLLGW" << true;
+        << LogonPolicy{3, 10, 0, false} << "a- a- a- a+ t9 a+ t2 a+ a-" << "WWLLLGW" << true << 0;
     QTest::newRow("for good at the 2nd lockout")
-        << LogonPolicy{2, 10, 2, false} << "a- a- t11 a- a- t600 a+" << "WLWLL" << true;
+        << LogonPolicy{2, 10, 2, false} << "a- a- t11 a- a- t600 a+" << "WLWLL" << true << 0;
     QTest::newRow("unlock") << LogonPolicy{2, 10, 0, false} << "a- a- a+ b+ u a+" << "WLLGG"
-                            << true;
-    QTest::newRow("audit only") << LogonPolicy{0, 10, 0, true} << "a- a- a- a+" << "WWWG" << true;
+                            << true << 0;
+    QTest::newRow("audit only") << LogonPolicy{0, 10, 0, true} << "a- a- a- a+" << "WWWG" << true
+                                << 3;
+    // Two failed logons, the lockout, and the refusal while locked.
+    QTest::newRow("lockout audited") << LogonPolicy{2, 10, 0, true} << "a- a- a+ zz-" << "WLLU"
+                                     << true << 4;
 }
 
 void LogonPolicyTest::script()
@@ -113,6 +119,7 @@ void LogonPolicyTest::script()
     QFETCH(QString, steps);
     QFETCH(QString, verdicts);
     QFETCH(bool, tablesMade);
+    QFETCH(int, audited);
     testsupport::SecurityDb db;
     db.addUser(QStringLiteral("ann"), QStringLiteral("ann"));
     db.addUser(QStringLiteral("bob"), QStringLiteral("bob"));
@@ -137,6 +144,10 @@ void LogonPolicyTest::script()
     QCOMPARE(seen, verdicts);
     const QStringList tables = dbe::Session::instance().database(db.alias())->tableNames();
     QCOMPARE(tables.size() > 7, tablesMade);
+    int failures = 0;
+    for (const security::AuditTrail::Entry &entry : security::AuditTrail::entries(db.alias()))
+        failures += entry.action == u"failed logon" || entry.action == u"lockout";
+    QCOMPARE(failures, audited);
     // Unknown names leave no row; bob's right logons need none.
     if (security::addedTableExists(db.alias(), security::tables::Lockout))
         QVERIFY(testsupport::rows(db, security::tables::Lockout, {security::fields::UserId})
