@@ -203,4 +203,10 @@ AuditTrail::Verification AuditTrail::verify(const QString &databaseName)
     return result;
 }
 
+void recordAudit(const QString &databaseName, const QString &action, const QString &object,
+                 const QString &change)
+{
+    AuditTrail(databaseName).record(action, object, change);
+}
+
 } // namespace security

@@ -24,6 +24,11 @@ namespace security {
 //     audit.record(QStringLiteral("delete user"), name, QStringLiteral("with 3 rights"));
 //     transaction.commit();
 //
+// Inside a SecurityRules operation the trail is ready already (the SecurityRules constructor
+// readied it), and one line does:
+//
+//     security::recordAudit(m_databaseName, QStringLiteral("add user"), name, details);
+//
 // The entry is written in the change's transaction: no change without its entry, and no entry
 // without its change. The constructor creates the table when first needed and opens it, which
 // an embedded database can do only outside a transaction; record() may then be called in any
@@ -78,5 +83,11 @@ private:
     struct Impl;
     std::unique_ptr<Impl> d;
 };
+
+// AuditTrail(databaseName).record(action, object, change): the one call per change, in the
+// change's transaction, where the trail was made ready before the transaction began (on a
+// directory database it cannot be opened inside one; a server does not mind).
+void recordAudit(const QString &databaseName, const QString &action, const QString &object,
+                 const QString &change = {});
 
 } // namespace security

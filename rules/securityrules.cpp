@@ -174,13 +174,18 @@ SecurityRules::Link SecurityRules::grant(int userId, int id, const QString &type
 bool SecurityRules::revoke(int userId, int id, const QString &type)
 {
     Cursor rights(m_databaseName, tables::UserAcc);
+    Cursor users(m_databaseName, tables::Users);
     AuditTrail audit(m_databaseName);
     return inTransaction(*m_database, [&] {
         if (!rights.findKey({userId, id, type}))
             return false;
         rights.remove();
-        audit.record(QStringLiteral("revoke"), QStringLiteral("user %1").arg(userId),
-                     QStringLiteral("type %1 id %2").arg(type).arg(id));
+        audit.record(QStringLiteral("revoke"),
+                     users.findKey({userId}) ? users.asString(fields::UserName)
+                                             : QStringLiteral("user %1").arg(userId),
+                     QStringLiteral("%1 %2").arg(type == RightGroup ? QStringLiteral("group")
+                                                                    : QStringLiteral("constant"))
+                         .arg(id));
         return true;
     });
 }
@@ -213,12 +218,15 @@ SecurityRules::Link SecurityRules::addMember(int groupId, int accessId)
 bool SecurityRules::removeMember(int groupId, int accessId)
 {
     Cursor members(m_databaseName, tables::GrpColl);
+    Cursor groups(m_databaseName, tables::Groups);
     AuditTrail audit(m_databaseName);
     return inTransaction(*m_database, [&] {
         if (!members.findKey({groupId, accessId}))
             return false;
         members.remove();
-        audit.record(QStringLiteral("remove member"), QStringLiteral("group %1").arg(groupId),
+        audit.record(QStringLiteral("remove member"),
+                     groups.findKey({groupId}) ? groups.asString(fields::GroupName)
+                                               : QStringLiteral("group %1").arg(groupId),
                      QStringLiteral("constant %1").arg(accessId));
         return true;
     });
