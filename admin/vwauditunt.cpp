@@ -19,8 +19,8 @@ struct Column {
     const char *title;
     int width; // pixels of the dialog font; the change takes what the others leave
 };
-const Column Columns[] = {{"No", 40},      {"Time", 0},     {"OS User", 64}, {"Host", 64},
-                          {"Acting", 96},  {"Action", 96},  {"Object", 104}, {"Change", 0}};
+const Column Columns[] = {{"No", 40},     {"Time", 0},    {"OS User", 64}, {"Host", 64},
+                          {"Acting", 96}, {"Action", 96}, {"Object", 104}, {"Change", 0}};
 
 } // namespace
 
@@ -96,8 +96,8 @@ void TfrmViewAudit::showEntries()
     const int timeWidth =
         grdAudit->fontMetrics().horizontalAdvance(QStringLiteral("0000-00-00 00:00:00")) + 12;
     for (int column = 0; column < int(std::size(Columns)) - 1; ++column)
-        grdAudit->setColumnWidth(column, Columns[column].width > 0 ? Columns[column].width
-                                                                   : timeWidth);
+        grdAudit->setColumnWidth(column,
+                                 Columns[column].width > 0 ? Columns[column].width : timeWidth);
     if (m_entries->rowCount() > 0)
         grdAudit->setCurrentIndex(m_entries->index(0, 0));
 }
@@ -116,13 +116,13 @@ void TfrmViewAudit::btnVerifyClick()
                                     .arg(result.problem));
             return;
         }
-        ui::showInformation(this, QStringLiteral("The audit trail is intact: %1 entries.\n"
-                                                 "Last MAC: %2\n\n"
-                                                 "Record the count and the MAC elsewhere: "
-                                                 "only against them does the removal of the "
-                                                 "newest entries show.")
-                                      .arg(result.count)
-                                      .arg(result.lastMac.isEmpty() ? QStringLiteral("(none)")
-                                                                    : result.lastMac));
+        ui::showInformation(
+            this, QStringLiteral("The audit trail is intact: %1 entries.\n"
+                                 "Last MAC: %2\n\n"
+                                 "Record the count and the MAC elsewhere: "
+                                 "only against them does the removal of the "
+                                 "newest entries show.")
+                      .arg(result.count)
+                      .arg(result.lastMac.isEmpty() ? QStringLiteral("(none)") : result.lastMac));
     });
 }

@@ -61,9 +61,8 @@ void list(const QString &alias, const QDate &from, const QDate &to, bool json)
         return;
     }
     for (const AuditTrail::Entry &e : entries)
-        out << e.number << '\t' << dbe::timestampToText(e.time) << '\t' << e.osUser << '@'
-            << e.host << '\t' << e.actor << '\t' << e.action << '\t' << e.object << '\t'
-            << e.change << '\n';
+        out << e.number << '\t' << dbe::timestampToText(e.time) << '\t' << e.osUser << '@' << e.host
+            << '\t' << e.actor << '\t' << e.action << '\t' << e.object << '\t' << e.change << '\n';
     out.flush();
 }
 

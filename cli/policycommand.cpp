@@ -22,8 +22,8 @@ int count(const QCommandLineParser &parser, const QCommandLineOption &option, in
     bool ok = false;
     const int value = parser.value(option).toInt(&ok);
     if (!ok || value < 0)
-        wrongUsage(QStringLiteral("--%1 wants a whole number of 0 or more.")
-                       .arg(option.names().first()));
+        wrongUsage(
+            QStringLiteral("--%1 wants a whole number of 0 or more.").arg(option.names().first()));
     return value;
 }
 

@@ -1,17 +1,17 @@
 #include "import/oldimport.h"
 
-#include "import/oldfiles.h"
 #include "dbe/database.h"
 #include "dbe/dbase/dbasetable.h"
 #include "dbe/error.h"
 #include "dbe/session.h"
 #include "dbe/table.h"
+#include "import/oldfiles.h"
 #include "rules/audittrail.h"
 #include "rules/schema.h"
 
 #include <QHash>
-#include <QMap>
 #include <QList>
+#include <QMap>
 #include <memory>
 
 namespace oldimport {

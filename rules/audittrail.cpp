@@ -65,9 +65,15 @@ std::unique_ptr<dbe::Table> openAudit(const QString &databaseName)
 AuditTrail::Entry entryOf(const dbe::Table &row)
 {
     using namespace fields;
-    return {row.value(AuditNo).toLongLong(), row.asDateTime(AuditTime), row.asString(OsUser),
-            row.asString(Host), row.asString(Actor), row.asString(Action),
-            row.asString(Object), row.asString(Change), row.asString(Mac)};
+    return {row.value(AuditNo).toLongLong(),
+            row.asDateTime(AuditTime),
+            row.asString(OsUser),
+            row.asString(Host),
+            row.asString(Actor),
+            row.asString(Action),
+            row.asString(Object),
+            row.asString(Change),
+            row.asString(Mac)};
 }
 
 QByteArray keyOf(const QString &databaseName)
@@ -164,8 +170,7 @@ QList<AuditTrail::Entry> AuditTrail::entries(const QString &databaseName, const 
     for (table->first(); !table->eof(); table->next()) {
         const Entry entry = entryOf(*table);
         const QDate day = entry.time.date();
-        if (entry.number == HeadRow || (from.isValid() && day < from) ||
-            (to.isValid() && day > to))
+        if (entry.number == HeadRow || (from.isValid() && day < from) || (to.isValid() && day > to))
             continue;
         found.append(entry);
     }

@@ -70,10 +70,10 @@ public:
                                 const QDate &to = {});
 
     struct Verification {
-        qint64 count = 0;      // entries read
-        QString lastMac;       // of the newest entry; empty when there is none
-        qint64 firstBad = 0;   // number of the first entry that breaks the chain; 0: none
-        QString problem;       // what is wrong with it
+        qint64 count = 0;    // entries read
+        QString lastMac;     // of the newest entry; empty when there is none
+        qint64 firstBad = 0; // number of the first entry that breaks the chain; 0: none
+        QString problem;     // what is wrong with it
         bool intact() const { return firstBad == 0; }
     };
     // Walks the chain. Throws the engine's failures.

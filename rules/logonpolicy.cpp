@@ -54,9 +54,9 @@ void standOnCountRow(dbe::Table &lockout, int userId)
             throw;
     }
     if (!lockout.findKey({userId}))
-        throw dbe::Error(QStringLiteral("The lockout count of user %1 could not be written.")
-                             .arg(userId),
-                         dbe::Error::General);
+        throw dbe::Error(
+            QStringLiteral("The lockout count of user %1 could not be written.").arg(userId),
+            dbe::Error::General);
 }
 
 QString ordinal(int n)
@@ -102,8 +102,9 @@ bool countFailure(const QString &databaseName, int userId, const QString &userNa
                                     {fields::LockedUntil, until},
                                     {fields::LockedForGood, forGood}});
             locked = true;
-            lockText = forGood ? QStringLiteral("locked for good (%1 lockout)").arg(ordinal(lockouts))
-                               : QStringLiteral("locked until %1").arg(dbe::timestampToText(until));
+            lockText = forGood
+                           ? QStringLiteral("locked for good (%1 lockout)").arg(ordinal(lockouts))
+                           : QStringLiteral("locked until %1").arg(dbe::timestampToText(until));
         }
     }
     if (audit) {

@@ -65,7 +65,9 @@ QString rightText(const dbe::Table &target, const QString &type, int id)
 {
     return type == RightGroup
                ? QStringLiteral("group %1 (%2)").arg(target.asString(fields::GroupName)).arg(id)
-               : QStringLiteral("constant %1 (%2)").arg(target.asString(fields::AccessName)).arg(id);
+               : QStringLiteral("constant %1 (%2)")
+                     .arg(target.asString(fields::AccessName))
+                     .arg(id);
 }
 
 } // namespace
@@ -180,12 +182,13 @@ bool SecurityRules::revoke(int userId, int id, const QString &type)
         if (!rights.findKey({userId, id, type}))
             return false;
         rights.remove();
-        audit.record(QStringLiteral("revoke"),
-                     users.findKey({userId}) ? users.asString(fields::UserName)
-                                             : QStringLiteral("user %1").arg(userId),
-                     QStringLiteral("%1 %2").arg(type == RightGroup ? QStringLiteral("group")
-                                                                    : QStringLiteral("constant"))
-                         .arg(id));
+        audit.record(
+            QStringLiteral("revoke"),
+            users.findKey({userId}) ? users.asString(fields::UserName)
+                                    : QStringLiteral("user %1").arg(userId),
+            QStringLiteral("%1 %2")
+                .arg(type == RightGroup ? QStringLiteral("group") : QStringLiteral("constant"))
+                .arg(id));
         return true;
     });
 }

@@ -40,7 +40,9 @@ QString lockText(const QString &alias, const QString &userName)
     const security::LockState state =
         security::lockStateOf(alias, users.asInteger(security::fields::UserId));
     if (!state.locked)
-        return QStringLiteral("%1: not locked (%2 wrong passwords)").arg(userName).arg(state.failures);
+        return QStringLiteral("%1: not locked (%2 wrong passwords)")
+            .arg(userName)
+            .arg(state.failures);
     if (!state.until.isValid())
         return QStringLiteral("%1: locked until unlocked").arg(userName);
     return QStringLiteral("%1: locked until %2")
@@ -73,7 +75,8 @@ TFormPolicy::TFormPolicy(const QString &alias, const QString &userName, QWidget 
 
     auto *unlockBox = new QGroupBox(QStringLiteral("Selected user"));
     auto *unlockRow = new QHBoxLayout(unlockBox);
-    m_lockState = new QLabel(userName.isEmpty() ? QStringLiteral("No user is selected.") : QString());
+    m_lockState =
+        new QLabel(userName.isEmpty() ? QStringLiteral("No user is selected.") : QString());
     m_lockState->setObjectName(QStringLiteral("lblLockState"));
     m_unlock = new QPushButton(QStringLiteral("&Unlock"));
     m_unlock->setObjectName(QStringLiteral("btnUnlock"));
