@@ -15,6 +15,7 @@
 #include "admin/secdbunt.h"
 #include "admin/statuspanel.h"
 #include "admin/toolglyphs.h"
+#include "admin/vwauditunt.h"
 #include "admin/vwlogunt.h"
 #include "admin/vwusrunt.h"
 #include "dbe/database.h"
@@ -148,6 +149,8 @@ void TFormAdmin::buildMenus()
              QStringLiteral("Preview and print security reports"), &TFormAdmin::Reporting1Click);
     ViewLog1 = item(Tools1, QStringLiteral("ViewLog1"), QStringLiteral("&View Log"),
                     QStringLiteral("View the activity log table"), &TFormAdmin::ViewLog1Click);
+    item(Tools1, QStringLiteral("ViewAudit1"), QStringLiteral("View &Audit"),
+         QStringLiteral("View and verify the audit trail"), &TFormAdmin::ViewAudit1Click);
     ViewUsers1 =
         item(Tools1, QStringLiteral("ViewUsers1"), QStringLiteral("View &Users"),
              QStringLiteral("View network users in security"), &TFormAdmin::ViewUsers1Click);
@@ -520,6 +523,12 @@ void TFormAdmin::ViewLog1Click()
     viewer.tblUsers->setDatabaseName(CurrentAlias);
     viewer.tblAccess->setDatabaseName(CurrentAlias);
     viewer.tblLog->setDatabaseName(CurrentAlias);
+    viewer.exec();
+}
+
+void TFormAdmin::ViewAudit1Click()
+{
+    TfrmViewAudit viewer(CurrentAlias, this);
     viewer.exec();
 }
 

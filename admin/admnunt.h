@@ -96,6 +96,7 @@ public:
     void Generate1Click();
     void Reporting1Click();
     void ViewLog1Click();
+    void ViewAudit1Click();
     void ViewUsers1Click();
     void Contents1Click();
     void SearchforHelp1Click();

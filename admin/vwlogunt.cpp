@@ -8,6 +8,7 @@
 #include "admin/logging.h"
 #include "dbe/error.h"
 #include "dbe/table.h"
+#include "rules/auditedchange.h"
 #include "rules/schema.h"
 #include "ui/datasetmodel.h"
 #include "ui/engineerror.h"
@@ -238,7 +239,7 @@ void TfrmViewLog::btnClearLogClick()
             if (!saveLogBeforeClearing()) {
                 tblLog->close();
             } else {
-                tblLog->emptyTable();
+                security::emptyAudited(*tblLog, QStringLiteral("clear log"));
                 accept();
                 return;
             }

@@ -17,7 +17,11 @@
 #include "dbe/storage.h"
 #include "masterpassword.h"
 #include "logcommand.h"
+#include "auditcommand.h"
+#include "policycommand.h"
 #include "reportcommand.h"
+#include "userunlockcommand.h"
+#include "rules/audittrail.h"
 #include "rules/constantsource.h"
 #include "rules/createdatabase.h"
 
@@ -110,9 +114,12 @@ struct CommandLine {
             "           give or take a constant or group to a user, a constant to a group\n"
             "  rights   every constant a user holds, and through what (rights --help)\n"
             "  who-can  every enabled user who holds a constant, and how\n"
+            "  log      export the activity log as CSV, or purge its old entries (log --help)\n"
+            "  policy   set or print the logon policy: lockout, auditing of failed logons\n"
+            "  user unlock  unlock a user locked out by wrong passwords\n"
+            "  audit    verify or list the audit trail (audit verify, audit list)\n\n"
             "Every change goes through the rules of the setup editor; --json gives the lists\n"
             "as JSON. Exit status: 0 done, 1 refused (the reason is printed), 2 wrong usage.\n\n"
-            "  log      export the activity log as CSV, or purge its old entries (log --help)\n\n"
             "The master password is taken from --password, else from standard input with\n"
             "--password-stdin, else from the environment variable VESK_MASTER_PASSWORD, else it\n"
             "is asked for on the terminal without echo. --password is visible to every user of\n"
@@ -287,6 +294,12 @@ int main(int argc, char *argv[])
     if (argc > 1 && qstrcmp(argv[1], "report") == 0)
         return cli::runReportCommand(argc, argv);
     // The administration commands read options of their own.
+    if (argc > 1 && qstrcmp(argv[1], "policy") == 0)
+        return cli::runPolicyCommand(argc, argv);
+    if (argc > 2 && qstrcmp(argv[1], "user") == 0 && qstrcmp(argv[2], "unlock") == 0)
+        return cli::runUserUnlockCommand(argc, argv);
+    if (argc > 1 && qstrcmp(argv[1], "audit") == 0)
+        return cli::runAuditCommand(argc, argv);
     if (argc > 1 && qstrcmp(argv[1], "user") == 0)
         return cli::runUserCommand(argc, argv);
     if (argc > 1 && qstrcmp(argv[1], "constant") == 0)
@@ -309,6 +322,7 @@ int main(int argc, char *argv[])
     if (args.isEmpty())
         return fail(QStringLiteral("no command given; see --help."));
     const QString command = args.first();
+    security::AuditTrail::setActor(QStringLiteral("vesksec ") + command);
     try {
         if (command == QLatin1String("create"))
             return createDatabase(line, false);

@@ -110,6 +110,9 @@ public:
     // Readies the table, once it is created, for watchChanges(), where the storage has to keep
     // count of the commits to it. Nothing to do by default.
     virtual void prepareChangeWatch(const QString &table);
+    // The password that opened this database's tables (its master password); empty before any
+    // table is open. The audit trail keys its chain from it.
+    virtual QString openingPassword() const { return {}; }
 
     // How the statement text names parameter `position` (from 1).
     virtual QString placeholder(int position) const = 0;

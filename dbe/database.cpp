@@ -111,4 +111,9 @@ void Transaction::commit()
     m_done = true;
 }
 
+QString Database::openingPassword() const
+{
+    return m_backend->openingPassword();
+}
+
 } // namespace dbe

@@ -51,6 +51,8 @@ public:
     void followReplacedFiles(const QStringList &tables = {});
     // Called once a table is created whose readers will watch it. Throws the engine's failures.
     void prepareChangeWatch(const QString &table);
+    // The password that opened the tables; empty before any table is open.
+    QString openingPassword() const;
 
 private:
     QString m_name;

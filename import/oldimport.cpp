@@ -9,6 +9,7 @@
 
 #include <QHash>
 #include <QList>
+#include <QMap>
 #include <memory>
 
 namespace oldimport {
@@ -145,7 +146,7 @@ void Conversion::run()
     convertRights();
     if (m_request.systemInformation)
         convertSystemInformation();
-    m_load->commit();
+    m_load->commit(QStringLiteral("import"), m_request.directory);
 }
 
 void Conversion::convertFile(const QString &fileName,

@@ -5,6 +5,7 @@
 #include "dbe/table.h"
 #include "logarchive/archivefile.h"
 #include "logarchive/logcsv.h"
+#include "rules/audittrail.h"
 #include "rules/schema.h"
 
 #include <memory>
@@ -13,10 +14,18 @@ namespace logarchive {
 
 using namespace security::fields;
 
-qint64 commitPurge(const QString &databaseName, dbe::Table &log, qint64 numberedUpTo)
+qint64 commitPurge(const QString &databaseName, dbe::Table &log, qint64 numberedUpTo,
+                   const QDate &before, bool archived)
 {
+    security::AuditTrail audit(databaseName);
     dbe::Transaction transaction(*dbe::Session::instance().database(databaseName));
     const qint64 deleted = log.deleteRange(numberedUpTo);
+    audit.record(QStringLiteral("purge log"), QStringLiteral("entries before %1")
+                                                  .arg(before.toString(Qt::ISODate)),
+                 QStringLiteral("%1 entries deleted, %2")
+                     .arg(deleted)
+                     .arg(archived ? QStringLiteral("archived first")
+                                   : QStringLiteral("discarded")));
     transaction.commit();
     return deleted;
 }
@@ -55,7 +64,7 @@ PurgeResult purgeLog(const QString &databaseName, const QDate &before, const QSt
         }
         archive->sync();
     }
-    result.deleted = commitPurge(databaseName, log, numberedUpTo);
+    result.deleted = commitPurge(databaseName, log, numberedUpTo, before, archive != nullptr);
     return result;
 }
 

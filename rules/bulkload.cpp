@@ -3,7 +3,10 @@
 #include "dbe/database.h"
 #include "dbe/session.h"
 #include "dbe/table.h"
+#include "audittrail.h"
 #include "schema.h"
+
+#include <QStringList>
 
 namespace security {
 
@@ -25,6 +28,7 @@ struct BulkLoad::Tables {
     std::unique_ptr<dbe::Table> users;
     std::unique_ptr<dbe::Table> rights;
     std::unique_ptr<dbe::Table> program;
+    std::unique_ptr<AuditTrail> audit;
     std::shared_ptr<dbe::Database> database;
     std::optional<dbe::Transaction> transaction;
 };
@@ -46,6 +50,7 @@ BulkLoad::BulkLoad(const QString &databaseName, bool withSettings,
     m_tables->rights = open(tables::UserAcc);
     if (withSettings)
         m_tables->program = open(tables::Program);
+    m_tables->audit = std::make_unique<AuditTrail>(databaseName);
     m_tables->database = dbe::Session::instance().database(databaseName);
     m_tables->transaction.emplace(*m_tables->database);
 }
@@ -99,8 +104,21 @@ void BulkLoad::setSettings(const QString &securityLabel, std::optional<bool> log
     m_counts.settings = true;
 }
 
-void BulkLoad::commit()
+void BulkLoad::commit(const QString &action, const QString &source)
 {
+    QStringList counts;
+    const auto count = [&counts](int n, const char *what) {
+        if (n > 0)
+            counts.append(QStringLiteral("%1 %2").arg(n).arg(QLatin1String(what)));
+    };
+    count(m_counts.constants, "constants");
+    count(m_counts.users, "users");
+    count(m_counts.rights, "rights");
+    if (m_counts.settings)
+        counts.append(QStringLiteral("the settings"));
+    m_tables->audit->record(action, source,
+                            counts.isEmpty() ? QStringLiteral("nothing")
+                                             : counts.join(QStringLiteral(", ")));
     m_tables->transaction->commit();
 }
 

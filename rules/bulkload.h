@@ -54,8 +54,10 @@ public:
     // whether logging is on (nothing: unknown).
     void setSettings(const QString &securityLabel, std::optional<bool> logging);
 
-    // Makes everything loaded so far lasting. Throws dbe::Error; nothing is written then.
-    void commit();
+    // Makes everything loaded so far lasting, with one entry in the audit trail that names the
+    // work (`action`, such as "import"), its source and the counts. Throws dbe::Error; nothing
+    // is written then.
+    void commit(const QString &action, const QString &source);
 
     const Counts &counts() const { return m_counts; }
 

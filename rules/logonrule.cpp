@@ -1,6 +1,7 @@
 #include "rules/logonrule.h"
 
 #include "dbe/table.h"
+#include "rules/logonpolicy.h"
 #include "rules/schema.h"
 
 namespace security {
@@ -43,11 +44,12 @@ LogonVerdict judgeLogon(dbe::Table &users, const QString &name,
 {
     if (!users.findKey({name}) || !isUserRowId(users.value(fields::UserId).toLongLong()))
         return LogonVerdict::UnknownUser;
+    LogonVerdict verdict = LogonVerdict::Granted;
     if (password && !same(users.asString(fields::UserPassword), *password, comparison))
-        return LogonVerdict::WrongPassword;
-    if (!users.asBoolean(fields::UserEnabled))
-        return LogonVerdict::Disabled;
-    return LogonVerdict::Granted;
+        verdict = LogonVerdict::WrongPassword;
+    else if (!users.asBoolean(fields::UserEnabled))
+        verdict = LogonVerdict::Disabled;
+    return applyLogonPolicy(users, verdict);
 }
 
 } // namespace security

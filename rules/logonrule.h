@@ -27,11 +27,14 @@ enum class LogonVerdict {
     UnknownUser, // no row of the name, or a row the kit did not number
     WrongPassword,
     Disabled, // the password matched; the account is switched off
+    Locked,   // too many wrong passwords (see logonpolicy.h); the password is not looked at
 };
 
 // Looks the name up in `users` (open on its "UserName" index, so the name matches case-blind)
-// and judges the row; on Granted the table stands on it. `password` is absent for a network
-// logon, where the operating system has proved who the user is. Throws the engine's failures.
+// and judges the row under the database's logon policy; on Granted the table stands on it.
+// `password` is absent for a network logon, where the operating system has proved who the user
+// is. A wrong password of an existing user is counted, a right one clears the count. Throws the
+// engine's failures.
 LogonVerdict judgeLogon(dbe::Table &users, const QString &name,
                         const std::optional<QString> &password, Comparison comparison);
 

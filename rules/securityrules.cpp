@@ -5,7 +5,10 @@
 #include "dbe/table.h"
 #include "rules/cursor.h"
 #include "rules/logonrule.h"
+#include "rules/audittrail.h"
 #include "rules/schema.h"
+
+#include <QStringList>
 
 namespace security {
 
@@ -76,11 +79,25 @@ SecurityRules::UserChange userChange(SecurityRules::UserChange::Status status, i
     return change;
 }
 
+// What a grant gave, for its audit entry: "constant Print (3)", "group Clerks (2)".
+QString rightText(const dbe::Table &target, const QString &type, int id)
+{
+    return type == RightGroup
+               ? QStringLiteral("group %1 (%2)").arg(target.asString(fields::GroupName)).arg(id)
+               : QStringLiteral("constant %1 (%2)")
+                     .arg(target.asString(fields::AccessName))
+                     .arg(id);
+}
+
 } // namespace
 
 SecurityRules::SecurityRules(const QString &databaseName)
     : m_databaseName(databaseName), m_database(dbe::Session::instance().database(databaseName))
 {
+    // A file database attaches a table only outside a transaction: the trail is made ready
+    // here, so that the operations may also run inside a caller's transaction begun later.
+    if (!m_database->inTransaction())
+        AuditTrail trail(databaseName);
 }
 
 SecurityRules::~SecurityRules() = default;
@@ -89,11 +106,15 @@ bool SecurityRules::deleteUser(int userId)
 {
     Cursor users(m_databaseName, tables::Users);
     Cursor rights(m_databaseName, tables::UserAcc);
+    AuditTrail audit(m_databaseName);
     return inTransaction(*m_database, [&] {
         if (!users.findKey({userId}))
             return false;
         rights.setRange({userId}, {userId});
+        const int held = rights.recordCount();
         removeAll(rights);
+        audit.record(QStringLiteral("delete user"), users.asString(fields::UserName),
+                     QStringLiteral("id %1, with %2 rights").arg(userId).arg(held));
         users.remove();
         return true;
     });
@@ -104,9 +125,12 @@ bool SecurityRules::deleteConstant(int accessId)
     Cursor constants(m_databaseName, tables::Access);
     Cursor rights(m_databaseName, tables::UserAcc);
     Cursor members(m_databaseName, tables::GrpColl);
+    AuditTrail audit(m_databaseName);
     return inTransaction(*m_database, [&] {
         if (!constants.findKey({accessId}))
             return false;
+        audit.record(QStringLiteral("delete constant"), constants.asString(fields::AccessName),
+                     QStringLiteral("id %1, with its rights and memberships").arg(accessId));
         constants.remove();
         // No index leads with the constant: every right and every membership is looked at.
         removeWhere(rights, [accessId](const dbe::Table &row) {
@@ -125,9 +149,12 @@ bool SecurityRules::deleteGroup(int groupId)
     Cursor groups(m_databaseName, tables::Groups);
     Cursor rights(m_databaseName, tables::UserAcc);
     Cursor members(m_databaseName, tables::GrpColl);
+    AuditTrail audit(m_databaseName);
     return inTransaction(*m_database, [&] {
         if (!groups.findKey({groupId}))
             return false;
+        audit.record(QStringLiteral("delete group"), groups.asString(fields::GroupName),
+                     QStringLiteral("id %1, with its rights and memberships").arg(groupId));
         groups.remove();
         removeWhere(rights, [groupId](const dbe::Table &row) {
             return row.asInteger(fields::AccessId) == groupId &&
@@ -146,6 +173,7 @@ SecurityRules::Link SecurityRules::grant(int userId, int id, const QString &type
     Cursor users(m_databaseName, tables::Users);
     Cursor targets(m_databaseName, type == RightGroup ? tables::Groups : tables::Access);
     Cursor rights(m_databaseName, tables::UserAcc);
+    AuditTrail audit(m_databaseName);
     return inTransaction(*m_database, [&] {
         if (!users.findKey({userId}))
             return Link::NoSuchHolder;
@@ -158,6 +186,8 @@ SecurityRules::Link SecurityRules::grant(int userId, int id, const QString &type
         rights.setValue(fields::AccessId, id);
         rights.setValue(fields::RightType, type);
         rights.post();
+        audit.record(QStringLiteral("grant"), users.asString(fields::UserName),
+                     rightText(targets, type, id));
         return Link::Added;
     });
 }
@@ -165,10 +195,19 @@ SecurityRules::Link SecurityRules::grant(int userId, int id, const QString &type
 bool SecurityRules::revoke(int userId, int id, const QString &type)
 {
     Cursor rights(m_databaseName, tables::UserAcc);
+    Cursor users(m_databaseName, tables::Users);
+    AuditTrail audit(m_databaseName);
     return inTransaction(*m_database, [&] {
         if (!rights.findKey({userId, id, type}))
             return false;
         rights.remove();
+        audit.record(
+            QStringLiteral("revoke"),
+            users.findKey({userId}) ? users.asString(fields::UserName)
+                                    : QStringLiteral("user %1").arg(userId),
+            QStringLiteral("%1 %2")
+                .arg(type == RightGroup ? QStringLiteral("group") : QStringLiteral("constant"))
+                .arg(id));
         return true;
     });
 }
@@ -178,6 +217,7 @@ SecurityRules::Link SecurityRules::addMember(int groupId, int accessId)
     Cursor groups(m_databaseName, tables::Groups);
     Cursor constants(m_databaseName, tables::Access);
     Cursor members(m_databaseName, tables::GrpColl);
+    AuditTrail audit(m_databaseName);
     return inTransaction(*m_database, [&] {
         if (!groups.findKey({groupId}))
             return Link::NoSuchHolder;
@@ -189,6 +229,10 @@ SecurityRules::Link SecurityRules::addMember(int groupId, int accessId)
         members.setValue(fields::GroupId, groupId);
         members.setValue(fields::AccessId, accessId);
         members.post();
+        audit.record(QStringLiteral("add member"), groups.asString(fields::GroupName),
+                     QStringLiteral("constant %1 (%2)")
+                         .arg(constants.asString(fields::AccessName))
+                         .arg(accessId));
         return Link::Added;
     });
 }
@@ -196,10 +240,16 @@ SecurityRules::Link SecurityRules::addMember(int groupId, int accessId)
 bool SecurityRules::removeMember(int groupId, int accessId)
 {
     Cursor members(m_databaseName, tables::GrpColl);
+    Cursor groups(m_databaseName, tables::Groups);
+    AuditTrail audit(m_databaseName);
     return inTransaction(*m_database, [&] {
         if (!members.findKey({groupId, accessId}))
             return false;
         members.remove();
+        audit.record(QStringLiteral("remove member"),
+                     groups.findKey({groupId}) ? groups.asString(fields::GroupName)
+                                               : QStringLiteral("group %1").arg(groupId),
+                     QStringLiteral("constant %1").arg(accessId));
         return true;
     });
 }
@@ -223,6 +273,7 @@ SecurityRules::NameChange SecurityRules::insertConstant(const QString &name,
         return {NameChange::EmptyName};
     Cursor constants(m_databaseName, tables::Access, indexes::AccessName);
     Cursor byId(m_databaseName, tables::Access);
+    AuditTrail audit(m_databaseName);
     return inTransaction(*m_database, [&] {
         if (constants.findKey({storedName(constants, name)}))
             return NameChange{NameChange::Duplicate, constants.asInteger(fields::AccessId)};
@@ -233,6 +284,8 @@ SecurityRules::NameChange SecurityRules::insertConstant(const QString &name,
             constants.setValue(fields::AccessId, *accessId);
         constants.setValue(fields::AccessName, name);
         constants.post();
+        audit.record(QStringLiteral("add constant"), constants.asString(fields::AccessName),
+                     QStringLiteral("id %1").arg(constants.asInteger(fields::AccessId)));
         return NameChange{NameChange::Written, constants.asInteger(fields::AccessId)};
     });
 }
@@ -242,6 +295,7 @@ SecurityRules::NameChange SecurityRules::addGroup(const QString &name)
     if (name.isEmpty())
         return {NameChange::EmptyName};
     Cursor groups(m_databaseName, tables::Groups);
+    AuditTrail audit(m_databaseName);
     return inTransaction(*m_database, [&] {
         // The group name is cut to the field like a constant's; no index leads with it.
         const QString stored = dbe::DataSet::coerce(dbe::FieldType::Alpha,
@@ -254,6 +308,8 @@ SecurityRules::NameChange SecurityRules::addGroup(const QString &name)
         groups.insert();
         groups.setValue(fields::GroupName, name);
         groups.post();
+        audit.record(QStringLiteral("add group"), groups.asString(fields::GroupName),
+                     QStringLiteral("id %1").arg(groups.asInteger(fields::GroupId)));
         return NameChange{NameChange::Written, groups.asInteger(fields::GroupId)};
     });
 }
@@ -269,6 +325,7 @@ SecurityRules::UserChange SecurityRules::addUser(const UserFields &user)
     Cursor users(m_databaseName, tables::Users, indexes::UserName);
     if (const QString field = tooLongField(users, user); !field.isEmpty())
         return userChange(UserChange::TooLong, 0, field);
+    AuditTrail audit(m_databaseName);
     return inTransaction(*m_database, [&] {
         if (users.findKey({user.name}))
             return userChange(UserChange::Duplicate, users.asInteger(fields::UserId));
@@ -281,6 +338,12 @@ SecurityRules::UserChange SecurityRules::addUser(const UserFields &user)
         users.setValue(fields::UserAdmin, user.admin);
         // Last access and count stay blank until the first logon, as the user dialog leaves them.
         users.post();
+        audit.record(QStringLiteral("add user"), users.asString(fields::UserName),
+                     QStringLiteral("id %1, %2, %3")
+                         .arg(users.asInteger(fields::UserId))
+                         .arg(user.enabled ? QStringLiteral("enabled") : QStringLiteral("disabled"),
+                              user.admin ? QStringLiteral("administrator")
+                                         : QStringLiteral("no administrator")));
         return userChange(UserChange::Written, users.asInteger(fields::UserId));
     });
 }
@@ -293,6 +356,7 @@ SecurityRules::UserChange SecurityRules::alterUser(int userId, const UserAlterat
         if (text && !fits(users, field, *text))
             return userChange(UserChange::TooLong, userId, field);
     }
+    AuditTrail audit(m_databaseName);
     return inTransaction(*m_database, [&] {
         if (!users.findKey({userId}))
             return userChange(UserChange::NotFound, userId);
@@ -306,6 +370,19 @@ SecurityRules::UserChange SecurityRules::alterUser(int userId, const UserAlterat
         if (change.def2)
             users.setValue(fields::UserDef2, *change.def2);
         users.post();
+        QStringList changed;
+        if (change.enabled)
+            changed.append(*change.enabled ? QStringLiteral("enabled") : QStringLiteral("disabled"));
+        if (change.admin)
+            changed.append(*change.admin ? QStringLiteral("administrator")
+                                         : QStringLiteral("no administrator"));
+        if (change.def1)
+            changed.append(QStringLiteral("%1 %2").arg(fields::UserDef1, *change.def1));
+        if (change.def2)
+            changed.append(QStringLiteral("%1 %2").arg(fields::UserDef2, *change.def2));
+        audit.record(QStringLiteral("edit user"), users.asString(fields::UserName),
+                     changed.isEmpty() ? QStringLiteral("nothing changed")
+                                       : changed.join(QStringLiteral("; ")));
         return userChange(UserChange::Written, userId);
     });
 }
@@ -315,12 +392,16 @@ SecurityRules::UserChange SecurityRules::setPassword(int userId, const QString &
     Cursor users(m_databaseName, tables::Users);
     if (!fits(users, fields::UserPassword, password))
         return userChange(UserChange::TooLong, userId, fields::UserPassword);
+    AuditTrail audit(m_databaseName);
     return inTransaction(*m_database, [&] {
         if (!users.findKey({userId}))
             return userChange(UserChange::NotFound, userId);
         users.edit();
         users.setValue(fields::UserPassword, password);
         users.post();
+        // Never the password itself.
+        audit.record(QStringLiteral("edit user"), users.asString(fields::UserName),
+                     QStringLiteral("%1 changed").arg(fields::UserPassword));
         return userChange(UserChange::Written, userId);
     });
 }
@@ -331,6 +412,7 @@ SecurityRules::NameChange SecurityRules::renameConstant(const QString &oldName,
     if (newName.isEmpty())
         return {NameChange::EmptyName};
     Cursor constants(m_databaseName, tables::Access, indexes::AccessName);
+    AuditTrail audit(m_databaseName);
     return inTransaction(*m_database, [&] {
         // The lookup also finds the constant itself when the name is unchanged or differs only
         // in letter case, and that is refused as well: the names are compared case-blind.
@@ -338,9 +420,12 @@ SecurityRules::NameChange SecurityRules::renameConstant(const QString &oldName,
             return NameChange{NameChange::Duplicate, constants.asInteger(fields::AccessId)};
         if (!constants.findKey({oldName}))
             return NameChange{NameChange::NotFound};
+        const QString before = constants.asString(fields::AccessName);
         constants.edit();
         constants.setValue(fields::AccessName, newName);
         constants.post();
+        audit.record(QStringLiteral("rename constant"), constants.asString(fields::AccessName),
+                     QStringLiteral("was %1").arg(before));
         return NameChange{NameChange::Written, constants.asInteger(fields::AccessId)};
     });
 }

@@ -21,14 +21,16 @@ namespace security {
 // deleted user, constant or group, and when a right, a group member or a constant's name may be
 // written. The setup editor changes the tables through here, so its rules hold for every window.
 //
-// Each operation is one transaction: done whole or not at all.
+// Each operation is one transaction: done whole or not at all, together with its one entry in
+// the audit trail (see audittrail.h; an outcome that writes nothing writes no entry).
 //
 // The operations read and write through cursors of their own: a window's cursors keep their
 // place and range, and see the change at their next move as they see another workstation's.
 class SecurityRules
 {
 public:
-    // The security database under this alias (or directory). Throws UnknownAlias.
+    // The security database under this alias (or directory); makes its audit trail ready when
+    // no transaction is open. Throws UnknownAlias and the engine's failures.
     explicit SecurityRules(const QString &databaseName);
     ~SecurityRules();
 

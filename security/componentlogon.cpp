@@ -5,6 +5,7 @@
 #include "dbe/error.h"
 #include "dbe/session.h"
 #include "dbe/table.h"
+#include "rules/audittrail.h"
 #include "rules/logging.h"
 #include "rules/logonrule.h"
 #include "rules/schema.h"
@@ -21,6 +22,14 @@
 namespace {
 
 const QString UnableToAccessMessage = QStringLiteral("Unable to Access Security Files");
+
+// For LastError(): the host and the administrator learn what the user is not told.
+QString lockedText(const QString &name)
+{
+    return QStringLiteral("The account %1 is locked after too many wrong passwords; an "
+                          "administrator can unlock it.")
+        .arg(name);
+}
 
 // Publishes the dialog in FormLogon while it exists.
 class ShownLogonDialog
@@ -68,6 +77,7 @@ void TVeskSecurePrivate::takeUserFromRow(const dbe::Table &users)
     const qint64 count = users.value(security::fields::UserAccessCount).toLongLong();
     m_accessCount = int(std::clamp<qint64>(count, 0, std::numeric_limits<int>::max()));
     m_isAdmin = users.asBoolean(security::fields::UserAdmin);
+    security::AuditTrail::setActor(m_userName);
 }
 
 void TVeskSecurePrivate::becomeSupervisor()
@@ -80,6 +90,7 @@ void TVeskSecurePrivate::becomeSupervisor()
     m_lastAccess = QDateTime();
     m_accessCount = 0;
     m_isAdmin = true;
+    security::AuditTrail::setActor(m_userName);
 }
 
 // The count is added in the database rather than read, incremented and posted, so that two
@@ -156,6 +167,8 @@ bool TVeskSecurePrivate::logonWithDialog()
     const bool result = dialog->exec() == QDialog::Accepted;
     if (dialog->failure())
         std::rethrow_exception(dialog->failure());
+    if (!result && !dialog->lockedName().isEmpty())
+        m_lastError = lockedText(dialog->lockedName());
     // A supervisor's name and password count even when the dialog was cancelled; only an
     // accepted dialog makes it a logon that is logged.
     if (dialog->SupervisorLogon) {
@@ -179,8 +192,11 @@ bool TVeskSecurePrivate::logonWithName(const QString &userName, const QString &p
         return false;
     // Always case-blind: a host that passes a name and password has no dialog whose options
     // would apply. The supervisor has no row, so his name is an ordinary one here.
-    if (security::judgeLogon(*users, userName, password, security::Comparison::CaseBlind) !=
-        security::LogonVerdict::Granted)
+    const security::LogonVerdict verdict =
+        security::judgeLogon(*users, userName, password, security::Comparison::CaseBlind);
+    if (verdict == security::LogonVerdict::Locked)
+        m_lastError = lockedText(userName);
+    if (verdict != security::LogonVerdict::Granted)
         return false;
     takeUserFromRow(*users);
     recordLogon(users.get());
@@ -202,8 +218,11 @@ bool TVeskSecurePrivate::logonFromNetwork()
     if (!users)
         return false;
     // The network logon already proved who the user is; no password is asked.
-    if (security::judgeLogon(*users, name, std::nullopt, security::Comparison::CaseBlind) !=
-        security::LogonVerdict::Granted)
+    const security::LogonVerdict verdict =
+        security::judgeLogon(*users, name, std::nullopt, security::Comparison::CaseBlind);
+    if (verdict == security::LogonVerdict::Locked)
+        m_lastError = lockedText(name);
+    if (verdict != security::LogonVerdict::Granted)
         return false;
     takeUserFromRow(*users);
     recordLogon(users.get());

@@ -95,11 +95,17 @@ void TFormLogon::refuseLogon()
 
 void TFormLogon::checkUserAndClose()
 {
+    m_lockedName.clear();
     try {
         switch (security::judgeLogon(*m_tblUsers, m_edUserName->text(), m_edPassword->text(),
                                      comparison())) {
         case security::LogonVerdict::Granted:
             break;
+        case security::LogonVerdict::Locked:
+            // Worded as a wrong password, so that a guesser cannot tell a locked account.
+            m_lockedName = m_edUserName->text();
+            refuseLogon();
+            return;
         case security::LogonVerdict::UnknownUser:
         case security::LogonVerdict::WrongPassword:
             refuseLogon();

@@ -42,6 +42,9 @@ public:
     // An engine failure during the lookup; the dialog closes with Cancel and the opener
     // rethrows it, since an exception must not cross the dialog's event loop.
     std::exception_ptr failure() const { return m_failure; }
+    // The name of the locked account the last attempt was refused for, shown to the user as a
+    // wrong password; empty when it was refused for anything else.
+    QString lockedName() const { return m_lockedName; }
 
     void done(int result) override;
 
@@ -59,6 +62,7 @@ private:
     QPushButton *m_bbtnCancel;
     dbe::Table *m_tblUsers;
     std::exception_ptr m_failure;
+    QString m_lockedName;
 };
 
 // The logon dialog while it is shown; null otherwise.

@@ -1,6 +1,7 @@
 #include "setup/frmgroup.h"
 
 #include "dbe/table.h"
+#include "rules/auditedchange.h"
 #include "rules/schema.h"
 #include "rules/securityrules.h"
 #include "setup/arrowglyph.h"
@@ -174,7 +175,7 @@ void TFormGroup::SelectAccess()
     ui::runGuarded(this, [&] {
         // The membership needs the group's id, which a new group only gets when posted.
         if (m_groups->state() == dbe::DataSet::State::Insert)
-            m_groups->post();
+            security::postAudited(*m_groups, QStringLiteral("group"), GroupName);
         security::SecurityRules rules(m_grpColl->databaseName());
         added = rules.addMember(groupId(), line->id) == security::SecurityRules::Link::Added;
     });
@@ -220,7 +221,7 @@ void TFormGroup::bbtnOkClick()
 {
     const bool saved = ui::runGuarded(this, [this] {
         if (groupPending())
-            m_groups->post();
+            security::postAudited(*m_groups, QStringLiteral("group"), GroupName);
     });
     if (saved)
         accept();

@@ -1,10 +1,12 @@
 #include "setup/frmsecmn.h"
 
 #include "dbe/table.h"
+#include "rules/auditedchange.h"
 #include "rules/schema.h"
 #include "rules/securityrules.h"
 #include "setup/arrowglyph.h"
 #include "setup/draglistbox.h"
+#include "setup/frmpolicy.h"
 #include "ui/formkit.h"
 #include "setup/userselector.h"
 #include "ui/dbcontrols.h"
@@ -73,6 +75,10 @@ TFormMain::TFormMain(QWidget *owner) : QDialog(owner)
                   QRect(412, 10, 79, 27));
     btnOk->setDefault(true);
     connect(btnOk, &QPushButton::clicked, this, &TFormMain::btnOkClick);
+    btnPolicy = place(new QPushButton(QStringLiteral("&Policy..."), this),
+                      QStringLiteral("btnPolicy"), QRect(412, 44, 79, 27));
+    btnPolicy->setAccessibleName(QStringLiteral("Logon policy"));
+    connect(btnPolicy, &QPushButton::clicked, this, &TFormMain::btnPolicyClick);
     buildUsersGroup();
     lblStatus = place(new QLabel(this), QStringLiteral("lblStatus"), QRect(10, 336, 481, 18));
     setTabOrderAndKeys();
@@ -87,7 +93,7 @@ void TFormMain::setTabOrderAndKeys()
                                     tnbkLists,      lbGroups,       lbConstants,    spbtnAddUser,
                                     spbtnEditUser,  spbtnDelUser,   spbtnAddAccess, spbtnDelAccess,
                                     spbtnAddGroup,  spbtnEditGroup, spbtnDelGroup,  spbtnAccAdd,
-                                    spbtnAccEdit,   spbtnAccDel,    spbtnAccHolders};
+                                    spbtnAccEdit,   spbtnAccDel,    spbtnAccHolders, btnPolicy};
     for (qsizetype i = 1; i < order.size(); ++i)
         setTabOrder(order.at(i - 1), order.at(i));
 
@@ -302,7 +308,7 @@ void TFormMain::FormDestroy()
             }
             const dbe::DataSet::State state = tblProgram->state();
             if (state == dbe::DataSet::State::Edit || state == dbe::DataSet::State::Insert)
-                tblProgram->post();
+                security::postAudited(*tblProgram, QStringLiteral("settings"), SecurityLabel);
         }
     });
     for (dbe::Table *table : {tblUsrAcc, tblUsers, tblProgram, tblGrpColl, tblAccess, tblGroups})
@@ -317,4 +323,15 @@ security::SecurityRules TFormMain::rules() const
 void TFormMain::btnOkClick()
 {
     accept();
+}
+
+void TFormMain::btnPolicyClick()
+{
+    QString userName;
+    ui::runGuarded(this, [&] {
+        if (userSelected())
+            userName = tblUsers->asString(UserName);
+    });
+    TFormPolicy dialog(m_aliasName, userName, this);
+    dialog.exec();
 }

@@ -59,6 +59,7 @@ public:
     // Handlers, public so that the opener's tests can run them as a click would.
     void FormShow();
     void btnOkClick();
+    void btnPolicyClick();
     void dblkUserNameChange();
     void spbtnAddUserClick();
     void spbtnEditUserClick();
@@ -126,6 +127,8 @@ private:
     ui::DbCheckBox *dbchkSecEnabled = nullptr;
     ui::DbCheckBox *dbcxLogEnabled = nullptr;
     QPushButton *btnOk = nullptr;
+    // An addition beside the settings: the logon policy and unlocking (TFormPolicy).
+    QPushButton *btnPolicy = nullptr;
     QGroupBox *grpUsers = nullptr;
     UserSelector *dblkUserName = nullptr;
     QToolButton *spbtnAddUser = nullptr;

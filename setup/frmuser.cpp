@@ -2,6 +2,7 @@
 
 #include "dbe/error.h"
 #include "dbe/table.h"
+#include "rules/auditedchange.h"
 #include "rules/schema.h"
 #include "setup/logging.h"
 #include "ui/formkit.h"
@@ -54,7 +55,7 @@ void postUser(dbe::Table &users)
             throw dbe::Error(
                 QStringLiteral("Field '%1' must have a value.").arg(field.displayLabel));
     }
-    users.post();
+    security::postAudited(users, QStringLiteral("user"), UserName);
 }
 
 } // namespace

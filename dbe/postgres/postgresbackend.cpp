@@ -579,6 +579,11 @@ std::unique_ptr<ChangeWatch> PostgresBackend::watchChanges(const QStringList &ta
                                                 server.session());
 }
 
+QString PostgresBackend::openingPassword() const
+{
+    return m_connection ? m_connection->password() : QString();
+}
+
 void PostgresBackend::prepareChangeWatch(const QString &table)
 {
     m_changeCount.prepare(connection(m_context.databaseName), serverName(baseName(table)));

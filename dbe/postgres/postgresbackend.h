@@ -45,6 +45,7 @@ public:
     // round trip, and ends with the session it was taken in.
     std::unique_ptr<ChangeWatch> watchChanges(const QStringList &tables) override;
     void prepareChangeWatch(const QString &table) override;
+    QString openingPassword() const override;
     // What a watch compares (an array of server names, as text), and the session it holds for.
     QString changeState(const QString &serverTables);
     int session() const;

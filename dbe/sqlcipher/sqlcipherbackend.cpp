@@ -537,7 +537,10 @@ TableHandle SqlCipherBackend::openTable(const QString &name)
 
     QStringList tried = m_credentials->passwords;
     bool attached = std::any_of(tried.cbegin(), tried.cend(), [&](const QString &password) {
-        return tryAttach(schema, path, password);
+        if (!tryAttach(schema, path, password))
+            return false;
+        m_openedWith = password;
+        return true;
     });
     if (!attached)
         refuseDamagedFile(file, tried);
@@ -545,6 +548,7 @@ TableHandle SqlCipherBackend::openTable(const QString &name)
         if (const std::optional<QString> typed = m_credentials->prompt(file)) {
             attached = tryAttach(schema, path, *typed);
             if (attached) {
+                m_openedWith = *typed;
                 m_credentials->remember(*typed);
             } else {
                 tried = {*typed};
@@ -730,6 +734,10 @@ void SqlCipherBackend::createTable(const TableDef &def, const QString &password,
     }
     ::chmod(QFile::encodeName(path).constData(), mode);
     // The tables of one database share a salt, so that opening them derives one key.
+    // A table added to an existing database (the kit's own additions, made when first
+    // needed) takes the salt of a table attached already, so that no second key is derived.
+    if (m_newSalt.isEmpty() && !m_files.isEmpty())
+        m_newSalt = sqlcipherkeys::saltOf(QDir(m_directory).filePath(m_files.first()));
     if (m_newSalt.isEmpty())
         m_newSalt = sqlcipherkeys::newSalt();
     const QByteArray key = keyFor(password, m_newSalt);

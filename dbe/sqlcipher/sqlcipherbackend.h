@@ -44,6 +44,7 @@ public:
     // Watches the table files through the kernel's file events (see FileChangeWatch).
     std::unique_ptr<ChangeWatch> watchChanges(const QStringList &tables) override;
     void followReplacedFiles(const QStringList &tables) override;
+    QString openingPassword() const override { return m_openedWith; }
 
     QString placeholder(int position) const override;
     QString orderTerm(const QString &expression, bool descending) const override;
@@ -82,6 +83,7 @@ private:
     QMap<QString, TableHandle> m_attached;    // key: upper-cased schema name
     QMap<QString, QString> m_files;           // schema -> its file name as found on disk
     QMap<QString, FileIdentity> m_identities; // schema -> the file SQLite attached
+    QString m_openedWith;                     // the password that attached a table
     QByteArray m_newSalt;                     // the salt of the tables this backend creates
     QSet<QString> m_written;                  // table files written in the open transaction
 };

@@ -51,7 +51,7 @@ private Q_SLOTS:
                 load.grantConstant(second.id, print.id);
             QCOMPARE(load.counts().rights, 2);
             if (commit)
-                load.commit();
+                load.commit(QStringLiteral("test"), QStringLiteral("rows"));
             QVERIFY(!grantTwice);
         } catch (const dbe::Error &error) {
             QVERIFY2(grantTwice, qPrintable(error.text()));
@@ -66,7 +66,7 @@ private Q_SLOTS:
         for (const QString &label : {QStringLiteral("First"), QStringLiteral("Second")}) {
             BulkLoad load(db.alias(), true);
             load.setSettings(label, true);
-            load.commit();
+            load.commit(QStringLiteral("test"), QStringLiteral("rows"));
         }
         QCOMPARE(
             testsupport::rows(db, QStringLiteral("PROGRAM.DB"),

@@ -11,6 +11,7 @@
 #include "dbe/error.h"
 #include "dbe/session.h"
 #include "dbe/table.h"
+#include "rules/audittrail.h"
 #include "rules/securityrules.h"
 #include "tests/support/testsupport.h"
 
@@ -164,6 +165,9 @@ private Q_SLOTS:
         testsupport::isolateEngineConfig();
         m_db = std::make_unique<testsupport::SecurityDb>();
         m_content = fill(*m_db);
+        // Each rule writes its audit entry; the trail's table is made and attached here, since
+        // the cases run inside a transaction of the test's own.
+        security::AuditTrail trail(m_db->alias());
     }
     void cleanupTestCase()
     {

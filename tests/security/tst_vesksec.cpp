@@ -643,6 +643,45 @@ private Q_SLOTS:
             QCOMPARE(session.directoryOf(alias), dirs.filePath(QString::number(i)));
         }
     }
+
+    // policy, user unlock and audit: their statuses, and verify naming an altered entry.
+    void policyUnlockAndAuditCommands()
+    {
+        QTemporaryDir dir;
+        const QStringList db = {QStringLiteral("--alias"), QStringLiteral("CliAudit"),
+                                QStringLiteral("--password"), QStringLiteral("Pw1")};
+        const auto run = [&](const QStringList &args) { return vesksec(args + db); };
+        QCOMPARE(run({"demo", "--dir", dir.path()}).exitCode, 0);
+        const Run set = run({"policy", "--lockout-after", "2", "--log-failed", "on", "--json"});
+        QCOMPARE(set.exitCode, 0);
+        QVERIFY2(set.output.contains(QStringLiteral("\"lockoutAfter\":2")), qPrintable(set.output));
+        QCOMPARE(run({"policy", "--lockout-after", "two"}).exitCode, 2);
+        QCOMPARE(run({"user", "unlock", "nobody"}).exitCode, 1);
+        QCOMPARE(run({"user", "unlock", "clerk"}).exitCode, 0);
+        const Run list = run({"audit", "list", "--json"});
+        QCOMPARE(list.exitCode, 0);
+        QVERIFY2(list.output.contains(QStringLiteral("\"actor\": \"vesksec policy\"")),
+                 qPrintable(list.output));
+        QVERIFY(run({"audit", "verify"}).output.contains(QStringLiteral("1 entries")));
+
+        dbe::Session::instance().reloadConfig();
+        dbe::Session::instance().addPassword(QStringLiteral("Pw1"));
+        {
+            dbe::Table audit;
+            audit.setDatabaseName(QStringLiteral("CliAudit"));
+            audit.setTableName(QStringLiteral("AUDIT.DB"));
+            audit.open();
+            QVERIFY(audit.findKey({1}));
+            audit.edit();
+            audit.setValue(QStringLiteral("Change"), QStringLiteral("nothing"));
+            audit.post();
+        }
+        dbe::Session::instance().closeDatabases();
+        const Run verify = run({"audit", "verify"});
+        QCOMPARE(verify.exitCode, 1);
+        QVERIFY2(verify.output.contains(QStringLiteral("entry 1 breaks the chain")),
+                 qPrintable(verify.output));
+    }
 };
 
 QTEST_GUILESS_MAIN(VesksecTest)

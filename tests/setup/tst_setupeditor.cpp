@@ -232,7 +232,9 @@ private Q_SLOTS:
             QStringList({"dbedSecLabel", "DBEdit1", "DBEdit2", "dbchkSecEnabled", "dbcxLogEnabled",
                          "btnOk", "dblkUserName", "lbUsrAccess", "tnbkLists", "lbGroups",
                          "spbtnAddUser", "spbtnEditUser", "spbtnDelUser", "spbtnAddAccess",
-                         "spbtnDelAccess", "spbtnAddGroup", "spbtnEditGroup", "spbtnDelGroup"}));
+                         "spbtnDelAccess", "spbtnAddGroup", "spbtnEditGroup", "spbtnDelGroup",
+                         // the logon policy, an addition after the specified controls
+                         "btnPolicy"}));
 
         QStringList userOrder;
         testsupport::ExpectDialog<TformUser> userDialog([&](TformUser *dialog) {
