@@ -10,27 +10,26 @@
 //   vesksec user|constant|group|grant|revoke|rights|who-can ... (see admincommands.h)
 //   vesksec log (export | purge) --alias NAME ... (see logcommand.h)
 
-#include "import/oldimport.h"
 #include "admincommands.h"
+#include "auditcommand.h"
 #include "dbe/error.h"
 #include "dbe/session.h"
 #include "dbe/storage.h"
-#include "masterpassword.h"
+#include "import/oldimport.h"
 #include "logcommand.h"
-#include "auditcommand.h"
+#include "masterpassword.h"
 #include "policycommand.h"
 #include "reportcommand.h"
-#include "userunlockcommand.h"
 #include "rules/audittrail.h"
 #include "rules/constantsource.h"
 #include "rules/createdatabase.h"
+#include "userunlockcommand.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QTextStream>
-
 #include <csignal>
 #include <signal.h>
 
@@ -53,7 +52,6 @@ int fail(const QString &message)
     err() << "vesksec: " << message << Qt::endl;
     return 1;
 }
-
 
 // The options of every command, and the parser that read them.
 struct CommandLine {
@@ -192,8 +190,7 @@ int createDatabase(const CommandLine &line, bool withDemo)
     if (withDemo)
         security::fillDemoData(alias);
     out() << (withDemo ? "Demo security database" : "Security database") << " created in "
-          << creation.placeText()
-          << " as alias " << alias << Qt::endl;
+          << creation.placeText() << " as alias " << alias << Qt::endl;
     return 0;
 }
 

@@ -20,12 +20,12 @@ qint64 commitPurge(const QString &databaseName, dbe::Table &log, qint64 numbered
     security::AuditTrail audit(databaseName);
     dbe::Transaction transaction(*dbe::Session::instance().database(databaseName));
     const qint64 deleted = log.deleteRange(numberedUpTo);
-    audit.record(QStringLiteral("purge log"), QStringLiteral("entries before %1")
-                                                  .arg(before.toString(Qt::ISODate)),
-                 QStringLiteral("%1 entries deleted, %2")
-                     .arg(deleted)
-                     .arg(archived ? QStringLiteral("archived first")
-                                   : QStringLiteral("discarded")));
+    audit.record(
+        QStringLiteral("purge log"),
+        QStringLiteral("entries before %1").arg(before.toString(Qt::ISODate)),
+        QStringLiteral("%1 entries deleted, %2")
+            .arg(deleted)
+            .arg(archived ? QStringLiteral("archived first") : QStringLiteral("discarded")));
     transaction.commit();
     return deleted;
 }

@@ -28,8 +28,10 @@ struct PurgeResult {
 PurgeResult purgeLog(const QString &databaseName, const QDate &before, const QString &archivePath);
 
 // The transaction of a purge: deletes the log's entries within `log`'s range numbered up to
-// `numberedUpTo` and commits. Whatever has to be written with a purge belongs in here, so that
-// it commits, or not, with the deletion.
-qint64 commitPurge(const QString &databaseName, dbe::Table &log, qint64 numberedUpTo);
+// `numberedUpTo`, writes the audit entry of a purge of the days before `before` (`archived`:
+// the entries went to an archive first) and commits. Whatever has to be written with a purge
+// belongs in here, so that it commits, or not, with the deletion.
+qint64 commitPurge(const QString &databaseName, dbe::Table &log, qint64 numberedUpTo,
+                   const QDate &before, bool archived);
 
 } // namespace logarchive

@@ -1,9 +1,9 @@
 #include "bulkload.h"
 
+#include "audittrail.h"
 #include "dbe/database.h"
 #include "dbe/session.h"
 #include "dbe/table.h"
-#include "audittrail.h"
 #include "schema.h"
 
 #include <QStringList>

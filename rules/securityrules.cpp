@@ -3,9 +3,9 @@
 #include "dbe/database.h"
 #include "dbe/session.h"
 #include "dbe/table.h"
+#include "rules/audittrail.h"
 #include "rules/cursor.h"
 #include "rules/logonrule.h"
-#include "rules/audittrail.h"
 #include "rules/schema.h"
 
 #include <QStringList>
@@ -351,8 +351,8 @@ SecurityRules::UserChange SecurityRules::addUser(const UserFields &user)
 SecurityRules::UserChange SecurityRules::alterUser(int userId, const UserAlteration &change)
 {
     Cursor users(m_databaseName, tables::Users);
-    for (const auto &[field, text] : {std::pair{fields::UserDef1, change.def1},
-                                      std::pair{fields::UserDef2, change.def2}}) {
+    for (const auto &[field, text] :
+         {std::pair{fields::UserDef1, change.def1}, std::pair{fields::UserDef2, change.def2}}) {
         if (text && !fits(users, field, *text))
             return userChange(UserChange::TooLong, userId, field);
     }
@@ -372,7 +372,8 @@ SecurityRules::UserChange SecurityRules::alterUser(int userId, const UserAlterat
         users.post();
         QStringList changed;
         if (change.enabled)
-            changed.append(*change.enabled ? QStringLiteral("enabled") : QStringLiteral("disabled"));
+            changed.append(*change.enabled ? QStringLiteral("enabled")
+                                           : QStringLiteral("disabled"));
         if (change.admin)
             changed.append(*change.admin ? QStringLiteral("administrator")
                                          : QStringLiteral("no administrator"));

@@ -240,7 +240,7 @@ int runChild(const QStringList &args)
     log.setIndexName(QStringLiteral("LOGINFO"));
     log.open();
     log.setRange({Start}, {Start.addSecs(39 * 60)});
-    const int deleted = logarchive::commitPurge(alias, log, 1000000);
+    const int deleted = logarchive::commitPurge(alias, log, 1000000, Start.date(), false);
     log.cancelRange();
     writeLog(alias, 300, 25, 0, 1);
     return deleted == 40 ? 0 : 1;
