@@ -75,6 +75,25 @@ void everyPart(TReportDesign &d)
 
 } // namespace
 
+// A short date of the day first, with dots, as the [intl] profile sets it while this lives.
+class DayFirstProfile
+{
+public:
+    DayFirstProfile()
+    {
+        QFile profile(m_dir.filePath(QStringLiteral("intl.ini")));
+        if (!profile.open(QIODevice::WriteOnly))
+            qFatal("cannot write the intl profile");
+        profile.write("[intl]\nsDate=.\nsShortDate=dd/MM/yyyy\n");
+        profile.close();
+        qputenv("VESK_INTL_CONFIG", QFile::encodeName(profile.fileName()));
+    }
+    ~DayFirstProfile() { qunsetenv("VESK_INTL_CONFIG"); }
+
+private:
+    QTemporaryDir m_dir;
+};
+
 class TestReportDesign : public QObject
 {
     Q_OBJECT
@@ -230,6 +249,8 @@ private Q_SLOTS:
 
     void plainStringValues()
     {
+        // Moments print as the configured short date and the time, as everywhere else.
+        const DayFirstProfile profile;
         TFormGenWin generator;
         generator.SetOptions({});
         dbe::MemoryDataSet data;
@@ -242,7 +263,7 @@ private Q_SLOTS:
         design.SetFields({"Enabled", "Seen"});
         design.Execute();
         QVERIFY(findText(generator, QStringLiteral("True")));
-        QVERIFY(findText(generator, QStringLiteral("2026-03-02 08:15:00")));
+        QVERIFY(findText(generator, QStringLiteral("02.03.2026 08:15:00")));
     }
 
     void titleBlock_data()
@@ -293,14 +314,8 @@ private Q_SLOTS:
     void emptyDateFormatMeansTheShortDate()
     {
         // The short date of the [intl] profile, as the date edits show it.
-        QTemporaryDir dir;
-        QFile profile(dir.filePath(QStringLiteral("intl.ini")));
-        QVERIFY(profile.open(QIODevice::WriteOnly));
-        profile.write("[intl]\nsDate=.\nsShortDate=dd/MM/yyyy\n");
-        profile.close();
-        qputenv("VESK_INTL_CONFIG", QFile::encodeName(profile.fileName()));
+        const DayFirstProfile profile;
         Built b = build(1, [](TReportDesign &d) { d.SetDatePosition(dpLeft); });
-        qunsetenv("VESK_INTL_CONFIG");
         QCOMPARE(b.design->DateFormat(), QStringLiteral("ddddd"));
         QVERIFY(findText(*b.generator, QStringLiteral("02.03.2026")));
     }
