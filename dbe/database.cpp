@@ -50,6 +50,16 @@ void Database::begin()
     ++m_depth;
 }
 
+void Database::beginSnapshot(const QStringList &tables)
+{
+    if (m_depth != 0)
+        throw Error(QStringLiteral("A snapshot cannot begin inside a transaction."),
+                    Error::WrongState);
+    m_backend->beginSnapshot(tables);
+    m_rollbackOnly = false;
+    m_depth = 1;
+}
+
 void Database::commit()
 {
     if (m_depth == 0)

@@ -39,6 +39,9 @@ public:
     void begin();
     void commit();
     void rollback();
+    // Begins a read-only transaction in which every table of `tables` reads as at one moment
+    // (see Backend::beginSnapshot()); end it with commit() or rollback().
+    void beginSnapshot(const QStringList &tables);
     bool inTransaction() const { return m_depth > 0; }
 
     // Inside a transaction that has not written, before it reads the tables: a watch that tells

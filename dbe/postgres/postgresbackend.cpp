@@ -10,6 +10,7 @@
 #include <QRegularExpression>
 #include <QSet>
 #include <QUrl>
+#include <algorithm>
 #include <optional>
 
 namespace dbe::postgres {
@@ -522,6 +523,53 @@ void PostgresBackend::autoIncrementWritten(const TableHandle &table, int field, 
                             "COALESCE(pg_sequence_last_value(s), 0)"),
              {table.sqlName, serverName(table.def.fields.at(field).name), value},
              table.canonicalName);
+}
+
+QString PostgresBackend::sequenceOf(const TableHandle &table, int field)
+{
+    const PgResult found = connection(table.canonicalName)
+                               .run(QStringLiteral("SELECT pg_get_serial_sequence($1, $2)"),
+                                    {table.sqlName, serverName(table.def.fields.at(field).name)},
+                                    table.canonicalName);
+    if (found.rows() != 1 || found.isNull(0, 0))
+        throw Error(QStringLiteral("%1.DB: the field %2 is not numbered by the server.")
+                        .arg(table.canonicalName, table.def.fields.at(field).name),
+                    Error::Damaged);
+    return found.text(0, 0);
+}
+
+qint64 PostgresBackend::autoIncrementCounter(const TableHandle &table, int field)
+{
+    // Before the first nextval (or after a restart) the sequence's value is still to be handed
+    // out; after it, it was.
+    const PgResult state =
+        connection(table.canonicalName)
+            .run(QStringLiteral("SELECT last_value, is_called FROM %1").arg(sequenceOf(table, field)),
+                 {}, table.canonicalName);
+    const qint64 last = state.text(0, 0).toLongLong();
+    return state.text(0, 1) == QLatin1String("t") ? last : last - 1;
+}
+
+void PostgresBackend::setAutoIncrementCounter(const TableHandle &table, int field, qint64 counter)
+{
+    // ALTER SEQUENCE, unlike setval(), is undone with the transaction it ran in.
+    connection(table.canonicalName)
+        .command(QStringLiteral("ALTER SEQUENCE %1 RESTART WITH %2")
+                     .arg(sequenceOf(table, field))
+                     .arg(std::max<qint64>(counter, 0) + 1));
+}
+
+void PostgresBackend::beginSnapshot(const QStringList &)
+{
+    PgConnection &server = connection(m_context.databaseName);
+    server.begin();
+    try {
+        server.command(
+            QStringLiteral("SET TRANSACTION ISOLATION LEVEL REPEATABLE READ, READ ONLY"));
+    } catch (const Error &) {
+        server.rollback();
+        throw;
+    }
 }
 
 namespace {

@@ -37,10 +37,14 @@ public:
     std::unique_ptr<Statement> prepareInsert(const QString &sql, const QString &table,
                                              const QString &generatedColumn) override;
     void autoIncrementWritten(const TableHandle &table, int field, qint64 value) override;
+    qint64 autoIncrementCounter(const TableHandle &table, int field) override;
+    void setAutoIncrementCounter(const TableHandle &table, int field, qint64 counter) override;
 
     void begin() override;
     void commit() override;
     void rollback() override;
+    // Takes every file's shared lock before anything is read; see the definition.
+    void beginSnapshot(const QStringList &tables) override;
     // Watches the table files through the kernel's file events (see FileChangeWatch).
     std::unique_ptr<ChangeWatch> watchChanges(const QStringList &tables) override;
     void followReplacedFiles(const QStringList &tables) override;
@@ -78,6 +82,7 @@ private:
     QString m_directory;
     std::shared_ptr<Credentials> m_credentials;
     QString m_userName;
+    int m_busyTimeoutMs = 0;
     sqlite3 *m_db = nullptr;
     QMap<QString, TableHandle> m_attached;    // key: upper-cased schema name
     QMap<QString, QString> m_files;           // schema -> its file name as found on disk
