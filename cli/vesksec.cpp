@@ -7,6 +7,7 @@
 //   vesksec generate --alias NAME (--pascal FILE | --cpp FILE) [--password PW | --password-stdin]
 //   vesksec import --alias NAME --dir DIR [--system] [--password PW | --password-stdin]
 //   vesksec report --alias NAME --type TYPE ... (see reportcommand.h)
+//   vesksec copy, backup, restore (see transfercommands.h)
 
 #include "import/oldimport.h"
 #include "dbe/error.h"
@@ -14,6 +15,8 @@
 #include "dbe/storage.h"
 #include "masterpassword.h"
 #include "reportcommand.h"
+#include "targetplace.h"
+#include "transfercommands.h"
 #include "rules/constantsource.h"
 #include "rules/createtables.h"
 
@@ -98,7 +101,10 @@ struct CommandLine {
             "  generate write the access constants as a Pascal include file or C++ header\n"
             "  import   convert the previous version's files WOBSEC1-4.DBF in --dir into the\n"
             "           database of --alias, all or nothing\n"
-            "  report   write a security report to PDF, PNG files or a printer (report --help)\n\n"
+            "  report   write a security report to PDF, PNG files or a printer (report --help)\n"
+            "  copy     copy a database whole into another directory or schema (copy --help)\n"
+            "  backup   write a database's tables into one sealed file (backup --help)\n"
+            "  restore  make a database from a backup file (restore --help)\n\n"
             "The master password is taken from --password, else from standard input with\n"
             "--password-stdin, else from the environment variable VESK_MASTER_PASSWORD, else it\n"
             "is asked for on the terminal without echo. --password is visible to every user of\n"
@@ -140,40 +146,6 @@ void refuseArgumentsThatAreNoText(int argc, char *argv[])
     }
 }
 
-// Adds the alias for the directory to the session unless it exists already; an existing alias
-// must point at the same directory, so a typing error cannot wipe another database. It is
-// saved once the tables exist, so a failed creation leaves no alias behind.
-void ensureAlias(const QString &alias, const QString &dir)
-{
-    dbe::Session &session = dbe::Session::instance();
-    const QString wanted = QDir::cleanPath(QFileInfo(dir).absoluteFilePath());
-    if (session.hasAlias(alias)) {
-        const QString existing = session.directoryOf(alias);
-        if (QFileInfo(existing).canonicalFilePath() != QFileInfo(wanted).canonicalFilePath())
-            throw dbe::Error(
-                QStringLiteral("The alias %1 already points at %2.").arg(alias, existing),
-                dbe::Error::DuplicateAlias);
-        return;
-    }
-    session.addStandardAlias(alias, wanted);
-}
-
-// The same for a schema on a server.
-void ensureServerAlias(const QString &alias, const QString &connection, const QString &schema)
-{
-    dbe::Session &session = dbe::Session::instance();
-    if (session.hasAlias(alias)) {
-        const dbe::AliasInfo existing = session.alias(alias);
-        if (existing.connection != connection ||
-            existing.schema.compare(schema, Qt::CaseInsensitive) != 0)
-            throw dbe::Error(
-                QStringLiteral("The alias %1 already names another database.").arg(alias),
-                dbe::Error::DuplicateAlias);
-        return;
-    }
-    session.addServerAlias(alias, dbe::storage::PostgresDriver, connection, schema);
-}
-
 int createDatabase(const CommandLine &line, bool withDemo)
 {
     const bool onServer = line.isSet(line.server);
@@ -196,7 +168,7 @@ int createDatabase(const CommandLine &line, bool withDemo)
     const bool replace = line.isSet(line.replace);
     QString place = dir;
     if (onServer) {
-        ensureServerAlias(alias, line.value(line.server), line.value(line.schema));
+        cli::ensureServerAlias(alias, line.value(line.server), line.value(line.schema));
         dbe::Session::instance().addPassword(password);
         place = QStringLiteral("the schema %1").arg(line.value(line.schema));
     }
@@ -208,7 +180,7 @@ int createDatabase(const CommandLine &line, bool withDemo)
                         .arg(place, existing.join(QStringLiteral(", ")),
                              onServer ? QStringLiteral("schema") : QStringLiteral("directory")));
     if (!onServer)
-        ensureAlias(alias, dir);
+        cli::ensureDirectoryAlias(alias, dir);
     try {
         security::createSecurityTables(alias, password,
                                        replace ? security::ExistingTables::Replace
@@ -322,6 +294,12 @@ int main(int argc, char *argv[])
     // Reports paint pages and set up an application object of their own.
     if (argc > 1 && qstrcmp(argv[1], "report") == 0)
         return cli::runReportCommand(argc, argv);
+    if (argc > 1 && qstrcmp(argv[1], "copy") == 0)
+        return cli::runCopyCommand(argc, argv);
+    if (argc > 1 && qstrcmp(argv[1], "backup") == 0)
+        return cli::runBackupCommand(argc, argv);
+    if (argc > 1 && qstrcmp(argv[1], "restore") == 0)
+        return cli::runRestoreCommand(argc, argv);
 
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("vesksec"));

@@ -88,6 +88,12 @@ void Backend::setAutoIncrementCounter(const TableHandle &table, int, qint64)
                 Error::WrongState);
 }
 
+void Backend::dropTable(const QString &name)
+{
+    throw Error(QStringLiteral("The storage cannot remove the table %1.").arg(name),
+                Error::WrongState);
+}
+
 void Backend::beginSnapshot(const QStringList &)
 {
     begin();

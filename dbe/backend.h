@@ -70,6 +70,9 @@ public:
     virtual TableHandle openTable(const QString &name) = 0;
     // Throws the engine's failures: InvalidDefinition, TableExists, Locked, Io, ...
     virtual void createTable(const TableDef &def, const QString &password, bool overwrite) = 0;
+    // Removes a table nobody has open, with what the engine keeps of it. Throws Locked while
+    // anybody has it open, TableNotFound, Io.
+    virtual void dropTable(const QString &name);
     // Shared or exclusive use of a table; exclusive fails at once (Locked) while anybody,
     // in this or another process, has it open.
     virtual std::unique_ptr<TableLock> lockTable(const TableHandle &table, bool exclusive) = 0;

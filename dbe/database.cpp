@@ -18,6 +18,14 @@ void Database::createTable(const TableDef &def, const QString &password, bool ov
     m_backend->createTable(def, password, overwrite);
 }
 
+void Database::dropTable(const QString &name)
+{
+    if (m_depth != 0)
+        throw Error(QStringLiteral("A table cannot be removed inside a transaction."),
+                    Error::WrongState);
+    m_backend->dropTable(name);
+}
+
 QStringList Database::tableNames()
 {
     return m_backend->tableNames();

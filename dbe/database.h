@@ -31,6 +31,9 @@ public:
     // with the storage's text: TableExists, Locked, InvalidDefinition, Io, ...
     void createTable(const TableDef &def, const QString &password, bool overwrite);
 
+    // Removes the table (see Backend::dropTable()). Throws the engine's failures.
+    void dropTable(const QString &name);
+
     // The table names (without extension) that exist in this database, sorted.
     QStringList tableNames();
 

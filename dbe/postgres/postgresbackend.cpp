@@ -319,6 +319,37 @@ void PostgresBackend::createTable(const TableDef &def, const QString &password, 
 // Creates the table and records its description, in one transaction; an existing table of the
 // engine is dropped first when `overwrite` allows, provided nobody has it open. `lockedKey`
 // receives the lock key taken for that, for the caller to give back.
+void PostgresBackend::dropTable(const QString &name)
+{
+    const QString canonical = baseName(name).toUpper();
+    const TableHandle handle = openTable(canonical);
+    PgConnection &server = connection(canonical);
+    const qint64 key = handle.lockKey;
+    const LocalUse use = m_localUse.value(key);
+    if (use.shared != 0 || use.exclusive ||
+        !server.run(QStringLiteral("SELECT pg_try_advisory_lock($1::bigint)"), {tableLockKey(key)})
+             .value(0, 0)
+             .toBool())
+        throw Error(QStringLiteral("Table is busy: %1.DB is open by another user.").arg(canonical),
+                    Error::Locked);
+    std::optional<Error> failure;
+    try {
+        server.atomically([&] {
+            server.command(QStringLiteral("DROP TABLE %1").arg(handle.sqlName));
+            server.run(QStringLiteral("DELETE FROM %1 WHERE table_name = $1")
+                           .arg(qualified(QStringLiteral("dbe_tables"))),
+                       {canonical});
+        });
+    } catch (const Error &error) {
+        failure = error;
+    }
+    server.runInSession(QStringLiteral("SELECT pg_advisory_unlock($1::bigint)"), {tableLockKey(key)});
+    m_tableOfOid.remove(unsigned(key));
+    m_tables.remove(canonical);
+    if (failure)
+        throw *failure;
+}
+
 void PostgresBackend::replaceTable(const TableDef &def, bool overwrite, qint64 *lockedKey)
 {
     PgConnection &server = *m_connection;

@@ -755,6 +755,25 @@ void SqlCipherBackend::createTable(const TableDef &def, const QString &password,
     sqlite3_close(db);
 }
 
+void SqlCipherBackend::dropTable(const QString &name)
+{
+    const QString file = findTableFile(name);
+    if (file.isEmpty())
+        throw Error(QStringLiteral("Table does not exist: %1").arg(baseName(name).toUpper() +
+                                                                    fileSuffix()),
+                    Error::TableNotFound);
+    const std::unique_ptr<TableLock> lock =
+        FileTableLocks::acquire(m_directory, file, true, m_userName);
+    const QString schema = baseName(file).toUpper();
+    if (m_attached.contains(schema))
+        detach(schema);
+    QFile table(QDir(m_directory).filePath(file));
+    if (!table.remove())
+        throw Error(QStringLiteral("Cannot remove %1: %2").arg(file, table.errorString()),
+                    Error::Io);
+    QFile::remove(QDir(m_directory).filePath(file + QStringLiteral("-journal")));
+}
+
 std::unique_ptr<TableLock> SqlCipherBackend::lockTable(const TableHandle &table, bool exclusive)
 {
     return FileTableLocks::acquire(m_directory, tableFileName(table.canonicalName), exclusive,

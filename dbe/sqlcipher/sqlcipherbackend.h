@@ -28,6 +28,7 @@ public:
     QStringList tableNames() override;
     TableHandle openTable(const QString &name) override;
     void createTable(const TableDef &def, const QString &password, bool overwrite) override;
+    void dropTable(const QString &name) override;
     std::unique_ptr<TableLock> lockTable(const TableHandle &table, bool exclusive) override;
     QStringList lockHolders(const TableHandle &table) override;
     void prepareForQuery(const QString &sql) override;
