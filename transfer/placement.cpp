@@ -78,19 +78,21 @@ Placement placeSnapshot(const QString &databaseName, const Snapshot &snapshot,
         return placement;
     }
     // All seven in place: their rows are replaced while hosts may hold them open. Some only:
-    // made again whole, as `vesksec create --replace` would.
+    // made again whole, as `vesksec create --replace` would. None: made, and removed again
+    // should the snapshot not go in.
     const bool make = existing.size() != security::securityTables().size();
-    if (make)
-        security::createSecurityTables(databaseName, password,
-                                       existing.isEmpty() ? security::ExistingTables::Refuse
-                                                          : security::ExistingTables::Replace);
+    const bool fresh = existing.isEmpty();
     dbe::Session::instance().addPassword(password);
     const std::shared_ptr<dbe::Database> database =
         dbe::Session::instance().database(databaseName);
     try {
+        if (make)
+            security::createSecurityTables(databaseName, password,
+                                           fresh ? security::ExistingTables::Refuse
+                                                 : security::ExistingTables::Replace);
         writeChecked(*database, snapshot, options);
     } catch (const dbe::Error &error) {
-        if (make)
+        if (fresh)
             removeMadeTables(*database, error.text());
         throw;
     }
