@@ -38,11 +38,14 @@ bool fill()
                                 {security::fields::Enabled, true},
                                 {security::fields::LogEnabled, true}});
     for (int i = 1; i <= 100; ++i)
-        appendRow(*tables.access, {{security::fields::AccessName, QStringLiteral("Right %1").arg(i)}});
+        appendRow(*tables.access,
+                  {{security::fields::AccessName, QStringLiteral("Right %1").arg(i)}});
     for (int g = 1; g <= 10; ++g) {
-        appendRow(*tables.groups, {{security::fields::GroupName, QStringLiteral("Group %1").arg(g)}});
+        appendRow(*tables.groups,
+                  {{security::fields::GroupName, QStringLiteral("Group %1").arg(g)}});
         for (int a = g; a <= 100; a += 10)
-            appendRow(*tables.members, {{security::fields::GroupId, g}, {security::fields::AccessId, a}});
+            appendRow(*tables.members,
+                      {{security::fields::GroupId, g}, {security::fields::AccessId, a}});
     }
     for (int u = 1; u <= Users; ++u) {
         appendRow(*tables.users, {{security::fields::UserName, QStringLiteral("user%1").arg(u)},
@@ -57,7 +60,8 @@ bool fill()
     log.def = security::securityTable(security::tables::Log);
     const QDateTime start(QDate(2026, 1, 1), QTime(8, 0));
     for (int r = 1; r <= LogRows; ++r)
-        log.rows.append({start.addSecs(r * 7), qint64(r % Users + 1), qint64(r), r % 3 ? QVariant(qint64(r % 100 + 1)) : QVariant()});
+        log.rows.append({start.addSecs(r * 7), qint64(r % Users + 1), qint64(r),
+                         r % 3 ? QVariant(qint64(r % 100 + 1)) : QVariant()});
     log.counter = LogRows;
     dbe::replaceTableContent(*db, security::tables::Log, log);
     transaction.commit();
@@ -125,7 +129,11 @@ void BM_Copy(benchmark::State &state)
 
 } // namespace
 
-BENCHMARK(BM_Snapshot)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(1)->Repetitions(3);
+BENCHMARK(BM_Snapshot)
+    ->Unit(benchmark::kMillisecond)
+    ->UseManualTime()
+    ->Iterations(1)
+    ->Repetitions(3);
 BENCHMARK(BM_Backup)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(1)->Repetitions(3);
 BENCHMARK(BM_Copy)
     ->ArgName("to_server")

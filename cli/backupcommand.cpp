@@ -5,9 +5,9 @@
 #include "dbe/aliasinfo.h"
 #include "dbe/session.h"
 #include "masterpassword.h"
-#include "transfercommands.h"
 #include "transfer/backupfile.h"
 #include "transfer/snapshot.h"
+#include "transfercommands.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -28,9 +28,8 @@ int runBackupCommand(int argc, char **argv)
     parser.addHelpOption();
     parser.addPositionalArgument(QStringLiteral("backup"), QStringLiteral("The command."));
     const DatabaseOptions database;
-    const QCommandLineOption outOption(QStringLiteral("out"),
-                                       QStringLiteral("The backup file to write."),
-                                       QStringLiteral("FILE"));
+    const QCommandLineOption outOption(
+        QStringLiteral("out"), QStringLiteral("The backup file to write."), QStringLiteral("FILE"));
     database.addTo(parser);
     parser.addOption(outOption);
     parser.process(app);
@@ -65,9 +64,8 @@ int runBackupCommand(int argc, char **argv)
         QTextStream out(stdout);
         for (const QString &line : transfer::rowCounts(snapshot))
             out << line << '\n';
-        out << "Backup of " << alias << " as of "
-            << snapshot.taken.toString(Qt::ISODateWithMs) << " written to " << file
-            << " and checked" << Qt::endl;
+        out << "Backup of " << alias << " as of " << snapshot.taken.toString(Qt::ISODateWithMs)
+            << " written to " << file << " and checked" << Qt::endl;
         return int(Done);
     });
 }

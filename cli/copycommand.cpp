@@ -6,8 +6,8 @@
 #include "dbe/session.h"
 #include "masterpassword.h"
 #include "targetplace.h"
-#include "transfercommands.h"
 #include "transfer/snapshot.h"
+#include "transfercommands.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>

@@ -4,8 +4,8 @@
 #include "commandkit.h"
 #include "masterpassword.h"
 #include "targetplace.h"
-#include "transfercommands.h"
 #include "transfer/backupfile.h"
+#include "transfercommands.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -46,8 +46,8 @@ int runRestoreCommand(int argc, char **argv)
         if (parser.isSet(database.password))
             given.given = parser.value(database.password);
         given.fromStandardInput = parser.isSet(database.passwordStdin);
-        const QString password = masterPassword(
-            given, QStringLiteral("Master password of the backup: "), Confirm::Once);
+        const QString password =
+            masterPassword(given, QStringLiteral("Master password of the backup: "), Confirm::Once);
         if (password.isEmpty())
             throw CommandFailure{QStringLiteral("the master password cannot be empty.")};
         const transfer::Snapshot snapshot = transfer::readBackup(file, password);

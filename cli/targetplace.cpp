@@ -98,11 +98,11 @@ void placeSnapshotAt(const TargetOptions &target, const QCommandLineParser &pars
     const transfer::Placement placement =
         transfer::placeSnapshot(alias, snapshot, password, options);
     if (placement.status == transfer::Placement::TablesExist)
-        throw CommandFailure{QStringLiteral("security tables exist in %1 already (%2). Choose "
-                                            "another place, or give --replace to overwrite "
-                                            "them.")
-                                 .arg(target.placeText(parser),
-                                      placement.existing.join(QStringLiteral(", ")))};
+        throw CommandFailure{
+            QStringLiteral("security tables exist in %1 already (%2). Choose "
+                           "another place, or give --replace to overwrite "
+                           "them.")
+                .arg(target.placeText(parser), placement.existing.join(QStringLiteral(", ")))};
     dbe::Session::instance().saveConfig();
     QTextStream out(stdout);
     qsizetype rows = 0;

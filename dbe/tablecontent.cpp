@@ -69,11 +69,11 @@ TableContent readTableContent(Database &database, const QString &table)
             }
         }
     }
-    const QString sql = QStringLiteral("SELECT %1 FROM %2%3")
-                            .arg(handle.columns.join(QStringLiteral(", ")), handle.sqlName,
-                                 order.isEmpty() ? QString()
-                                                 : QStringLiteral(" ORDER BY ") +
-                                                       order.join(QStringLiteral(", ")));
+    const QString sql =
+        QStringLiteral("SELECT %1 FROM %2%3")
+            .arg(handle.columns.join(QStringLiteral(", ")), handle.sqlName,
+                 order.isEmpty() ? QString()
+                                 : QStringLiteral(" ORDER BY ") + order.join(QStringLiteral(", ")));
     const std::unique_ptr<Statement> rows = backend.prepare(sql, handle.canonicalName);
     const int fields = int(handle.def.fields.size());
     while (rows->step()) {

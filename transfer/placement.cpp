@@ -83,8 +83,7 @@ Placement placeSnapshot(const QString &databaseName, const Snapshot &snapshot,
     const bool make = existing.size() != security::securityTables().size();
     const bool fresh = existing.isEmpty();
     dbe::Session::instance().addPassword(password);
-    const std::shared_ptr<dbe::Database> database =
-        dbe::Session::instance().database(databaseName);
+    const std::shared_ptr<dbe::Database> database = dbe::Session::instance().database(databaseName);
     try {
         if (make)
             security::createSecurityTables(databaseName, password,

@@ -52,9 +52,8 @@ void checkTables(QList<dbe::TableContent> &tables)
 {
     const QList<dbe::TableDef> &expected = security::securityTables();
     if (tables.size() != expected.size())
-        notASnapshot(QStringLiteral("it holds %1 tables, not %2")
-                         .arg(tables.size())
-                         .arg(expected.size()));
+        notASnapshot(
+            QStringLiteral("it holds %1 tables, not %2").arg(tables.size()).arg(expected.size()));
     for (int t = 0; t < tables.size(); ++t) {
         dbe::TableDef &def = tables[t].def;
         if (def.name.compare(expected[t].name, Qt::CaseInsensitive) != 0 ||
@@ -91,8 +90,7 @@ const dbe::TableContent &Snapshot::table(const QString &name) const
 
 Snapshot takeSnapshot(const QString &databaseName)
 {
-    const std::shared_ptr<dbe::Database> database =
-        dbe::Session::instance().database(databaseName);
+    const std::shared_ptr<dbe::Database> database = dbe::Session::instance().database(databaseName);
     QStringList names;
     for (const dbe::TableDef &def : security::securityTables())
         names.append(def.name);
@@ -195,11 +193,11 @@ QStringList rowCounts(const Snapshot &snapshot)
 {
     QStringList lines;
     for (const dbe::TableContent &table : snapshot.tables)
-        lines.append(QStringLiteral("%1.DB: %2 %3")
-                         .arg(table.def.name)
-                         .arg(table.rows.size())
-                         .arg(table.rows.size() == 1 ? QStringLiteral("row")
-                                                     : QStringLiteral("rows")));
+        lines.append(
+            QStringLiteral("%1.DB: %2 %3")
+                .arg(table.def.name)
+                .arg(table.rows.size())
+                .arg(table.rows.size() == 1 ? QStringLiteral("row") : QStringLiteral("rows")));
     return lines;
 }
 

@@ -3,12 +3,11 @@
 #include "dbe/error.h"
 
 #include <QtEndian>
+#include <array>
+#include <memory>
 #include <openssl/crypto.h>
 #include <openssl/evp.h>
 #include <openssl/rand.h>
-
-#include <array>
-#include <memory>
 
 namespace dbe::sealing {
 
@@ -111,13 +110,13 @@ QByteArray seal(const QByteArray &plain, const QString &password)
         EVP_EncryptInit_ex(context.get(), EVP_aes_256_gcm(), nullptr, nullptr, nullptr) == 1 &&
         EVP_CIPHER_CTX_ctrl(context.get(), EVP_CTRL_GCM_SET_IVLEN, NonceSize, nullptr) == 1 &&
         EVP_EncryptInit_ex(context.get(), nullptr, nullptr, derived.key(), bytesOf(nonce)) == 1 &&
-        EVP_EncryptUpdate(context.get(), nullptr, &ignored, bytesOf(header),
-                          int(header.size())) == 1 &&
+        EVP_EncryptUpdate(context.get(), nullptr, &ignored, bytesOf(header), int(header.size())) ==
+            1 &&
         EVP_EncryptUpdate(context.get(), cipher, &written, bytesOf(plain), int(plain.size())) ==
             1 &&
         EVP_EncryptFinal_ex(context.get(), cipher + written, &ignored) == 1 &&
-        EVP_CIPHER_CTX_ctrl(context.get(), EVP_CTRL_GCM_GET_TAG, TagSize,
-                            cipher + plain.size()) == 1;
+        EVP_CIPHER_CTX_ctrl(context.get(), EVP_CTRL_GCM_GET_TAG, TagSize, cipher + plain.size()) ==
+            1;
     if (!ok)
         throw Error(QStringLiteral("The file cannot be sealed: the cipher failed."));
     return out;

@@ -10,10 +10,6 @@
 #include "dbe/sqlcipher/sqlcipherstorage.h"
 
 #include <QAtomicInt>
-#include <QElapsedTimer>
-#include <QRandomGenerator>
-#include <QScopeGuard>
-#include <QThread>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -755,25 +751,6 @@ void SqlCipherBackend::createTable(const TableDef &def, const QString &password,
     sqlite3_close(db);
 }
 
-void SqlCipherBackend::dropTable(const QString &name)
-{
-    const QString file = findTableFile(name);
-    if (file.isEmpty())
-        throw Error(QStringLiteral("Table does not exist: %1").arg(baseName(name).toUpper() +
-                                                                    fileSuffix()),
-                    Error::TableNotFound);
-    const std::unique_ptr<TableLock> lock =
-        FileTableLocks::acquire(m_directory, file, true, m_userName);
-    const QString schema = baseName(file).toUpper();
-    if (m_attached.contains(schema))
-        detach(schema);
-    QFile table(QDir(m_directory).filePath(file));
-    if (!table.remove())
-        throw Error(QStringLiteral("Cannot remove %1: %2").arg(file, table.errorString()),
-                    Error::Io);
-    QFile::remove(QDir(m_directory).filePath(file + QStringLiteral("-journal")));
-}
-
 std::unique_ptr<TableLock> SqlCipherBackend::lockTable(const TableHandle &table, bool exclusive)
 {
     return FileTableLocks::acquire(m_directory, tableFileName(table.canonicalName), exclusive,
@@ -829,68 +806,6 @@ std::unique_ptr<Statement> SqlCipherBackend::prepareInsert(const QString &sql, c
 void SqlCipherBackend::autoIncrementWritten(const TableHandle &, int, qint64)
 {
     // AUTOINCREMENT goes on after the largest number ever written, whoever chose it.
-}
-
-qint64 SqlCipherBackend::autoIncrementCounter(const TableHandle &table, int)
-{
-    // AUTOINCREMENT keeps the largest number handed out in sqlite_sequence; no row there yet
-    // means none was.
-    auto seq = prepare(QStringLiteral("SELECT seq FROM %1.sqlite_sequence WHERE name = ?1")
-                           .arg(quoteIdentifier(table.canonicalName)),
-                       table.canonicalName);
-    seq->bind(1, table.def.name);
-    return seq->step() ? seq->columnValue(0).toLongLong() : 0;
-}
-
-void SqlCipherBackend::setAutoIncrementCounter(const TableHandle &table, int, qint64 counter)
-{
-    const QString schema = quoteIdentifier(table.canonicalName);
-    auto drop = prepare(QStringLiteral("DELETE FROM %1.sqlite_sequence WHERE name = ?1").arg(schema),
-                        table.canonicalName);
-    drop->bind(1, table.def.name);
-    drop->step();
-    if (counter <= 0)
-        return;
-    auto set = prepare(
-        QStringLiteral("INSERT INTO %1.sqlite_sequence (name, seq) VALUES (?1, ?2)").arg(schema),
-        table.canonicalName);
-    set->bind(1, table.def.name);
-    set->bind(2, counter);
-    set->step();
-}
-
-// SQLite takes a file's shared lock at the transaction's first read of it and holds it to the
-// end; a writer commits its files together once it holds all of them exclusively. So once this
-// transaction holds every file's shared lock, no commit to any of them can come between its
-// reads, and one that came before is seen whole. While the locks are being taken, a writer
-// may already hold some files and wait for one this transaction holds: each would wait out
-// the other's busy timeout, and the writer's logon would fail. So the locks are tried with a
-// short wait, and given back and taken again from the start when one is busy.
-void SqlCipherBackend::beginSnapshot(const QStringList &tables)
-{
-    const int patience = std::max(m_busyTimeoutMs, 1);
-    QElapsedTimer waited;
-    waited.start();
-    sqlite3_busy_timeout(m_db, 20);
-    const auto restoreTimeout = qScopeGuard([this] { sqlite3_busy_timeout(m_db, m_busyTimeoutMs); });
-    for (;;) {
-        begin();
-        try {
-            for (const QString &table : tables) {
-                const QString schema = baseName(table).toUpper();
-                scalarText(m_db,
-                           QStringLiteral("SELECT count(*) FROM %1.sqlite_master")
-                               .arg(quoteIdentifier(schema)),
-                           tableFileName(schema));
-            }
-            return;
-        } catch (const Error &error) {
-            rollback();
-            if (error.code() != Error::Locked || waited.elapsed() > patience)
-                throw;
-        }
-        QThread::msleep(QRandomGenerator::global()->bounded(5, 30));
-    }
 }
 
 void SqlCipherBackend::begin()

@@ -3,8 +3,8 @@
 // over the tables of a running site counts at the running host's next access test.
 
 #include "dbe/session.h"
-#include "rules/schema.h"
 #include "logontestkit.h"
+#include "rules/schema.h"
 #include "tests/support/teststorage.h"
 #include "tests/support/testsupport.h"
 #include "transfer/backupfile.h"
@@ -46,9 +46,9 @@ QStringList placeOf(const SecurityDb &db)
     if (testsupport::currentStorage() == testsupport::Storage::SqlCipher)
         return {QStringLiteral("--alias"), QStringLiteral("RUNNINGSITE"), QStringLiteral("--dir"),
                 db.dir()};
-    return {QStringLiteral("--alias"), db.alias(), QStringLiteral("--server"),
-            dbe::Session::instance().alias(db.alias()).connection, QStringLiteral("--schema"),
-            db.place().schema()};
+    return {QStringLiteral("--alias"),  db.alias(),
+            QStringLiteral("--server"), dbe::Session::instance().alias(db.alias()).connection,
+            QStringLiteral("--schema"), db.place().schema()};
 }
 
 int field(const dbe::TableContent &table, const QString &name)
@@ -84,10 +84,10 @@ void TestBackup::aSnapshotTakenWhileHostsLogOnIsConsistent()
     std::vector<std::unique_ptr<QProcess>> hosts;
     for (const QString &user : {QStringLiteral("first"), QStringLiteral("second")}) {
         auto host = std::make_unique<QProcess>();
-        host->start(QCoreApplication::applicationFilePath(),
-                    {QStringLiteral("--child"), QStringLiteral("logloop"), db.databaseName(),
-                     db.password(), user, user == QLatin1String("first") ? QStringLiteral("pw1")
-                                                                        : QStringLiteral("pw2")});
+        host->start(
+            QCoreApplication::applicationFilePath(),
+            {QStringLiteral("--child"), QStringLiteral("logloop"), db.databaseName(), db.password(),
+             user, user == QLatin1String("first") ? QStringLiteral("pw1") : QStringLiteral("pw2")});
         QVERIFY(host->waitForReadyRead(60000));
         hosts.push_back(std::move(host));
     }

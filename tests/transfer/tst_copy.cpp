@@ -99,18 +99,19 @@ void TestCopy::filesToServerToFilesIsTheSameDatabase()
     fill(source);
     const QString password = QStringLiteral("--password=") + source.password();
     const QString schema = TestServer::instance().newSchema();
-    const Run toServer = vesksec(
-        {QStringLiteral("copy"), QStringLiteral("--from"), source.databaseName(), QStringLiteral("--alias"),
-         QStringLiteral("COPYSRV"), QStringLiteral("--server"),
-         TestServer::instance().connectionFor(source.password()), QStringLiteral("--schema"),
-         schema, password});
+    const Run toServer =
+        vesksec({QStringLiteral("copy"), QStringLiteral("--from"), source.databaseName(),
+                 QStringLiteral("--alias"), QStringLiteral("COPYSRV"), QStringLiteral("--server"),
+                 TestServer::instance().connectionFor(source.password()),
+                 QStringLiteral("--schema"), schema, password});
     QVERIFY2(toServer.status == 0, qPrintable(toServer.output));
-    QVERIFY2(toServer.output.contains(QLatin1String("USERS.DB: 2 rows")), qPrintable(toServer.output));
+    QVERIFY2(toServer.output.contains(QLatin1String("USERS.DB: 2 rows")),
+             qPrintable(toServer.output));
     QTemporaryDir back;
-    const Run toFiles = vesksec({QStringLiteral("copy"), QStringLiteral("--from"),
-                                 QStringLiteral("COPYSRV"), QStringLiteral("--alias"),
-                                 QStringLiteral("COPYBACK"), QStringLiteral("--dir"), back.path(),
-                                 password});
+    const Run toFiles =
+        vesksec({QStringLiteral("copy"), QStringLiteral("--from"), QStringLiteral("COPYSRV"),
+                 QStringLiteral("--alias"), QStringLiteral("COPYBACK"), QStringLiteral("--dir"),
+                 back.path(), password});
     QVERIFY2(toFiles.status == 0, qPrintable(toFiles.output));
 
     const transfer::Snapshot original = transfer::takeSnapshot(source.databaseName());
@@ -146,14 +147,16 @@ void TestCopy::aPlaceWithTablesIsOverwrittenOnlyWithReplace()
         place << QStringLiteral("--dir") << dir.path();
     const QString password = QStringLiteral("--password=") + source.password();
     const QString taken = QStringLiteral("REPLDST%1").arg(int(onServer));
-    const Run created = vesksec(QStringList{QStringLiteral("create"), QStringLiteral("--alias"),
-                                            taken, password} +
-                                place);
+    const Run created = vesksec(
+        QStringList{QStringLiteral("create"), QStringLiteral("--alias"), taken, password} + place);
     QVERIFY2(created.status == 0, qPrintable(created.output));
     userIdOfNextRow(taken);
     const transfer::Snapshot before = transfer::takeSnapshot(taken);
-    QStringList arguments = QStringList{QStringLiteral("copy"), QStringLiteral("--from"),
-                                        source.databaseName(), QStringLiteral("--alias"), taken,
+    QStringList arguments = QStringList{QStringLiteral("copy"),
+                                        QStringLiteral("--from"),
+                                        source.databaseName(),
+                                        QStringLiteral("--alias"),
+                                        taken,
                                         password} +
                             place;
 
@@ -179,10 +182,11 @@ void TestCopy::aFailedCopyLeavesNoTables()
     server.execute(QStringLiteral("CREATE SCHEMA %1").arg(schema));
     server.execute(QStringLiteral("CREATE TABLE %1.log (x integer)").arg(schema));
     server.execute(QStringLiteral("GRANT ALL ON SCHEMA %1 TO PUBLIC").arg(schema));
-    const Run failed = vesksec({QStringLiteral("copy"), QStringLiteral("--from"), source.databaseName(),
-                                QStringLiteral("--alias"), QStringLiteral("FAILDST"),
-                                QStringLiteral("--server"), connection, QStringLiteral("--schema"),
-                                schema, QStringLiteral("--password=") + source.password()});
+    const Run failed =
+        vesksec({QStringLiteral("copy"), QStringLiteral("--from"), source.databaseName(),
+                 QStringLiteral("--alias"), QStringLiteral("FAILDST"), QStringLiteral("--server"),
+                 connection, QStringLiteral("--schema"), schema,
+                 QStringLiteral("--password=") + source.password()});
     QCOMPARE(failed.status, 1);
     QVERIFY2(failed.output.contains(QLatin1String("table log")), qPrintable(failed.output));
     QVERIFY(!dbe::Session::instance().hasAlias(QStringLiteral("FAILDST")));
