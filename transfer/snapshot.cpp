@@ -75,6 +75,34 @@ void checkTables(QList<dbe::TableContent> &tables)
     }
 }
 
+// Dates and times travel as the wall-clock text the tables keep: a QDateTime would travel in
+// UTC, and a backup restored under another time zone would shift every log entry.
+QVariant carried(dbe::FieldType type, const QVariant &value)
+{
+    if (value.isNull())
+        return value;
+    if (type == dbe::FieldType::Timestamp)
+        return dbe::timestampToText(value.toDateTime());
+    if (type == dbe::FieldType::Date)
+        return dbe::dateToText(value.toDate());
+    return value;
+}
+
+QVariant uncarried(dbe::FieldType type, const QVariant &value)
+{
+    if (value.isNull() || value.typeId() != QMetaType::QString)
+        return value; // checkTables() refuses what is no text where text belongs
+    if (type == dbe::FieldType::Timestamp) {
+        const QDateTime time = dbe::timestampFromText(value.toString());
+        return time.isValid() ? QVariant(time) : value;
+    }
+    if (type == dbe::FieldType::Date) {
+        const QDate date = dbe::dateFromText(value.toString());
+        return date.isValid() ? QVariant(date) : value;
+    }
+    return value;
+}
+
 } // namespace
 
 const dbe::TableContent &Snapshot::table(const QString &name) const
@@ -124,8 +152,8 @@ QByteArray encode(const Snapshot &snapshot)
             out << field.name << dbe::fieldTypeToken(field.type) << qint32(field.size);
         out << table.counter << qint64(table.rows.size());
         for (const QVariantList &row : table.rows) {
-            for (const QVariant &value : row)
-                out << value;
+            for (int f = 0; f < row.size(); ++f)
+                out << carried(table.def.fields[f].type, row[f]);
         }
     }
     return bytes;
@@ -176,7 +204,7 @@ Snapshot decode(const QByteArray &bytes)
             for (quint32 f = 0; f < fieldCount; ++f) {
                 QVariant value;
                 in >> value;
-                row.append(value);
+                row.append(uncarried(table.def.fields[f].type, value));
             }
             table.rows.append(std::move(row));
         }

@@ -3,6 +3,7 @@
 // over the tables of a running site counts at the running host's next access test.
 
 #include "dbe/session.h"
+#include "dbe/table.h"
 #include "logontestkit.h"
 #include "rules/schema.h"
 #include "tests/support/teststorage.h"
@@ -28,9 +29,13 @@ namespace {
 const QString Vesksec = QStringLiteral(VESKSEC_PATH);
 
 // Runs the tool; answers its exit status, with its output in `output`.
-int vesksec(const QStringList &arguments, QString *output = nullptr)
+int vesksec(const QStringList &arguments, QString *output = nullptr,
+            const QString &timeZone = QStringLiteral("UTC"))
 {
     QProcess tool;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("TZ"), timeZone);
+    tool.setProcessEnvironment(environment);
     tool.setProcessChannelMode(QProcess::MergedChannels);
     tool.start(Vesksec, arguments);
     tool.waitForFinished(120000);
@@ -73,6 +78,7 @@ private Q_SLOTS:
     void aBackupOpensOnlyWithItsPasswordAndAsWritten_data();
     void aBackupOpensOnlyWithItsPasswordAndAsWritten();
     void aRestoreOverARunningSiteCountsAtTheNextAccessTest();
+    void aRestoreUnderAnotherTimeZoneKeepsTheDates();
 };
 
 void TestBackup::aSnapshotTakenWhileHostsLogOnIsConsistent()
@@ -196,6 +202,33 @@ void TestBackup::aRestoreOverARunningSiteCountsAtTheNextAccessTest()
              qPrintable(output));
     QVERIFY(!host->TestAccess(edit));
     QVERIFY(host->LastError().isEmpty());
+}
+
+void TestBackup::aRestoreUnderAnotherTimeZoneKeepsTheDates()
+{
+    if (testsupport::currentStorage() == testsupport::Storage::Postgres)
+        QSKIP("the backup file carries dates the same way from either storage");
+    SecurityDb db;
+    db.setSettings(true, true);
+    const int user = db.addUser(QStringLiteral("clerk"), QStringLiteral("pw"));
+    dbe::appendRecord(db.alias(), tables::Log,
+                      {{fields::AccessDate, QDateTime(QDate(2026, 3, 29), QTime(1, 30, 5, 7))},
+                       {fields::UserId, user}});
+    QTemporaryDir work;
+    const QString file = work.filePath(QStringLiteral("site.bak"));
+    const QString password = QStringLiteral("--password=") + db.password();
+    QString output;
+    QVERIFY2(vesksec({QStringLiteral("backup"), QStringLiteral("--alias"), db.databaseName(),
+                      QStringLiteral("--out"), file, password},
+                     &output, QStringLiteral("UTC")) == 0,
+             qPrintable(output));
+    const QString restored = work.filePath(QStringLiteral("restored"));
+    QVERIFY2(
+        vesksec({QStringLiteral("restore"), QStringLiteral("--in"), file, QStringLiteral("--alias"),
+                 QStringLiteral("ELSEWHERE"), QStringLiteral("--dir"), restored, password},
+                &output, QStringLiteral("Pacific/Auckland")) == 0,
+        qPrintable(output));
+    QVERIFY(transfer::takeSnapshot(restored) == transfer::takeSnapshot(db.alias()));
 }
 
 LOGON_TEST_MAIN(TestBackup)
