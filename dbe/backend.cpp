@@ -99,4 +99,9 @@ void Backend::beginSnapshot(const QStringList &)
     begin();
 }
 
+void Backend::beginWriting(const QStringList &)
+{
+    begin();
+}
+
 } // namespace dbe

@@ -109,6 +109,10 @@ public:
     // connection) all show one moment: no commit to any of them falls between two reads. By
     // default a plain transaction, which gives that where the storage reads one snapshot.
     virtual void beginSnapshot(const QStringList &tables);
+    // A transaction that holds `tables` (canonical names, each open on this connection)
+    // against every other writer from its start, so that rows it replaces in all of them are
+    // replaced together, with no other writer's change in between. By default a plain one.
+    virtual void beginWriting(const QStringList &tables);
 
     // A watch over the tables (canonical names, each open on this connection), taken in the
     // open transaction before it reads them: what the transaction reads afterwards is no older

@@ -68,6 +68,16 @@ void Database::beginSnapshot(const QStringList &tables)
     m_depth = 1;
 }
 
+void Database::beginWriting(const QStringList &tables)
+{
+    if (m_depth != 0)
+        throw Error(QStringLiteral("The tables cannot be held inside a transaction."),
+                    Error::WrongState);
+    m_backend->beginWriting(tables);
+    m_rollbackOnly = false;
+    m_depth = 1;
+}
+
 void Database::commit()
 {
     if (m_depth == 0)

@@ -45,6 +45,9 @@ public:
     // Begins a read-only transaction in which every table of `tables` reads as at one moment
     // (see Backend::beginSnapshot()); end it with commit() or rollback().
     void beginSnapshot(const QStringList &tables);
+    // Begins a transaction that holds the tables against other writers from its start (see
+    // Backend::beginWriting()); end it with commit() or rollback().
+    void beginWriting(const QStringList &tables);
     bool inTransaction() const { return m_depth > 0; }
 
     // Inside a transaction that has not written, before it reads the tables: a watch that tells

@@ -40,29 +40,40 @@ void removeMadeTables(dbe::Database &database, const QString &why)
 void writeChecked(dbe::Database &database, const Snapshot &snapshot, const PlaceOptions &options)
 {
     const QStringList names = dbe::openForTransaction(database, securityTableNames());
-    dbe::Transaction transaction(database);
-    for (const dbe::TableContent &table : snapshot.tables)
-        dbe::replaceTableContent(database, table.def.name, table);
-    // The check reads through the storage what the commit would keep: a value the storage
-    // would have changed (a date, a text cut short, a counter) stops it before anything is
-    // committed.
-    for (const dbe::TableContent &table : snapshot.tables) {
-        dbe::TableContent written = dbe::readTableContent(database, table.def.name);
-        written.def = table.def;
-        if (!(written == table))
-            throw dbe::Error(QStringLiteral("%1.DB does not read back as it was written (%2 rows "
-                                            "written, %3 read, counter %4 written, %5 read); "
-                                            "nothing was committed.")
-                                 .arg(table.def.name)
-                                 .arg(table.rows.size())
-                                 .arg(written.rows.size())
-                                 .arg(table.counter)
-                                 .arg(written.counter));
+    // Held against other writers from the start: a host's logon either comes before the rows
+    // are replaced, and is replaced with them, or after, on the restored rows.
+    database.beginWriting(names);
+    try {
+        for (const dbe::TableContent &table : snapshot.tables)
+            dbe::replaceTableContent(database, table.def.name, table);
+        // The check reads through the storage what the commit would keep: a value the storage
+        // would have changed (a date, a text cut short, a counter) stops it before anything is
+        // committed.
+        for (const dbe::TableContent &table : snapshot.tables) {
+            dbe::TableContent written = dbe::readTableContent(database, table.def.name);
+            written.def = table.def;
+            if (!(written == table))
+                throw dbe::Error(QStringLiteral("%1.DB does not read back as it was written (%2 "
+                                                "rows written, %3 read, counter %4 written, %5 "
+                                                "read); nothing was committed.")
+                                     .arg(table.def.name)
+                                     .arg(table.rows.size())
+                                     .arg(written.rows.size())
+                                     .arg(table.counter)
+                                     .arg(written.counter));
+        }
+        if (options.recordInAudit)
+            options.recordInAudit(database);
+        database.commit();
+    } catch (...) {
+        // The failure that ended the work is the one to report; a server gone away has
+        // undone the transaction itself.
+        try {
+            database.rollback();
+        } catch (const dbe::Error &) {
+        }
+        throw;
     }
-    if (options.recordInAudit)
-        options.recordInAudit(database);
-    transaction.commit();
-    Q_UNUSED(names)
 }
 
 } // namespace

@@ -132,7 +132,12 @@ Snapshot takeSnapshot(const QString &databaseName)
             snapshot.tables.append(dbe::readTableContent(*database, name));
         database->commit();
     } catch (...) {
-        database->rollback();
+        // The failure that ended the work is the one to report; a server gone away has
+        // undone the transaction itself.
+        try {
+            database->rollback();
+        } catch (const dbe::Error &) {
+        }
         throw;
     }
     checkTables(snapshot.tables);

@@ -590,6 +590,23 @@ void PostgresBackend::setAutoIncrementCounter(const TableHandle &table, int fiel
                      .arg(std::max<qint64>(counter, 0) + 1));
 }
 
+void PostgresBackend::beginWriting(const QStringList &tables)
+{
+    // EXCLUSIVE lets readers (the hosts' access tests) go on, and holds every writer back.
+    QStringList names;
+    for (const QString &table : tables)
+        names.append(openTable(table).sqlName);
+    PgConnection &server = connection(m_context.databaseName);
+    server.begin();
+    try {
+        server.command(QStringLiteral("LOCK TABLE %1 IN EXCLUSIVE MODE")
+                           .arg(names.join(QStringLiteral(", "))));
+    } catch (const Error &) {
+        server.rollback();
+        throw;
+    }
+}
+
 void PostgresBackend::beginSnapshot(const QStringList &)
 {
     PgConnection &server = connection(m_context.databaseName);

@@ -45,6 +45,7 @@ public:
     void commit() override;
     void rollback() override;
     // A repeatable-read, read-only transaction: one snapshot of the whole schema.
+    void beginWriting(const QStringList &tables) override;
     void beginSnapshot(const QStringList &tables) override;
     // Commits to a watched table are counted (see ChangeCount); a watch compares the count, one
     // round trip, and ends with the session it was taken in.

@@ -5,6 +5,7 @@
 
 #include <QMap>
 #include <QSet>
+#include <functional>
 #include <sys/types.h>
 
 struct sqlite3;
@@ -44,7 +45,8 @@ public:
     void begin() override;
     void commit() override;
     void rollback() override;
-    // Takes every file's shared lock before anything is read; see the definition.
+    // Takes every file's write lock before anything is written; see the definition.
+    void beginWriting(const QStringList &tables) override;
     void beginSnapshot(const QStringList &tables) override;
     // Watches the table files through the kernel's file events (see FileChangeWatch).
     std::unique_ptr<ChangeWatch> watchChanges(const QStringList &tables) override;
@@ -74,6 +76,9 @@ private:
     bool namesAttachedFile(const QString &schema) const;
     // Detaches the schema and attaches what its path names now. Throws as openTable() does.
     void reattach(const QString &schema);
+    // Runs `begin` (which begins a transaction and takes its locks) until no lock was busy; see
+    // the definition.
+    void beginHolding(const std::function<void()> &begin);
 
     struct FileIdentity {
         dev_t device = 0;

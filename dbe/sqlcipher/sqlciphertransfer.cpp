@@ -46,39 +46,69 @@ void SqlCipherBackend::setAutoIncrementCounter(const TableHandle &table, int, qi
     set->step();
 }
 
-// SQLite takes a file's shared lock at the transaction's first read of it and holds it to the
-// end; a writer commits its files together once it holds all of them exclusively. So once this
-// transaction holds every file's shared lock, no commit to any of them can come between its
-// reads, and one that came before is seen whole. While the locks are being taken, a writer
-// may already hold some files and wait for one this transaction holds: each would wait out
-// the other's busy timeout, and the writer's logon would fail. So the locks are tried with a
-// short wait, and given back and taken again from the start when one is busy.
-void SqlCipherBackend::beginSnapshot(const QStringList &tables)
+// SQLite takes a file's lock at the transaction's first use of it and holds it to the end; a
+// writer commits its files together once it holds all of them exclusively. While this
+// transaction takes its locks one file after another, another writer may already hold some
+// files and wait for one this transaction holds: each would wait out the other's busy timeout,
+// and the other's logon would fail. So the locks are tried with a short wait, and given back
+// and taken again from the start, a little later, while one is busy.
+void SqlCipherBackend::beginHolding(const std::function<void()> &begin)
 {
-    const int patience = std::max(m_busyTimeoutMs, 1);
+    // Hosts that log on in a tight loop take the files often; each try waits a little longer
+    // for them, up to a wait no logon minds, and the tries go on for a few busy timeouts.
+    const qint64 patience = 3 * qint64(std::max(m_busyTimeoutMs, 1));
+    int wait = 20;
     QElapsedTimer waited;
     waited.start();
-    sqlite3_busy_timeout(m_db, 20);
     const auto restoreTimeout =
         qScopeGuard([this] { sqlite3_busy_timeout(m_db, m_busyTimeoutMs); });
     for (;;) {
-        begin();
+        sqlite3_busy_timeout(m_db, wait);
         try {
-            for (const QString &table : tables) {
-                const QString schema = baseName(table).toUpper();
-                prepare(QStringLiteral("SELECT count(*) FROM %1.sqlite_master")
-                            .arg(quoteIdentifier(schema)),
-                        schema)
-                    ->step();
-            }
+            begin();
             return;
         } catch (const Error &error) {
-            rollback();
+            if (!sqlite3_get_autocommit(m_db))
+                rollback();
             if (error.code() != Error::Locked || waited.elapsed() > patience)
                 throw;
         }
         QThread::msleep(QRandomGenerator::global()->bounded(5, 30));
+        wait = std::min(wait * 2, 500);
     }
+}
+
+// Once this transaction holds every file's shared lock, no commit to any of them can come
+// between its reads, and one that came before is seen whole.
+void SqlCipherBackend::beginSnapshot(const QStringList &tables)
+{
+    beginHolding([&] {
+        execute(QStringLiteral("BEGIN"));
+        for (const QString &table : tables) {
+            const QString schema = baseName(table).toUpper();
+            prepare(QStringLiteral("SELECT count(*) FROM %1.sqlite_master")
+                        .arg(quoteIdentifier(schema)),
+                    schema)
+                ->step();
+        }
+    });
+}
+
+// A statement that may write a file takes its write lock even when it changes nothing; held
+// to the transaction's end, no other writer commits to the file meanwhile. (BEGIN IMMEDIATE
+// would lock the connection's own main file too, which is unlinked.)
+void SqlCipherBackend::beginWriting(const QStringList &tables)
+{
+    beginHolding([&] {
+        execute(QStringLiteral("BEGIN"));
+        for (const QString &table : tables) {
+            const QString schema = baseName(table).toUpper();
+            prepare(QStringLiteral("UPDATE %1.dbe_table SET name = name WHERE 0 = 1")
+                        .arg(quoteIdentifier(schema)),
+                    schema)
+                ->step();
+        }
+    });
 }
 
 void SqlCipherBackend::dropTable(const QString &name)
