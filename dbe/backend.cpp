@@ -78,14 +78,16 @@ void Backend::followReplacedFiles(const QStringList &) {}
 
 qint64 Backend::autoIncrementCounter(const TableHandle &table, int)
 {
-    throw Error(QStringLiteral("The storage of %1 cannot read its numbering.").arg(table.canonicalName),
-                Error::WrongState);
+    throw Error(
+        QStringLiteral("The storage of %1 cannot read its numbering.").arg(table.canonicalName),
+        Error::WrongState);
 }
 
 void Backend::setAutoIncrementCounter(const TableHandle &table, int, qint64)
 {
-    throw Error(QStringLiteral("The storage of %1 cannot set its numbering.").arg(table.canonicalName),
-                Error::WrongState);
+    throw Error(
+        QStringLiteral("The storage of %1 cannot set its numbering.").arg(table.canonicalName),
+        Error::WrongState);
 }
 
 void Backend::dropTable(const QString &name)

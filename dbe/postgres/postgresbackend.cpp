@@ -316,9 +316,8 @@ void PostgresBackend::createTable(const TableDef &def, const QString &password, 
         throw *failure;
 }
 
-// Creates the table and records its description, in one transaction; an existing table of the
-// engine is dropped first when `overwrite` allows, provided nobody has it open. `lockedKey`
-// receives the lock key taken for that, for the caller to give back.
+// The table and its description go in one transaction, while its lock is held exclusively, as
+// replaceTable() drops one.
 void PostgresBackend::dropTable(const QString &name)
 {
     const QString canonical = baseName(name).toUpper();
@@ -343,13 +342,17 @@ void PostgresBackend::dropTable(const QString &name)
     } catch (const Error &error) {
         failure = error;
     }
-    server.runInSession(QStringLiteral("SELECT pg_advisory_unlock($1::bigint)"), {tableLockKey(key)});
+    server.runInSession(QStringLiteral("SELECT pg_advisory_unlock($1::bigint)"),
+                        {tableLockKey(key)});
     m_tableOfOid.remove(unsigned(key));
     m_tables.remove(canonical);
     if (failure)
         throw *failure;
 }
 
+// Creates the table and records its description, in one transaction; an existing table of the
+// engine is dropped first when `overwrite` allows, provided nobody has it open. `lockedKey`
+// receives the lock key taken for that, for the caller to give back.
 void PostgresBackend::replaceTable(const TableDef &def, bool overwrite, qint64 *lockedKey)
 {
     PgConnection &server = *m_connection;
@@ -558,10 +561,10 @@ void PostgresBackend::autoIncrementWritten(const TableHandle &table, int field, 
 
 QString PostgresBackend::sequenceOf(const TableHandle &table, int field)
 {
-    const PgResult found = connection(table.canonicalName)
-                               .run(QStringLiteral("SELECT pg_get_serial_sequence($1, $2)"),
-                                    {table.sqlName, serverName(table.def.fields.at(field).name)},
-                                    table.canonicalName);
+    const PgResult found =
+        connection(table.canonicalName)
+            .run(QStringLiteral("SELECT pg_get_serial_sequence($1, $2)"),
+                 {table.sqlName, serverName(table.def.fields.at(field).name)}, table.canonicalName);
     if (found.rows() != 1 || found.isNull(0, 0))
         throw Error(QStringLiteral("%1.DB: the field %2 is not numbered by the server.")
                         .arg(table.canonicalName, table.def.fields.at(field).name),
@@ -573,10 +576,10 @@ qint64 PostgresBackend::autoIncrementCounter(const TableHandle &table, int field
 {
     // Before the first nextval (or after a restart) the sequence's value is still to be handed
     // out; after it, it was.
-    const PgResult state =
-        connection(table.canonicalName)
-            .run(QStringLiteral("SELECT last_value, is_called FROM %1").arg(sequenceOf(table, field)),
-                 {}, table.canonicalName);
+    const PgResult state = connection(table.canonicalName)
+                               .run(QStringLiteral("SELECT last_value, is_called FROM %1")
+                                        .arg(sequenceOf(table, field)),
+                                    {}, table.canonicalName);
     const qint64 last = state.text(0, 0).toLongLong();
     return state.text(0, 1) == QLatin1String("t") ? last : last - 1;
 }
