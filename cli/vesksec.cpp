@@ -94,7 +94,7 @@ struct CommandLine {
     CommandLine()
     {
         parser.setApplicationDescription(QStringLiteral(
-            "Creates security databases.\n\n"
+            "Creates, copies, backs up and restores security databases.\n\n"
             "Commands:\n"
             "  create   create the empty security tables and register the alias\n"
             "  demo     the same, then fill in a small demonstration database\n"
@@ -112,8 +112,9 @@ struct CommandLine {
             "create and demo refuse a directory or schema that holds security tables already,\n"
             "unless --replace is given."));
         parser.addHelpOption();
-        parser.addPositionalArgument(QStringLiteral("command"),
-                                     QStringLiteral("create, demo, generate, import or report"));
+        parser.addPositionalArgument(
+            QStringLiteral("command"),
+            QStringLiteral("create, demo, generate, import, report, copy, backup or restore"));
         parser.addOptions(
             {dir, server, schema, alias, password, passwordStdin, replace, pascal, cpp, system});
     }
