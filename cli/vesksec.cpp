@@ -9,6 +9,7 @@
 //   vesksec report --alias NAME --type TYPE ... (see reportcommand.h)
 //   vesksec user|constant|group|grant|revoke|rights|who-can ... (see admincommands.h)
 //   vesksec log (export | purge) --alias NAME ... (see logcommand.h)
+//   vesksec copy, backup, restore (see transfercommands.h)
 
 #include "admincommands.h"
 #include "auditcommand.h"
@@ -23,6 +24,7 @@
 #include "rules/audittrail.h"
 #include "rules/constantsource.h"
 #include "rules/createdatabase.h"
+#include "transfercommands.h"
 #include "userunlockcommand.h"
 
 #include <QCommandLineParser>
@@ -97,7 +99,7 @@ struct CommandLine {
     CommandLine()
     {
         parser.setApplicationDescription(QStringLiteral(
-            "Creates security databases.\n\n"
+            "Creates, copies, backs up and restores security databases.\n\n"
             "Commands:\n"
             "  create   create the empty security tables and register the alias\n"
             "  demo     the same, then fill in a small demonstration database\n"
@@ -115,7 +117,10 @@ struct CommandLine {
             "  log      export the activity log as CSV, or purge its old entries (log --help)\n"
             "  policy   set or print the logon policy: lockout, auditing of failed logons\n"
             "  user unlock  unlock a user locked out by wrong passwords\n"
-            "  audit    verify or list the audit trail (audit verify, audit list)\n\n"
+            "  audit    verify or list the audit trail (audit verify, audit list)\n"
+            "  copy     copy a database whole into another directory or schema (copy --help)\n"
+            "  backup   write a database's tables into one sealed file (backup --help)\n"
+            "  restore  make a database from a backup file (restore --help)\n\n"
             "Every change goes through the rules of the setup editor; --json gives the lists\n"
             "as JSON. Exit status: 0 done, 1 refused (the reason is printed), 2 wrong usage.\n\n"
             "The master password is taken from --password, else from standard input with\n"
@@ -309,6 +314,12 @@ int main(int argc, char *argv[])
         return cli::runRightsCommand(argc, argv);
     if (argc > 1 && qstrcmp(argv[1], "log") == 0)
         return cli::runLogCommand(argc, argv);
+    if (argc > 1 && qstrcmp(argv[1], "copy") == 0)
+        return cli::runCopyCommand(argc, argv);
+    if (argc > 1 && qstrcmp(argv[1], "backup") == 0)
+        return cli::runBackupCommand(argc, argv);
+    if (argc > 1 && qstrcmp(argv[1], "restore") == 0)
+        return cli::runRestoreCommand(argc, argv);
 
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("vesksec"));

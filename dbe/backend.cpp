@@ -1,5 +1,7 @@
 #include "dbe/backend.h"
 
+#include "dbe/error.h"
+
 #include <limits>
 
 namespace dbe {
@@ -73,5 +75,35 @@ std::unique_ptr<ChangeWatch> Backend::watchChanges(const QStringList &)
 void Backend::prepareChangeWatch(const QString &) {}
 
 void Backend::followReplacedFiles(const QStringList &) {}
+
+qint64 Backend::autoIncrementCounter(const TableHandle &table, int)
+{
+    throw Error(
+        QStringLiteral("The storage of %1 cannot read its numbering.").arg(table.canonicalName),
+        Error::WrongState);
+}
+
+void Backend::setAutoIncrementCounter(const TableHandle &table, int, qint64)
+{
+    throw Error(
+        QStringLiteral("The storage of %1 cannot set its numbering.").arg(table.canonicalName),
+        Error::WrongState);
+}
+
+void Backend::dropTable(const QString &name)
+{
+    throw Error(QStringLiteral("The storage cannot remove the table %1.").arg(name),
+                Error::WrongState);
+}
+
+void Backend::beginSnapshot(const QStringList &)
+{
+    begin();
+}
+
+void Backend::beginWriting(const QStringList &)
+{
+    begin();
+}
 
 } // namespace dbe

@@ -70,6 +70,9 @@ public:
     virtual TableHandle openTable(const QString &name) = 0;
     // Throws the engine's failures: InvalidDefinition, TableExists, Locked, Io, ...
     virtual void createTable(const TableDef &def, const QString &password, bool overwrite) = 0;
+    // Removes a table nobody has open, with what the engine keeps of it. Throws Locked while
+    // anybody has it open, TableNotFound, Io.
+    virtual void dropTable(const QString &name);
     // Shared or exclusive use of a table; exclusive fails at once (Locked) while anybody,
     // in this or another process, has it open.
     virtual std::unique_ptr<TableLock> lockTable(const TableHandle &table, bool exclusive) = 0;
@@ -90,12 +93,26 @@ public:
     // Called after a row was written with an autoincrement value of its own (an import keeps
     // the old numbers): the engine's numbering must go on after it, never hand it out again.
     virtual void autoIncrementWritten(const TableHandle &table, int field, qint64 value) = 0;
+    // The largest number the autoincrement field `field` has handed out (0 before the first),
+    // whether or not its row still exists: the next row gets the number after it.
+    virtual qint64 autoIncrementCounter(const TableHandle &table, int field);
+    // Sets that number, higher or lower, inside the open transaction, for a table whose rows
+    // are being replaced by a copy's.
+    virtual void setAutoIncrementCounter(const TableHandle &table, int field, qint64 counter);
 
     // A transaction spanning every table of the database. A statement that fails inside it
     // fails alone; the transaction goes on.
     virtual void begin() = 0;
     virtual void commit() = 0;
     virtual void rollback() = 0;
+    // A read-only transaction whose reads of `tables` (canonical names, each open on this
+    // connection) all show one moment: no commit to any of them falls between two reads. By
+    // default a plain transaction, which gives that where the storage reads one snapshot.
+    virtual void beginSnapshot(const QStringList &tables);
+    // A transaction that holds `tables` (canonical names, each open on this connection)
+    // against every other writer from its start, so that rows it replaces in all of them are
+    // replaced together, with no other writer's change in between. By default a plain one.
+    virtual void beginWriting(const QStringList &tables);
 
     // A watch over the tables (canonical names, each open on this connection), taken in the
     // open transaction before it reads them: what the transaction reads afterwards is no older

@@ -18,6 +18,14 @@ void Database::createTable(const TableDef &def, const QString &password, bool ov
     m_backend->createTable(def, password, overwrite);
 }
 
+void Database::dropTable(const QString &name)
+{
+    if (m_depth != 0)
+        throw Error(QStringLiteral("A table cannot be removed inside a transaction."),
+                    Error::WrongState);
+    m_backend->dropTable(name);
+}
+
 QStringList Database::tableNames()
 {
     return m_backend->tableNames();
@@ -48,6 +56,26 @@ void Database::begin()
         m_rollbackOnly = false;
     }
     ++m_depth;
+}
+
+void Database::beginSnapshot(const QStringList &tables)
+{
+    if (m_depth != 0)
+        throw Error(QStringLiteral("A snapshot cannot begin inside a transaction."),
+                    Error::WrongState);
+    m_backend->beginSnapshot(tables);
+    m_rollbackOnly = false;
+    m_depth = 1;
+}
+
+void Database::beginWriting(const QStringList &tables)
+{
+    if (m_depth != 0)
+        throw Error(QStringLiteral("The tables cannot be held inside a transaction."),
+                    Error::WrongState);
+    m_backend->beginWriting(tables);
+    m_rollbackOnly = false;
+    m_depth = 1;
 }
 
 void Database::commit()

@@ -31,6 +31,9 @@ public:
     // with the storage's text: TableExists, Locked, InvalidDefinition, Io, ...
     void createTable(const TableDef &def, const QString &password, bool overwrite);
 
+    // Removes the table (see Backend::dropTable()). Throws the engine's failures.
+    void dropTable(const QString &name);
+
     // The table names (without extension) that exist in this database, sorted.
     QStringList tableNames();
 
@@ -39,6 +42,12 @@ public:
     void begin();
     void commit();
     void rollback();
+    // Begins a read-only transaction in which every table of `tables` reads as at one moment
+    // (see Backend::beginSnapshot()); end it with commit() or rollback().
+    void beginSnapshot(const QStringList &tables);
+    // Begins a transaction that holds the tables against other writers from its start (see
+    // Backend::beginWriting()); end it with commit() or rollback().
+    void beginWriting(const QStringList &tables);
     bool inTransaction() const { return m_depth > 0; }
 
     // Inside a transaction that has not written, before it reads the tables: a watch that tells

@@ -10,6 +10,7 @@
 #include <QRegularExpression>
 #include <QSet>
 #include <QUrl>
+#include <algorithm>
 #include <optional>
 
 namespace dbe::postgres {
@@ -315,6 +316,40 @@ void PostgresBackend::createTable(const TableDef &def, const QString &password, 
         throw *failure;
 }
 
+// The table and its description go in one transaction, while its lock is held exclusively, as
+// replaceTable() drops one.
+void PostgresBackend::dropTable(const QString &name)
+{
+    const QString canonical = baseName(name).toUpper();
+    const TableHandle handle = openTable(canonical);
+    PgConnection &server = connection(canonical);
+    const qint64 key = handle.lockKey;
+    const LocalUse use = m_localUse.value(key);
+    if (use.shared != 0 || use.exclusive ||
+        !server.run(QStringLiteral("SELECT pg_try_advisory_lock($1::bigint)"), {tableLockKey(key)})
+             .value(0, 0)
+             .toBool())
+        throw Error(QStringLiteral("Table is busy: %1.DB is open by another user.").arg(canonical),
+                    Error::Locked);
+    std::optional<Error> failure;
+    try {
+        server.atomically([&] {
+            server.command(QStringLiteral("DROP TABLE %1").arg(handle.sqlName));
+            server.run(QStringLiteral("DELETE FROM %1 WHERE table_name = $1")
+                           .arg(qualified(QStringLiteral("dbe_tables"))),
+                       {canonical});
+        });
+    } catch (const Error &error) {
+        failure = error;
+    }
+    server.runInSession(QStringLiteral("SELECT pg_advisory_unlock($1::bigint)"),
+                        {tableLockKey(key)});
+    m_tableOfOid.remove(unsigned(key));
+    m_tables.remove(canonical);
+    if (failure)
+        throw *failure;
+}
+
 // Creates the table and records its description, in one transaction; an existing table of the
 // engine is dropped first when `overwrite` allows, provided nobody has it open. `lockedKey`
 // receives the lock key taken for that, for the caller to give back.
@@ -522,6 +557,70 @@ void PostgresBackend::autoIncrementWritten(const TableHandle &table, int field, 
                             "COALESCE(pg_sequence_last_value(s), 0)"),
              {table.sqlName, serverName(table.def.fields.at(field).name), value},
              table.canonicalName);
+}
+
+QString PostgresBackend::sequenceOf(const TableHandle &table, int field)
+{
+    const PgResult found =
+        connection(table.canonicalName)
+            .run(QStringLiteral("SELECT pg_get_serial_sequence($1, $2)"),
+                 {table.sqlName, serverName(table.def.fields.at(field).name)}, table.canonicalName);
+    if (found.rows() != 1 || found.isNull(0, 0))
+        throw Error(QStringLiteral("%1.DB: the field %2 is not numbered by the server.")
+                        .arg(table.canonicalName, table.def.fields.at(field).name),
+                    Error::Damaged);
+    return found.text(0, 0);
+}
+
+qint64 PostgresBackend::autoIncrementCounter(const TableHandle &table, int field)
+{
+    // Before the first nextval (or after a restart) the sequence's value is still to be handed
+    // out; after it, it was.
+    const PgResult state = connection(table.canonicalName)
+                               .run(QStringLiteral("SELECT last_value, is_called FROM %1")
+                                        .arg(sequenceOf(table, field)),
+                                    {}, table.canonicalName);
+    const qint64 last = state.text(0, 0).toLongLong();
+    return state.text(0, 1) == QLatin1String("t") ? last : last - 1;
+}
+
+void PostgresBackend::setAutoIncrementCounter(const TableHandle &table, int field, qint64 counter)
+{
+    // ALTER SEQUENCE, unlike setval(), is undone with the transaction it ran in.
+    connection(table.canonicalName)
+        .command(QStringLiteral("ALTER SEQUENCE %1 RESTART WITH %2")
+                     .arg(sequenceOf(table, field))
+                     .arg(std::max<qint64>(counter, 0) + 1));
+}
+
+void PostgresBackend::beginWriting(const QStringList &tables)
+{
+    // EXCLUSIVE lets readers (the hosts' access tests) go on, and holds every writer back.
+    QStringList names;
+    for (const QString &table : tables)
+        names.append(openTable(table).sqlName);
+    PgConnection &server = connection(m_context.databaseName);
+    server.begin();
+    try {
+        server.command(QStringLiteral("LOCK TABLE %1 IN EXCLUSIVE MODE")
+                           .arg(names.join(QStringLiteral(", "))));
+    } catch (const Error &) {
+        server.rollback();
+        throw;
+    }
+}
+
+void PostgresBackend::beginSnapshot(const QStringList &)
+{
+    PgConnection &server = connection(m_context.databaseName);
+    server.begin();
+    try {
+        server.command(
+            QStringLiteral("SET TRANSACTION ISOLATION LEVEL REPEATABLE READ, READ ONLY"));
+    } catch (const Error &) {
+        server.rollback();
+        throw;
+    }
 }
 
 namespace {

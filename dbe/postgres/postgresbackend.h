@@ -28,6 +28,7 @@ public:
     QStringList tableNames() override;
     TableHandle openTable(const QString &name) override;
     void createTable(const TableDef &def, const QString &password, bool overwrite) override;
+    void dropTable(const QString &name) override;
     std::unique_ptr<TableLock> lockTable(const TableHandle &table, bool exclusive) override;
     QStringList lockHolders(const TableHandle &table) override;
     void prepareForQuery(const QString &sql) override;
@@ -37,10 +38,15 @@ public:
     std::unique_ptr<Statement> prepareInsert(const QString &sql, const QString &table,
                                              const QString &generatedColumn) override;
     void autoIncrementWritten(const TableHandle &table, int field, qint64 value) override;
+    qint64 autoIncrementCounter(const TableHandle &table, int field) override;
+    void setAutoIncrementCounter(const TableHandle &table, int field, qint64 counter) override;
 
     void begin() override;
     void commit() override;
     void rollback() override;
+    // A repeatable-read, read-only transaction: one snapshot of the whole schema.
+    void beginWriting(const QStringList &tables) override;
+    void beginSnapshot(const QStringList &tables) override;
     // Commits to a watched table are counted (see ChangeCount); a watch compares the count, one
     // round trip, and ends with the session it was taken in.
     std::unique_ptr<ChangeWatch> watchChanges(const QStringList &tables) override;
@@ -79,6 +85,8 @@ private:
     PgConnection &connection(const QString &what);
     void connectWith(const QStringList &passwords, const QString &what);
     QString qualified(const QString &serverTable) const;
+    // The sequence that numbers the field, as SQL names it.
+    QString sequenceOf(const TableHandle &table, int field);
     bool hasCatalog();
     void replaceTable(const TableDef &def, bool overwrite, qint64 *lockedKey);
     PgResult takeLock(qint64 table, bool exclusive, int marker);

@@ -374,6 +374,7 @@ SqlCipherBackend::SqlCipherBackend(const BackendContext &context)
         m_db = nullptr;
         throw Error(QStringLiteral("Cannot start the database engine: %1").arg(text));
     }
+    m_busyTimeoutMs = context.busyTimeoutMs;
     sqlite3_busy_timeout(m_db, context.busyTimeoutMs);
     sqlite3_extended_result_codes(m_db, 1);
 }
@@ -385,6 +386,7 @@ SqlCipherBackend::~SqlCipherBackend()
 
 void SqlCipherBackend::setBusyTimeout(int milliseconds)
 {
+    m_busyTimeoutMs = milliseconds;
     sqlite3_busy_timeout(m_db, milliseconds);
 }
 

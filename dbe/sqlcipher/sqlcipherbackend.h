@@ -5,6 +5,7 @@
 
 #include <QMap>
 #include <QSet>
+#include <functional>
 #include <sys/types.h>
 
 struct sqlite3;
@@ -28,6 +29,7 @@ public:
     QStringList tableNames() override;
     TableHandle openTable(const QString &name) override;
     void createTable(const TableDef &def, const QString &password, bool overwrite) override;
+    void dropTable(const QString &name) override;
     std::unique_ptr<TableLock> lockTable(const TableHandle &table, bool exclusive) override;
     QStringList lockHolders(const TableHandle &table) override;
     void prepareForQuery(const QString &sql) override;
@@ -37,10 +39,15 @@ public:
     std::unique_ptr<Statement> prepareInsert(const QString &sql, const QString &table,
                                              const QString &generatedColumn) override;
     void autoIncrementWritten(const TableHandle &table, int field, qint64 value) override;
+    qint64 autoIncrementCounter(const TableHandle &table, int field) override;
+    void setAutoIncrementCounter(const TableHandle &table, int field, qint64 counter) override;
 
     void begin() override;
     void commit() override;
     void rollback() override;
+    // Takes every file's write lock before anything is written; see the definition.
+    void beginWriting(const QStringList &tables) override;
+    void beginSnapshot(const QStringList &tables) override;
     // Watches the table files through the kernel's file events (see FileChangeWatch).
     std::unique_ptr<ChangeWatch> watchChanges(const QStringList &tables) override;
     void followReplacedFiles(const QStringList &tables) override;
@@ -70,6 +77,9 @@ private:
     bool namesAttachedFile(const QString &schema) const;
     // Detaches the schema and attaches what its path names now. Throws as openTable() does.
     void reattach(const QString &schema);
+    // Runs `begin` (which begins a transaction and takes its locks) until no lock was busy; see
+    // the definition.
+    void beginHolding(const std::function<void()> &begin);
 
     struct FileIdentity {
         dev_t device = 0;
@@ -79,6 +89,7 @@ private:
     QString m_directory;
     std::shared_ptr<Credentials> m_credentials;
     QString m_userName;
+    int m_busyTimeoutMs = 0;
     sqlite3 *m_db = nullptr;
     QMap<QString, TableHandle> m_attached;    // key: upper-cased schema name
     QMap<QString, QString> m_files;           // schema -> its file name as found on disk
