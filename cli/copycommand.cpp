@@ -57,7 +57,8 @@ int runCopyCommand(int argc, char **argv)
             throw CommandFailure{QStringLiteral("the master password cannot be empty.")};
         dbe::Session::instance().addPassword(password);
         const transfer::Snapshot snapshot = transfer::takeSnapshot(source);
-        placeSnapshotAt(target, parser, snapshot, password, QStringLiteral("Copied"));
+        placeSnapshotAt(target, parser, snapshot, password, QStringLiteral("Copied"),
+                        {QStringLiteral("copy"), source});
         return int(Done);
     });
 }

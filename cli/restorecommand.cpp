@@ -9,6 +9,7 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QFileInfo>
 
 namespace cli {
 
@@ -51,7 +52,8 @@ int runRestoreCommand(int argc, char **argv)
         if (password.isEmpty())
             throw CommandFailure{QStringLiteral("the master password cannot be empty.")};
         const transfer::Snapshot snapshot = transfer::readBackup(file, password);
-        placeSnapshotAt(target, parser, snapshot, password, QStringLiteral("Restored"));
+        placeSnapshotAt(target, parser, snapshot, password, QStringLiteral("Restored"),
+                        {QStringLiteral("restore"), QFileInfo(file).absoluteFilePath()});
         return int(Done);
     });
 }

@@ -88,13 +88,13 @@ QString TargetOptions::placeText(const QCommandLineParser &parser) const
 
 void placeSnapshotAt(const TargetOptions &target, const QCommandLineParser &parser,
                      const transfer::Snapshot &snapshot, const QString &password,
-                     const QString &what)
+                     const QString &what, const AuditedWork &audit)
 {
     const QString alias = target.prepare(parser, password);
     transfer::PlaceOptions options;
     options.replace = parser.isSet(target.replace);
-    // options.recordInAudit stays empty until the kit keeps an audit trail: its entry for the
-    // copy or restore belongs there, inside the transaction that writes the rows.
+    options.auditAction = audit.action;
+    options.auditSource = audit.source;
     const transfer::Placement placement =
         transfer::placeSnapshot(alias, snapshot, password, options);
     if (placement.status == transfer::Placement::TablesExist)

@@ -53,10 +53,15 @@ struct TargetOptions {
 
 // Puts the snapshot into the place the options name as transfer::placeSnapshot() does, all or
 // nothing, saves the alias once the tables hold it, and prints the rows written per table.
-// `what` names the work in the last line ("Copied", "Restored"). Throws CommandFailure (a
-// place that holds security tables, without --replace), dbe::Error.
+// `what` names the work in the last line ("Copied", "Restored"); `audit` is the entry for the
+// audit trail of a database whose rows are replaced (action and source: "restore", the file).
+// Throws CommandFailure (a place that holds security tables, without --replace), dbe::Error.
+struct AuditedWork {
+    QString action;
+    QString source;
+};
 void placeSnapshotAt(const TargetOptions &target, const QCommandLineParser &parser,
                      const transfer::Snapshot &snapshot, const QString &password,
-                     const QString &what);
+                     const QString &what, const AuditedWork &audit);
 
 } // namespace cli

@@ -3,8 +3,12 @@
 #include "dbe/database.h"
 #include "dbe/error.h"
 #include "dbe/session.h"
+#include "rules/audittrail.h"
 #include "rules/createtables.h"
 #include "rules/schema.h"
+
+#include <QStringList>
+#include <optional>
 
 namespace transfer {
 
@@ -37,7 +41,8 @@ void removeMadeTables(dbe::Database &database, const QString &why)
                              .arg(why, left.join(QStringLiteral(", "))));
 }
 
-void writeChecked(dbe::Database &database, const Snapshot &snapshot, const PlaceOptions &options)
+void writeChecked(dbe::Database &database, const Snapshot &snapshot, const PlaceOptions &options,
+                  security::AuditTrail *audit)
 {
     const QStringList names = dbe::openForTransaction(database, securityTableNames());
     // Held against other writers from the start: a host's logon either comes before the rows
@@ -62,8 +67,13 @@ void writeChecked(dbe::Database &database, const Snapshot &snapshot, const Place
                                      .arg(table.counter)
                                      .arg(written.counter));
         }
-        if (options.recordInAudit)
-            options.recordInAudit(database);
+        if (audit) {
+            QStringList counts;
+            for (const dbe::TableContent &table : snapshot.tables)
+                counts.append(QStringLiteral("%1 %2").arg(table.rows.size()).arg(table.def.name));
+            audit->record(options.auditAction, options.auditSource,
+                          QStringLiteral("rows replaced: ") + counts.join(QStringLiteral(", ")));
+        }
         database.commit();
     } catch (...) {
         // The failure that ended the work is the one to report; a server gone away has
@@ -100,7 +110,11 @@ Placement placeSnapshot(const QString &databaseName, const Snapshot &snapshot,
             security::createSecurityTables(databaseName, password,
                                            fresh ? security::ExistingTables::Refuse
                                                  : security::ExistingTables::Replace);
-        writeChecked(*database, snapshot, options);
+        // Readied before the transaction: a directory's table opens only outside one.
+        std::optional<security::AuditTrail> audit;
+        if (!fresh && !options.auditAction.isEmpty())
+            audit.emplace(databaseName);
+        writeChecked(*database, snapshot, options, audit ? &*audit : nullptr);
     } catch (const dbe::Error &error) {
         if (fresh)
             removeMadeTables(*database, error.text());

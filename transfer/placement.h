@@ -4,7 +4,6 @@
 
 #include <QString>
 #include <QStringList>
-#include <functional>
 
 namespace dbe {
 class Database;
@@ -15,10 +14,12 @@ namespace transfer {
 struct PlaceOptions {
     // Whether security tables already in the place may be overwritten.
     bool replace = false;
-    // The audit trail's entry for the copy or restore: called inside the transaction that
-    // writes the rows, after them, so that the entry commits with them or not at all. Empty
-    // while no audit trail is kept.
-    std::function<void(dbe::Database &)> recordInAudit;
+    // The audit trail's entry for the copy or restore ("restore", the backup's file), written
+    // in the transaction that replaces the rows of a database that held security tables
+    // already, so that it commits with them or not at all. A database made new records no
+    // entry, as its creation by `create` records none.
+    QString auditAction;
+    QString auditSource;
 };
 
 // What became of putting a snapshot into a database.

@@ -5,6 +5,7 @@
 #include "dbe/session.h"
 #include "dbe/table.h"
 #include "logontestkit.h"
+#include "rules/audittrail.h"
 #include "rules/schema.h"
 #include "tests/support/teststorage.h"
 #include "tests/support/testsupport.h"
@@ -13,6 +14,7 @@
 
 #include <QDeadlineTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -202,6 +204,11 @@ void TestBackup::aRestoreOverARunningSiteCountsAtTheNextAccessTest()
              qPrintable(output));
     QVERIFY(!host->TestAccess(edit));
     QVERIFY(host->LastError().isEmpty());
+    // The replaced rows leave their entry in the site's audit trail.
+    const auto trail = security::AuditTrail::entries(db.alias());
+    QVERIFY(!trail.isEmpty());
+    QCOMPARE(trail.last().action, QStringLiteral("restore"));
+    QCOMPARE(trail.last().object, QFileInfo(file).absoluteFilePath());
 }
 
 void TestBackup::aRestoreUnderAnotherTimeZoneKeepsTheDates()
