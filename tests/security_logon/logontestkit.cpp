@@ -234,8 +234,10 @@ int toggleRight(const QStringList &args)
         if (!changeRow(rights, round % 2 == 1, key))
             return 2;
         counters[1].store(round);
-        // A host's tests come between commits, not only while one is under way.
-        QThread::usleep(5000);
+        // A host's tests come between commits, not only while one is under way. Long enough for
+        // the first test after a server's commit to finish inside the pause on a busy machine
+        // (tens of milliseconds when the test runs beside others).
+        QThread::usleep(25000);
     }
     return 0;
 }
