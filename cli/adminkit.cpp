@@ -21,10 +21,7 @@ AdminLine::AdminLine(const QString &usage, const QList<QCommandLineOption> &opti
 
 void AdminLine::parse(const QStringList &arguments)
 {
-    if (!m_parser.parse(arguments))
-        wrongUsage(m_parser.errorText());
-    if (m_parser.isSet(QStringLiteral("help")))
-        m_parser.showHelp(Done);
+    parseArguments(m_parser, arguments);
 }
 
 QStringList AdminLine::words() const

@@ -89,12 +89,7 @@ int runAuditCommand(int argc, char **argv)
         parser.addOptions({from, to, json});
         parser.addPositionalArgument(QStringLiteral("verify|list"), QStringLiteral("What to do."));
         parser.addHelpOption();
-        if (!parser.parse(QCoreApplication::arguments()))
-            wrongUsage(parser.errorText());
-        if (parser.isSet(QStringLiteral("help"))) {
-            QTextStream(stdout) << parser.helpText();
-            return 0;
-        }
+        parseArguments(parser);
         const QStringList args = parser.positionalArguments(); // "audit", what
         const QString what = args.value(1);
         if (args.size() != 2 || (what != QLatin1String("verify") && what != QLatin1String("list")))

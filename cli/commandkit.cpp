@@ -4,6 +4,7 @@
 #include "masterpassword.h"
 
 #include <QCommandLineParser>
+#include <QCoreApplication>
 #include <QTextStream>
 
 namespace cli {
@@ -44,6 +45,19 @@ int runCommand(const QString &name, const std::function<int()> &command)
     } catch (const dbe::Error &error) {
         return fail(error.text(), Refused);
     }
+}
+
+void parseArguments(QCommandLineParser &parser)
+{
+    parseArguments(parser, QCoreApplication::arguments());
+}
+
+void parseArguments(QCommandLineParser &parser, const QStringList &arguments)
+{
+    if (!parser.parse(arguments))
+        wrongUsage(parser.errorText());
+    if (parser.isSet(QStringLiteral("help")))
+        parser.showHelp(Done);
 }
 
 void wrongUsage(const QString &text)

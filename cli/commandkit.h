@@ -2,6 +2,7 @@
 
 #include <QCommandLineOption>
 #include <QString>
+#include <QStringList>
 #include <functional>
 
 class QCommandLineParser;
@@ -32,6 +33,11 @@ struct DatabaseOptions {
 // Runs one command of the tool: a CommandFailure or dbe::Error it throws is printed as
 // "vesksec NAME: reason" on standard error and becomes its exit status.
 int runCommand(const QString &name, const std::function<int()> &command);
+
+// Reads the program's arguments into `parser`: a command line the parser refuses throws
+// WrongUsage, and --help prints the help and ends the program with status Done.
+void parseArguments(QCommandLineParser &parser);
+void parseArguments(QCommandLineParser &parser, const QStringList &arguments);
 
 // The refusal for a command line that is wrong, ended with status WrongUsage.
 [[noreturn]] void wrongUsage(const QString &text);

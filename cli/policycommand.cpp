@@ -76,12 +76,7 @@ int runPolicyCommand(int argc, char **argv)
                                       QStringLiteral("Print the policy as JSON.")};
         parser.addOptions({after, minutes, permanent, logFailed, json});
         parser.addHelpOption();
-        if (!parser.parse(QCoreApplication::arguments()))
-            wrongUsage(parser.errorText());
-        if (parser.isSet(QStringLiteral("help"))) {
-            QTextStream(stdout) << parser.helpText();
-            return 0;
-        }
+        parseArguments(parser);
         if (parser.positionalArguments().size() != 1)
             wrongUsage(QStringLiteral("policy takes no arguments besides its options."));
         const QString flag = parser.value(logFailed);

@@ -23,12 +23,7 @@ int runUserUnlockCommand(int argc, char **argv)
         database.addTo(parser);
         parser.addPositionalArgument(QStringLiteral("USER"), QStringLiteral("The user's name."));
         parser.addHelpOption();
-        if (!parser.parse(QCoreApplication::arguments()))
-            wrongUsage(parser.errorText());
-        if (parser.isSet(QStringLiteral("help"))) {
-            QTextStream(stdout) << parser.helpText();
-            return 0;
-        }
+        parseArguments(parser);
         const QStringList args = parser.positionalArguments(); // "user", "unlock", USER
         if (args.size() != 3)
             wrongUsage(QStringLiteral("give the name of one user."));
