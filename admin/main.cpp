@@ -2,6 +2,7 @@
 #include "admin/formstyle.h"
 #include "dbe/safefilewriter.h"
 #include "dbe/session.h"
+#include "intl/timezone.h"
 #include "ui/application.h"
 #include "ui/messages.h"
 
@@ -51,6 +52,7 @@ void runUnattended()
 
 int main(int argc, char **argv)
 {
+    intl::readLocalTimeZoneOnce();
     ui::Application app(argc, argv);
     formstyle::identifyProgram();
     ui::Application::installFontSubstitutions();

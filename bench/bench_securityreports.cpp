@@ -16,6 +16,7 @@
 #include "dbe/database.h"
 #include "dbe/session.h"
 #include "dbe/table.h"
+#include "intl/timezone.h"
 #include "report/frmgenwn.h"
 #include "report/pageexport.h"
 #include "report/pagerecorder.h"
@@ -283,6 +284,7 @@ void printTargets(int rows)
 
 int main(int argc, char **argv)
 {
+    intl::readLocalTimeZoneOnce();
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     ui::Application app(argc, argv);

@@ -17,6 +17,7 @@
 #include "dbe/session.h"
 #include "dbe/storage.h"
 #include "import/oldimport.h"
+#include "intl/timezone.h"
 #include "logcommand.h"
 #include "masterpassword.h"
 #include "policycommand.h"
@@ -287,6 +288,7 @@ int importOldFiles(const CommandLine &line)
 
 int main(int argc, char *argv[])
 {
+    intl::readLocalTimeZoneOnce();
     try {
         refuseArgumentsThatAreNoText(argc, argv);
     } catch (const cli::CommandFailure &refusal) {
