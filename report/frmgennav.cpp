@@ -179,7 +179,8 @@ void TFormGenNav::buttonAction(int index)
         return;
     if (!askNavEvent(TFGEvent(index)))
         return;
-    try {
+    // A report producer's engine failure ends the build; the pages so far stay.
+    ui::runGuarded(this, [this, index] {
         switch (index) {
         case 0:
             m_formComponent->Execute();
@@ -197,10 +198,7 @@ void TFormGenNav::buttonAction(int index)
             m_formComponent->Clear();
             break;
         }
-    } catch (const dbe::Error &error) {
-        // A report producer's engine failure ends the build; the pages so far stay.
-        ui::showEngineError(this, error);
-    }
+    });
     UpdateEnabling();
 }
 
