@@ -13,7 +13,7 @@ packages=(
   fonts-liberation fonts-dejavu-core
   libcups2-dev cups cups-client cups-filters poppler-utils
   xvfb xauth
-  lintian abigail-tools desktop-file-utils appstream bash-completion
+  lintian man-db abigail-tools desktop-file-utils appstream bash-completion
   clang libclang-rt-14-dev
 )
 
