@@ -284,6 +284,31 @@ int importOldFiles(const CommandLine &line)
     return 0;
 }
 
+// The commands that read options of their own, and set up their own application object
+// (reports paint pages), by their first word.
+struct OwnCommand {
+    const char *name;
+    int (*run)(int argc, char **argv);
+};
+const OwnCommand OwnCommands[] = {
+    {"report", cli::runReportCommand},     {"policy", cli::runPolicyCommand},
+    {"audit", cli::runAuditCommand},       {"user", cli::runUserCommand},
+    {"constant", cli::runConstantCommand}, {"group", cli::runGroupCommand},
+    {"grant", cli::runGrantCommand},       {"revoke", cli::runGrantCommand},
+    {"rights", cli::runRightsCommand},     {"who-can", cli::runRightsCommand},
+    {"log", cli::runLogCommand},           {"copy", cli::runCopyCommand},
+    {"backup", cli::runBackupCommand},     {"restore", cli::runRestoreCommand},
+};
+
+// The command and its second word, as typed: "vesksec user add", "vesksec grant".
+QString actingCommand(int argc, char *argv[])
+{
+    QStringList words{QStringLiteral("vesksec")};
+    for (int i = 1; i < argc && i < 3 && argv[i][0] != '-'; ++i)
+        words.append(QString::fromUtf8(argv[i]));
+    return words.join(QLatin1Char(' '));
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -294,34 +319,16 @@ int main(int argc, char *argv[])
     } catch (const cli::CommandFailure &refusal) {
         return fail(refusal.text);
     }
-    // Reports paint pages and set up an application object of their own.
-    if (argc > 1 && qstrcmp(argv[1], "report") == 0)
-        return cli::runReportCommand(argc, argv);
-    // The administration commands read options of their own.
-    if (argc > 1 && qstrcmp(argv[1], "policy") == 0)
-        return cli::runPolicyCommand(argc, argv);
+    // The audit trail names the command as typed as the one acting ("vesksec user add").
+    security::AuditTrail::setActor(actingCommand(argc, argv));
     if (argc > 2 && qstrcmp(argv[1], "user") == 0 && qstrcmp(argv[2], "unlock") == 0)
         return cli::runUserUnlockCommand(argc, argv);
-    if (argc > 1 && qstrcmp(argv[1], "audit") == 0)
-        return cli::runAuditCommand(argc, argv);
-    if (argc > 1 && qstrcmp(argv[1], "user") == 0)
-        return cli::runUserCommand(argc, argv);
-    if (argc > 1 && qstrcmp(argv[1], "constant") == 0)
-        return cli::runConstantCommand(argc, argv);
-    if (argc > 1 && qstrcmp(argv[1], "group") == 0)
-        return cli::runGroupCommand(argc, argv);
-    if (argc > 1 && (qstrcmp(argv[1], "grant") == 0 || qstrcmp(argv[1], "revoke") == 0))
-        return cli::runGrantCommand(argc, argv);
-    if (argc > 1 && (qstrcmp(argv[1], "rights") == 0 || qstrcmp(argv[1], "who-can") == 0))
-        return cli::runRightsCommand(argc, argv);
-    if (argc > 1 && qstrcmp(argv[1], "log") == 0)
-        return cli::runLogCommand(argc, argv);
-    if (argc > 1 && qstrcmp(argv[1], "copy") == 0)
-        return cli::runCopyCommand(argc, argv);
-    if (argc > 1 && qstrcmp(argv[1], "backup") == 0)
-        return cli::runBackupCommand(argc, argv);
-    if (argc > 1 && qstrcmp(argv[1], "restore") == 0)
-        return cli::runRestoreCommand(argc, argv);
+    if (argc > 1) {
+        for (const OwnCommand &own : OwnCommands) {
+            if (qstrcmp(argv[1], own.name) == 0)
+                return own.run(argc, argv);
+        }
+    }
 
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("vesksec"));
@@ -332,7 +339,6 @@ int main(int argc, char *argv[])
     if (args.isEmpty())
         return fail(QStringLiteral("no command given; see --help."));
     const QString command = args.first();
-    security::AuditTrail::setActor(QStringLiteral("vesksec ") + command);
     try {
         if (command == QLatin1String("create"))
             return createDatabase(line, false);

@@ -6,6 +6,7 @@
 #include "dbe/error.h"
 #include "dbe/session.h"
 #include "dbe/table.h"
+#include "rules/audittrail.h"
 #include "tests/support/teststorage.h"
 #include "tests/support/testsupport.h"
 
@@ -267,7 +268,8 @@ private Q_SLOTS:
         const QString printReports = R"({"id":6,"name":"Print Reports","direct":true,"groups":[]})";
         const QString auditor = "[" + viewOrders + "," + printReports + "]";
         const auto clerks = [](int id, const char *name) {
-            return QStringLiteral(R"({"id":%1,"name":"%2","direct":false,"groups":["Order Clerks"]})")
+            return QStringLiteral(
+                       R"({"id":%1,"name":"%2","direct":false,"groups":["Order Clerks"]})")
                 .arg(id)
                 .arg(QLatin1String(name));
         };
@@ -282,21 +284,21 @@ private Q_SLOTS:
                 printReports + "]");
         row("grant again, other letter case",
             {"grant", "--user", "AUDITOR", "--constant", "view orders"}, 0, "auditor", auditor);
-        row("revoke a constant", {"revoke", "--user", "auditor", "--constant", "Print Reports"},
-            0, "auditor", "[" + viewOrders + "]");
+        row("revoke a constant", {"revoke", "--user", "auditor", "--constant", "Print Reports"}, 0,
+            "auditor", "[" + viewOrders + "]");
         row("revoke a group he lacks", {"revoke", "--user", "auditor", "--group", "Managers"}, 1,
             "auditor", auditor);
         row("grant a group", {"grant", "--user", "auditor", "--group", "Order Clerks"}, 0,
             "auditor",
             R"([{"id":1,"name":"View Orders","direct":true,"groups":["Order Clerks"]},)" +
-                clerks(2, "Edit Orders") + "," + clerks(4, "View Customers") + "," +
-                printReports + "]");
+                clerks(2, "Edit Orders") + "," + clerks(4, "View Customers") + "," + printReports +
+                "]");
         row("a constant to a group",
             {"grant", "--group", "Order Clerks", "--constant", "Print Reports"}, 0, "clerk",
             "[" + clerks(1, "View Orders") + "," + clerks(2, "Edit Orders") + "," +
                 clerks(4, "View Customers") + "," + clerks(6, "Print Reports") + "]");
-        row("a constant from a group", {"revoke", "--group", "Order Clerks", "--constant", "2"},
-            0, "clerk", "[" + clerks(1, "View Orders") + "," + clerks(4, "View Customers") + "]");
+        row("a constant from a group", {"revoke", "--group", "Order Clerks", "--constant", "2"}, 0,
+            "clerk", "[" + clerks(1, "View Orders") + "," + clerks(4, "View Customers") + "]");
         row("delete a constant", {"constant", "delete", "View Orders"}, 0, "auditor",
             "[" + printReports + "]");
         row("delete a group", {"group", "delete", "order clerks"}, 0, "clerk", "[]");
@@ -324,8 +326,8 @@ private Q_SLOTS:
             {"grant", "--user", "auditor", "--constant", "1", "--group", "Managers"}, 2, "auditor",
             auditor);
         row("set without a change", {"user", "set", "auditor"}, 2, "auditor", auditor);
-        row("enable and disable", {"user", "set", "auditor", "--enable", "--disable"}, 2,
-            "auditor", auditor);
+        row("enable and disable", {"user", "set", "auditor", "--enable", "--disable"}, 2, "auditor",
+            auditor);
         row("an unknown verb", {"user", "rename", "auditor"}, 2, "auditor", auditor);
         row("an unknown option", {"constant", "list", "--colour"}, 2, "auditor", auditor);
     }
@@ -338,14 +340,21 @@ private Q_SLOTS:
         QFETCH(QString, rights);
         QTemporaryDir dir;
         for (const QString &file : tableFiles(m_demo.path()))
-            QVERIFY(QFile::copy(QDir(m_demo.path()).filePath(file),
-                                QDir(dir.path()).filePath(file)));
+            QVERIFY(
+                QFile::copy(QDir(m_demo.path()).filePath(file), QDir(dir.path()).filePath(file)));
         dbe::Session::instance().addStandardAlias(QStringLiteral("CliAdmin"), dir.path());
         dbe::Session::instance().saveConfig();
         const QStringList database = {"--alias", "CliAdmin", "--password", "Old1"};
 
+        const qsizetype audited = security::AuditTrail::entries(QStringLiteral("CliAdmin")).size();
         const Run run = vesksec(command + database, input);
         QVERIFY2(run.exitCode == status, qPrintable(describe(run)));
+        // A change names the command as typed as the one acting.
+        const auto trail = security::AuditTrail::entries(QStringLiteral("CliAdmin"));
+        if (trail.size() > audited) {
+            const QStringList typed = command.mid(0, command.value(1).startsWith('-') ? 1 : 2);
+            QCOMPARE(trail.last().actor, QStringLiteral("vesksec ") + typed.join(' '));
+        }
         const Run held = vesksec(QStringList{"rights", "--user", user, "--json"} + database);
         if (rights == QLatin1String("-")) {
             QVERIFY2(held.exitCode == 1, qPrintable(describe(held)));
