@@ -13,6 +13,7 @@
 
 #include "admincommands.h"
 #include "auditcommand.h"
+#include "commandkit.h"
 #include "dbe/error.h"
 #include "dbe/session.h"
 #include "dbe/storage.h"
@@ -73,16 +74,7 @@ struct CommandLine {
         QStringLiteral("schema"),
         QStringLiteral("create, demo: with --server, the schema that holds the tables."),
         QStringLiteral("NAME")};
-    const QCommandLineOption alias{QStringLiteral("alias"), QStringLiteral("Database alias."),
-                                   QStringLiteral("NAME")};
-    const QCommandLineOption password{
-        QStringLiteral("password"),
-        QStringLiteral("Master password. Visible to other users in the process list; prefer "
-                       "the prompt, --password-stdin or VESK_MASTER_PASSWORD."),
-        QStringLiteral("PW")};
-    const QCommandLineOption passwordStdin{
-        QStringLiteral("password-stdin"),
-        QStringLiteral("Read the master password as one line from standard input.")};
+    const cli::DatabaseOptions database;
     const QCommandLineOption replace{
         QStringLiteral("replace"),
         QStringLiteral("create, demo: replace existing security tables of the directory with "
@@ -133,8 +125,8 @@ struct CommandLine {
         parser.addHelpOption();
         parser.addPositionalArgument(QStringLiteral("command"),
                                      QStringLiteral("one of the commands above"));
-        parser.addOptions(
-            {dir, server, schema, alias, password, passwordStdin, replace, pascal, cpp, system});
+        parser.addOptions({dir, server, schema, replace, pascal, cpp, system});
+        database.addTo(parser);
     }
     bool isSet(const QCommandLineOption &option) const { return parser.isSet(option); }
     QString value(const QCommandLineOption &option) const { return parser.value(option); }
@@ -144,9 +136,9 @@ struct CommandLine {
 QString masterPassword(const CommandLine &line, cli::Confirm confirm)
 {
     cli::PasswordOptions options;
-    if (line.isSet(line.password))
-        options.given = line.value(line.password);
-    options.fromStandardInput = line.isSet(line.passwordStdin);
+    if (line.isSet(line.database.password))
+        options.given = line.value(line.database.password);
+    options.fromStandardInput = line.isSet(line.database.passwordStdin);
     return cli::masterPassword(options, QStringLiteral("Master password: "), confirm);
 }
 
@@ -169,7 +161,7 @@ int createDatabase(const CommandLine &line, bool withDemo)
 {
     const bool onServer = line.isSet(line.server);
     const QString dir = line.value(line.dir);
-    const QString alias = line.value(line.alias);
+    const QString alias = line.value(line.database.alias);
     if (onServer == line.isSet(line.dir))
         return fail(QStringLiteral("give exactly one of --dir DIR and --server CONNINFO."));
     if (onServer != line.isSet(line.schema))
@@ -204,7 +196,7 @@ int createDatabase(const CommandLine &line, bool withDemo)
 // does, so that a host's build can regenerate its constants from the security database.
 int generateConstants(const CommandLine &line)
 {
-    const QString alias = line.value(line.alias);
+    const QString alias = line.value(line.database.alias);
     if (alias.isEmpty())
         return fail(QStringLiteral("--alias is required."));
     dbe::checkAliasName(alias);
@@ -253,7 +245,7 @@ void stopImportOnInterrupt()
 // one ends the program at once.
 int importOldFiles(const CommandLine &line)
 {
-    const QString alias = line.value(line.alias);
+    const QString alias = line.value(line.database.alias);
     const QString dir = line.value(line.dir);
     if (alias.isEmpty() || dir.isEmpty())
         return fail(QStringLiteral("--alias and --dir are required."));
