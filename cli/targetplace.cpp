@@ -3,8 +3,8 @@
 #include "commandkit.h"
 #include "dbe/error.h"
 #include "dbe/session.h"
-#include "dbe/storage.h"
 #include "masterpassword.h"
+#include "rules/createdatabase.h"
 #include "transfer/placement.h"
 
 #include <QCommandLineParser>
@@ -13,36 +13,6 @@
 #include <QTextStream>
 
 namespace cli {
-
-void ensureDirectoryAlias(const QString &alias, const QString &dir)
-{
-    dbe::Session &session = dbe::Session::instance();
-    const QString wanted = QDir::cleanPath(QFileInfo(dir).absoluteFilePath());
-    if (session.hasAlias(alias)) {
-        const QString existing = session.directoryOf(alias);
-        if (QFileInfo(existing).canonicalFilePath() != QFileInfo(wanted).canonicalFilePath())
-            throw dbe::Error(
-                QStringLiteral("The alias %1 already points at %2.").arg(alias, existing),
-                dbe::Error::DuplicateAlias);
-        return;
-    }
-    session.addStandardAlias(alias, wanted);
-}
-
-void ensureServerAlias(const QString &alias, const QString &connection, const QString &schema)
-{
-    dbe::Session &session = dbe::Session::instance();
-    if (session.hasAlias(alias)) {
-        const dbe::AliasInfo existing = session.alias(alias);
-        if (existing.connection != connection ||
-            existing.schema.compare(schema, Qt::CaseInsensitive) != 0)
-            throw dbe::Error(
-                QStringLiteral("The alias %1 already names another database.").arg(alias),
-                dbe::Error::DuplicateAlias);
-        return;
-    }
-    session.addServerAlias(alias, dbe::storage::PostgresDriver, connection, schema);
-}
 
 void TargetOptions::addTo(QCommandLineParser &parser) const
 {
@@ -61,21 +31,11 @@ void TargetOptions::check(const QCommandLineParser &parser) const
                                   "required."));
 }
 
-QString TargetOptions::prepare(const QCommandLineParser &parser, const QString &password) const
+security::DatabasePlace TargetOptions::place(const QCommandLineParser &parser) const
 {
-    check(parser);
-    const QString name = parser.value(alias);
-    dbe::checkAliasName(name);
-    dbe::Session::instance().addPassword(password);
-    if (parser.isSet(server)) {
-        ensureServerAlias(name, parser.value(server), parser.value(schema));
-        return name;
-    }
-    const QString directory = parser.value(dir);
-    if (!QDir().mkpath(directory))
-        throw CommandFailure{QStringLiteral("cannot create the directory %1.").arg(directory)};
-    ensureDirectoryAlias(name, directory);
-    return name;
+    if (parser.isSet(server))
+        return {QString(), parser.value(server), parser.value(schema)};
+    return {parser.value(dir), QString(), QString()};
 }
 
 QString TargetOptions::placeText(const QCommandLineParser &parser) const
@@ -90,7 +50,11 @@ void placeSnapshotAt(const TargetOptions &target, const QCommandLineParser &pars
                      const transfer::Snapshot &snapshot, const QString &password,
                      const QString &what, const AuditedWork &audit)
 {
-    const QString alias = target.prepare(parser, password);
+    target.check(parser);
+    const QString alias = parser.value(target.alias);
+    dbe::checkAliasName(alias);
+    dbe::Session::instance().addPassword(password);
+    security::DatabaseCreation creation(alias, target.place(parser), password);
     transfer::PlaceOptions options;
     options.replace = parser.isSet(target.replace);
     options.auditAction = audit.action;
@@ -103,7 +67,7 @@ void placeSnapshotAt(const TargetOptions &target, const QCommandLineParser &pars
                            "another place, or give --replace to overwrite "
                            "them.")
                 .arg(target.placeText(parser), placement.existing.join(QStringLiteral(", ")))};
-    dbe::Session::instance().saveConfig();
+    creation.registerAlias();
     QTextStream out(stdout);
     qsizetype rows = 0;
     for (const QString &line : transfer::rowCounts(snapshot))

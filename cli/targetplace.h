@@ -5,19 +5,14 @@
 
 class QCommandLineParser;
 
+namespace security {
+struct DatabasePlace;
+}
 namespace transfer {
 struct Snapshot;
 }
 
 namespace cli {
-
-// Registers `alias` for the directory in the session unless it exists; an existing alias must
-// point at the same directory, so that a typing error cannot overwrite another database. The
-// caller saves the configuration once the tables exist, so a failure leaves no alias behind.
-// Throws dbe::Error DuplicateAlias, InvalidName.
-void ensureDirectoryAlias(const QString &alias, const QString &dir);
-// The same for a schema on a server.
-void ensureServerAlias(const QString &alias, const QString &connection, const QString &schema);
 
 // Where a command makes a database: --alias NAME (--dir DIR | --server CONNINFO --schema NAME)
 // [--replace], as `create` takes them.
@@ -43,16 +38,16 @@ struct TargetOptions {
     void addTo(QCommandLineParser &parser) const;
     // Throws CommandFailure WrongUsage for a wrong combination of the options.
     void check(const QCommandLineParser &parser) const;
-    // The alias, registered in the session for the place (see ensureDirectoryAlias()), with
-    // the directory made where it is missing and the password known to the session. Throws
-    // CommandFailure, dbe::Error.
-    QString prepare(const QCommandLineParser &parser, const QString &password) const;
+    // The place the options name, once check() has passed.
+    security::DatabasePlace place(const QCommandLineParser &parser) const;
     // "the directory DIR", "the schema NAME (CONNINFO)", for messages.
     QString placeText(const QCommandLineParser &parser) const;
 };
 
 // Puts the snapshot into the place the options name as transfer::placeSnapshot() does, all or
-// nothing, saves the alias once the tables hold it, and prints the rows written per table.
+// nothing, reaching the place and registering the alias as every new database is made
+// (security::DatabaseCreation: an existing alias must name that same place, and a refused or
+// failed copy leaves neither a new alias nor an empty directory behind), and prints the rows written per table.
 // `what` names the work in the last line ("Copied", "Restored"); `audit` is the entry for the
 // audit trail of a database whose rows are replaced (action and source: "restore", the file).
 // Throws CommandFailure (a place that holds security tables, without --replace), dbe::Error.

@@ -43,7 +43,7 @@ DatabaseCreation::DatabaseCreation(const QString &alias, const DatabasePlace &pl
     try {
         reach(place);
     } catch (...) {
-        forgetNewAlias();
+        giveUp();
         throw;
     }
 }
@@ -58,9 +58,7 @@ void DatabaseCreation::reach(const DatabasePlace &place)
                                place.schema);
         m_aliasAdded = true;
     } else {
-        if (!QDir().mkpath(place.directory))
-            throw dbe::Error(QStringLiteral("Cannot create the directory %1.").arg(place.directory),
-                             dbe::Error::Io);
+        makeDirectory(place.directory);
         session.addStandardAlias(m_alias,
                                  QDir::cleanPath(QFileInfo(place.directory).absoluteFilePath()));
         m_aliasAdded = true;
@@ -71,21 +69,44 @@ void DatabaseCreation::reach(const DatabasePlace &place)
     m_existing = existingSecurityTables(m_alias);
 }
 
-void DatabaseCreation::forgetNewAlias() noexcept
+void DatabaseCreation::makeDirectory(const QString &directory)
 {
-    if (m_done || !m_aliasAdded)
-        return;
-    try {
-        dbe::Session::instance().deleteAlias(m_alias);
-    } catch (const std::exception &) {
-        // It was never saved; at worst it stays known to this process until it ends.
+    QString missing = QDir::cleanPath(QFileInfo(directory).absoluteFilePath());
+    QStringList made;
+    while (!QFileInfo::exists(missing)) {
+        made.append(missing);
+        const QString parent = QFileInfo(missing).path();
+        if (parent == missing)
+            break;
+        missing = parent;
     }
-    m_aliasAdded = false;
+    if (!QDir().mkpath(directory))
+        throw dbe::Error(QStringLiteral("Cannot create the directory %1.").arg(directory),
+                         dbe::Error::Io);
+    m_madeDirectories = made;
+}
+
+void DatabaseCreation::giveUp() noexcept
+{
+    if (m_done)
+        return;
+    if (m_aliasAdded) {
+        try {
+            dbe::Session::instance().deleteAlias(m_alias);
+        } catch (const std::exception &) {
+            // It was never saved; at worst it stays known to this process until it ends.
+        }
+        m_aliasAdded = false;
+    }
+    // rmdir() removes only an empty directory: whatever the engine left there stays.
+    for (const QString &directory : std::as_const(m_madeDirectories))
+        QDir().rmdir(directory);
+    m_madeDirectories.clear();
 }
 
 DatabaseCreation::~DatabaseCreation()
 {
-    forgetNewAlias();
+    giveUp();
 }
 
 QString DatabaseCreation::placeText() const
@@ -99,6 +120,11 @@ QString DatabaseCreation::placeText() const
 void DatabaseCreation::create(ExistingTables existing)
 {
     createSecurityTables(m_alias, m_password, existing);
+    registerAlias();
+}
+
+void DatabaseCreation::registerAlias()
+{
     dbe::Session::instance().saveConfig();
     m_done = true;
 }

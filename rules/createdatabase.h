@@ -27,7 +27,8 @@ struct DatabasePlace {
 //   2. the caller looks at existingTables() and says what to do with them;
 //   3. create() writes the seven tables, and only once they exist registers the alias in the
 //      engine's configuration file.
-// A creation given up or failed before that leaves no new alias behind, in memory or on disk.
+// A creation given up or failed before that leaves no new alias behind, in memory or on disk,
+// and no directory it made that stayed empty.
 // Every step throws dbe::Error with the engine's text, create() with the message of the table
 // the engine refused (see createSecurityTables); tables made before that one stay.
 class DatabaseCreation
@@ -46,14 +47,21 @@ public:
     bool aliasIsNew() const { return m_aliasAdded; }
 
     void create(ExistingTables existing);
+    // For work that writes the tables itself, as a copy or restore puts its snapshot's tables
+    // in place: registers the alias once they exist, as create() does after writing its own.
+    void registerAlias();
 
 private:
     void reach(const DatabasePlace &place);
-    void forgetNewAlias() noexcept;
+    void makeDirectory(const QString &directory);
+    void giveUp() noexcept;
 
     QString m_alias;
     QString m_password;
     QStringList m_existing;
+    // The directories this creation made, innermost first, removed again when it is given up
+    // so that a refused or failed creation leaves the disk as it found it.
+    QStringList m_madeDirectories;
     bool m_aliasAdded = false;
     bool m_done = false;
 };

@@ -8,6 +8,7 @@
 #include "tests/support/testsupport.h"
 #include "tests/support/teststorage.h"
 
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -61,6 +62,22 @@ private Q_SLOTS:
                                                  QStringLiteral("FRESH"),
                                                  newPlace(QStringLiteral("other")), "Create1"));
         session.deleteAlias(QStringLiteral("FRESH"));
+    }
+
+    // Given up before anything was written, a creation in directories it had to make removes
+    // them again, down to the one that was there.
+    void givenUpLeavesNoDirectoryItMade()
+    {
+        if (testsupport::currentStorage() != testsupport::Storage::SqlCipher)
+            QSKIP("a server schema has no directory");
+        const QString outer = m_dir.filePath(QStringLiteral("outer"));
+        {
+            security::DatabaseCreation creation(
+                QStringLiteral("GIVENUP"), {outer + QStringLiteral("/inner"), {}, {}}, "Create1");
+            QVERIFY(QFileInfo::exists(outer + QStringLiteral("/inner")));
+        }
+        QVERIFY(!QFileInfo::exists(outer));
+        QVERIFY(QFileInfo::exists(m_dir.path()));
     }
 };
 
