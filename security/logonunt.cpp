@@ -4,6 +4,7 @@
 #include "dbe/table.h"
 #include "rules/logonrule.h"
 #include "rules/schema.h"
+#include "ui/formkit.h"
 #include "ui/messages.h"
 
 #include <QGridLayout>
@@ -27,7 +28,7 @@ TFormLogon::TFormLogon(QWidget *parent)
 {
     setObjectName(QStringLiteral("FormLogon"));
     setWindowTitle(QStringLiteral("Logon"));
-    setFont(QFont(QStringLiteral("MS Sans Serif"), 8, QFont::Bold));
+    formkit::applyDialogFont(this, formkit::Weight::Bold);
 
     m_lblUserName->setObjectName(QStringLiteral("lblUserName"));
     m_edUserName->setObjectName(QStringLiteral("edUserName"));

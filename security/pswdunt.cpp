@@ -4,6 +4,7 @@
 #include "dbe/table.h"
 #include "rules/schema.h"
 #include "rules/securityrules.h"
+#include "ui/formkit.h"
 #include "ui/messages.h"
 
 #include <QFormLayout>
@@ -47,7 +48,7 @@ TFormPassword::TFormPassword(QWidget *parent)
 {
     setObjectName(QStringLiteral("FormPassword"));
     setWindowTitle(QStringLiteral("Change Password"));
-    setFont(QFont(QStringLiteral("MS Sans Serif"), 8, QFont::Bold));
+    formkit::applyDialogFont(this, formkit::Weight::Bold);
 
     m_Label1 = makeLabel(QStringLiteral("Label1"), QStringLiteral("Current Password:"),
                          m_edPassword, this);

@@ -163,6 +163,9 @@ int logonRepeatedly(const QStringList &args)
     int succeeded = 0;
     int failedSoundly = 0;
     for (int i = 0; i < times; ++i) {
+        // A logon replaces the user state without logging the previous user off, so a logon
+        // that fails before it writes would leave the last one's user on: start from nobody.
+        component->SetActive(false);
         if (component->LogonEx(args.at(2), args.at(3)))
             ++succeeded;
         else if (!component->GetActive() && !component->LastError().isEmpty())
