@@ -14,7 +14,7 @@
 #include "admin/printsetup.h"
 #include "admin/secdbunt.h"
 #include "admin/statuspanel.h"
-#include "admin/toolglyphs.h"
+#include "ui/glyphs.h"
 #include "admin/vwauditunt.h"
 #include "admin/vwlogunt.h"
 #include "admin/vwusrunt.h"
@@ -189,18 +189,18 @@ void TFormAdmin::buildToolBar()
     pnlToolBar->setObjectName(QStringLiteral("pnlToolBar"));
     pnlToolBar->setFrameStyle(QFrame::Panel | QFrame::Raised);
     pnlToolBar->setFixedHeight(30);
-    spbtnNew = addToolButton(QStringLiteral("spbtnNew"), 8, toolglyphs::newDatabase(),
+    spbtnNew = addToolButton(QStringLiteral("spbtnNew"), 8, glyphs::newDatabase(),
                              QStringLiteral("New|Create new security database"), New1);
-    spbtnOpen = addToolButton(QStringLiteral("spbtnOpen"), 33, toolglyphs::openDatabase(),
+    spbtnOpen = addToolButton(QStringLiteral("spbtnOpen"), 33, glyphs::openDatabase(),
                               QStringLiteral("Open|Open existing security database"), Open1);
     spbtnReports =
-        addToolButton(QStringLiteral("spbtnReports"), 64, toolglyphs::reports(),
+        addToolButton(QStringLiteral("spbtnReports"), 64, glyphs::reports(),
                       QStringLiteral("Reports|Preview and print security reports"), Reporting1);
-    spbtnSetup = addToolButton(QStringLiteral("spbtnSetup"), 89, toolglyphs::setup(),
+    spbtnSetup = addToolButton(QStringLiteral("spbtnSetup"), 89, glyphs::setup(),
                                QStringLiteral("Setup|Modify Security Databases"), Setup1);
-    spbtnGenerate = addToolButton(QStringLiteral("spbtnGenerate"), 114, toolglyphs::generate(),
+    spbtnGenerate = addToolButton(QStringLiteral("spbtnGenerate"), 114, glyphs::generate(),
                                   QStringLiteral("Generate|Output security constants"), Generate1);
-    spbtnHelp = addToolButton(QStringLiteral("spbtnHelp"), 146, toolglyphs::help(),
+    spbtnHelp = addToolButton(QStringLiteral("spbtnHelp"), 146, glyphs::help(),
                               QStringLiteral("Help|Display Contents of Help File"), Contents1);
 }
 

@@ -5,7 +5,7 @@
 #include "ui/formkit.h"
 #include "admin/logging.h"
 #include "reports/securityreports.h"
-#include "admin/toolglyphs.h"
+#include "ui/glyphs.h"
 #include "admin/usgdlunt.h"
 #include "admin/windowplace.h"
 #include "controls/dateedit.h"
@@ -42,7 +42,7 @@ TFormSecDB::TFormSecDB(QWidget *owner) : QWidget(owner, Qt::Window)
     setObjectName(QStringLiteral("FormSecDB"));
     setWindowTitle(QStringLiteral("Reporting"));
     ui::installHelpKey(this, QStringLiteral("reports.html"));
-    setWindowIcon(toolglyphs::reports());
+    setWindowIcon(glyphs::reports());
     formkit::applyDialogFont(this, formkit::Weight::Bold);
     // Wide enough for the page count and Save as PDF beside the navigator.
     resize(740, 480);

@@ -1,7 +1,7 @@
 #include "report/prtabunt.h"
 
 #include "ui/formkit.h"
-#include "report/navglyphs.h"
+#include "ui/glyphs.h"
 
 #include <QCloseEvent>
 #include <QFileInfo>
@@ -37,7 +37,7 @@ TfrmPrintAbort::TfrmPrintAbort(const QPrinter &printer, QWidget *parent)
     prbarStat->setRange(0, 100);
     prbarStat->setValue(0);
 
-    BitBtn1 = new QPushButton(report::abortGlyph(), QStringLiteral("Abort"), this);
+    BitBtn1 = new QPushButton(glyphs::abort(), QStringLiteral("Abort"), this);
     BitBtn1->setObjectName(QStringLiteral("BitBtn1"));
     BitBtn1->setGeometry(108, 72, 77, 27);
     connect(BitBtn1, &QPushButton::clicked, this, &TfrmPrintAbort::BitBtn1Click);

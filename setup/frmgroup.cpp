@@ -4,7 +4,7 @@
 #include "rules/auditedchange.h"
 #include "rules/schema.h"
 #include "rules/securityrules.h"
-#include "setup/arrowglyph.h"
+#include "ui/glyphs.h"
 #include "setup/draglistbox.h"
 #include "setup/intobject.h"
 #include "ui/formkit.h"
@@ -69,8 +69,8 @@ TFormGroup::TFormGroup(QWidget *owner) : QDialog(owner)
     lblSelected = placeLabel(QStringLiteral("lblSelected"), QStringLiteral("Selected Constants:"),
                              this, 8, 40);
     lbSelected = placeList(QStringLiteral("lbSelected"), this, 8);
-    spbtnAdd = placeArrow(QStringLiteral("spbtnAdd"), leftArrowGlyph(), this, 84);
-    spbtnDel = placeArrow(QStringLiteral("spbtnDel"), rightArrowGlyph(), this, 114);
+    spbtnAdd = placeArrow(QStringLiteral("spbtnAdd"), glyphs::leftArrow(), this, 84);
+    spbtnDel = placeArrow(QStringLiteral("spbtnDel"), glyphs::rightArrow(), this, 114);
     lblComplete =
         placeLabel(QStringLiteral("lblComplete"), QStringLiteral("Complete List:"), this, 165, 40);
     lbComplete = placeList(QStringLiteral("lbComplete"), this, 165);

@@ -4,7 +4,7 @@
 #include "rules/auditedchange.h"
 #include "rules/schema.h"
 #include "rules/securityrules.h"
-#include "setup/arrowglyph.h"
+#include "ui/glyphs.h"
 #include "setup/draglistbox.h"
 #include "setup/frmpolicy.h"
 #include "ui/formkit.h"
@@ -191,9 +191,9 @@ void TFormMain::buildUsersGroup()
     lbUsrAccess->setDropHandler([this](QObject *source) { lbUsrAccessDragDrop(source); });
     connect(lbUsrAccess, &QListWidget::currentItemChanged, this, &TFormMain::showRightSource);
 
-    spbtnAddAccess = arrowButton(QStringLiteral("spbtnAddAccess"), leftArrowGlyph(), grpUsers,
+    spbtnAddAccess = arrowButton(QStringLiteral("spbtnAddAccess"), glyphs::leftArrow(), grpUsers,
                                  QRect(214, 98, 25, 25));
-    spbtnDelAccess = arrowButton(QStringLiteral("spbtnDelAccess"), rightArrowGlyph(), grpUsers,
+    spbtnDelAccess = arrowButton(QStringLiteral("spbtnDelAccess"), glyphs::rightArrow(), grpUsers,
                                  QRect(214, 128, 25, 25));
     // The arrows say nothing in words; their names do.
     spbtnAddAccess->setAccessibleName(QStringLiteral("Give the selected to the user"));
