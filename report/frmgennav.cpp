@@ -2,8 +2,8 @@
 
 #include "dbe/error.h"
 #include "report/frmgenwn.h"
-#include "ui/glyphs.h"
 #include "ui/engineerror.h"
+#include "ui/glyphs.h"
 #include "ui/messages.h"
 
 #include <QComboBox>

@@ -37,8 +37,7 @@ QIcon drawnIcon(const std::function<void(QPainter &)> &draw)
 using Shape =
     std::function<void(QPainter &, const QColor &ink, const QColor &accent, const QColor &paper)>;
 
-struct Colours
-{
+struct Colours {
     QColor ink;
     QColor accent;
     QColor paper;
@@ -139,7 +138,7 @@ QPolygon listArrowShape(bool pointsLeft)
                     QPoint(5, 8), QPoint(5, 11), QPoint(0, 6)});
     if (!pointsLeft) {
         for (QPoint &point : shape)
-            point.setX(ArrowWidth - 1 - point.x());
+            point.setX(ArrowSize.width() - 1 - point.x());
     }
     return shape;
 }
@@ -148,7 +147,7 @@ QIcon listArrow(bool pointsLeft)
 {
     const QPolygon shape = listArrowShape(pointsLeft);
     return withDisabledLook(
-        QSize(ArrowWidth, ArrowHeight), Smoothing::Aliased,
+        ArrowSize, Smoothing::Aliased,
         [&shape](QPainter &p, const QColor &ink, const QColor &, const QColor &) {
             p.setPen(ink);
             p.setBrush(ink);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QIcon>
+#include <QSize>
 
 class QColor;
 class QPainter;
@@ -28,8 +29,7 @@ QIcon help();
 
 // The 15 by 12 pixel arrows of the buttons that move a line from one list to the other, with a
 // normal and a greyed, embossed look for the disabled button.
-inline constexpr int ArrowWidth = 15;
-inline constexpr int ArrowHeight = 12;
+inline constexpr QSize ArrowSize(15, 12);
 QIcon leftArrow();
 QIcon rightArrow();
 
