@@ -4,7 +4,6 @@
 #include "admin/dirslunt.h"
 #include "admin/filebrowsers.h"
 #include "admin/formstyle.h"
-#include "ui/formkit.h"
 #include "admin/frmabout.h"
 #include "admin/gendlunt.h"
 #include "admin/impunt.h"
@@ -14,7 +13,6 @@
 #include "admin/printsetup.h"
 #include "admin/secdbunt.h"
 #include "admin/statuspanel.h"
-#include "admin/toolglyphs.h"
 #include "admin/vwauditunt.h"
 #include "admin/vwlogunt.h"
 #include "admin/vwusrunt.h"
@@ -27,6 +25,8 @@
 #include "rules/schema.h"
 #include "setup/frmsecmn.h"
 #include "ui/engineerror.h"
+#include "ui/formkit.h"
+#include "ui/glyphs.h"
 #include "ui/helpkey.h"
 #include "ui/helpwindow.h"
 #include "ui/messages.h"
@@ -45,7 +45,6 @@
 #include <QStatusTipEvent>
 #include <QToolButton>
 #include <QVBoxLayout>
-
 #include <optional>
 
 QString CurrentAlias;
@@ -170,11 +169,8 @@ void TFormAdmin::buildMenus()
 QToolButton *TFormAdmin::addToolButton(const QString &name, int left, const QIcon &glyph,
                                        const QString &hint, QAction *runs)
 {
-    auto *button = new QToolButton(pnlToolBar);
-    button->setObjectName(name);
-    button->setGeometry(left, 2, 25, 25);
-    button->setIcon(glyph);
-    button->setIconSize(QSize(16, 16));
+    QToolButton *button =
+        formkit::placeGlyphButton(pnlToolBar, name, {left, 2, 25, 25}, glyph, QSize(16, 16));
     // "short|long": the short part is the tooltip, the long part goes to the status bar.
     button->setToolTip(hint.section(QLatin1Char('|'), 0, 0));
     button->setAccessibleName(hint.section(QLatin1Char('|'), 0, 0));
@@ -189,18 +185,18 @@ void TFormAdmin::buildToolBar()
     pnlToolBar->setObjectName(QStringLiteral("pnlToolBar"));
     pnlToolBar->setFrameStyle(QFrame::Panel | QFrame::Raised);
     pnlToolBar->setFixedHeight(30);
-    spbtnNew = addToolButton(QStringLiteral("spbtnNew"), 8, toolglyphs::newDatabase(),
+    spbtnNew = addToolButton(QStringLiteral("spbtnNew"), 8, glyphs::newDatabase(),
                              QStringLiteral("New|Create new security database"), New1);
-    spbtnOpen = addToolButton(QStringLiteral("spbtnOpen"), 33, toolglyphs::openDatabase(),
+    spbtnOpen = addToolButton(QStringLiteral("spbtnOpen"), 33, glyphs::openDatabase(),
                               QStringLiteral("Open|Open existing security database"), Open1);
     spbtnReports =
-        addToolButton(QStringLiteral("spbtnReports"), 64, toolglyphs::reports(),
+        addToolButton(QStringLiteral("spbtnReports"), 64, glyphs::reports(),
                       QStringLiteral("Reports|Preview and print security reports"), Reporting1);
-    spbtnSetup = addToolButton(QStringLiteral("spbtnSetup"), 89, toolglyphs::setup(),
+    spbtnSetup = addToolButton(QStringLiteral("spbtnSetup"), 89, glyphs::setup(),
                                QStringLiteral("Setup|Modify Security Databases"), Setup1);
-    spbtnGenerate = addToolButton(QStringLiteral("spbtnGenerate"), 114, toolglyphs::generate(),
+    spbtnGenerate = addToolButton(QStringLiteral("spbtnGenerate"), 114, glyphs::generate(),
                                   QStringLiteral("Generate|Output security constants"), Generate1);
-    spbtnHelp = addToolButton(QStringLiteral("spbtnHelp"), 146, toolglyphs::help(),
+    spbtnHelp = addToolButton(QStringLiteral("spbtnHelp"), 146, glyphs::help(),
                               QStringLiteral("Help|Display Contents of Help File"), Contents1);
 }
 

@@ -33,15 +33,11 @@ TFormOpenSecurity::TFormOpenSecurity(QWidget *parent) : QDialog(parent)
     buildPasswordGroup();
     buildServerGroup();
 
-    bbnOk = new QPushButton(QStringLiteral("OK"), this);
-    bbnOk->setObjectName(QStringLiteral("bbnOk"));
-    bbnOk->setGeometry(248, 337, 85, 27);
-    bbnOk->setDefault(true);
-    bbnCancel = new QPushButton(QStringLiteral("Cancel"), this);
-    bbnCancel->setObjectName(QStringLiteral("bbnCancel"));
-    bbnCancel->setGeometry(342, 337, 85, 27);
-    connect(bbnOk, &QPushButton::clicked, this, &QDialog::accept);
-    connect(bbnCancel, &QPushButton::clicked, this, &QDialog::reject);
+    const formkit::OkCancel buttons =
+        formkit::placeOkCancel(this, QStringLiteral("bbnOk"), {248, 337, 85, 27},
+                               QStringLiteral("bbnCancel"), {342, 337, 85, 27});
+    bbnOk = buttons.ok;
+    bbnCancel = buttons.cancel;
 
     setTabOrder(dlbDirectory, dcxDrives);
     setTabOrder(dcxDrives, edDir);
@@ -58,33 +54,27 @@ TFormOpenSecurity::TFormOpenSecurity(QWidget *parent) : QDialog(parent)
 
 void TFormOpenSecurity::buildDirectoryGroup()
 {
-    grpDirectory = new QGroupBox(QStringLiteral("Security Directory:"), this);
-    grpDirectory->setObjectName(QStringLiteral("grpDirectory"));
-    grpDirectory->setGeometry(8, 6, 221, 253);
+    grpDirectory = formkit::place<QGroupBox>(this, QStringLiteral("grpDirectory"), {8, 6, 221, 253},
+                                             QStringLiteral("Security Directory:"));
 
-    dlbDirectory = new DirectoryListBox(grpDirectory);
-    dlbDirectory->setObjectName(QStringLiteral("dlbDirectory"));
+    dlbDirectory = formkit::place<DirectoryListBox>(grpDirectory, QStringLiteral("dlbDirectory"),
+                                                    {8, 20, 205, 132});
     dlbDirectory->setAccessibleName(QStringLiteral("Security directory"));
-    dlbDirectory->setGeometry(8, 20, 205, 132);
 
-    dcxDrives = new RootComboBox(grpDirectory);
-    dcxDrives->setObjectName(QStringLiteral("dcxDrives"));
+    dcxDrives =
+        formkit::place<RootComboBox>(grpDirectory, QStringLiteral("dcxDrives"), {8, 156, 205, 24});
     dcxDrives->setAccessibleName(QStringLiteral("Drive"));
-    dcxDrives->setGeometry(8, 156, 205, 24);
 
-    edDir = new QLineEdit(grpDirectory);
+    edDir = formkit::place<QLineEdit>(grpDirectory, QStringLiteral("edDir"), {8, 206, 120, 24});
     lblCreate = formkit::placeLabel(QStringLiteral("lblCreate"),
                                     QStringLiteral("Create New Directory (relative):"),
                                     grpDirectory, 8, 186, 205, edDir);
-    edDir->setObjectName(QStringLiteral("edDir"));
     // Any name the file system takes; the length is the file system's limit for one name.
     edDir->setMaxLength(255);
     edDir->installEventFilter(this);
-    edDir->setGeometry(8, 206, 120, 24);
 
-    btnCreateDir = new QPushButton(QStringLiteral("&Create"), grpDirectory);
-    btnCreateDir->setObjectName(QStringLiteral("btnCreateDir"));
-    btnCreateDir->setGeometry(136, 205, 77, 26);
+    btnCreateDir = formkit::place<QPushButton>(grpDirectory, QStringLiteral("btnCreateDir"),
+                                               {136, 205, 77, 26}, QStringLiteral("&Create"));
 
     connect(dcxDrives, &RootComboBox::rootChosen, dlbDirectory, &DirectoryListBox::setDirectory);
     connect(dlbDirectory, &DirectoryListBox::directoryChanged, dcxDrives,
@@ -120,24 +110,21 @@ bool TFormOpenSecurity::eventFilter(QObject *watched, QEvent *event)
 
 void TFormOpenSecurity::buildAliasGroup()
 {
-    grpAlias = new QGroupBox(QStringLiteral("Alias:"), this);
-    grpAlias->setObjectName(QStringLiteral("grpAlias"));
-    grpAlias->setGeometry(237, 6, 194, 100);
+    grpAlias = formkit::place<QGroupBox>(this, QStringLiteral("grpAlias"), {237, 6, 194, 100},
+                                         QStringLiteral("Alias:"));
 
     lblAliasNote =
-        new QLabel(QStringLiteral("Select Alias or enter a new Alias to be created."), grpAlias);
-    lblAliasNote->setObjectName(QStringLiteral("lblAliasNote"));
+        formkit::place<QLabel>(grpAlias, QStringLiteral("lblAliasNote"), {8, 18, 178, 42},
+                               QStringLiteral("Select Alias or enter a new Alias to be created."));
     lblAliasNote->setWordWrap(true);
-    lblAliasNote->setGeometry(8, 18, 178, 42);
 
-    cmboxAlias = new QComboBox(grpAlias);
-    cmboxAlias->setObjectName(QStringLiteral("cmboxAlias"));
+    cmboxAlias =
+        formkit::place<QComboBox>(grpAlias, QStringLiteral("cmboxAlias"), {8, 66, 178, 24});
     cmboxAlias->setAccessibleName(QStringLiteral("Alias"));
     cmboxAlias->setEditable(true);
     // A typed name is a new alias; it is never added to the list nor completed to an old one.
     cmboxAlias->setInsertPolicy(QComboBox::NoInsert);
     cmboxAlias->setCompleter(nullptr);
-    cmboxAlias->setGeometry(8, 66, 178, 24);
 
     const auto chosen = [this](int index) {
         m_aliasIndex = index;
@@ -153,51 +140,43 @@ void TFormOpenSecurity::buildAliasGroup()
 
 void TFormOpenSecurity::buildPasswordGroup()
 {
-    grpPassword = new QGroupBox(QStringLiteral("Master Password:"), this);
-    grpPassword->setObjectName(QStringLiteral("grpPassword"));
-    grpPassword->setGeometry(237, 112, 194, 147);
+    grpPassword =
+        formkit::place<QGroupBox>(this, QStringLiteral("grpPassword"), {237, 112, 194, 147},
+                                  QStringLiteral("Master Password:"));
 
-    edPassword = new QLineEdit(grpPassword);
-    edPassword->setObjectName(QStringLiteral("edPassword"));
+    edPassword =
+        formkit::place<QLineEdit>(grpPassword, QStringLiteral("edPassword"), {8, 20, 178, 24});
     edPassword->setAccessibleName(QStringLiteral("Master password"));
     edPassword->setEchoMode(QLineEdit::Password);
-    edPassword->setGeometry(8, 20, 178, 24);
 
-    edConfirm = new QLineEdit(grpPassword);
-    edConfirm->setObjectName(QStringLiteral("edConfirm"));
+    edConfirm =
+        formkit::place<QLineEdit>(grpPassword, QStringLiteral("edConfirm"), {8, 66, 178, 24});
     edConfirm->setEchoMode(QLineEdit::Password);
-    edConfirm->setGeometry(8, 66, 178, 24);
     lblConfirm = formkit::placeLabel(QStringLiteral("lblConfirm"),
                                      QStringLiteral("Con&firm master password:"), grpPassword, 8,
                                      48, 178, edConfirm);
 
-    lblPassNote = new QLabel(
-        QStringLiteral("Required field (case sensitive) which must be entered in component."),
-        grpPassword);
-    lblPassNote->setObjectName(QStringLiteral("lblPassNote"));
+    lblPassNote = formkit::place<QLabel>(
+        grpPassword, QStringLiteral("lblPassNote"), {8, 96, 178, 46},
+        QStringLiteral("Required field (case sensitive) which must be entered in component."));
     lblPassNote->setWordWrap(true);
     lblPassNote->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    lblPassNote->setGeometry(8, 96, 178, 46);
 }
 
 void TFormOpenSecurity::buildServerGroup()
 {
-    grpServer = new QGroupBox(QStringLiteral("On a PostgreSQL server instead:"), this);
-    grpServer->setObjectName(QStringLiteral("grpServer"));
+    grpServer = formkit::place<QGroupBox>(this, QStringLiteral("grpServer"), {8, 265, 423, 64},
+                                          QStringLiteral("On a PostgreSQL server instead:"));
     grpServer->setAccessibleName(QStringLiteral("On a PostgreSQL server instead"));
     grpServer->setCheckable(true);
     grpServer->setChecked(false);
-    grpServer->setGeometry(8, 265, 423, 64);
 
-    edConnection = new QLineEdit(grpServer);
-    edConnection->setObjectName(QStringLiteral("edConnection"));
+    edConnection =
+        formkit::place<QLineEdit>(grpServer, QStringLiteral("edConnection"), {88, 22, 186, 24});
     edConnection->setPlaceholderText(QStringLiteral("host=db.example dbname=sec user=admin"));
-    edConnection->setGeometry(88, 22, 186, 24);
     formkit::placeLabel(QStringLiteral("lblConnection"), QStringLiteral("Co&nnection:"),
                         grpServer, 8, 26, 78, edConnection);
-    edSchema = new QLineEdit(grpServer);
-    edSchema->setObjectName(QStringLiteral("edSchema"));
-    edSchema->setGeometry(346, 22, 69, 24);
+    edSchema = formkit::place<QLineEdit>(grpServer, QStringLiteral("edSchema"), {346, 22, 69, 24});
     formkit::placeLabel(QStringLiteral("lblSchema"), QStringLiteral("Sc&hema:"), grpServer, 282,
                         26, 62, edSchema);
     connect(grpServer, &QGroupBox::toggled, this, &TFormOpenSecurity::cmboxAliasChange);

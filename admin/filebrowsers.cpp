@@ -1,12 +1,9 @@
 #include "admin/filebrowsers.h"
 
 #include <QApplication>
-#include <QButtonGroup>
 #include <QDir>
-#include <QRadioButton>
 #include <QStorageInfo>
 #include <QStyle>
-#include <QVBoxLayout>
 
 namespace {
 
@@ -150,32 +147,4 @@ void FileListBox::rebuild()
     const QStringList filters =
         m_mask == QStringLiteral("*.*") ? QStringList{QStringLiteral("*")} : QStringList{m_mask};
     addItems(QDir(m_directory).entryList(filters, QDir::Files, QDir::Name | QDir::IgnoreCase));
-}
-
-RadioGroup::RadioGroup(const QString &title, const QStringList &items, QWidget *parent)
-    : QGroupBox(title, parent), m_buttons(new QButtonGroup(this))
-{
-    auto *layout = new QVBoxLayout(this);
-    for (int i = 0; i < items.size(); ++i) {
-        auto *button = new QRadioButton(items.at(i));
-        m_buttons->addButton(button, i);
-        layout->addWidget(button);
-    }
-    if (!items.isEmpty())
-        m_buttons->button(0)->setChecked(true);
-    connect(m_buttons, &QButtonGroup::idToggled, this, [this](int id, bool checked) {
-        if (checked)
-            Q_EMIT itemIndexChanged(id);
-    });
-}
-
-int RadioGroup::itemIndex() const
-{
-    return m_buttons->checkedId();
-}
-
-void RadioGroup::setItemIndex(int index)
-{
-    if (QAbstractButton *button = m_buttons->button(index))
-        button->setChecked(true);
 }

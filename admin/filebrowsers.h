@@ -1,11 +1,8 @@
 #pragma once
 
 #include <QComboBox>
-#include <QGroupBox>
 #include <QListWidget>
 #include <QTreeWidget>
-
-class QButtonGroup;
 
 // The small file-system browsers the desktop's dialogs are built from. They read the disk
 // directly and at once, so that a dialog shows exactly what is there when it is asked.
@@ -76,22 +73,4 @@ private:
 
     QString m_directory;
     QString m_mask = QStringLiteral("*.*");
-};
-
-// A titled group of radio buttons of which exactly one is selected, addressed by index.
-class RadioGroup : public QGroupBox
-{
-    Q_OBJECT
-
-public:
-    RadioGroup(const QString &title, const QStringList &items, QWidget *parent = nullptr);
-
-    int itemIndex() const;
-    void setItemIndex(int index);
-
-Q_SIGNALS:
-    void itemIndexChanged(int index);
-
-private:
-    QButtonGroup *m_buttons = nullptr;
 };

@@ -15,6 +15,8 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+using formkit::place;
+
 LogoPaintBox::LogoPaintBox(QWidget *parent) : QWidget(parent)
 {
     setFixedSize(aboutframes::FrameWidth, aboutframes::FrameHeight);
@@ -40,33 +42,25 @@ TformAbout::TformAbout(QWidget *parent) : QDialog(parent)
     formkit::applyDialogFont(this, formkit::Weight::Bold);
     formstyle::fixClientSize(this, 380, 300);
 
-    pnlLogo = new QFrame(this);
-    pnlLogo->setObjectName(QStringLiteral("pnlLogo"));
+    pnlLogo = place<QFrame>(this, QStringLiteral("pnlLogo"),
+                            {10, 10, aboutframes::FrameWidth + 8, aboutframes::FrameHeight + 8});
     pnlLogo->setFrameStyle(QFrame::Panel | QFrame::Raised);
     pnlLogo->setLineWidth(2);
-    pnlLogo->setGeometry(10, 10, aboutframes::FrameWidth + 8, aboutframes::FrameHeight + 8);
     pbxLogo = new LogoPaintBox(pnlLogo);
     pbxLogo->setObjectName(QStringLiteral("pbxLogo"));
     pbxLogo->move(4, 4);
 
-    lblProgName = new QLabel(this);
-    lblProgName->setObjectName(QStringLiteral("lblProgName"));
+    lblProgName = place<QLabel>(this, QStringLiteral("lblProgName"), {130, 18, 240, 40});
     lblProgName->setWordWrap(true);
-    lblProgName->setGeometry(130, 18, 240, 40);
-    lblVersion = new QLabel(this);
-    lblVersion->setObjectName(QStringLiteral("lblVersion"));
-    lblVersion->setGeometry(130, 60, 240, 18);
+    lblVersion = place<QLabel>(this, QStringLiteral("lblVersion"), {130, 60, 240, 18});
 
-    tnbkInfo = new QTabWidget(this);
-    tnbkInfo->setObjectName(QStringLiteral("tnbkInfo"));
-    tnbkInfo->setGeometry(10, 96, 360, 160);
+    tnbkInfo = place<QTabWidget>(this, QStringLiteral("tnbkInfo"), {10, 96, 360, 160});
     tnbkInfo->addTab(buildDevelopmentPage(), QStringLiteral("Development"));
     tnbkInfo->addTab(buildSystemPage(), QStringLiteral("System"));
 
-    btnOk = new QPushButton(QStringLiteral("&Ok"), this);
-    btnOk->setObjectName(QStringLiteral("btnOk"));
+    btnOk = place<QPushButton>(this, QStringLiteral("btnOk"), {148, 264, 85, 27},
+                               QStringLiteral("&Ok"));
     btnOk->setDefault(true);
-    btnOk->setGeometry(148, 264, 85, 27);
     connect(btnOk, &QPushButton::clicked, this, &TformAbout::btnOkClick);
 
     tmAnimation = new QTimer(this);

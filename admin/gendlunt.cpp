@@ -40,51 +40,36 @@ TfrmGenerate::TfrmGenerate(QWidget *parent) : QDialog(parent)
     formkit::applyDialogFont(this, formkit::Weight::Bold);
     formstyle::fixClientSize(this, 338, 306);
 
-    rgrpGen =
-        new RadioGroup(QStringLiteral("Output Location:"),
-                       {QStringLiteral("Windows Clipboard"), QStringLiteral("Pascal Include File"),
-                        QStringLiteral("C++ Header File"), QStringLiteral("Clipboard as C++")},
-                       this);
-    rgrpGen->setObjectName(QStringLiteral("rgrpGen"));
-    rgrpGen->setGeometry(8, 4, 222, 112);
-
-    bbtnOk = new QPushButton(QStringLiteral("OK"), this);
-    bbtnOk->setObjectName(QStringLiteral("bbtnOk"));
-    bbtnOk->setDefault(true);
-    bbtnOk->setGeometry(244, 12, 86, 27);
-    bbtnCancel = new QPushButton(QStringLiteral("Cancel"), this);
-    bbtnCancel->setObjectName(QStringLiteral("bbtnCancel"));
-    bbtnCancel->setGeometry(244, 46, 86, 27);
-    connect(bbtnOk, &QPushButton::clicked, this, &QDialog::accept);
-    connect(bbtnCancel, &QPushButton::clicked, this, &QDialog::reject);
+    using formkit::place;
+    rgrpGen = place<formkit::RadioGroup>(
+        this, QStringLiteral("rgrpGen"), {8, 4, 222, 112}, QStringLiteral("Output Location:"),
+        QStringList{QStringLiteral("Windows Clipboard"), QStringLiteral("Pascal Include File"),
+                    QStringLiteral("C++ Header File"), QStringLiteral("Clipboard as C++")});
+    const formkit::OkCancel buttons =
+        formkit::placeOkCancel(this, QStringLiteral("bbtnOk"), {244, 12, 86, 27},
+                               QStringLiteral("bbtnCancel"), {244, 46, 86, 27});
+    bbtnOk = buttons.ok;
+    bbtnCancel = buttons.cancel;
 
     buildFileControls();
 }
 
 void TfrmGenerate::buildFileControls()
 {
-    edFile = new QLineEdit(QStringLiteral("*.pas"), this);
+    using formkit::place;
+    edFile = place<QLineEdit>(this, QStringLiteral("edFile"), {8, 122, 150, 24},
+                              QStringLiteral("*.pas"));
     edFile->setAccessibleName(QStringLiteral("File name"));
-    edFile->setObjectName(QStringLiteral("edFile"));
-    edFile->setGeometry(8, 122, 150, 24);
-
-    FileListBox1 = new FileListBox(this);
+    FileListBox1 = place<FileListBox>(this, QStringLiteral("FileListBox1"), {8, 150, 150, 118});
     FileListBox1->setAccessibleName(QStringLiteral("Files"));
-    FileListBox1->setObjectName(QStringLiteral("FileListBox1"));
-    FileListBox1->setGeometry(8, 150, 150, 118);
     FileListBox1->setMask(QStringLiteral("*.pas"));
-
-    FilterComboBox1 = new QComboBox(this);
-    FilterComboBox1->setObjectName(QStringLiteral("FilterComboBox1"));
-    FilterComboBox1->setGeometry(8, 274, 150, 24);
+    FilterComboBox1 = place<QComboBox>(this, QStringLiteral("FilterComboBox1"), {8, 274, 150, 24});
     FilterComboBox1->addItem(QStringLiteral("Pascal files (*.pas)"), QStringLiteral("*.pas"));
     FilterComboBox1->addItem(QStringLiteral("C++ header files (*.h)"), QStringLiteral("*.h"));
     FilterComboBox1->addItem(QStringLiteral("All files (*.*)"), QStringLiteral("*.*"));
 
-    Panel1 = new QFrame(this);
-    Panel1->setObjectName(QStringLiteral("Panel1"));
+    Panel1 = place<QFrame>(this, QStringLiteral("Panel1"), {166, 122, 164, 24});
     Panel1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    Panel1->setGeometry(166, 122, 164, 24);
     lblDir = new QLabel(Panel1);
     lblDir->setObjectName(QStringLiteral("lblDir"));
     // A deep directory shows its end, where the folder names that matter are.
@@ -93,14 +78,11 @@ void TfrmGenerate::buildFileControls()
     panelLayout->setContentsMargins(3, 0, 3, 0);
     panelLayout->addWidget(lblDir);
 
-    DirectoryListBox1 = new DirectoryListBox(this);
+    DirectoryListBox1 =
+        place<DirectoryListBox>(this, QStringLiteral("DirectoryListBox1"), {166, 150, 164, 118});
     DirectoryListBox1->setAccessibleName(QStringLiteral("Folders"));
-    DirectoryListBox1->setObjectName(QStringLiteral("DirectoryListBox1"));
-    DirectoryListBox1->setGeometry(166, 150, 164, 118);
-
-    DriveComboBox1 = new RootComboBox(this);
-    DriveComboBox1->setObjectName(QStringLiteral("DriveComboBox1"));
-    DriveComboBox1->setGeometry(166, 274, 164, 24);
+    DriveComboBox1 =
+        place<RootComboBox>(this, QStringLiteral("DriveComboBox1"), {166, 274, 164, 24});
 
     connect(DriveComboBox1, &RootComboBox::rootChosen, DirectoryListBox1,
             &DirectoryListBox::setDirectory);

@@ -9,8 +9,10 @@ class QFrame;
 class QLabel;
 class QLineEdit;
 class QPushButton;
-class RadioGroup;
 class RootComboBox;
+namespace formkit {
+class RadioGroup;
+}
 
 // Chooses where the access-constant declarations go: the clipboard, a Pascal include file or
 // a C++ header.
@@ -29,7 +31,7 @@ public:
 
     explicit TfrmGenerate(QWidget *parent = nullptr);
 
-    RadioGroup *rgrpGen = nullptr;
+    formkit::RadioGroup *rgrpGen = nullptr;
     QLineEdit *edFile = nullptr;
     FileListBox *FileListBox1 = nullptr;
     QComboBox *FilterComboBox1 = nullptr;

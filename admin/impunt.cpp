@@ -18,6 +18,8 @@
 #include <QProgressBar>
 #include <QPushButton>
 
+using formkit::place;
+
 namespace {
 
 // How often a running import lets the window repaint: fast enough to look continuous.
@@ -33,40 +35,30 @@ TfrmImport::TfrmImport(QWidget *parent) : QDialog(parent)
     formkit::applyDialogFont(this, formkit::Weight::Bold);
     formstyle::fixClientSize(this, 481, 263);
 
-    DirectoryListBox1 = new DirectoryListBox(this);
+    DirectoryListBox1 =
+        place<DirectoryListBox>(this, QStringLiteral("DirectoryListBox1"), {8, 8, 193, 145});
     DirectoryListBox1->setAccessibleName(QStringLiteral("Folder of the old files"));
-    DirectoryListBox1->setObjectName(QStringLiteral("DirectoryListBox1"));
-    DirectoryListBox1->setGeometry(8, 8, 193, 145);
     // Picking the folder of the old files is the whole job of the list: one click does it.
     DirectoryListBox1->setOpensOnClick(true);
 
-    DriveComboBox1 = new RootComboBox(this);
-    DriveComboBox1->setObjectName(QStringLiteral("DriveComboBox1"));
-    DriveComboBox1->setGeometry(8, 160, 193, 24);
+    DriveComboBox1 = place<RootComboBox>(this, QStringLiteral("DriveComboBox1"), {8, 160, 193, 24});
 
-    lblSecStat = new QLabel(this);
-    lblSecStat->setObjectName(QStringLiteral("lblSecStat"));
-    lblSecStat->setGeometry(8, 231, 201, 17); // level with the buttons
+    lblSecStat = place<QLabel>(this, QStringLiteral("lblSecStat"),
+                               {8, 231, 201, 17}); // level with the buttons
 
-    Label1 = new QLabel(QStringLiteral("Conversion Status:"), this);
-    Label1->setObjectName(QStringLiteral("Label1"));
-    Label1->setGeometry(224, 8, 249, 16);
+    Label1 = place<QLabel>(this, QStringLiteral("Label1"), {224, 8, 249, 16},
+                           QStringLiteral("Conversion Status:"));
 
-    lbStatus = new QListWidget(this);
+    lbStatus = place<QListWidget>(this, QStringLiteral("lbStatus"), {224, 26, 249, 121});
     lbStatus->setAccessibleName(QStringLiteral("Import messages"));
-    lbStatus->setObjectName(QStringLiteral("lbStatus"));
-    lbStatus->setGeometry(224, 26, 249, 121);
     // Tens of thousands of lines: one height for all of them keeps adding and scrolling cheap.
     lbStatus->setUniformItemSizes(true);
 
-    chbxSysConvert = new QCheckBox(QStringLiteral("Import system information"), this);
-    chbxSysConvert->setObjectName(QStringLiteral("chbxSysConvert"));
+    chbxSysConvert = place<QCheckBox>(this, QStringLiteral("chbxSysConvert"), {224, 152, 249, 20},
+                                      QStringLiteral("Import system information"));
     chbxSysConvert->setToolTip(QStringLiteral("Import program description and logging settings"));
-    chbxSysConvert->setGeometry(224, 152, 249, 20);
 
-    pbImport = new QProgressBar(this);
-    pbImport->setObjectName(QStringLiteral("pbImport"));
-    pbImport->setGeometry(224, 196, 249, 18);
+    pbImport = place<QProgressBar>(this, QStringLiteral("pbImport"), {224, 196, 249, 18});
     pbImport->setRange(0, 1);
     pbImport->setValue(0);
     pbImport->setTextVisible(false);
@@ -74,18 +66,15 @@ TfrmImport::TfrmImport(QWidget *parent) : QDialog(parent)
                                       249, pbImport);
     pbImport->setAccessibleName(QStringLiteral("Import progress"));
 
-    btnImport = new QPushButton(QStringLiteral("Import"), this);
-    btnImport->setObjectName(QStringLiteral("btnImport"));
+    btnImport = place<QPushButton>(this, QStringLiteral("btnImport"), {306, 226, 80, 27},
+                                   QStringLiteral("Import"));
     btnImport->setDefault(true);
-    btnImport->setGeometry(306, 226, 80, 27);
 
-    btnCancel = new QPushButton(QStringLiteral("Cancel"), this);
-    btnCancel->setObjectName(QStringLiteral("btnCancel"));
-    btnCancel->setGeometry(393, 226, 80, 27);
+    btnCancel = place<QPushButton>(this, QStringLiteral("btnCancel"), {393, 226, 80, 27},
+                                   QStringLiteral("Cancel"));
 
-    btnClose = new QPushButton(QStringLiteral("OK"), this);
-    btnClose->setObjectName(QStringLiteral("btnClose"));
-    btnClose->setGeometry(btnCancel->geometry());
+    btnClose = place<QPushButton>(this, QStringLiteral("btnClose"), btnCancel->geometry(),
+                                  QStringLiteral("OK"));
     btnClose->hide();
 
     connect(DriveComboBox1, &RootComboBox::rootChosen, DirectoryListBox1,

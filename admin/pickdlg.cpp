@@ -8,6 +8,8 @@
 #include <QListWidget>
 #include <QPushButton>
 
+using formkit::place;
+
 namespace {
 
 // The index chosen by the OK handler, held from the click until PickFromList returns.
@@ -22,25 +24,19 @@ TfrmPickList::TfrmPickList(QWidget *parent) : QDialog(parent)
     formkit::applyDialogFont(this, formkit::Weight::Bold);
     formstyle::fixClientSize(this, 327, 129);
 
-    lblLabel = new QLabel(this);
-    lblLabel->setObjectName(QStringLiteral("lblLabel"));
-    lblLabel->setGeometry(8, 6, 209, 16);
+    lblLabel = place<QLabel>(this, QStringLiteral("lblLabel"), {8, 6, 209, 16});
 
-    lboxList = new QListWidget(this);
-    lboxList->setObjectName(QStringLiteral("lboxList"));
+    lboxList = place<QListWidget>(this, QStringLiteral("lboxList"), {8, 24, 209, 97});
     // Named after the label once PickFromList has set its text.
     lboxList->setAccessibleName(QStringLiteral("Choices"));
     lblLabel->setBuddy(lboxList);
-    lboxList->setGeometry(8, 24, 209, 97);
 
-    bbtnOk = new QPushButton(QStringLiteral("Ok"), this);
-    bbtnOk->setObjectName(QStringLiteral("bbtnOk"));
-    bbtnOk->setGeometry(232, 24, 87, 27);
+    bbtnOk =
+        place<QPushButton>(this, QStringLiteral("bbtnOk"), {232, 24, 87, 27}, QStringLiteral("Ok"));
     bbtnOk->setDefault(true);
 
-    bbtnCancel = new QPushButton(QStringLiteral("Cancel"), this);
-    bbtnCancel->setObjectName(QStringLiteral("bbtnCancel"));
-    bbtnCancel->setGeometry(232, 60, 87, 27);
+    bbtnCancel = place<QPushButton>(this, QStringLiteral("bbtnCancel"), {232, 60, 87, 27},
+                                    QStringLiteral("Cancel"));
 
     connect(bbtnOk, &QPushButton::clicked, this, &TfrmPickList::bbtnOkClick);
     connect(lboxList, &QListWidget::itemDoubleClicked, this, &TfrmPickList::bbtnOkClick);

@@ -2,10 +2,7 @@
 
 #include "admin/admnunt.h"
 #include "admin/formstyle.h"
-#include "ui/formkit.h"
 #include "admin/logging.h"
-#include "reports/securityreports.h"
-#include "admin/toolglyphs.h"
 #include "admin/usgdlunt.h"
 #include "admin/windowplace.h"
 #include "controls/dateedit.h"
@@ -15,7 +12,10 @@
 #include "report/frmgenwn.h"
 #include "report/pageexport.h"
 #include "report/rptdsgn.h"
+#include "reports/securityreports.h"
 #include "ui/engineerror.h"
+#include "ui/formkit.h"
+#include "ui/glyphs.h"
 #include "ui/helpkey.h"
 #include "ui/messages.h"
 
@@ -35,6 +35,7 @@
 #include <algorithm>
 #include <memory>
 
+using formkit::place;
 using securityreports::ReportType;
 
 TFormSecDB::TFormSecDB(QWidget *owner) : QWidget(owner, Qt::Window)
@@ -42,7 +43,7 @@ TFormSecDB::TFormSecDB(QWidget *owner) : QWidget(owner, Qt::Window)
     setObjectName(QStringLiteral("FormSecDB"));
     setWindowTitle(QStringLiteral("Reporting"));
     ui::installHelpKey(this, QStringLiteral("reports.html"));
-    setWindowIcon(toolglyphs::reports());
+    setWindowIcon(glyphs::reports());
     formkit::applyDialogFont(this, formkit::Weight::Bold);
     // Wide enough for the page count and Save as PDF beside the navigator.
     resize(740, 480);
@@ -112,48 +113,36 @@ void TFormSecDB::buildTopArea()
     pnlTopArea->setFrameStyle(QFrame::Panel | QFrame::Raised);
     pnlTopArea->setFixedHeight(41);
 
-    lblReport = new QLabel(QStringLiteral("Report:"), pnlTopArea);
-    lblReport->setObjectName(QStringLiteral("lblReport"));
-    lblReport->setGeometry(8, 12, 44, 16);
+    lblReport = place<QLabel>(pnlTopArea, QStringLiteral("lblReport"), {8, 12, 44, 16},
+                              QStringLiteral("Report:"));
 
-    cmboxReportType = new QComboBox(pnlTopArea);
-    cmboxReportType->setObjectName(QStringLiteral("cmboxReportType"));
+    cmboxReportType =
+        place<QComboBox>(pnlTopArea, QStringLiteral("cmboxReportType"), {56, 9, 145, 22});
     cmboxReportType->setEditable(false);
     cmboxReportType->addItems(securityreports::reportTypeNames());
     cmboxReportType->setCurrentIndex(-1);
-    cmboxReportType->setGeometry(56, 9, 145, 22);
     lblReport->setBuddy(cmboxReportType);
 
-    spbtnExecute = new QToolButton(pnlTopArea);
-    spbtnExecute->setObjectName(QStringLiteral("spbtnExecute"));
+    spbtnExecute = place<QToolButton>(pnlTopArea, QStringLiteral("spbtnExecute"), {208, 8, 65, 25});
     spbtnExecute->setText(QStringLiteral("Build"));
-    spbtnExecute->setGeometry(208, 8, 65, 25);
     connect(spbtnExecute, &QToolButton::clicked, this, &TFormSecDB::spbtnExecuteClick);
 
-    fgnReport = new TFormGenNav(pnlTopArea);
-    fgnReport->setObjectName(QStringLiteral("fgnReport"));
-    fgnReport->setGeometry(280, 8, 160, 25);
+    fgnReport = place<TFormGenNav>(pnlTopArea, QStringLiteral("fgnReport"), {280, 8, 160, 25});
 
-    lblPage = new QLabel(QStringLiteral("Page"), pnlTopArea);
-    lblPage->setObjectName(QStringLiteral("lblPage"));
-    lblPage->setGeometry(450, 12, 32, 16);
-    spnPage = new QSpinBox(pnlTopArea);
-    spnPage->setObjectName(QStringLiteral("spnPage"));
-    spnPage->setGeometry(484, 9, 64, 22);
+    lblPage = place<QLabel>(pnlTopArea, QStringLiteral("lblPage"), {450, 12, 32, 16},
+                            QStringLiteral("Page"));
+    spnPage = place<QSpinBox>(pnlTopArea, QStringLiteral("spnPage"), {484, 9, 64, 22});
     spnPage->setAccessibleName(QStringLiteral("Page"));
     spnPage->setToolTip(QStringLiteral("Go to page"));
     spnPage->setKeyboardTracking(false); // a page number typed whole, not digit by digit
     lblPage->setBuddy(spnPage);
     connect(spnPage, &QSpinBox::valueChanged, this, [this](int page) { fgwMain->GoToPage(page); });
-    lblPageCount = new QLabel(pnlTopArea);
-    lblPageCount->setObjectName(QStringLiteral("lblPageCount"));
-    lblPageCount->setGeometry(552, 12, 72, 16);
+    lblPageCount = place<QLabel>(pnlTopArea, QStringLiteral("lblPageCount"), {552, 12, 72, 16});
 
-    spbtnSavePdf = new QToolButton(pnlTopArea);
-    spbtnSavePdf->setObjectName(QStringLiteral("spbtnSavePdf"));
+    spbtnSavePdf =
+        place<QToolButton>(pnlTopArea, QStringLiteral("spbtnSavePdf"), {628, 8, 100, 25});
     spbtnSavePdf->setText(QStringLiteral("Save as PDF"));
     spbtnSavePdf->setToolTip(QStringLiteral("Save the report as a PDF file"));
-    spbtnSavePdf->setGeometry(628, 8, 100, 25);
     connect(spbtnSavePdf, &QToolButton::clicked, this, &TFormSecDB::saveAsPdf);
 }
 

@@ -9,6 +9,8 @@
 #include <QLabel>
 #include <QPushButton>
 
+using formkit::place;
+
 namespace {
 
 // The date both edits hold when the dialog opens, as the form has always had it.
@@ -16,9 +18,7 @@ const QDateTime FormDate(QDate(1995, 11, 9), QTime(0, 0));
 
 TDateEdit *dateEdit(QWidget *owner, const QString &name, int top)
 {
-    auto *edit = new TDateEdit(owner);
-    edit->setObjectName(name);
-    edit->setGeometry(84, top, 89, 20);
+    auto *edit = place<TDateEdit>(owner, name, {84, top, 89, 20});
     edit->SetValidDateColor(Qt::blue);
     edit->SetDateValue(FormDate);
     return edit;
@@ -27,9 +27,7 @@ TDateEdit *dateEdit(QWidget *owner, const QString &name, int top)
 QLabel *label(QWidget *owner, const QString &name, const QString &text, int top,
               Qt::Alignment alignment)
 {
-    auto *label = new QLabel(text, owner);
-    label->setObjectName(name);
-    label->setGeometry(8, top, 72, 16);
+    auto *label = place<QLabel>(owner, name, {8, top, 72, 16}, text);
     label->setAlignment(alignment | Qt::AlignVCenter);
     return label;
 }
@@ -52,15 +50,11 @@ TFrmUsageDlg::TFrmUsageDlg(QWidget *parent) : QDialog(parent)
     dedEnd = dateEdit(this, QStringLiteral("dedEnd"), 42);
     lblEnd->setBuddy(dedEnd);
 
-    bbtnOk = new QPushButton(QStringLiteral("OK"), this);
-    bbtnOk->setObjectName(QStringLiteral("bbtnOk"));
-    bbtnOk->setGeometry(244, 8, 87, 27);
-    bbtnOk->setDefault(true);
-    bbtnCancel = new QPushButton(QStringLiteral("Cancel"), this);
-    bbtnCancel->setObjectName(QStringLiteral("bbtnCancel"));
-    bbtnCancel->setGeometry(244, 41, 87, 27);
-    connect(bbtnOk, &QPushButton::clicked, this, &QDialog::accept);
-    connect(bbtnCancel, &QPushButton::clicked, this, &QDialog::reject);
+    const formkit::OkCancel buttons =
+        formkit::placeOkCancel(this, QStringLiteral("bbtnOk"), {244, 8, 87, 27},
+                               QStringLiteral("bbtnCancel"), {244, 41, 87, 27});
+    bbtnOk = buttons.ok;
+    bbtnCancel = buttons.cancel;
 
     setTabOrder(dedStart, dedEnd);
     setTabOrder(dedEnd, bbtnOk);

@@ -13,6 +13,8 @@
 #include <QTableView>
 #include <QTimer>
 
+using formkit::place;
+
 namespace {
 
 struct Column {
@@ -33,10 +35,8 @@ TfrmViewAudit::TfrmViewAudit(const QString &alias, QWidget *parent)
     formstyle::fixClientSize(this, 802, 337);
 
     // The grid of View Log: rows selected whole, read only, lines between cells.
-    grdAudit = new QTableView(this);
-    grdAudit->setObjectName(QStringLiteral("grdAudit"));
+    grdAudit = place<QTableView>(this, QStringLiteral("grdAudit"), {8, 8, 785, 281});
     grdAudit->setAccessibleName(QStringLiteral("Audit trail"));
-    grdAudit->setGeometry(8, 8, 785, 281);
     grdAudit->horizontalHeader()->setStretchLastSection(true);
     grdAudit->setEditTriggers(QAbstractItemView::NoEditTriggers);
     grdAudit->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -51,16 +51,14 @@ TfrmViewAudit::TfrmViewAudit(const QString &alias, QWidget *parent)
     m_entries = new QStandardItemModel(this);
     grdAudit->setModel(m_entries);
 
-    btnVerify = new QPushButton(QStringLiteral("&Verify"), this);
-    btnVerify->setObjectName(QStringLiteral("btnVerify"));
+    btnVerify = place<QPushButton>(this, QStringLiteral("btnVerify"), {8, 300, 97, 27},
+                                   QStringLiteral("&Verify"));
     btnVerify->setAccessibleName(QStringLiteral("Verify the audit trail"));
-    btnVerify->setGeometry(8, 300, 97, 27);
     connect(btnVerify, &QPushButton::clicked, this, &TfrmViewAudit::btnVerifyClick);
 
-    OKBtn = new QPushButton(QStringLiteral("OK"), this);
-    OKBtn->setObjectName(QStringLiteral("OKBtn"));
+    OKBtn =
+        place<QPushButton>(this, QStringLiteral("OKBtn"), {704, 300, 89, 27}, QStringLiteral("OK"));
     OKBtn->setDefault(true);
-    OKBtn->setGeometry(704, 300, 89, 27);
     connect(OKBtn, &QPushButton::clicked, this, &QDialog::accept);
     setTabOrder(grdAudit, btnVerify);
     setTabOrder(btnVerify, OKBtn);

@@ -16,6 +16,8 @@
 #include <QPushButton>
 #include <QTimer>
 
+using formkit::place;
+
 TfrmViewUsers::TfrmViewUsers(QWidget *parent) : QDialog(parent)
 {
     ui::installHelpKey(this, QStringLiteral("viewusers.html"));
@@ -24,20 +26,16 @@ TfrmViewUsers::TfrmViewUsers(QWidget *parent) : QDialog(parent)
     formkit::applyDialogFont(this, formkit::Weight::Bold);
     formstyle::fixClientSize(this, 262, 202);
 
-    auto *heading = new QLabel(QStringLiteral("Network User Name"), this);
-    heading->setObjectName(QStringLiteral("lblUserName"));
-    heading->setGeometry(8, 8, 153, 16);
+    place<QLabel>(this, QStringLiteral("lblUserName"), {8, 8, 153, 16},
+                  QStringLiteral("Network User Name"));
 
-    DBLookupList1 = new QListView(this);
+    DBLookupList1 = place<QListView>(this, QStringLiteral("DBLookupList1"), {8, 26, 153, 169});
     DBLookupList1->setAccessibleName(QStringLiteral("Network users"));
-    DBLookupList1->setObjectName(QStringLiteral("DBLookupList1"));
-    DBLookupList1->setGeometry(8, 26, 153, 169);
     DBLookupList1->setEditTriggers(QAbstractItemView::NoEditTriggers);
 
-    OKBtn = new QPushButton(QStringLiteral("OK"), this);
-    OKBtn->setObjectName(QStringLiteral("OKBtn"));
+    OKBtn =
+        place<QPushButton>(this, QStringLiteral("OKBtn"), {172, 26, 82, 27}, QStringLiteral("OK"));
     OKBtn->setDefault(true);
-    OKBtn->setGeometry(172, 26, 82, 27);
     connect(OKBtn, &QPushButton::clicked, this, &QDialog::accept);
 
     tblUserAcc = new dbe::Table(this);

@@ -2,8 +2,8 @@
 
 #include "dbe/error.h"
 #include "report/frmgenwn.h"
-#include "report/navglyphs.h"
 #include "ui/engineerror.h"
+#include "ui/glyphs.h"
 #include "ui/messages.h"
 
 #include <QComboBox>
@@ -77,7 +77,7 @@ TFormGenNav::TFormGenNav(QWidget *parent) : QFrame(parent)
     for (int i = 0; i < 5; ++i) {
         auto *button = new NavButton(this);
         button->setObjectName(QString::fromLatin1(ButtonNames[i]));
-        button->setIcon(report::navigatorGlyph(i));
+        button->setIcon(glyphs::navigator(i));
         button->setIconSize(QSize(16, 16));
         // Reached by Tab like every other control; a click leaves the focus where it is.
         button->setFocusPolicy(Qt::TabFocus);

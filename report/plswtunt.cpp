@@ -5,6 +5,8 @@
 #include <QLabel>
 #include <QPushButton>
 
+using formkit::place;
+
 TfrmPlsWt::TfrmPlsWt(QWidget *parent)
     : QDialog(parent,
               Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowStaysOnTopHint)
@@ -26,19 +28,14 @@ TfrmPlsWt::TfrmPlsWt(QWidget *parent)
     QFont messageFont(QStringLiteral("Arial"));
     messageFont.setPixelSize(16);
     messageFont.setBold(true);
-    lblMsg = new QLabel(this);
-    lblMsg->setObjectName(QStringLiteral("lblMsg"));
+    lblMsg = place<QLabel>(this, QStringLiteral("lblMsg"), {8, 16, 305, 33});
     lblMsg->setFont(messageFont);
     lblMsg->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     lblMsg->setWordWrap(true);
-    lblMsg->setGeometry(8, 16, 305, 33);
 
-    lblPages = new QLabel(this);
-    lblPages->setObjectName(QStringLiteral("lblPages"));
-    lblPages->setGeometry(8, 90, 200, 24);
-    btnCancel = new QPushButton(QStringLiteral("Cancel"), this);
-    btnCancel->setObjectName(QStringLiteral("btnCancel"));
-    btnCancel->setGeometry(232, 88, 84, 28);
+    lblPages = place<QLabel>(this, QStringLiteral("lblPages"), {8, 90, 200, 24});
+    btnCancel = place<QPushButton>(this, QStringLiteral("btnCancel"), {232, 88, 84, 28},
+                                   QStringLiteral("Cancel"));
     connect(btnCancel, &QPushButton::clicked, this, [this] { reject(); });
 
     formkit::centreOnScreen(this);

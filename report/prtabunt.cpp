@@ -1,7 +1,7 @@
 #include "report/prtabunt.h"
 
 #include "ui/formkit.h"
-#include "report/navglyphs.h"
+#include "ui/glyphs.h"
 
 #include <QCloseEvent>
 #include <QFileInfo>
@@ -9,6 +9,8 @@
 #include <QPrinter>
 #include <QProgressBar>
 #include <QPushButton>
+
+using formkit::place;
 
 TfrmPrintAbort::TfrmPrintAbort(const QPrinter &printer, QWidget *parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -19,9 +21,7 @@ TfrmPrintAbort::TfrmPrintAbort(const QPrinter &printer, QWidget *parent)
     setFixedSize(293, 104);
     formkit::applyDialogFont(this, formkit::Weight::Bold);
 
-    lblPrinterName = new QLabel(this);
-    lblPrinterName->setObjectName(QStringLiteral("lblPrinterName"));
-    lblPrinterName->setGeometry(6, 8, 281, 25);
+    lblPrinterName = place<QLabel>(this, QStringLiteral("lblPrinterName"), {6, 8, 281, 25});
     lblPrinterName->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     lblPrinterName->setWordWrap(true);
     // A PDF file has no queue name; its file name says where the job goes.
@@ -31,15 +31,12 @@ TfrmPrintAbort::TfrmPrintAbort(const QPrinter &printer, QWidget *parent)
     if (!destination.isEmpty())
         lblPrinterName->setText(QStringLiteral("on ") + destination);
 
-    prbarStat = new QProgressBar(this);
-    prbarStat->setObjectName(QStringLiteral("prbarStat"));
-    prbarStat->setGeometry(6, 40, 281, 25);
+    prbarStat = place<QProgressBar>(this, QStringLiteral("prbarStat"), {6, 40, 281, 25});
     prbarStat->setRange(0, 100);
     prbarStat->setValue(0);
 
-    BitBtn1 = new QPushButton(report::abortGlyph(), QStringLiteral("Abort"), this);
-    BitBtn1->setObjectName(QStringLiteral("BitBtn1"));
-    BitBtn1->setGeometry(108, 72, 77, 27);
+    BitBtn1 = place<QPushButton>(this, QStringLiteral("BitBtn1"), {108, 72, 77, 27},
+                                 glyphs::abort(), QStringLiteral("Abort"));
     connect(BitBtn1, &QPushButton::clicked, this, &TfrmPrintAbort::BitBtn1Click);
 
     formkit::centreOnScreen(this);

@@ -24,28 +24,6 @@
 
 namespace {
 
-// A group box of radio buttons laid out in rows of `perRow`, ids in the given order.
-QButtonGroup *radioGroup(QGroupBox *box, const QStringList &captions, int perRow, int columnWidth)
-{
-    auto *group = new QButtonGroup(box);
-    for (int i = 0; i < captions.size(); ++i) {
-        auto *radio = new QRadioButton(captions.at(i), box);
-        radio->move(10 + (i % perRow) * columnWidth, 20 + (i / perRow) * 20);
-        radio->adjustSize();
-        group->addButton(radio, i);
-    }
-    return group;
-}
-
-QToolButton *toolButton(const QString &name, const QString &text, QWidget *parent, int x, int y)
-{
-    auto *button = new QToolButton(parent);
-    button->setObjectName(name);
-    button->setText(text);
-    button->setGeometry(x, y, 24, 24);
-    return button;
-}
-
 int alignmentIndex(Qt::Alignment alignment)
 {
     if (alignment & Qt::AlignHCenter)
@@ -97,14 +75,11 @@ TfrmReportDesigner::~TfrmReportDesigner()
 
 void TfrmReportDesigner::buildControls()
 {
+    using formkit::place;
     formkit::placeLabel({}, QStringLiteral("Title Text:"), this, 8, 10);
-    edTitle = new QLineEdit(this);
-    edTitle->setObjectName(QStringLiteral("edTitle"));
-    edTitle->setGeometry(96, 6, 174, 21);
+    edTitle = place<QLineEdit>(this, QStringLiteral("edTitle"), {96, 6, 174, 21});
     formkit::placeLabel({}, QStringLiteral("Sub-Title Text:"), this, 8, 36);
-    edSubTitle = new QLineEdit(this);
-    edSubTitle->setObjectName(QStringLiteral("edSubTitle"));
-    edSubTitle->setGeometry(96, 32, 174, 21);
+    edSubTitle = place<QLineEdit>(this, QStringLiteral("edSubTitle"), {96, 32, 174, 21});
     chboxCenterTitle = new QCheckBox(QStringLiteral("Center Titles on Page"), this);
     chboxCenterTitle->setObjectName(QStringLiteral("chboxCenterTitle"));
     chboxCenterTitle->move(96, 57);
@@ -114,43 +89,32 @@ void TfrmReportDesigner::buildControls()
     buildTabs();
     buildFieldLists();
 
-    frmgenPreview = new TFormGenWin(this);
-    frmgenPreview->setObjectName(QStringLiteral("frmgenPreview"));
-    frmgenPreview->setGeometry(286, 8, 266, 196);
+    frmgenPreview = place<TFormGenWin>(this, QStringLiteral("frmgenPreview"), {286, 8, 266, 196});
     frmgenPreview->SetOptions({});
     frmgenPreview->SetPhyWidth(85);
     frmgenPreview->SetPhyHeight(110);
     m_work.SetFormComponent(frmgenPreview);
     frmgenPreview->SetOnBuildReport([this](QObject *sender) { m_work.BuildReport(sender); });
 
-    rgrpZoom = new QGroupBox(QStringLiteral("Zoom Level:"), this);
-    rgrpZoom->setObjectName(QStringLiteral("rgrpZoom"));
-    rgrpZoom->setGeometry(286, 208, 266, 42);
-    ZoomButtons = radioGroup(
-        rgrpZoom, {QStringLiteral("100%"), QStringLiteral("50%"), QStringLiteral("25%")}, 3, 84);
-    ZoomButtons->button(1)->setChecked(true);
+    rgrpZoom = place<formkit::RadioGroup>(
+        this, QStringLiteral("rgrpZoom"), {286, 208, 266, 42}, QStringLiteral("Zoom Level:"),
+        QStringList{QStringLiteral("100%"), QStringLiteral("50%"), QStringLiteral("25%")}, 3, 84);
+    rgrpZoom->setItemIndex(1);
     frmgenPreview->SetZoomLevel(2);
-    connect(ZoomButtons, &QButtonGroup::idClicked, this,
+    connect(rgrpZoom->buttons(), &QButtonGroup::idClicked, this,
             [this](int id) { frmgenPreview->SetZoomLevel(id + 1); });
 
-    auto *info = new QGroupBox(QStringLiteral("Field Information"), this);
-    info->setObjectName(QStringLiteral("grpFieldInfo"));
-    info->setGeometry(286, 254, 266, 96);
+    auto *info = place<QGroupBox>(this, QStringLiteral("grpFieldInfo"), {286, 254, 266, 96},
+                                  QStringLiteral("Field Information"));
     formkit::placeLabel({}, QStringLiteral("Label:"), info, 10, 22);
-    edLabel = new QLineEdit(info);
-    edLabel->setObjectName(QStringLiteral("edLabel"));
-    edLabel->setGeometry(80, 18, 176, 21);
+    edLabel = place<QLineEdit>(info, QStringLiteral("edLabel"), {80, 18, 176, 21});
     formkit::placeLabel({}, QStringLiteral("Width:"), info, 10, 46);
-    edWidth = new QLineEdit(info);
-    edWidth->setObjectName(QStringLiteral("edWidth"));
+    edWidth = place<QLineEdit>(info, QStringLiteral("edWidth"), {80, 42, 50, 21});
     edWidth->setValidator(new QIntValidator(0, 255, edWidth));
-    edWidth->setGeometry(80, 42, 50, 21);
     formkit::placeLabel({}, QStringLiteral("Alignment:"), info, 10, 70);
-    cmboxAlign = new QComboBox(info);
-    cmboxAlign->setObjectName(QStringLiteral("cmboxAlign"));
+    cmboxAlign = place<QComboBox>(info, QStringLiteral("cmboxAlign"), {80, 66, 130, 22});
     cmboxAlign->addItems({QStringLiteral("taLeftJustify"), QStringLiteral("taCenter"),
                           QStringLiteral("taRightJustify")});
-    cmboxAlign->setGeometry(80, 66, 130, 22);
     connect(edLabel, &QLineEdit::textEdited, this, [this](const QString &text) {
         if (dbe::FieldInfo *field = selectedFieldInfo())
             field->displayLabel = text;
@@ -166,78 +130,62 @@ void TfrmReportDesigner::buildControls()
             field->alignment = AlignmentByIndex[index];
     });
 
-    btnRefresh = new QPushButton(QStringLiteral("Refresh Preview"), this);
-    btnRefresh->setObjectName(QStringLiteral("btnRefresh"));
+    btnRefresh = place<QPushButton>(this, QStringLiteral("btnRefresh"), {286, 358, 118, 27},
+                                    QStringLiteral("Refresh Preview"));
     QFont bold = btnRefresh->font();
     bold.setBold(true);
     btnRefresh->setFont(bold);
-    btnRefresh->setGeometry(286, 358, 118, 27);
     connect(btnRefresh, &QPushButton::clicked, this, &TfrmReportDesigner::btnRefreshClick);
-    bbtnOk = new QPushButton(QStringLiteral("OK"), this);
-    bbtnOk->setObjectName(QStringLiteral("bbtnOk"));
-    bbtnOk->setGeometry(414, 358, 66, 27);
-    bbtnOk->setDefault(true);
-    connect(bbtnOk, &QPushButton::clicked, this, &TfrmReportDesigner::accept);
-    bbtnCancel = new QPushButton(QStringLiteral("Cancel"), this);
-    bbtnCancel->setObjectName(QStringLiteral("bbtnCancel"));
-    bbtnCancel->setGeometry(486, 358, 66, 27);
-    connect(bbtnCancel, &QPushButton::clicked, this, &TfrmReportDesigner::reject);
+    const formkit::OkCancel buttons =
+        formkit::placeOkCancel(this, QStringLiteral("bbtnOk"), {414, 358, 66, 27},
+                               QStringLiteral("bbtnCancel"), {486, 358, 66, 27});
+    bbtnOk = buttons.ok;
+    bbtnCancel = buttons.cancel;
 }
 
 void TfrmReportDesigner::buildTabs()
 {
-    tabs = new QTabWidget(this);
-    tabs->setObjectName(QStringLiteral("tabs"));
-    tabs->setGeometry(8, 80, 270, 126);
+    using formkit::place;
+    using formkit::RadioGroup;
+    tabs = place<QTabWidget>(this, QStringLiteral("tabs"), {8, 80, 270, 126});
     // Six tabs share the dialog's narrow left column: no scroll arrows, tighter tabs.
     tabs->setUsesScrollButtons(false);
     tabs->setStyleSheet(QStringLiteral("QTabBar::tab { padding: 3px 5px; }"));
 
     auto *date = new QWidget;
-    rgrpDatePos = new QGroupBox(QStringLiteral("Position:"), date);
-    rgrpDatePos->setObjectName(QStringLiteral("rgrpDatePos"));
-    rgrpDatePos->setGeometry(6, 4, 246, 60);
-    DatePosButtons = radioGroup(rgrpDatePos,
-                                {QStringLiteral("None"), QStringLiteral("Left"),
-                                 QStringLiteral("Center"), QStringLiteral("Right")},
-                                2, 110);
+    rgrpDatePos = place<RadioGroup>(date, QStringLiteral("rgrpDatePos"), {6, 4, 246, 60},
+                                    QStringLiteral("Position:"),
+                                    QStringList{QStringLiteral("None"), QStringLiteral("Left"),
+                                                QStringLiteral("Center"), QStringLiteral("Right")},
+                                    2, 110);
     formkit::placeLabel({}, QStringLiteral("Format:"), date, 8, 72);
-    edDateFormat = new QLineEdit(date);
-    edDateFormat->setObjectName(QStringLiteral("edDateFormat"));
-    edDateFormat->setGeometry(60, 68, 120, 21);
+    edDateFormat = place<QLineEdit>(date, QStringLiteral("edDateFormat"), {60, 68, 120, 21});
     tabs->addTab(date, QStringLiteral("Date"));
 
     auto *divider = new QWidget;
-    rgrpDivider = new QGroupBox(QStringLiteral("Type"), divider);
-    rgrpDivider->setObjectName(QStringLiteral("rgrpDivider"));
-    rgrpDivider->setGeometry(6, 4, 246, 84);
-    DividerButtons =
-        radioGroup(rgrpDivider,
-                   {QStringLiteral("None"), QStringLiteral("Solid"), QStringLiteral("Dash")}, 1, 0);
-    connect(DividerButtons, &QButtonGroup::idClicked, this, [this] { btnRefreshClick(); });
+    rgrpDivider = place<RadioGroup>(
+        divider, QStringLiteral("rgrpDivider"), {6, 4, 246, 84}, QStringLiteral("Type"),
+        QStringList{QStringLiteral("None"), QStringLiteral("Solid"), QStringLiteral("Dash")}, 1, 0);
+    connect(rgrpDivider->buttons(), &QButtonGroup::idClicked, this, [this] { btnRefreshClick(); });
     tabs->addTab(divider, QStringLiteral("Divider"));
 
     auto *pageNumbers = new QWidget;
-    rgrpPageNum = new QGroupBox(QStringLiteral("Location:"), pageNumbers);
-    rgrpPageNum->setObjectName(QStringLiteral("rgrpPageNum"));
-    rgrpPageNum->setGeometry(6, 4, 246, 60);
-    PageNumButtons = radioGroup(
-        rgrpPageNum,
-        {QStringLiteral("None"), QStringLiteral("Bottom-Center"), QStringLiteral("Top-Right")}, 2,
-        110);
+    rgrpPageNum = place<RadioGroup>(
+        pageNumbers, QStringLiteral("rgrpPageNum"), {6, 4, 246, 60}, QStringLiteral("Location:"),
+        QStringList{QStringLiteral("None"), QStringLiteral("Bottom-Center"),
+                    QStringLiteral("Top-Right")},
+        2, 110);
     formkit::placeLabel({}, QStringLiteral("Label:"), pageNumbers, 8, 72);
-    edPageNumLabel = new QLineEdit(pageNumbers);
-    edPageNumLabel->setObjectName(QStringLiteral("edPageNumLabel"));
-    edPageNumLabel->setGeometry(60, 68, 120, 21);
+    edPageNumLabel =
+        place<QLineEdit>(pageNumbers, QStringLiteral("edPageNumLabel"), {60, 68, 120, 21});
     tabs->addTab(pageNumbers, QStringLiteral("Page#s"));
 
     auto *fonts = new QWidget;
     const auto makeRow = [fonts](const char *name, const char *caption, int row, QLabel *&sample) {
-        auto *button = new QPushButton(QString::fromLatin1(caption), fonts);
-        button->setObjectName(QString::fromLatin1(name));
-        button->setGeometry(6, 4 + row * 22, 76, 21);
-        sample = new QLabel(QStringLiteral("AaBbYyZz"), fonts);
-        sample->setGeometry(88, 4 + row * 22, 164, 21);
+        auto *button = place<QPushButton>(fonts, QString::fromLatin1(name),
+                                          {6, 4 + row * 22, 76, 21}, QString::fromLatin1(caption));
+        sample = place<QLabel>(fonts, QString(), {88, 4 + row * 22, 164, 21},
+                               QStringLiteral("AaBbYyZz"));
         return button;
     };
     btnTitle = makeRow("btnTitle", "Title", 0, m_titleSample);
@@ -267,22 +215,16 @@ void TfrmReportDesigner::buildTabs()
     tabs->addTab(fonts, QStringLiteral("Fonts"));
 
     auto *page = new QWidget;
-    lbPageSize = new QListWidget(page);
-    lbPageSize->setObjectName(QStringLiteral("lbPageSize"));
+    lbPageSize = place<QListWidget>(page, QStringLiteral("lbPageSize"), {6, 6, 110, 84});
     lbPageSize->addItems({QStringLiteral("Letter (8.5x11)"), QStringLiteral("Legal (8.5x14)"),
                           QStringLiteral("A4")});
-    lbPageSize->setGeometry(6, 6, 110, 84);
-    rgrpOrient = new QGroupBox(QStringLiteral("Orientation:"), page);
-    rgrpOrient->setObjectName(QStringLiteral("rgrpOrient"));
-    rgrpOrient->setGeometry(124, 4, 128, 64);
-    OrientButtons =
-        radioGroup(rgrpOrient, {QStringLiteral("Portrait"), QStringLiteral("Landscape")}, 1, 0);
+    rgrpOrient = place<RadioGroup>(
+        page, QStringLiteral("rgrpOrient"), {124, 4, 128, 64}, QStringLiteral("Orientation:"),
+        QStringList{QStringLiteral("Portrait"), QStringLiteral("Landscape")}, 1, 0);
     tabs->addTab(page, QStringLiteral("Page"));
 
     auto *ordering = new QWidget;
-    lbIndexes = new QListWidget(ordering);
-    lbIndexes->setObjectName(QStringLiteral("lbIndexes"));
-    lbIndexes->setGeometry(6, 6, 246, 84);
+    lbIndexes = place<QListWidget>(ordering, QStringLiteral("lbIndexes"), {6, 6, 246, 84});
     connect(lbIndexes, &QListWidget::currentRowChanged, this, [this](int row) {
         auto *table = qobject_cast<dbe::Table *>(m_work.DataSet());
         if (!table || row < 0)
@@ -297,34 +239,35 @@ void TfrmReportDesigner::buildTabs()
 
 void TfrmReportDesigner::buildFieldLists()
 {
-    auto *header = new QLabel(QStringLiteral("Report Fields"), this);
-    header->setObjectName(QStringLiteral("pnlReportFields"));
+    using formkit::place;
+    using formkit::placeSpeedButton;
+    auto *header = place<QLabel>(this, QStringLiteral("pnlReportFields"), {8, 212, 110, 18},
+                                 QStringLiteral("Report Fields"));
     header->setFrameStyle(QFrame::Panel | QFrame::Raised);
     header->setAlignment(Qt::AlignCenter);
-    header->setGeometry(8, 212, 110, 18);
-    lbReportFields = new QListWidget(this);
-    lbReportFields->setObjectName(QStringLiteral("lbReportFields"));
-    lbReportFields->setGeometry(8, 230, 110, 126);
-    spbtnMoveUp = toolButton(QStringLiteral("spbtnMoveUp"), QStringLiteral("\u25B2"), this, 8, 360);
+    lbReportFields = place<QListWidget>(this, QStringLiteral("lbReportFields"), {8, 230, 110, 126});
+    spbtnMoveUp = placeSpeedButton(this, QStringLiteral("spbtnMoveUp"), {8, 360, 24, 24},
+                                   QStringLiteral("\u25B2"));
     spbtnMoveUp->setToolTip(QStringLiteral("Move field up in list"));
-    spbtnMoveDown =
-        toolButton(QStringLiteral("spbtnMoveDown"), QStringLiteral("\u25BC"), this, 34, 360);
+    spbtnMoveDown = placeSpeedButton(this, QStringLiteral("spbtnMoveDown"), {34, 360, 24, 24},
+                                     QStringLiteral("\u25BC"));
     spbtnMoveDown->setToolTip(QStringLiteral("Move field down in list"));
 
-    spbtnLeft = toolButton(QStringLiteral("spbtnLeft"), QStringLiteral("<"), this, 123, 240);
-    spbtnLeftAll = toolButton(QStringLiteral("spbtnLeftAll"), QStringLiteral("<<"), this, 123, 268);
-    spbtnRight = toolButton(QStringLiteral("spbtnRight"), QStringLiteral(">"), this, 123, 296);
-    spbtnRightAll =
-        toolButton(QStringLiteral("spbtnRightAll"), QStringLiteral(">>"), this, 123, 324);
+    spbtnLeft = placeSpeedButton(this, QStringLiteral("spbtnLeft"), {123, 240, 24, 24},
+                                 QStringLiteral("<"));
+    spbtnLeftAll = placeSpeedButton(this, QStringLiteral("spbtnLeftAll"), {123, 268, 24, 24},
+                                    QStringLiteral("<<"));
+    spbtnRight = placeSpeedButton(this, QStringLiteral("spbtnRight"), {123, 296, 24, 24},
+                                  QStringLiteral(">"));
+    spbtnRightAll = placeSpeedButton(this, QStringLiteral("spbtnRightAll"), {123, 324, 24, 24},
+                                     QStringLiteral(">>"));
 
-    lbRemainingFields = new QListWidget(this);
-    lbRemainingFields->setObjectName(QStringLiteral("lbRemainingFields"));
-    lbRemainingFields->setGeometry(152, 212, 120, 144);
+    lbRemainingFields =
+        place<QListWidget>(this, QStringLiteral("lbRemainingFields"), {152, 212, 120, 144});
     lbRemainingFields->hide();
-    pnlShowFieldList = new QPushButton(QStringLiteral("Show Field List"), this);
-    pnlShowFieldList->setObjectName(QStringLiteral("pnlShowFieldList"));
+    pnlShowFieldList = place<QPushButton>(this, QStringLiteral("pnlShowFieldList"),
+                                          {152, 212, 120, 144}, QStringLiteral("Show Field List"));
     pnlShowFieldList->setFlat(true);
-    pnlShowFieldList->setGeometry(152, 212, 120, 144);
     connect(pnlShowFieldList, &QPushButton::clicked, this, [this] {
         pnlShowFieldList->hide();
         lbRemainingFields->show();
@@ -358,14 +301,14 @@ void TfrmReportDesigner::loadFromDesign()
     edTitle->setText(m_work.Title());
     edSubTitle->setText(m_work.SubTitle());
     chboxCenterTitle->setChecked(m_work.TitleCentered());
-    DatePosButtons->button(m_work.DatePosition())->setChecked(true);
+    rgrpDatePos->setItemIndex(m_work.DatePosition());
     edDateFormat->setText(m_work.DateFormat());
-    DividerButtons->button(m_work.DividerStyle())->setChecked(true);
-    PageNumButtons->button(m_work.PageNumLocation())->setChecked(true);
+    rgrpDivider->setItemIndex(m_work.DividerStyle());
+    rgrpPageNum->setItemIndex(m_work.PageNumLocation());
     edPageNumLabel->setText(m_work.PageNumLabel());
     const int sizeIndex = m_work.PageSizeIndex();
     lbPageSize->setCurrentRow(sizeIndex >= 0 && sizeIndex <= 2 ? sizeIndex : 0);
-    OrientButtons->button(m_work.Portrait() ? 0 : 1)->setChecked(true);
+    rgrpOrient->setItemIndex(m_work.Portrait() ? 0 : 1);
     showSample(m_titleSample, m_work.TitleFont());
     showSample(m_subTitleSample, m_work.SubTitleFont());
     showSample(m_headingSample, m_work.HeadingFont());
@@ -417,13 +360,13 @@ void TfrmReportDesigner::applyToWork()
     m_work.SetTitle(edTitle->text());
     m_work.SetSubTitle(edSubTitle->text());
     m_work.SetTitleCentered(chboxCenterTitle->isChecked());
-    m_work.SetDatePosition(TDatePosition(std::max(DatePosButtons->checkedId(), 0)));
+    m_work.SetDatePosition(TDatePosition(std::max(rgrpDatePos->itemIndex(), 0)));
     m_work.SetDateFormat(edDateFormat->text());
-    m_work.SetDividerStyle(TDividerStyle(std::max(DividerButtons->checkedId(), 0)));
-    m_work.SetPageNumLocation(TPageNumStyle(std::max(PageNumButtons->checkedId(), 0)));
+    m_work.SetDividerStyle(TDividerStyle(std::max(rgrpDivider->itemIndex(), 0)));
+    m_work.SetPageNumLocation(TPageNumStyle(std::max(rgrpPageNum->itemIndex(), 0)));
     m_work.SetPageNumLabel(edPageNumLabel->text());
     m_work.SetPageSizeIndex(std::max(lbPageSize->currentRow(), 0));
-    m_work.SetPortrait(OrientButtons->checkedId() == 0);
+    m_work.SetPortrait(rgrpOrient->itemIndex() == 0);
     QStringList fields;
     for (int row = 0; row < lbReportFields->count(); ++row)
         fields.append(lbReportFields->item(row)->text());

@@ -6,10 +6,8 @@
 #include <QDialog>
 #include <QList>
 
-class QButtonGroup;
 class QCheckBox;
 class QComboBox;
-class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QListWidget;
@@ -17,6 +15,9 @@ class QPushButton;
 class QTabWidget;
 class QToolButton;
 class TFormGenWin;
+namespace formkit {
+class RadioGroup;
+}
 
 // Edits the properties of one tabular report with a live preview. The dialog works on a copy:
 // OK gives the copy's properties to the report, Cancel leaves the report as it was (field
@@ -41,17 +42,19 @@ public:
     QLineEdit *edSubTitle = nullptr;
     QCheckBox *chboxCenterTitle = nullptr;
     QTabWidget *tabs = nullptr;
-    QGroupBox *rgrpDatePos = nullptr;
+    // The radio groups' items are in enumeration order; orientation 0 is portrait, zoom 0
+    // is 100 %, 1 50 % and 2 25 %.
+    formkit::RadioGroup *rgrpDatePos = nullptr;
     QLineEdit *edDateFormat = nullptr;
-    QGroupBox *rgrpDivider = nullptr;
-    QGroupBox *rgrpPageNum = nullptr;
+    formkit::RadioGroup *rgrpDivider = nullptr;
+    formkit::RadioGroup *rgrpPageNum = nullptr;
     QLineEdit *edPageNumLabel = nullptr;
     QPushButton *btnTitle = nullptr;
     QPushButton *btnSubTitle = nullptr;
     QPushButton *btnHeading = nullptr;
     QPushButton *btnBody = nullptr;
     QListWidget *lbPageSize = nullptr;
-    QGroupBox *rgrpOrient = nullptr;
+    formkit::RadioGroup *rgrpOrient = nullptr;
     QListWidget *lbIndexes = nullptr;
     QListWidget *lbReportFields = nullptr;
     QToolButton *spbtnMoveUp = nullptr;
@@ -66,17 +69,10 @@ public:
     QLineEdit *edWidth = nullptr;
     QComboBox *cmboxAlign = nullptr;
     TFormGenWin *frmgenPreview = nullptr;
-    QGroupBox *rgrpZoom = nullptr;
+    formkit::RadioGroup *rgrpZoom = nullptr;
     QPushButton *btnRefresh = nullptr;
     QPushButton *bbtnOk = nullptr;
     QPushButton *bbtnCancel = nullptr;
-
-    // The radio buttons' groups, ids in enumeration order.
-    QButtonGroup *DatePosButtons = nullptr;
-    QButtonGroup *DividerButtons = nullptr;
-    QButtonGroup *PageNumButtons = nullptr;
-    QButtonGroup *OrientButtons = nullptr; // 0 portrait, 1 landscape
-    QButtonGroup *ZoomButtons = nullptr;   // 0 100 %, 1 50 %, 2 25 %
 
     void btnRefreshClick();
     void spbtnLeftAllClick();

@@ -4,18 +4,19 @@
 #include "rules/auditedchange.h"
 #include "rules/schema.h"
 #include "rules/securityrules.h"
-#include "setup/arrowglyph.h"
 #include "setup/draglistbox.h"
 #include "setup/intobject.h"
-#include "ui/formkit.h"
 #include "ui/dbcontrols.h"
 #include "ui/engineerror.h"
+#include "ui/formkit.h"
+#include "ui/glyphs.h"
 #include "ui/helpkey.h"
 
 #include <QLabel>
 #include <QPushButton>
 #include <QToolButton>
 
+using formkit::place;
 using namespace security::fields;
 using formkit::placeLabel;
 
@@ -23,31 +24,9 @@ TFormGroup *FormGroup = nullptr;
 
 namespace {
 
-DragListBox *placeList(const QString &name, QWidget *parent, int x)
-{
-    auto *list = new DragListBox(parent);
-    list->setObjectName(name);
-    list->setGeometry(x, 58, 116, 114);
-    return list;
-}
-
-QToolButton *placeArrow(const QString &name, const QIcon &glyph, QWidget *parent, int y)
-{
-    auto *button = new QToolButton(parent);
-    button->setObjectName(name);
-    button->setGeometry(132, y, 25, 25);
-    button->setIcon(glyph);
-    button->setIconSize(QSize(15, 12));
-    // Tab reaches it; a click leaves the focus on the list it acts on.
-    button->setFocusPolicy(Qt::TabFocus);
-    return button;
-}
-
 QPushButton *placeButton(const QString &name, const QString &text, QWidget *parent, int x)
 {
-    auto *button = new QPushButton(text, parent);
-    button->setObjectName(name);
-    button->setGeometry(x, 181, 81, 27);
+    auto *button = place<QPushButton>(parent, name, {x, 181, 81, 27}, text);
     button->setAutoDefault(false);
     return button;
 }
@@ -63,17 +42,17 @@ TFormGroup::TFormGroup(QWidget *owner) : QDialog(owner)
 
     lblGroupName =
         placeLabel(QStringLiteral("lblGroupName"), QStringLiteral("Group Name:"), this, 8, 12);
-    dbedGroupName = new ui::DbEdit(this);
-    dbedGroupName->setObjectName(QStringLiteral("dbedGroupName"));
-    dbedGroupName->setGeometry(84, 9, 197, 21);
+    dbedGroupName = place<ui::DbEdit>(this, QStringLiteral("dbedGroupName"), {84, 9, 197, 21});
     lblSelected = placeLabel(QStringLiteral("lblSelected"), QStringLiteral("Selected Constants:"),
                              this, 8, 40);
-    lbSelected = placeList(QStringLiteral("lbSelected"), this, 8);
-    spbtnAdd = placeArrow(QStringLiteral("spbtnAdd"), leftArrowGlyph(), this, 84);
-    spbtnDel = placeArrow(QStringLiteral("spbtnDel"), rightArrowGlyph(), this, 114);
+    lbSelected = place<DragListBox>(this, QStringLiteral("lbSelected"), {8, 58, 116, 114});
+    spbtnAdd = formkit::placeGlyphButton(this, QStringLiteral("spbtnAdd"), {132, 84, 25, 25},
+                                         glyphs::leftArrow(), glyphs::ArrowSize);
+    spbtnDel = formkit::placeGlyphButton(this, QStringLiteral("spbtnDel"), {132, 114, 25, 25},
+                                         glyphs::rightArrow(), glyphs::ArrowSize);
     lblComplete =
         placeLabel(QStringLiteral("lblComplete"), QStringLiteral("Complete List:"), this, 165, 40);
-    lbComplete = placeList(QStringLiteral("lbComplete"), this, 165);
+    lbComplete = place<DragListBox>(this, QStringLiteral("lbComplete"), {165, 58, 116, 114});
     // Each label names its input for screen readers; the arrows are named by what they do.
     formkit::nameByLabel(dbedGroupName, lblGroupName);
     formkit::nameByLabel(lbSelected, lblSelected);

@@ -4,13 +4,13 @@
 #include "rules/auditedchange.h"
 #include "rules/schema.h"
 #include "rules/securityrules.h"
-#include "setup/arrowglyph.h"
 #include "setup/draglistbox.h"
 #include "setup/frmpolicy.h"
-#include "ui/formkit.h"
 #include "setup/userselector.h"
 #include "ui/dbcontrols.h"
 #include "ui/engineerror.h"
+#include "ui/formkit.h"
+#include "ui/glyphs.h"
 #include "ui/helpkey.h"
 
 #include <QDate>
@@ -21,7 +21,10 @@
 #include <QToolButton>
 
 using namespace security::fields;
+using formkit::place;
+using formkit::placeGlyphButton;
 using formkit::placeLabel;
+using formkit::placeSpeedButton;
 
 TFormMain *FormMain = nullptr;
 
@@ -29,33 +32,6 @@ namespace {
 
 // The help topic F1 opens in the setup editor and its dialogs.
 const QString SetupHelpTopic = QStringLiteral("setup.html");
-
-template <typename Widget> Widget *place(Widget *widget, const QString &name, const QRect &geometry)
-{
-    widget->setObjectName(name);
-    widget->setGeometry(geometry);
-    return widget;
-}
-
-// A speed button: Tab reaches it, but a click leaves the focus where it was, so the list whose
-// line it acts on keeps its selection in view.
-QToolButton *speedButton(const QString &name, const QString &text, QWidget *parent,
-                         const QRect &geometry)
-{
-    auto *button = place(new QToolButton(parent), name, geometry);
-    button->setText(text);
-    button->setFocusPolicy(Qt::TabFocus);
-    return button;
-}
-
-QToolButton *arrowButton(const QString &name, const QIcon &glyph, QWidget *parent,
-                         const QRect &geometry)
-{
-    QToolButton *button = speedButton(name, QString(), parent, geometry);
-    button->setIcon(glyph);
-    button->setIconSize(QSize(15, 12));
-    return button;
-}
 
 } // namespace
 
@@ -71,16 +47,16 @@ TFormMain::TFormMain(QWidget *owner) : QDialog(owner)
 
     createTables();
     buildSystemGroup();
-    btnOk = place(new QPushButton(QStringLiteral("OK"), this), QStringLiteral("btnOk"),
-                  QRect(412, 10, 79, 27));
+    btnOk =
+        place<QPushButton>(this, QStringLiteral("btnOk"), {412, 10, 79, 27}, QStringLiteral("OK"));
     btnOk->setDefault(true);
     connect(btnOk, &QPushButton::clicked, this, &TFormMain::btnOkClick);
-    btnPolicy = place(new QPushButton(QStringLiteral("&Policy..."), this),
-                      QStringLiteral("btnPolicy"), QRect(412, 44, 79, 27));
+    btnPolicy = place<QPushButton>(this, QStringLiteral("btnPolicy"), {412, 44, 79, 27},
+                                   QStringLiteral("&Policy..."));
     btnPolicy->setAccessibleName(QStringLiteral("Logon policy"));
     connect(btnPolicy, &QPushButton::clicked, this, &TFormMain::btnPolicyClick);
     buildUsersGroup();
-    lblStatus = place(new QLabel(this), QStringLiteral("lblStatus"), QRect(10, 336, 481, 18));
+    lblStatus = place<QLabel>(this, QStringLiteral("lblStatus"), {10, 336, 481, 18});
     setTabOrderAndKeys();
 }
 
@@ -134,22 +110,21 @@ void TFormMain::createTables()
 
 void TFormMain::buildSystemGroup()
 {
-    grpSystem = place(new QGroupBox(QStringLiteral("Security System:"), this),
-                      QStringLiteral("grpSystem"), QRect(8, 4, 396, 126));
-    dbedSecLabel =
-        place(new ui::DbEdit(grpSystem), QStringLiteral("dbedSecLabel"), QRect(136, 21, 250, 21));
+    grpSystem = place<QGroupBox>(this, QStringLiteral("grpSystem"), {8, 4, 396, 126},
+                                 QStringLiteral("Security System:"));
+    dbedSecLabel = place<ui::DbEdit>(grpSystem, QStringLiteral("dbedSecLabel"), {136, 21, 250, 21});
     lblSecLabel = placeLabel(QStringLiteral("lblSecLabel"), QStringLiteral("Security Label:"),
                              grpSystem, 10, 25, 0, dbedSecLabel);
-    DBEdit1 = place(new ui::DbEdit(grpSystem), QStringLiteral("DBEdit1"), QRect(136, 47, 150, 21));
+    DBEdit1 = place<ui::DbEdit>(grpSystem, QStringLiteral("DBEdit1"), {136, 47, 150, 21});
     lblEdit1 = placeLabel(QStringLiteral("lblEdit1"), QStringLiteral("Label for User Field 1:"),
                           grpSystem, 10, 51, 0, DBEdit1);
-    DBEdit2 = place(new ui::DbEdit(grpSystem), QStringLiteral("DBEdit2"), QRect(136, 73, 150, 21));
+    DBEdit2 = place<ui::DbEdit>(grpSystem, QStringLiteral("DBEdit2"), {136, 73, 150, 21});
     lblEdit2 = placeLabel(QStringLiteral("lblEdit2"), QStringLiteral("Label for User Field 2:"),
                           grpSystem, 10, 77, 0, DBEdit2);
-    dbchkSecEnabled = place(new ui::DbCheckBox(QStringLiteral("Security Enabled"), grpSystem),
-                            QStringLiteral("dbchkSecEnabled"), QRect(10, 101, 120, 17));
-    dbcxLogEnabled = place(new ui::DbCheckBox(QStringLiteral("Logging Enabled"), grpSystem),
-                           QStringLiteral("dbcxLogEnabled"), QRect(136, 101, 120, 17));
+    dbchkSecEnabled = place<ui::DbCheckBox>(grpSystem, QStringLiteral("dbchkSecEnabled"),
+                                            {10, 101, 120, 17}, QStringLiteral("Security Enabled"));
+    dbcxLogEnabled = place<ui::DbCheckBox>(grpSystem, QStringLiteral("dbcxLogEnabled"),
+                                           {136, 101, 120, 17}, QStringLiteral("Logging Enabled"));
 
     dbedSecLabel->setDataField(tblProgram, SecurityLabel);
     DBEdit1->setDataField(tblProgram, Label1);
@@ -160,21 +135,20 @@ void TFormMain::buildSystemGroup()
 
 void TFormMain::buildUsersGroup()
 {
-    grpUsers = place(new QGroupBox(QStringLiteral("Users:"), this), QStringLiteral("grpUsers"),
-                     QRect(8, 134, 483, 198));
-    dblkUserName =
-        place(new UserSelector(grpUsers), QStringLiteral("dblkUserName"), QRect(10, 20, 236, 22));
+    grpUsers = place<QGroupBox>(this, QStringLiteral("grpUsers"), {8, 134, 483, 198},
+                                QStringLiteral("Users:"));
+    dblkUserName = place<UserSelector>(grpUsers, QStringLiteral("dblkUserName"), {10, 20, 236, 22});
     dblkUserName->setAccessibleName(QStringLiteral("User"));
     connect(dblkUserName, &UserSelector::userPicked, this, [this](int userId) {
         ui::runGuarded(this, [&] { dblkUserName->locate(*tblUsers, userId); });
         dblkUserNameChange();
     });
-    spbtnAddUser = speedButton(QStringLiteral("spbtnAddUser"), QStringLiteral("Add"), grpUsers,
-                               QRect(252, 19, 44, 24));
-    spbtnEditUser = speedButton(QStringLiteral("spbtnEditUser"), QStringLiteral("Edit"), grpUsers,
-                                QRect(298, 19, 44, 24));
-    spbtnDelUser = speedButton(QStringLiteral("spbtnDelUser"), QStringLiteral("Del"), grpUsers,
-                               QRect(344, 19, 44, 24));
+    spbtnAddUser = placeSpeedButton(grpUsers, QStringLiteral("spbtnAddUser"), {252, 19, 44, 24},
+                                    QStringLiteral("Add"));
+    spbtnEditUser = placeSpeedButton(grpUsers, QStringLiteral("spbtnEditUser"), {298, 19, 44, 24},
+                                     QStringLiteral("Edit"));
+    spbtnDelUser = placeSpeedButton(grpUsers, QStringLiteral("spbtnDelUser"), {344, 19, 44, 24},
+                                    QStringLiteral("Del"));
     spbtnAddUser->setAccessibleName(QStringLiteral("Add user"));
     connect(spbtnAddUser, &QToolButton::clicked, this, &TFormMain::spbtnAddUserClick);
     spbtnEditUser->setAccessibleName(QStringLiteral("Edit user"));
@@ -182,8 +156,7 @@ void TFormMain::buildUsersGroup()
     spbtnDelUser->setAccessibleName(QStringLiteral("Delete user"));
     connect(spbtnDelUser, &QToolButton::clicked, this, &TFormMain::spbtnDelUserClick);
 
-    lbUsrAccess =
-        place(new DragListBox(grpUsers), QStringLiteral("lbUsrAccess"), QRect(10, 66, 198, 122));
+    lbUsrAccess = place<DragListBox>(grpUsers, QStringLiteral("lbUsrAccess"), {10, 66, 198, 122});
     lblUsrAccLst =
         placeLabel(QStringLiteral("lblUsrAccLst"), QStringLiteral("Security Access for User:"),
                    grpUsers, 10, 50, 0, lbUsrAccess);
@@ -191,18 +164,17 @@ void TFormMain::buildUsersGroup()
     lbUsrAccess->setDropHandler([this](QObject *source) { lbUsrAccessDragDrop(source); });
     connect(lbUsrAccess, &QListWidget::currentItemChanged, this, &TFormMain::showRightSource);
 
-    spbtnAddAccess = arrowButton(QStringLiteral("spbtnAddAccess"), leftArrowGlyph(), grpUsers,
-                                 QRect(214, 98, 25, 25));
-    spbtnDelAccess = arrowButton(QStringLiteral("spbtnDelAccess"), rightArrowGlyph(), grpUsers,
-                                 QRect(214, 128, 25, 25));
+    spbtnAddAccess = placeGlyphButton(grpUsers, QStringLiteral("spbtnAddAccess"), {214, 98, 25, 25},
+                                      glyphs::leftArrow(), glyphs::ArrowSize);
+    spbtnDelAccess = placeGlyphButton(grpUsers, QStringLiteral("spbtnDelAccess"),
+                                      {214, 128, 25, 25}, glyphs::rightArrow(), glyphs::ArrowSize);
     // The arrows say nothing in words; their names do.
     spbtnAddAccess->setAccessibleName(QStringLiteral("Give the selected to the user"));
     spbtnDelAccess->setAccessibleName(QStringLiteral("Take the selected from the user"));
     connect(spbtnAddAccess, &QToolButton::clicked, this, &TFormMain::AddAccess);
     connect(spbtnDelAccess, &QToolButton::clicked, this, &TFormMain::RemoveAccess);
 
-    tnbkLists =
-        place(new QTabWidget(grpUsers), QStringLiteral("tnbkLists"), QRect(245, 48, 228, 140));
+    tnbkLists = place<QTabWidget>(grpUsers, QStringLiteral("tnbkLists"), {245, 48, 228, 140});
     tnbkLists->addTab(buildGroupsPage(), QStringLiteral("Groups"));
     tnbkLists->addTab(buildConstantsPage(), QStringLiteral("Constants"));
 }
@@ -211,14 +183,14 @@ QWidget *TFormMain::buildGroupsPage()
 {
     auto *page = new QWidget;
     page->setObjectName(QStringLiteral("pageGroups"));
-    lbGroups = place(new DragListBox(page), QStringLiteral("lbGroups"), QRect(4, 4, 150, 104));
+    lbGroups = place<DragListBox>(page, QStringLiteral("lbGroups"), {4, 4, 150, 104});
     lbGroups->setAccessibleName(QStringLiteral("Groups"));
-    spbtnAddGroup = speedButton(QStringLiteral("spbtnAddGroup"), QStringLiteral("Add"), page,
-                                QRect(160, 4, 58, 24));
-    spbtnEditGroup = speedButton(QStringLiteral("spbtnEditGroup"), QStringLiteral("Edit"), page,
-                                 QRect(160, 30, 58, 24));
-    spbtnDelGroup = speedButton(QStringLiteral("spbtnDelGroup"), QStringLiteral("Del"), page,
-                                QRect(160, 56, 58, 24));
+    spbtnAddGroup = placeSpeedButton(page, QStringLiteral("spbtnAddGroup"), {160, 4, 58, 24},
+                                     QStringLiteral("Add"));
+    spbtnEditGroup = placeSpeedButton(page, QStringLiteral("spbtnEditGroup"), {160, 30, 58, 24},
+                                      QStringLiteral("Edit"));
+    spbtnDelGroup = placeSpeedButton(page, QStringLiteral("spbtnDelGroup"), {160, 56, 58, 24},
+                                     QStringLiteral("Del"));
     spbtnAddGroup->setAccessibleName(QStringLiteral("Add group"));
     connect(spbtnAddGroup, &QToolButton::clicked, this, &TFormMain::spbtnAddGroupClick);
     spbtnEditGroup->setAccessibleName(QStringLiteral("Edit group"));
@@ -232,23 +204,22 @@ QWidget *TFormMain::buildConstantsPage()
 {
     auto *page = new QWidget;
     page->setObjectName(QStringLiteral("pageConstants"));
-    lbConstants =
-        place(new DragListBox(page), QStringLiteral("lbConstants"), QRect(4, 4, 150, 104));
+    lbConstants = place<DragListBox>(page, QStringLiteral("lbConstants"), {4, 4, 150, 104});
     lbConstants->setAccessibleName(QStringLiteral("Access constants"));
-    spbtnAccAdd = speedButton(QStringLiteral("spbtnAccAdd"), QStringLiteral("Add"), page,
-                              QRect(160, 4, 58, 24));
-    spbtnAccEdit = speedButton(QStringLiteral("spbtnAccEdit"), QStringLiteral("Edit"), page,
-                               QRect(160, 30, 58, 24));
-    spbtnAccDel = speedButton(QStringLiteral("spbtnAccDel"), QStringLiteral("Del"), page,
-                              QRect(160, 56, 58, 24));
+    spbtnAccAdd = placeSpeedButton(page, QStringLiteral("spbtnAccAdd"), {160, 4, 58, 24},
+                                   QStringLiteral("Add"));
+    spbtnAccEdit = placeSpeedButton(page, QStringLiteral("spbtnAccEdit"), {160, 30, 58, 24},
+                                    QStringLiteral("Edit"));
+    spbtnAccDel = placeSpeedButton(page, QStringLiteral("spbtnAccDel"), {160, 56, 58, 24},
+                                   QStringLiteral("Del"));
     spbtnAccAdd->setAccessibleName(QStringLiteral("Add access constant"));
     connect(spbtnAccAdd, &QToolButton::clicked, this, &TFormMain::spbtnAccAddClick);
     spbtnAccEdit->setAccessibleName(QStringLiteral("Edit access constant"));
     connect(spbtnAccEdit, &QToolButton::clicked, this, &TFormMain::spbtnAccEditClick);
     spbtnAccDel->setAccessibleName(QStringLiteral("Delete access constant"));
     connect(spbtnAccDel, &QToolButton::clicked, this, &TFormMain::spbtnAccDelClick);
-    spbtnAccHolders = speedButton(QStringLiteral("spbtnAccHolders"), QStringLiteral("Holders"),
-                                  page, QRect(160, 82, 58, 24));
+    spbtnAccHolders = placeSpeedButton(page, QStringLiteral("spbtnAccHolders"), {160, 82, 58, 24},
+                                       QStringLiteral("Holders"));
     spbtnAccHolders->setToolTip(QStringLiteral("Who holds the selected constant, and how"));
     connect(spbtnAccHolders, &QToolButton::clicked, this, &TFormMain::spbtnAccHoldersClick);
     return page;

@@ -15,6 +15,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+using formkit::place;
 using namespace security::fields;
 
 TformUser *formUser = nullptr;
@@ -29,19 +30,9 @@ QLabel *columnLabel(const QString &name, const QString &text, QWidget *parent, i
     return formkit::placeLabel(name, text, parent, 8, y, 114, edit);
 }
 
-ui::DbEdit *placeEdit(const QString &name, QWidget *parent, const QRect &geometry)
-{
-    auto *edit = new ui::DbEdit(parent);
-    edit->setObjectName(name);
-    edit->setGeometry(geometry);
-    return edit;
-}
-
 QPushButton *placeButton(const QString &name, const QString &text, QWidget *parent, int x)
 {
-    auto *button = new QPushButton(text, parent);
-    button->setObjectName(name);
-    button->setGeometry(x, 189, 91, 27);
+    auto *button = place<QPushButton>(parent, name, {x, 189, 91, 27}, text);
     button->setAutoDefault(false);
     return button;
 }
@@ -70,32 +61,28 @@ TformUser::TformUser(QWidget *owner) : QDialog(owner)
     move(323, 245);
 
     // Created in tab order; each label names its edit for screen readers.
-    dbedName = placeEdit(QStringLiteral("dbedName"), this, QRect(124, 9, 179, 21));
+    dbedName = place<ui::DbEdit>(this, QStringLiteral("dbedName"), {124, 9, 179, 21});
     Label1 = columnLabel(QStringLiteral("Label1"), QStringLiteral("Name:"), this, 12, dbedName);
-    dbedPassword = placeEdit(QStringLiteral("dbedPassword"), this, QRect(124, 36, 100, 21));
+    dbedPassword = place<ui::DbEdit>(this, QStringLiteral("dbedPassword"), {124, 36, 100, 21});
     Label4 = columnLabel(QStringLiteral("Label4"), QStringLiteral("Password:"), this, 39,
                          dbedPassword);
     dbedPassword->setEchoMode(QLineEdit::Password);
     dbedPassword->setStyleSheet(QStringLiteral("lineedit-password-character: 42"));
-    edConfirm = new QLineEdit(this);
-    edConfirm->setObjectName(QStringLiteral("edConfirm"));
-    edConfirm->setGeometry(124, 63, 100, 21);
+    edConfirm = place<QLineEdit>(this, QStringLiteral("edConfirm"), {124, 63, 100, 21});
     edConfirm->setEchoMode(QLineEdit::Password);
     edConfirm->setStyleSheet(QStringLiteral("lineedit-password-character: 42"));
     lblConfirm = columnLabel(QStringLiteral("lblConfirm"), QStringLiteral("Confirm Password:"),
                              this, 66, edConfirm);
-    dbedUserDef1 = placeEdit(QStringLiteral("dbedUserDef1"), this, QRect(124, 90, 179, 21));
+    dbedUserDef1 = place<ui::DbEdit>(this, QStringLiteral("dbedUserDef1"), {124, 90, 179, 21});
     lblDef1 = columnLabel(QStringLiteral("lblDef1"), QStringLiteral("User Defined 1:"), this, 93,
                           dbedUserDef1);
-    dbedUserDef2 = placeEdit(QStringLiteral("dbedUserDef2"), this, QRect(124, 117, 179, 21));
+    dbedUserDef2 = place<ui::DbEdit>(this, QStringLiteral("dbedUserDef2"), {124, 117, 179, 21});
     lblDef2 = columnLabel(QStringLiteral("lblDef2"), QStringLiteral("User Defined 2:"), this, 120,
                           dbedUserDef2);
-    dbchboxEnabled = new ui::DbCheckBox(QStringLiteral("Enabled"), this);
-    dbchboxEnabled->setObjectName(QStringLiteral("dbchboxEnabled"));
-    dbchboxEnabled->setGeometry(124, 143, 179, 17);
-    dbchAdmin = new ui::DbCheckBox(QStringLiteral("Administrative Rights"), this);
-    dbchAdmin->setObjectName(QStringLiteral("dbchAdmin"));
-    dbchAdmin->setGeometry(124, 164, 179, 17);
+    dbchboxEnabled = place<ui::DbCheckBox>(this, QStringLiteral("dbchboxEnabled"),
+                                           {124, 143, 179, 17}, QStringLiteral("Enabled"));
+    dbchAdmin = place<ui::DbCheckBox>(this, QStringLiteral("dbchAdmin"), {124, 164, 179, 17},
+                                      QStringLiteral("Administrative Rights"));
 
     bbtnAnother = placeButton(QStringLiteral("bbtnAnother"), QStringLiteral("&Another"), this, 8);
     bbtnAnother->hide();

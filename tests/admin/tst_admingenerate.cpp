@@ -7,6 +7,7 @@
 #include "dbe/session.h"
 #include "rules/constantsource.h"
 #include "tests/admin/adminfixture.h"
+#include "ui/formkit.h"
 #include "ui/messages.h"
 
 #include <QClipboard>

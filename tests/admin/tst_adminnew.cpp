@@ -11,6 +11,7 @@
 
 #include <QComboBox>
 #include <QDir>
+#include <QGroupBox>
 #include <QFile>
 #include <QLineEdit>
 #include <QMenu>

@@ -9,6 +9,7 @@
 #include "tests/report/reporttestkit.h"
 #include "tests/support/testsupport.h"
 #include "ui/application.h"
+#include "ui/formkit.h"
 #include "ui/messages.h"
 
 #include <QButtonGroup>
@@ -467,7 +468,7 @@ private Q_SLOTS:
             QVERIFY(dialog.frmgenPreview->CommandCount() > 0); // the live preview
             QCOMPARE(dialog.frmgenPreview->ZoomLevel(), 2);
             dialog.edTitle->setText(QStringLiteral("After"));
-            dialog.DividerButtons->button(dvsSolid)->click(); // rebuilds the preview
+            dialog.rgrpDivider->buttons()->button(dvsSolid)->click(); // rebuilds the preview
             QVERIFY(findText(*dialog.frmgenPreview, QStringLiteral("After")));
             QVERIFY(!reporttest::lines(*dialog.frmgenPreview).isEmpty());
             dialog.reject();
@@ -484,7 +485,7 @@ private Q_SLOTS:
             QCOMPARE(dialog.lbReportFields->count(), 2);
             dialog.lbReportFields->setCurrentRow(1);
             dialog.spbtnMoveUpClick();
-            dialog.OrientButtons->button(0)->click();
+            dialog.rgrpOrient->buttons()->button(0)->click();
             dialog.accept();
         }
         QCOMPARE(b.design->Title(), QStringLiteral("After"));
