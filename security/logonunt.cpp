@@ -36,8 +36,7 @@ TFormLogon::TFormLogon(QWidget *parent)
     m_lblUserName->setBuddy(m_edUserName);
     m_lblUserPassword->setObjectName(QStringLiteral("lblUserPassword"));
     m_edPassword->setObjectName(QStringLiteral("edPassword"));
-    m_edPassword->setEchoMode(QLineEdit::Password);
-    m_edPassword->setStyleSheet(QStringLiteral("lineedit-password-character: 42"));
+    formkit::maskAsPassword(m_edPassword);
     m_lblUserPassword->setBuddy(m_edPassword);
 
     m_bbtnOk->setObjectName(QStringLiteral("bbtnOk"));

@@ -22,8 +22,7 @@ QLineEdit *makePasswordEdit(const QString &name, QWidget *parent)
 {
     auto *edit = new QLineEdit(parent);
     edit->setObjectName(name);
-    edit->setEchoMode(QLineEdit::Password);
-    edit->setStyleSheet(QStringLiteral("lineedit-password-character: 42"));
+    formkit::maskAsPassword(edit);
     return edit;
 }
 

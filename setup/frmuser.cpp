@@ -66,11 +66,9 @@ TformUser::TformUser(QWidget *owner) : QDialog(owner)
     dbedPassword = place<ui::DbEdit>(this, QStringLiteral("dbedPassword"), {124, 36, 100, 21});
     Label4 = columnLabel(QStringLiteral("Label4"), QStringLiteral("Password:"), this, 39,
                          dbedPassword);
-    dbedPassword->setEchoMode(QLineEdit::Password);
-    dbedPassword->setStyleSheet(QStringLiteral("lineedit-password-character: 42"));
+    formkit::maskAsPassword(dbedPassword);
     edConfirm = place<QLineEdit>(this, QStringLiteral("edConfirm"), {124, 63, 100, 21});
-    edConfirm->setEchoMode(QLineEdit::Password);
-    edConfirm->setStyleSheet(QStringLiteral("lineedit-password-character: 42"));
+    formkit::maskAsPassword(edConfirm);
     lblConfirm = columnLabel(QStringLiteral("lblConfirm"), QStringLiteral("Confirm Password:"),
                              this, 66, edConfirm);
     dbedUserDef1 = place<ui::DbEdit>(this, QStringLiteral("dbedUserDef1"), {124, 90, 179, 21});

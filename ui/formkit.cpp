@@ -5,6 +5,7 @@
 #include <QFont>
 #include <QIcon>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
@@ -121,6 +122,12 @@ void RadioGroup::setItemIndex(int index)
 {
     if (QAbstractButton *button = m_buttons->button(index))
         button->setChecked(true);
+}
+
+void maskAsPassword(QLineEdit *edit)
+{
+    edit->setEchoMode(QLineEdit::Password);
+    edit->setStyleSheet(QStringLiteral("lineedit-password-character: 42"));
 }
 
 void centreOnScreen(QWidget *window)

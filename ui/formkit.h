@@ -11,6 +11,7 @@ class QDialog;
 class QFont;
 class QIcon;
 class QLabel;
+class QLineEdit;
 class QPushButton;
 class QSize;
 class QToolButton;
@@ -89,6 +90,9 @@ private:
 
     QButtonGroup *m_buttons = nullptr;
 };
+
+// A password field as the old dialogs masked it, an asterisk for each character typed.
+void maskAsPassword(QLineEdit *edit);
 
 // Windows open centred on the screen, not over their opener.
 void centreOnScreen(QWidget *window);
