@@ -6,6 +6,12 @@
 
 namespace dbe {
 
+std::optional<WatchedRows> Backend::readWatchedAtOnce(const QStringList &, const QString &,
+                                                      const QVariantList &)
+{
+    return std::nullopt;
+}
+
 QVariant Backend::toStorage(FieldType type, const QVariant &value) const
 {
     if (value.isNull() || !value.isValid())

@@ -8,6 +8,7 @@
 #include <QStringList>
 #include <QVariant>
 #include <memory>
+#include <optional>
 
 namespace dbe {
 
@@ -45,6 +46,12 @@ struct TableHandle {
     QStringList columns;   // how SQL names each field, in the order of def.fields
     TableDef def;
     qint64 lockKey = 0; // the storage's own handle for locking the table, where it needs one
+};
+
+// Rows read together with a watch that stands for them (Database::readWatched()).
+struct WatchedRows {
+    QList<QVariantList> rows;
+    std::unique_ptr<ChangeWatch> watch; // null: the storage cannot watch; no rows either
 };
 
 // Held by every open cursor; released when destroyed.
@@ -119,6 +126,14 @@ public:
     // than the watch. Null where the storage cannot tell surely and cheaply that nothing was
     // committed since; the caller then reads the tables each time.
     virtual std::unique_ptr<ChangeWatch> watchChanges(const QStringList &tables);
+    // Outside a transaction, where the storage can: the rows of the SELECT `sql` (parameters
+    // numbered from 1 as placeholder() writes them) and the watch over `tables` that stands for
+    // them, read together in one statement, so that a server is asked once rather than for a
+    // transaction's every step. Nothing by default: Database::readWatched() then reads in a
+    // transaction. Throws the engine's failures.
+    virtual std::optional<WatchedRows> readWatchedAtOnce(const QStringList &tables,
+                                                         const QString &sql,
+                                                         const QVariantList &values);
     // Outside a transaction: makes each of the tables (canonical names; none for every open
     // one) read and write the file its path names now, where that is no longer the file opened
     // (an older copy renamed over it, deleted and copied back). Throws the engine's failures: a

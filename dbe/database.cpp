@@ -38,6 +38,44 @@ std::unique_ptr<ChangeWatch> Database::watchChanges(const QStringList &tables)
     return m_backend->watchChanges(tables);
 }
 
+WatchedRows Database::readWatched(const QStringList &tables, const QString &sql,
+                                  const QVariantList &values,
+                                  const std::function<void()> &afterWatch)
+{
+    if (m_depth != 0)
+        throw Error(QStringLiteral("A watched read cannot run inside a transaction."),
+                    Error::WrongState);
+    if (std::optional<WatchedRows> read = m_backend->readWatchedAtOnce(tables, sql, values))
+        return std::move(*read);
+
+    Transaction transaction(*this);
+    // Taken before the read, so that the rows are no older than the watch.
+    WatchedRows read;
+    read.watch = m_backend->watchChanges(tables);
+    if (!read.watch) {
+        transaction.commit();
+        return read;
+    }
+    if (afterWatch)
+        afterWatch();
+    std::shared_ptr<Statement> &statement = m_watchedReads[sql];
+    if (!statement)
+        statement = m_backend->prepare(sql, {});
+    statement->reset();
+    for (int i = 0; i < values.size(); ++i)
+        statement->bind(i + 1, values[i]);
+    while (statement->step()) {
+        QVariantList row;
+        row.reserve(statement->columnCount());
+        for (int column = 0; column < statement->columnCount(); ++column)
+            row.append(statement->columnValue(column));
+        read.rows.append(std::move(row));
+    }
+    statement->reset();
+    transaction.commit();
+    return read;
+}
+
 void Database::followReplacedFiles(const QStringList &tables)
 {
     if (m_depth == 0)

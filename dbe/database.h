@@ -4,13 +4,18 @@
 #include "dbe/types.h"
 
 #include <QString>
+#include <QHash>
 #include <QStringList>
+#include <QVariant>
+#include <functional>
 #include <memory>
 
 namespace dbe {
 
 class Backend;
 class ChangeWatch;
+class Statement;
+struct WatchedRows;
 
 // One open database (an alias) of the process: the storage behind it and the tables of it that
 // are in use. Obtain it from Session::database(); tables and queries share it.
@@ -54,6 +59,16 @@ public:
     // whether anybody has committed to them since, so that what the transaction reads may be
     // kept until then. Null where the storage cannot tell (see Backend::watchChanges()).
     std::unique_ptr<ChangeWatch> watchChanges(const QStringList &tables);
+    // Outside a transaction: the rows of the SELECT `sql` over `tables` (parameters numbered as
+    // the backend's placeholder() writes them) together with a watch that stands for them, so
+    // that the rows may be kept for as long as it shows no commit. One statement where the
+    // storage can (see Backend::readWatchedAtOnce()); else a transaction that takes the watch,
+    // calls `afterWatch` (when given) while it holds the tables, then reads, its statement
+    // prepared once per text. A null watch, and no rows, where the storage cannot watch.
+    // Throws the engine's failures.
+    WatchedRows readWatched(const QStringList &tables, const QString &sql,
+                            const QVariantList &values,
+                            const std::function<void()> &afterWatch = {});
     // Before reading or writing tables that a restore may have replaced under their names:
     // outside a transaction, each of `tables` (none: every open one) is made to use the file
     // its name gives now. See Backend::followReplacedFiles().
@@ -68,6 +83,8 @@ private:
     std::unique_ptr<Backend> m_backend;
     int m_depth = 0;
     bool m_rollbackOnly = false;
+    // readWatched()'s statements, by text; after m_backend, so that they go first.
+    QHash<QString, std::shared_ptr<Statement>> m_watchedReads;
 };
 
 // Rolls the transaction back unless commit() was called.

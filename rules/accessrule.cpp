@@ -1,6 +1,8 @@
 #include "rules/accessrule.h"
 
+#include "dbe/backend.h"
 #include "dbe/table.h"
+#include "dbe/error.h"
 #include "rules/rangeguard.h"
 #include "rules/schema.h"
 
@@ -74,6 +76,51 @@ std::vector<int> heldAccessIds(dbe::Table &rights, dbe::Table &members, int user
     std::sort(accessIds.begin(), accessIds.end());
     accessIds.erase(std::unique(accessIds.begin(), accessIds.end()), accessIds.end());
     return accessIds;
+}
+
+std::vector<int> heldAccessIds(const QList<QVariantList> &rows)
+{
+    std::vector<int> accessIds;
+    accessIds.reserve(rows.size());
+    // Converted as a cursor's asInteger() converts the stored number, blank included.
+    for (const QVariantList &row : rows)
+        accessIds.push_back(row.value(0).toInt());
+    std::sort(accessIds.begin(), accessIds.end());
+    accessIds.erase(std::unique(accessIds.begin(), accessIds.end()), accessIds.end());
+    return accessIds;
+}
+
+QString heldAccessSql(dbe::Backend &backend)
+{
+    const dbe::TableHandle rights = backend.openTable(tables::UserAcc);
+    const dbe::TableHandle members = backend.openTable(tables::GrpColl);
+    const auto column = [](const dbe::TableHandle &table, const QString &field) {
+        for (int i = 0; i < table.def.fields.size(); ++i) {
+            if (table.def.fields[i].name.compare(field, Qt::CaseInsensitive) == 0)
+                return table.columns.at(i);
+        }
+        throw dbe::Error(QStringLiteral("Field '%1' not found.").arg(field),
+                         dbe::Error::UnknownField);
+    };
+    const QString userId = QStringLiteral("r.") + column(rights, fields::UserId);
+    const QString granted = QStringLiteral("r.") + column(rights, fields::AccessId);
+    const QString type = QStringLiteral("CAST(r.%1 AS TEXT)").arg(column(rights, fields::RightType));
+    const QString groupId = QStringLiteral("m.") + column(members, fields::GroupId);
+    const QString member = QStringLiteral("m.") + column(members, fields::AccessId);
+    // The walk looks a group up by the right's number as a cursor reads it: blank as 0, and a
+    // stored number beyond 32 bits cut to its low 32 bits, as asInteger() cuts it.
+    const QString groupOfRight =
+        QStringLiteral("((COALESCE(%1, 0) + 2147483648) & 4294967295) - 2147483648").arg(granted);
+    return QStringLiteral("SELECT %1 FROM %2 r WHERE %3 = %4 AND %5 = %6 UNION ALL SELECT %7 FROM "
+                          "%2 r JOIN %8 m ON %9 = %10 WHERE %3 = %4 AND %5 = %11")
+        .arg(granted, rights.sqlName, userId, backend.placeholder(1), type,
+             backend.placeholder(2), member, members.sqlName, groupId)
+        .arg(groupOfRight, backend.placeholder(3));
+}
+
+QVariantList heldAccessValues(int userId)
+{
+    return {qint64(userId), RightConstant, RightGroup};
 }
 
 } // namespace security

@@ -1,10 +1,14 @@
 #pragma once
 
+#include <QList>
+#include <QString>
+#include <QVariant>
 #include <vector>
 
 namespace dbe {
+class Backend;
 class Table;
-}
+} // namespace dbe
 
 namespace security {
 
@@ -31,5 +35,14 @@ std::vector<RightSource> rightSources(dbe::Table &rights, dbe::Table &members, i
 
 // Every constant the user holds, sorted and without repeats, for keeping in memory.
 std::vector<int> heldAccessIds(dbe::Table &rights, dbe::Table &members, int userId);
+
+// The same rule as one SELECT, for reading the rights together with a change watch in one go
+// (Database::readWatched()): one row per constant held directly or through a group, repeats
+// included. The statement's text depends on the storage only, so a caller may build it once;
+// its values on the user. Throws the engine's failures.
+QString heldAccessSql(dbe::Backend &backend);
+QVariantList heldAccessValues(int userId);
+// The rows of that statement as heldAccessIds() answers them: sorted, without repeats.
+std::vector<int> heldAccessIds(const QList<QVariantList> &rows);
 
 } // namespace security

@@ -21,10 +21,8 @@ bool TVeskSecurePrivate::holdsRight(int accessId)
     if (m_rightsDatabase && !m_rightsDatabase->inTransaction() && m_heldRights->storageWatches()) {
         if (const std::optional<bool> kept = m_heldRights->answer(m_userId, accessId))
             return *kept;
-        if (m_heldRights->reload(*m_rightsDatabase, *m_userAccTable, *m_grpCollTable, m_userId)) {
-            if (const std::optional<bool> read = m_heldRights->answer(m_userId, accessId))
-                return *read;
-        }
+        if (m_heldRights->reload(*m_rightsDatabase, m_userId))
+            return m_heldRights->held(accessId);
     }
     if (m_rightsDatabase)
         m_rightsDatabase->followReplacedFiles(security::accessTestTables());

@@ -1,8 +1,8 @@
 #include "security/heldrights.h"
 
+#include "dbe/backend.h"
 #include "dbe/changewatch.h"
 #include "dbe/database.h"
-#include "dbe/table.h"
 #include "rules/accessrule.h"
 #include "rules/logging.h"
 #include "rules/schema.h"
@@ -38,12 +38,19 @@ void HeldRights::clear()
     m_accessIds.clear();
     m_userId = -1;
     m_storageWatches = true;
+    m_readDatabase = nullptr;
 }
 
-bool HeldRights::reload(dbe::Database &database, dbe::Table &rights, dbe::Table &members,
-                        int userId)
+bool HeldRights::held(int accessId) const
 {
-    m_watch.reset();
+    return std::binary_search(m_accessIds.cbegin(), m_accessIds.cend(), accessId);
+}
+
+bool HeldRights::reload(dbe::Database &database, int userId)
+{
+    // The marks of the old watch stay with the storage until the new one holds them too, so
+    // that the kernel's watches are not taken down and set up again at every read.
+    const std::unique_ptr<dbe::ChangeWatch> previous = std::move(m_watch);
     m_accessIds.clear();
     m_userId = -1;
     if (database.inTransaction())
@@ -51,11 +58,14 @@ bool HeldRights::reload(dbe::Database &database, dbe::Table &rights, dbe::Table 
 
     // A table restored under its name is read from the restored file, as a new process would.
     database.followReplacedFiles(security::accessTestTables());
-    dbe::Transaction transaction(database);
-    // Taken before the reads, so that they are no older than the watch.
-    std::unique_ptr<dbe::ChangeWatch> watch = database.watchChanges(security::accessTestTables());
-    if (!watch) {
-        transaction.commit();
+    if (m_readDatabase != &database) {
+        m_readSql = security::heldAccessSql(database.backend());
+        m_readDatabase = &database;
+    }
+    dbe::WatchedRows read = database.readWatched(
+        security::accessTestTables(), m_readSql, security::heldAccessValues(userId),
+        afterWatchHook());
+    if (!read.watch) {
         m_storageWatches = false;
         qCInfo(security::lcSecurity)
             << "access tests read the rights tables at each call: the storage cannot watch them "
@@ -63,13 +73,8 @@ bool HeldRights::reload(dbe::Database &database, dbe::Table &rights, dbe::Table 
                "without change counts)";
         return false;
     }
-    if (afterWatchHook())
-        afterWatchHook()();
-    std::vector<int> accessIds = security::heldAccessIds(rights, members, userId);
-    transaction.commit();
-
-    m_accessIds = std::move(accessIds);
-    m_watch = std::move(watch);
+    m_accessIds = security::heldAccessIds(read.rows);
+    m_watch = std::move(read.watch);
     m_userId = userId;
     return true;
 }

@@ -1,6 +1,9 @@
 #pragma once
 
+#include <QList>
 #include <QString>
+#include <QVariant>
+#include <optional>
 
 namespace dbe::postgres {
 
@@ -39,11 +42,27 @@ public:
     };
     State state(PgConnection &server, const QString &tables) const;
 
+    // The rows of the SELECT `sql` (parameters $1 to $n for `values`) read in one statement with
+    // the checks of trustworthy() and the state: nothing when a check fails, or a table has no
+    // counted row. Outside a transaction, where that statement is a transaction of its own.
+    struct WatchedRead {
+        QString state;
+        QList<QVariantList> rows;
+    };
+    std::optional<WatchedRead> readWatched(PgConnection &server, const QString &tables,
+                                           const QString &sql, const QVariantList &values) const;
+
 private:
+    QString trustQuery() const;
+    QString stateQuery() const;
+    QVariantList checkValues(const QString &tables) const;
     QString qualified(const QString &name) const;
     QString functionBody() const;
 
     QString m_schema;
+    // readWatched()'s statement, built for one set of tables and one read.
+    mutable QString m_combinedFor;
+    mutable QString m_combined;
 };
 
 } // namespace dbe::postgres

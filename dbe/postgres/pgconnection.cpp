@@ -496,6 +496,18 @@ void PgConnection::command(const QString &sql)
     reconnecting([&] { return check(PQexec(m_conn, text.constData()), {}); });
 }
 
+QString PgConnection::literal(const QString &text) const
+{
+    const QByteArray bytes = text.toUtf8();
+    char *quoted = PQescapeLiteral(m_conn, bytes.constData(), size_t(bytes.size()));
+    if (!quoted)
+        throw Error(QStringLiteral("A text could not be quoted for the database server: %1")
+                        .arg(connectionText(m_conn)));
+    const QString result = QString::fromUtf8(quoted);
+    PQfreemem(quoted);
+    return result;
+}
+
 void PgConnection::begin()
 {
     command(QStringLiteral("BEGIN"));

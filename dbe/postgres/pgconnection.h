@@ -98,6 +98,9 @@ public:
     // Statements without parameters, several separated by semicolons.
     void command(const QString &sql);
 
+    // `text` as an SQL string literal, quoted for this connection's settings.
+    QString literal(const QString &text) const;
+
     void begin();
     void commit();
     // Ending a transaction whose session is gone succeeds: the server has undone it.

@@ -659,16 +659,41 @@ int PostgresBackend::session() const
     return m_connection ? m_connection->session() : 0;
 }
 
+QString PostgresBackend::serverTableArray(const QStringList &tables) const
+{
+    QStringList names;
+    for (const QString &table : tables)
+        names.append(serverName(baseName(table)));
+    // The names went through serverName(): plain lower-case words, safe inside an array literal.
+    return QStringLiteral("{%1}").arg(names.join(u','));
+}
+
+std::optional<WatchedRows> PostgresBackend::readWatchedAtOnce(const QStringList &tables,
+                                                              const QString &sql,
+                                                              const QVariantList &values)
+{
+    PgConnection &server = connection(m_context.databaseName);
+    if (server.inTransaction())
+        throw Error(QStringLiteral("A watched read cannot run inside a transaction."),
+                    Error::WrongState);
+    const QString serverTables = serverTableArray(tables);
+    std::optional<ChangeCount::WatchedRead> read =
+        m_changeCount.readWatched(server, serverTables, sql, values);
+    if (!read)
+        return WatchedRows{};
+    // The session after the statement, which may have been the one to connect again.
+    return WatchedRows{std::move(read->rows),
+                       std::make_unique<CountedChangeWatch>(*this, serverTables,
+                                                            std::move(read->state),
+                                                            server.session())};
+}
+
 std::unique_ptr<ChangeWatch> PostgresBackend::watchChanges(const QStringList &tables)
 {
     PgConnection &server = connection(m_context.databaseName);
     if (!server.inTransaction())
         throw Error(QStringLiteral("A change watch needs an open transaction."), Error::WrongState);
-    QStringList names;
-    for (const QString &table : tables)
-        names.append(serverName(baseName(table)));
-    // The names went through serverName(): plain lower-case words, safe inside an array literal.
-    const QString serverTables = QStringLiteral("{%1}").arg(names.join(u','));
+    const QString serverTables = serverTableArray(tables);
     if (!m_changeCount.trustworthy(server, serverTables))
         return nullptr;
     ChangeCount::State state = m_changeCount.state(server, serverTables);

@@ -50,6 +50,9 @@ public:
     // Commits to a watched table are counted (see ChangeCount); a watch compares the count, one
     // round trip, and ends with the session it was taken in.
     std::unique_ptr<ChangeWatch> watchChanges(const QStringList &tables) override;
+    // The checks, the count and the rows in one statement (ChangeCount::readWatched()).
+    std::optional<WatchedRows> readWatchedAtOnce(const QStringList &tables, const QString &sql,
+                                                 const QVariantList &values) override;
     void prepareChangeWatch(const QString &table) override;
     QString openingPassword() const override;
     // What a watch compares (an array of server names, as text), and the session it holds for.
@@ -85,6 +88,8 @@ private:
     PgConnection &connection(const QString &what);
     void connectWith(const QStringList &passwords, const QString &what);
     QString qualified(const QString &serverTable) const;
+    // `tables` (canonical names) as the text of a server array of their names.
+    QString serverTableArray(const QStringList &tables) const;
     // The sequence that numbers the field, as SQL names it.
     QString sequenceOf(const TableHandle &table, int field);
     bool hasCatalog();

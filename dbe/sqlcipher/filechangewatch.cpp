@@ -54,6 +54,13 @@ public:
         return watch;
     }
 
+    // One more user of a watch add() gave.
+    void retain(int watch)
+    {
+        const QMutexLocker lock(&m_mutex);
+        ++m_objects[watch].users;
+    }
+
     void release(int watch)
     {
         const QMutexLocker lock(&m_mutex);
@@ -192,17 +199,26 @@ std::unique_ptr<FileChangeWatch> FileChangeWatch::create(const QStringList &path
 {
     EventQueue &queue = EventQueue::instance();
     std::unique_ptr<FileChangeWatch> watch(new FileChangeWatch);
+    // The tables share a directory: it is asked of the kernel once.
+    QHash<QString, int> directories;
     for (const QString &path : paths) {
         const QFileInfo file(path);
-        if (!isLocalFilesystem(file.absolutePath()))
-            return nullptr;
+        const QString directoryPath = file.absolutePath();
         // The directory first: a file replaced between the two calls still shows on it.
-        for (const QString &entry : {entryKey(file.fileName()), QString()}) {
-            const int directory = queue.add(file.absolutePath(), DirectoryEvents);
+        int directory = directories.value(directoryPath, -1);
+        if (directory < 0) {
+            if (!isLocalFilesystem(directoryPath))
+                return nullptr;
+            directory = queue.add(directoryPath, DirectoryEvents);
             if (directory < 0)
                 return nullptr;
-            watch->m_seen.push_back({directory, entry, 0});
+            directories.insert(directoryPath, directory);
+        } else {
+            queue.retain(directory);
         }
+        watch->m_seen.push_back({directory, entryKey(file.fileName()), 0});
+        queue.retain(directory);
+        watch->m_seen.push_back({directory, QString(), 0});
         // A path, not a descriptor: nothing is opened. A symbolic link is followed to the file
         // SQLite has open.
         const int watched = queue.add(path, FileEvents);

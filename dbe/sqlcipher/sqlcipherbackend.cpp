@@ -209,25 +209,6 @@ void execOn(sqlite3 *db, const QString &sql, const QString &tables = {}, const Q
         throwFor(rc, db, tables, path);
 }
 
-// One text value of a statement that answers one row.
-// `table` and `path` name the one table file it reads, for a failure to name.
-QString scalarText(sqlite3 *db, const QString &sql, const QString &table = {},
-                   const QString &path = {})
-{
-    sqlite3_stmt *stmt = nullptr;
-    int rc = sqlite3_prepare_v2(db, sql.toUtf8().constData(), -1, &stmt, nullptr);
-    QString value;
-    if (rc == SQLITE_OK) {
-        rc = sqlite3_step(stmt);
-        if (rc == SQLITE_ROW)
-            value = QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(stmt, 0)));
-    }
-    sqlite3_finalize(stmt);
-    if (rc != SQLITE_OK && rc != SQLITE_ROW && rc != SQLITE_DONE)
-        throwFor(rc, db, table, path);
-    return value;
-}
-
 // The first bytes of an SQLite database that nobody encrypted.
 bool isPlainSqliteFile(const QString &path)
 {
@@ -379,8 +360,14 @@ SqlCipherBackend::SqlCipherBackend(const BackendContext &context)
     sqlite3_extended_result_codes(m_db, 1);
 }
 
+void SqlCipherBackend::FinalizeStatement::operator()(sqlite3_stmt *statement) const
+{
+    sqlite3_finalize(statement);
+}
+
 SqlCipherBackend::~SqlCipherBackend()
 {
+    m_keptStatements.clear();
     sqlite3_close_v2(m_db);
 }
 
@@ -472,6 +459,8 @@ QByteArray SqlCipherBackend::keyFor(const QString &password, const QByteArray &s
 
 void SqlCipherBackend::detach(const QString &schema)
 {
+    // Some name the schema, which is about to be another file's.
+    m_keptStatements.clear();
     execute(QStringLiteral("DETACH DATABASE %1").arg(quoteIdentifier(schema)));
     m_attached.remove(schema.toUpper());
     m_files.remove(schema.toUpper());
@@ -818,17 +807,17 @@ void SqlCipherBackend::autoIncrementWritten(const TableHandle &, int, qint64)
 
 void SqlCipherBackend::begin()
 {
-    execute(QStringLiteral("BEGIN"));
+    execute(QStringLiteral("BEGIN"), true);
 }
 
 void SqlCipherBackend::commit()
 {
-    execute(QStringLiteral("COMMIT"));
+    execute(QStringLiteral("COMMIT"), true);
 }
 
 void SqlCipherBackend::rollback()
 {
-    execute(QStringLiteral("ROLLBACK"));
+    execute(QStringLiteral("ROLLBACK"), true);
 }
 
 std::unique_ptr<ChangeWatch> SqlCipherBackend::watchChanges(const QStringList &tables)
@@ -849,13 +838,11 @@ std::unique_ptr<ChangeWatch> SqlCipherBackend::watchChanges(const QStringList &t
         // The first read takes the file's shared lock (rolling back a journal a crashed writer
         // left), and the transaction holds it to its end: from here on nobody writes the file,
         // so its head as it is now belongs to what the transaction reads, before or after.
-        scalarText(
-            m_db,
+        watchStatement(
             QStringLiteral("SELECT count(*) FROM %1.sqlite_master").arg(quoteIdentifier(schema)),
-            *file, path);
-        const QString journalMode =
-            scalarText(m_db, QStringLiteral("PRAGMA %1.journal_mode").arg(quoteIdentifier(schema)),
-                       *file, path);
+            schema);
+        const QString journalMode = watchStatement(
+            QStringLiteral("PRAGMA %1.journal_mode").arg(quoteIdentifier(schema)), schema);
         if (journalMode.compare(QLatin1String("wal"), Qt::CaseInsensitive) == 0)
             return nullptr;
         paths.append(path);
@@ -863,7 +850,41 @@ std::unique_ptr<ChangeWatch> SqlCipherBackend::watchChanges(const QStringList &t
     return FileChangeWatch::create(paths);
 }
 
-void SqlCipherBackend::execute(const QString &sql)
+QString SqlCipherBackend::watchStatement(const QString &sql, const QString &schema)
+{
+    const QString file = tableFileName(schema);
+    return stepKept(sql, file, QDir(m_directory).filePath(file));
+}
+
+// Raw statements rather than prepare()'s: a pragma counts as a write there, and would mark the
+// file written in the transaction.
+QString SqlCipherBackend::stepKept(const QString &sql, const QString &tables, const QString &path)
+{
+    StatementPointer &statement = m_keptStatements[sql];
+    if (!statement) {
+        sqlite3_stmt *prepared = nullptr;
+        const QByteArray text = sql.toUtf8();
+        const int rc =
+            sqlite3_prepare_v2(m_db, text.constData(), int(text.size()), &prepared, nullptr);
+        if (rc != SQLITE_OK) {
+            sqlite3_finalize(prepared);
+            m_keptStatements.erase(sql);
+            throwFor(rc, m_db, tables, path);
+        }
+        statement.reset(prepared);
+    }
+    const int rc = sqlite3_step(statement.get());
+    QString value;
+    if (rc == SQLITE_ROW)
+        value = QString::fromUtf8(
+            reinterpret_cast<const char *>(sqlite3_column_text(statement.get(), 0)));
+    sqlite3_reset(statement.get());
+    if (rc != SQLITE_ROW && rc != SQLITE_DONE)
+        throwFor(rc, m_db, tables, path);
+    return value;
+}
+
+void SqlCipherBackend::execute(const QString &sql, bool keepPrepared)
 {
     // A commit that finds a table busy or damaged names the tables the transaction wrote.
     QStringList written;
@@ -871,8 +892,12 @@ void SqlCipherBackend::execute(const QString &sql)
         written.append(QFileInfo(path).fileName());
     written.sort();
     try {
-        execOn(m_db, sql, written.join(QStringLiteral(", ")),
-               m_written.size() == 1 ? *m_written.cbegin() : QString());
+        const QString tables = written.join(QStringLiteral(", "));
+        const QString path = m_written.size() == 1 ? *m_written.cbegin() : QString();
+        if (keepPrepared)
+            stepKept(sql, tables, path);
+        else
+            execOn(m_db, sql, tables, path);
     } catch (const Error &) {
         if (sqlite3_get_autocommit(m_db))
             m_written.clear();

@@ -6,9 +6,11 @@
 #include <QMap>
 #include <QSet>
 #include <functional>
+#include <map>
 #include <sys/types.h>
 
 struct sqlite3;
+struct sqlite3_stmt;
 
 namespace dbe {
 
@@ -61,7 +63,15 @@ public:
     static QString fileSuffix() { return QStringLiteral(".DB"); }
 
 private:
-    void execute(const QString &sql);
+    // `keepPrepared`: for the few texts run again and again (BEGIN, COMMIT), which are then
+    // parsed once.
+    void execute(const QString &sql, bool keepPrepared = false);
+    // One text value of a statement of watchChanges(), prepared once; `schema` is the table
+    // file's it reads.
+    QString watchStatement(const QString &sql, const QString &schema);
+    // Runs a statement kept prepared by its text, answering its first row's first value;
+    // `tables` and `path` name what a failure names.
+    QString stepKept(const QString &sql, const QString &tables, const QString &path);
     QString findTableFile(const QString &name) const;  // file name on disk, or empty
     static QString baseName(const QString &name);      // "users.db" -> "users"
     QString tableFileName(const QString &table) const; // "" for no table
@@ -97,6 +107,11 @@ private:
     QString m_openedWith;                     // the password that attached a table
     QByteArray m_newSalt;                     // the salt of the tables this backend creates
     QSet<QString> m_written;                  // table files written in the open transaction
+    struct FinalizeStatement {
+        void operator()(sqlite3_stmt *statement) const;
+    };
+    using StatementPointer = std::unique_ptr<sqlite3_stmt, FinalizeStatement>;
+    std::map<QString, StatementPointer> m_keptStatements; // by text
 };
 
 } // namespace dbe

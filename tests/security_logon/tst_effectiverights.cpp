@@ -3,7 +3,11 @@
 // demonstration database with a few rights more: a constant held both directly and through a
 // group, and a right to a constant whose row is gone.
 
+#include "dbe/backend.h"
+#include "dbe/database.h"
+#include "dbe/session.h"
 #include "dbe/table.h"
+#include "rules/accessrule.h"
 #include "rules/createtables.h"
 #include "rules/effectiverights.h"
 #include "rules/schema.h"
@@ -14,6 +18,8 @@
 
 #include <QTest>
 #include <algorithm>
+
+using Grants = QList<QPair<int, QString>>; // (id, type) of the tested user's rights
 
 namespace {
 
@@ -80,6 +86,53 @@ private Q_SLOTS:
         QVERIFY(printReports != held.end());
         QVERIFY(printReports->direct);
         QCOMPARE(printReports->groups, QStringList{QStringLiteral("Managers")});
+    }
+
+    // The access test keeps what one statement read; it must hold what the walk of the rows
+    // finds, no more and no less, for every kind of row the walk tells apart.
+    void oneStatementReadsWhatTheWalkFinds_data()
+    {
+        QTest::addColumn<Grants>("grants");
+        QTest::newRow("direct") << Grants{{2, "C"}};
+        QTest::newRow("group") << Grants{{3, "G"}};
+        QTest::newRow("type in lower case") << Grants{{3, "g"}, {2, "c"}};
+        QTest::newRow("blank type") << Grants{{3, ""}};
+        QTest::newRow("group without members") << Grants{{6, "G"}};
+        QTest::newRow("held both ways") << Grants{{7, "C"}, {3, "G"}};
+        QTest::newRow("groups sharing a member") << Grants{{3, "G"}, {4, "G"}};
+        QTest::newRow("a constant's number as a group") << Grants{{4, "C"}};
+        QTest::newRow("none") << Grants{};
+    }
+    void oneStatementReadsWhatTheWalkFinds()
+    {
+        QFETCH(Grants, grants);
+        testsupport::SecurityDb db;
+        const int user = db.addUser(QStringLiteral("User"), QStringLiteral("pw"));
+        const int other = db.addUser(QStringLiteral("Other"), QStringLiteral("pw"));
+        db.addMember(3, 7);
+        db.addMember(3, 8);
+        db.addMember(4, 8);
+        db.addMember(4, 9);
+        db.grant(other, 5, security::RightConstant);
+        db.grant(other, 4, security::RightGroup);
+        for (const auto &[id, type] : grants)
+            db.grant(user, id, type);
+        dbe::Table rights;
+        rights.setDatabaseName(db.alias());
+        rights.setTableName(security::tables::UserAcc);
+        rights.open();
+        dbe::Table members;
+        members.setDatabaseName(db.alias());
+        members.setTableName(security::tables::GrpColl);
+        members.open();
+        const auto database = dbe::Session::instance().database(db.alias());
+
+        const dbe::WatchedRows read = database->readWatched(
+            security::accessTestTables(), security::heldAccessSql(database->backend()),
+            security::heldAccessValues(user));
+        QVERIFY(read.watch);
+        QCOMPARE(security::heldAccessIds(read.rows),
+                 security::heldAccessIds(rights, members, user));
     }
 };
 
