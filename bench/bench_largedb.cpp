@@ -252,9 +252,10 @@ bool showsEntry(TfrmViewLog &viewer, int row)
     const QModelIndex current = viewer.DBGrid1->currentIndex();
     if (current.row() != row)
         return false;
-    const QString shown = current.sibling(row, 0).data().toString();
-    return shown.startsWith(
-        QLocale().toString(LogStart.addSecs(qint64(row) * 30).date(), QLocale::ShortFormat));
+    // In the grid's own format of dates, which follows the user's intl settings.
+    return current.sibling(row, 0).data().toString() ==
+           ui::DataSetModel::displayText(dbe::FieldType::Timestamp,
+                                         LogStart.addSecs(qint64(row) * 30));
 }
 
 void BM_ViewLogOpen(benchmark::State &state)
