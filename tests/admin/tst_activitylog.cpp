@@ -2,6 +2,7 @@
 // the purge that archives old entries, killed half way.
 
 #include "admin/loggridmodel.h"
+#include "admin/vwlogunt.h"
 #include "dbe/database.h"
 #include "dbe/session.h"
 #include "dbe/table.h"
@@ -14,6 +15,7 @@
 #include <QApplication>
 #include <QFile>
 #include <QProcess>
+#include <QScrollBar>
 #include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
@@ -133,6 +135,85 @@ private Q_SLOTS:
         QCOMPARE(countAt(284), 325);
         QCOMPARE(countAt(0), 41);
         QCOMPARE(countAt(200), 241);
+    }
+
+    // View Log's grid holds a window of the rows above a hundred thousand entries; here above
+    // none. Whatever brings a row to the screen, it shows that row's entry, also after another
+    // process deleted the oldest entries and wrote new ones.
+    void windowedGridShowsEachRowsEntry_data()
+    {
+        QTest::addColumn<int>("exactBelow");
+        QTest::addColumn<bool>("othersWrote");
+        QTest::newRow("counted") << 100000 << false;
+        QTest::newRow("by key") << 0 << false;
+        QTest::newRow("counted, after another process") << 100000 << true;
+        QTest::newRow("by key, after another process") << 0 << true;
+    }
+
+    void windowedGridShowsEachRowsEntry()
+    {
+        QFETCH(int, exactBelow);
+        QFETCH(bool, othersWrote);
+        testsupport::SecurityDb db;
+        writeLog(db.alias(), 0, 300, 0, 1);
+        TfrmViewLog viewer;
+        viewer.tblUsers->setDatabaseName(db.alias());
+        viewer.tblAccess->setDatabaseName(db.alias());
+        viewer.tblLog->setDatabaseName(db.alias());
+        ui::WindowedTableView *grid = viewer.DBGrid1;
+        grid->setWindowedAbove(0);
+        viewer.dsLog->setExactBelow(exactBelow);
+        viewer.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&viewer));
+        if (othersWrote) {
+            dbe::Session::instance().saveConfig();
+            QProcess other;
+            other.start(QCoreApplication::applicationFilePath(),
+                        {QStringLiteral("--child"), db.alias(), db.password()});
+            QVERIFY(other.waitForFinished(60000));
+            QCOMPARE(other.exitCode(), 0);
+            viewer.dsLog->reload();
+        }
+        const int rows = othersWrote ? 285 : 300;
+        const int firstCount = othersWrote ? 41 : 1;
+        QCOMPARE(viewer.dsLog->rowCount(), rows);
+        QVERIFY(grid->isWindowed());
+        QVERIFY(grid->model()->rowCount() < rows);
+        QScrollBar *bar = grid->verticalScrollBar();
+        QCOMPARE(bar->maximum() + bar->pageStep(), rows);
+
+        // The count the grid paints at a height of its viewport, and the row it says is there.
+        const int countColumn = viewer.dsLog->columnOf(QStringLiteral("LogCount"));
+        const auto shownAt = [&](int y) {
+            const QModelIndex cell = grid->model()->index(grid->rowAt(y), countColumn);
+            return std::make_pair(grid->sourceRowAt(y), cell.data().toInt());
+        };
+        const auto currentCount = [&] {
+            return grid->currentIndex().siblingAtColumn(countColumn).data().toInt();
+        };
+        const int bottom = grid->viewport()->height() - 1;
+        grid->setFocus();
+        QTest::keyClick(grid, Qt::Key_End, Qt::ControlModifier);
+        QCOMPARE(grid->currentSourceRow(), rows - 1);
+        QCOMPARE(currentCount(), firstCount + rows - 1);
+        QCOMPARE(shownAt(bottom), std::make_pair(rows - 1, firstCount + rows - 1));
+        QTest::keyClick(grid, Qt::Key_Home, Qt::ControlModifier);
+        QCOMPARE(currentCount(), firstCount);
+        QCOMPARE(shownAt(0), std::make_pair(0, firstCount));
+
+        bar->setValue(bar->maximum() / 2);
+        const int top = shownAt(0).first;
+        QVERIFY2(top > rows / 3 && top < 2 * rows / 3, qPrintable(QString::number(top)));
+        QCOMPARE(shownAt(0).second, firstCount + top);
+        QCOMPARE(shownAt(bottom).second, firstCount + shownAt(bottom).first);
+        // The keys go on from the current row, off screen as it is.
+        QTest::keyClick(grid, Qt::Key_Down);
+        QCOMPARE(grid->currentSourceRow(), 1);
+        QCOMPARE(currentCount(), firstCount + 1);
+        QCOMPARE(shownAt(0), std::make_pair(1, firstCount + 1));
+        QTest::keyClick(grid, Qt::Key_PageDown);
+        QCOMPARE(currentCount(), firstCount + grid->currentSourceRow());
+        QVERIFY(grid->viewport()->rect().intersects(grid->visualRect(grid->currentIndex())));
     }
 
     void exportWritesTheLogAsCsv()
