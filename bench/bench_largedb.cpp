@@ -41,7 +41,6 @@
 #include <QListWidget>
 #include <QProcess>
 #include <QScrollBar>
-#include <QTableView>
 #include <QTemporaryDir>
 #include <algorithm>
 #include <benchmark/benchmark.h>
@@ -249,11 +248,13 @@ std::unique_ptr<TfrmViewLog> openViewLog(QWidget *owner = nullptr)
 // The grid's current row, and whether its text is the entry that row should show.
 bool showsEntry(TfrmViewLog &viewer, int row)
 {
-    const QModelIndex current = viewer.DBGrid1->currentIndex();
-    if (current.row() != row)
+    // The entry the grid marks as current, as the grid shows it (its window's row when it
+    // holds one).
+    ui::WindowedTableView *grid = viewer.DBGrid1;
+    if (grid->currentSourceRow() != row)
         return false;
     // In the grid's own format of dates, which follows the user's intl settings.
-    return current.sibling(row, 0).data().toString() ==
+    return grid->currentIndex().siblingAtColumn(0).data().toString() ==
            ui::DataSetModel::displayText(dbe::FieldType::Timestamp,
                                          LogStart.addSecs(qint64(row) * 30));
 }
@@ -277,16 +278,16 @@ void BM_ViewLogCtrlEnd(benchmark::State &state)
 {
     for (auto _ : state) {
         std::unique_ptr<TfrmViewLog> viewer = openViewLog();
-        QTableView *grid = viewer->DBGrid1;
+        ui::WindowedTableView *grid = viewer->DBGrid1;
         grid->setFocus();
         pressKey(grid, Qt::Key_Home, Qt::ControlModifier);
         settle(viewer.get());
         // The grid read the newest rows to open at them; forgetting them makes the jump read
         // the end of the log afresh, as it would after a long scroll.
         viewer->dsLog->reload();
-        grid->setCurrentIndex(viewer->dsLog->index(0, 0));
+        grid->setCurrentSourceRow(0);
         settle(viewer.get());
-        if (grid->rowAt(0) != 0) {
+        if (grid->sourceRowAt(0) != 0) {
             state.SkipWithError("the grid is not at its first row");
             break;
         }
@@ -317,8 +318,11 @@ void BM_ViewLogScrollToMiddle(benchmark::State &state)
         settle(viewer.get());
         state.SetIterationTime(double(clock.nsecsElapsed()) / 1e9);
         state.counters["rows_read"] = viewer->dsLog->rowsRead() - rowsBefore;
-        const int top = viewer->DBGrid1->rowAt(0);
-        const QString shown = viewer->dsLog->index(top, 0).data().toString();
+        ui::WindowedTableView *grid = viewer->DBGrid1;
+        const int top = grid->sourceRowAt(0);
+        // What the grid paints at its top, not merely what the model would give.
+        const QString shown =
+            grid->model()->index(grid->rowAt(0), 0).data().toString();
         if (top < LogRows / 3 || shown.isEmpty()) {
             state.SkipWithError("the middle of the log is not shown");
             break;
