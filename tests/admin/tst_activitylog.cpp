@@ -16,6 +16,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QScrollBar>
+#include <QWheelEvent>
 #include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
@@ -206,6 +207,22 @@ private Q_SLOTS:
         QVERIFY2(top > rows / 3 && top < 2 * rows / 3, qPrintable(QString::number(top)));
         QCOMPARE(shownAt(0).second, firstCount + top);
         QCOMPARE(shownAt(bottom).second, firstCount + shownAt(bottom).first);
+        // A turn of the wheel, then a click: the row clicked is current, its arrow beside it.
+        const QPoint middle(grid->viewport()->width() / 2, grid->viewport()->height() / 2);
+        QWheelEvent wheel(middle, grid->viewport()->mapToGlobal(middle), {}, {0, -120},
+                          Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QCoreApplication::sendEvent(grid->viewport(), &wheel);
+        const int turned = top + QApplication::wheelScrollLines();
+        QCOMPARE(shownAt(0), std::make_pair(turned, firstCount + turned));
+        QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, middle);
+        const int clicked = grid->sourceRowAt(middle.y());
+        QCOMPARE(grid->currentSourceRow(), clicked);
+        QCOMPARE(viewer.dsLog->currentRow(), clicked);
+        QCOMPARE(currentCount(), firstCount + clicked);
+        QCOMPARE(grid->model()->headerData(grid->rowAt(middle.y()), Qt::Vertical).toString(),
+                 QStringLiteral("\u25B6"));
+        QTest::keyClick(grid, Qt::Key_Home, Qt::ControlModifier);
+        bar->setValue(bar->maximum() / 2);
         // The keys go on from the current row, off screen as it is.
         QTest::keyClick(grid, Qt::Key_Down);
         QCOMPARE(grid->currentSourceRow(), 1);
