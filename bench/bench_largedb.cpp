@@ -124,30 +124,52 @@ void fillDatabase()
 }
 
 // Entries half a minute apart; every tenth a logon, a few by the supervisor or by users and
-// constants deleted since. Written by one prepared statement, a million per transaction: the
-// cursor's read-back of every row would make twenty million take an hour.
+// constants deleted since. Written by prepared statements of a few hundred rows each, a million
+// rows per transaction: the cursor's read-back of every row would make twenty million take an
+// hour, and a server's round trip per row most of one.
 void fillLog()
 {
     dbe::Database &database = *dbe::Session::instance().database(Alias);
     const std::unique_ptr<dbe::Table> open = openBenchTable(Alias, security::tables::Log);
     dbe::Backend &backend = database.backend();
     const dbe::TableHandle log = backend.openTable(security::tables::Log);
-    const QString sql = QStringLiteral("INSERT INTO %1 (%2, %3, %4) VALUES (%5, %6, %7)")
-                            .arg(log.sqlName, log.columns[0], log.columns[1], log.columns[3],
-                                 backend.placeholder(1), backend.placeholder(2),
-                                 backend.placeholder(3));
-    const std::unique_ptr<dbe::Statement> insert = backend.prepare(sql, log.canonicalName);
+    const auto insertOf = [&](int rows) {
+        QStringList values;
+        for (int row = 0; row < rows; ++row)
+            values.append(QStringLiteral("(%1, %2, %3)")
+                              .arg(backend.placeholder(3 * row + 1),
+                                   backend.placeholder(3 * row + 2),
+                                   backend.placeholder(3 * row + 3)));
+        const QString sql = QStringLiteral("INSERT INTO %1 (%2, %3, %4) VALUES %5")
+                                .arg(log.sqlName, log.columns[0], log.columns[1], log.columns[3],
+                                     values.join(QStringLiteral(", ")));
+        return backend.prepare(sql, log.canonicalName);
+    };
+    constexpr int Batch = 250;
+    const std::unique_ptr<dbe::Statement> batch = insertOf(Batch);
+    const std::unique_ptr<dbe::Statement> single = insertOf(1);
+    const auto bindEntry = [](dbe::Statement &insert, int row, int i) {
+        const qint64 user = i % 997 == 0 ? 0 : (qint64(i) * 7919) % (Users + 20) + 1;
+        insert.bind(3 * row + 1, dbe::timestampToText(LogStart.addSecs(qint64(i) * 30)));
+        insert.bind(3 * row + 2, user);
+        insert.bind(3 * row + 3,
+                    i % 10 == 0 ? QVariant() : QVariant((qint64(i) * 13) % (Constants + 5) + 1));
+    };
     constexpr int PerTransaction = 1000000;
     for (int from = 0; from < LogRows; from += PerTransaction) {
         dbe::Transaction transaction(database);
-        for (int i = from; i < std::min(LogRows, from + PerTransaction); ++i) {
-            const qint64 user = i % 997 == 0 ? 0 : (qint64(i) * 7919) % (Users + 20) + 1;
-            insert->reset();
-            insert->bind(1, dbe::timestampToText(LogStart.addSecs(qint64(i) * 30)));
-            insert->bind(2, user);
-            insert->bind(3, i % 10 == 0 ? QVariant()
-                                        : QVariant((qint64(i) * 13) % (Constants + 5) + 1));
-            insert->step();
+        const int to = std::min(LogRows, from + PerTransaction);
+        int i = from;
+        for (; i + Batch <= to; i += Batch) {
+            batch->reset();
+            for (int row = 0; row < Batch; ++row)
+                bindEntry(*batch, row, i + row);
+            batch->step();
+        }
+        for (; i < to; ++i) {
+            single->reset();
+            bindEntry(*single, 0, i);
+            single->step();
         }
         transaction.commit();
     }

@@ -121,12 +121,14 @@ void WindowedTableView::setSourceModel(QAbstractItemModel *model)
         // a model grown past the limit is then swapped for the window before Qt's view would
         // lay out all its rows.
         connect(model, &QAbstractItemModel::modelReset, this, &WindowedTableView::sourceReset);
-        connect(model, &QAbstractItemModel::layoutChanged, this, [this] {
-            if (isWindowed())
+        // Other changes Qt's view follows by itself while it holds the model.
+        const auto changed = [this] {
+            if (isWindowed() || sourceRows() > m_windowedAbove)
                 sourceReset();
-        });
-        connect(model, &QAbstractItemModel::rowsInserted, this, &WindowedTableView::sourceReset);
-        connect(model, &QAbstractItemModel::rowsRemoved, this, &WindowedTableView::sourceReset);
+        };
+        connect(model, &QAbstractItemModel::layoutChanged, this, changed);
+        connect(model, &QAbstractItemModel::rowsInserted, this, changed);
+        connect(model, &QAbstractItemModel::rowsRemoved, this, changed);
     }
     holdModel(model);
     sourceReset();
