@@ -138,6 +138,35 @@ private Q_SLOTS:
         QCOMPARE(countAt(200), 241);
     }
 
+    // The newest entries are read forwards from the one numbered a block before the last; an
+    // entry written late with an earlier time (a workstation's clock behind) sits among them,
+    // and they are then read backwards from the end as before.
+    void lastRowsWithAnEntryOutOfOrder()
+    {
+        testsupport::SecurityDb db;
+        writeLog(db.alias(), 0, 300, 0, 1);
+        dbe::Table log;
+        log.setDatabaseName(db.alias());
+        log.setTableName(QStringLiteral("LOG.DB"));
+        log.setIndexName(QStringLiteral("LOGINFO"));
+        log.open();
+        log.append();
+        log.setValue(QStringLiteral("Access_Date"), Start.addSecs(60 * 289 + 30));
+        log.setValue(QStringLiteral("User_ID"), 0);
+        log.post();
+        LogGridModel model;
+        model.setExactBelow(0);
+        model.setDataSet(&log);
+        const int countColumn = model.columnOf(QStringLiteral("LogCount"));
+        const auto countAt = [&](int row) {
+            return model.index(row, countColumn).data().toString().toInt();
+        };
+        QCOMPARE(model.rowCount(), 301);
+        QCOMPARE(countAt(300), 300);
+        QCOMPARE(countAt(290), 301);
+        QCOMPARE(countAt(256), 257);
+    }
+
     // View Log's grid holds a window of the rows above a hundred thousand entries; here above
     // none. Whatever brings a row to the screen, it shows that row's entry, also after another
     // process deleted the oldest entries and wrote new ones.
