@@ -103,6 +103,35 @@ bool LogGridModel::standBeside(const QVariantList &key, bool after) const
     return !table->bof();
 }
 
+qint64 LogGridModel::currentNumber() const
+{
+    for (const dbe::FieldInfo &field : log()->fields()) {
+        if (field.type == dbe::FieldType::AutoInc)
+            return log()->value(field.name).toLongLong();
+    }
+    return -1;
+}
+
+LogGridModel::Stretch LogGridModel::readEnd(int count) const
+{
+    dbe::Table *table = log();
+    table->last();
+    if (table->isEmpty())
+        return {};
+    // A walk backwards reads entry by entry, a round trip each on a server; one forwards reads
+    // ahead in batches. Started at the entry numbered count - 1 before the last, it ends on the
+    // last entry wherever the log's tail was written in order and nothing was deleted from it;
+    // where it does not, the tail is read backwards after all.
+    const QVariantList endKey = currentKey();
+    if (table->findAutoInc(currentNumber() - count + 1)) {
+        Stretch forward = walk(count, true);
+        if (forward.rows.size() == count && forward.lastKey == endKey)
+            return forward;
+    }
+    table->last();
+    return walk(count, false);
+}
+
 QList<QVariantList> LogGridModel::readPinned(int block, int count) const
 {
     dbe::Table *table = log();
@@ -143,10 +172,8 @@ QList<QVariantList> LogGridModel::readBlock(int block) const
             stretch = walk(count, true);
     } else if (block == lastBlock) {
         // The newest entries always come from the log's end, whatever was read before them.
-        table->last();
         fromEnd = true;
-        if (!table->isEmpty())
-            stretch = walk(count, false);
+        stretch = readEnd(count);
     } else if (previous != m_edges.constEnd()) {
         if (standBeside(previous->lastKey, true))
             stretch = walk(count, true);
@@ -171,11 +198,7 @@ int LogGridModel::placeCurrentEntry()
     if (!table || !table->isOpen() || table->isEmpty())
         return -1;
     const QVariantList key = currentKey();
-    qint64 number = -1;
-    for (const dbe::FieldInfo &field : table->fields()) {
-        if (field.type == dbe::FieldType::AutoInc)
-            number = table->value(field.name).toLongLong();
-    }
+    const qint64 number = currentNumber();
     reload();
     if (rowCount() == 0)
         return -1;

@@ -65,6 +65,10 @@ private:
     // when there is none.
     bool standBeside(const QVariantList &key, bool after) const;
     QList<QVariantList> readPinned(int block, int count) const;
+    // The engine's number of the cursor's entry.
+    qint64 currentNumber() const;
+    // The last `count` entries of the log.
+    Stretch readEnd(int count) const;
 
     int m_exactBelow = DefaultExactBelow;
     bool m_byKey = false;

@@ -14,6 +14,7 @@
 #include "ui/engineerror.h"
 #include "ui/helpkey.h"
 #include "ui/messages.h"
+#include "ui/windowedtableview.h"
 
 #include <QDir>
 #include <QHeaderView>
@@ -21,7 +22,6 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QStyle>
-#include <QTableView>
 #include <QTimer>
 
 namespace {
@@ -40,7 +40,9 @@ TfrmViewLog::TfrmViewLog(QWidget *parent) : QDialog(parent)
     formkit::applyDialogFont(this, formkit::Weight::Bold);
     formstyle::fixClientSize(this, 522, 337);
 
-    DBGrid1 = new QTableView(this);
+    // A busy site's log runs to millions of entries, more rows than Qt's own views handle
+    // quickly: the grid holds a window of them.
+    DBGrid1 = new ui::WindowedTableView(this);
     DBGrid1->setAccessibleName(QStringLiteral("Activity log"));
     DBGrid1->setObjectName(QStringLiteral("DBGrid1"));
     DBGrid1->setGeometry(8, 8, 505, 281);
@@ -85,9 +87,9 @@ TfrmViewLog::TfrmViewLog(QWidget *parent) : QDialog(parent)
     dsLog->setColumnOrder({security::fields::AccessDate, security::fields::LogCount, UserNameField,
                            security::fields::UserId, security::fields::AccessId, AccessLabelField});
     dsLog->setDataSet(tblLog);
-    DBGrid1->setModel(dsLog);
-    connect(DBGrid1->selectionModel(), &QItemSelectionModel::currentRowChanged, dsLog,
-            [this](const QModelIndex &current) { dsLog->setCurrentRow(current.row()); });
+    DBGrid1->setSourceModel(dsLog);
+    connect(DBGrid1, &ui::WindowedTableView::currentSourceRowChanged, dsLog,
+            &LogGridModel::setCurrentRow);
     connect(dsLog, &ui::DataSetModel::readFailed, this,
             [this](const dbe::Error &error) { ui::showEngineError(this, error); });
 
@@ -172,7 +174,7 @@ void TfrmViewLog::showLog()
     fitColumns();
     // The newest entries are what one opens the log for.
     if (dsLog->rowCount() > 0) {
-        DBGrid1->setCurrentIndex(dsLog->index(dsLog->rowCount() - 1, 0));
+        DBGrid1->setCurrentSourceRow(dsLog->rowCount() - 1);
         DBGrid1->scrollToBottom();
     }
 }
@@ -182,7 +184,8 @@ void TfrmViewLog::fitColumns()
     // The grid's width less its frame, the row indicator and, when the rows need one, the
     // vertical scroll bar: the columns share exactly that, so no horizontal scroll bar appears.
     const int frame = 2 * DBGrid1->frameWidth();
-    const int rowsHeight = dsLog->rowCount() * DBGrid1->verticalHeader()->defaultSectionSize();
+    const qint64 rowsHeight =
+        qint64(dsLog->rowCount()) * DBGrid1->verticalHeader()->defaultSectionSize();
     const int rowsRoom =
         DBGrid1->height() - frame - DBGrid1->horizontalHeader()->sizeHint().height();
     const int scrollBar =
@@ -289,9 +292,8 @@ void TfrmViewLog::FindEntry()
         const int row = dsLog->placeCurrentEntry();
         if (row < 0)
             return;
-        const QModelIndex found = dsLog->index(row, 0);
-        DBGrid1->setCurrentIndex(found);
-        DBGrid1->scrollTo(found, QAbstractItemView::PositionAtCenter);
+        DBGrid1->setCurrentSourceRow(row);
+        DBGrid1->scrollToSourceRow(row, QAbstractItemView::PositionAtCenter);
     });
 }
 
@@ -330,12 +332,12 @@ bool TfrmViewLog::findUserEntry(int userId)
     // From the entry the grid stands on: the next one of the user after it, so that Ctrl+F
     // and Enter again go on to the next.
     const int countColumn = dsLog->columnOf(security::fields::LogCount);
-    const QModelIndex current = DBGrid1->currentIndex();
+    const int current = DBGrid1->currentSourceRow();
     bool onCurrent = false;
-    if (current.isValid() && countColumn >= 0) {
+    if (current >= 0 && countColumn >= 0) {
         bool isNumber = false;
         const qint64 count =
-            dsLog->index(current.row(), countColumn).data().toString().toLongLong(&isNumber);
+            dsLog->index(current, countColumn).data().toString().toLongLong(&isNumber);
         onCurrent = isNumber && tblLog->findAutoInc(count) &&
                     tblLog->value(security::fields::LogCount).toLongLong() == count;
     }

@@ -1,11 +1,11 @@
 #pragma once
 
 #include "admin/loggridmodel.h"
+#include "ui/windowedtableview.h"
 
 #include <QDialog>
 
 class QPushButton;
-class QTableView;
 
 namespace dbe {
 class DataSet;
@@ -23,7 +23,7 @@ public:
     explicit TfrmViewLog(QWidget *parent = nullptr);
     ~TfrmViewLog() override;
 
-    QTableView *DBGrid1 = nullptr;
+    ui::WindowedTableView *DBGrid1 = nullptr;
     QPushButton *btnClearLog = nullptr;
     QPushButton *OKBtn = nullptr;
     dbe::Table *tblLog = nullptr;

@@ -8,6 +8,7 @@
 #include "rules/schema.h"
 #include "tests/support/teststorage.h"
 
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <cstdio>
 #include <initializer_list>
@@ -22,12 +23,11 @@ class BenchDatabase
 public:
     BenchDatabase(const QString &alias, const QString &master) : m_alias(alias), m_master(master) {}
 
-    // False, after saying why on the error output, when the tables could not be made.
-    bool create(bool onServer = false)
+    // False, after saying why on the error output, when the tables could not be made. The files
+    // go to `keptDir` when one is named (it outlives the run), else to a temporary directory.
+    bool create(bool onServer = false, const QString &keptDir = {})
     {
-        qputenv("VESK_DBE_CONFIG", (m_configDir.path() + QStringLiteral("/dbe.ini")).toLocal8Bit());
-        dbe::Session &session = dbe::Session::instance();
-        session.reloadConfig();
+        dbe::Session &session = useOwnConfig();
         if (onServer) {
             std::fprintf(stderr, "starting a private PostgreSQL cluster...\n");
             qputenv("VESK_PG_DURABLE", "1"); // commits synced to disk, as SQLCipher's are
@@ -40,7 +40,7 @@ public:
                 return false;
             }
         } else {
-            session.addStandardAlias(m_alias, m_dataDir.path());
+            session.addStandardAlias(m_alias, keptDir.isEmpty() ? m_dataDir.path() : keptDir);
         }
         try {
             security::createSecurityTables(m_alias, m_master);
@@ -51,7 +51,26 @@ public:
         return true;
     }
 
+    // Takes up the database an earlier run left in `dir`; false when it holds none.
+    bool reopen(const QString &dir)
+    {
+        if (!QFileInfo::exists(dir + QStringLiteral("/") + security::tables::Log))
+            return false;
+        dbe::Session &session = useOwnConfig();
+        session.addStandardAlias(m_alias, dir);
+        session.addPassword(m_master);
+        return true;
+    }
+
 private:
+    dbe::Session &useOwnConfig()
+    {
+        qputenv("VESK_DBE_CONFIG", (m_configDir.path() + QStringLiteral("/dbe.ini")).toLocal8Bit());
+        dbe::Session &session = dbe::Session::instance();
+        session.reloadConfig();
+        return session;
+    }
+
     QString m_alias;
     QString m_master;
     QTemporaryDir m_configDir;

@@ -2,6 +2,7 @@
 // the purge that archives old entries, killed half way.
 
 #include "admin/loggridmodel.h"
+#include "admin/vwlogunt.h"
 #include "dbe/database.h"
 #include "dbe/session.h"
 #include "dbe/table.h"
@@ -14,6 +15,8 @@
 #include <QApplication>
 #include <QFile>
 #include <QProcess>
+#include <QScrollBar>
+#include <QWheelEvent>
 #include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
@@ -133,6 +136,130 @@ private Q_SLOTS:
         QCOMPARE(countAt(284), 325);
         QCOMPARE(countAt(0), 41);
         QCOMPARE(countAt(200), 241);
+    }
+
+    // The newest entries are read forwards from the one numbered a block before the last; an
+    // entry written late with an earlier time (a workstation's clock behind) sits among them,
+    // and they are then read backwards from the end as before.
+    void lastRowsWithAnEntryOutOfOrder()
+    {
+        testsupport::SecurityDb db;
+        writeLog(db.alias(), 0, 300, 0, 1);
+        dbe::Table log;
+        log.setDatabaseName(db.alias());
+        log.setTableName(QStringLiteral("LOG.DB"));
+        log.setIndexName(QStringLiteral("LOGINFO"));
+        log.open();
+        log.append();
+        log.setValue(QStringLiteral("Access_Date"), Start.addSecs(60 * 289 + 30));
+        log.setValue(QStringLiteral("User_ID"), 0);
+        log.post();
+        LogGridModel model;
+        model.setExactBelow(0);
+        model.setDataSet(&log);
+        const int countColumn = model.columnOf(QStringLiteral("LogCount"));
+        const auto countAt = [&](int row) {
+            return model.index(row, countColumn).data().toString().toInt();
+        };
+        QCOMPARE(model.rowCount(), 301);
+        QCOMPARE(countAt(300), 300);
+        QCOMPARE(countAt(290), 301);
+        QCOMPARE(countAt(256), 257);
+    }
+
+    // View Log's grid holds a window of the rows above a hundred thousand entries; here above
+    // none. Whatever brings a row to the screen, it shows that row's entry, also after another
+    // process deleted the oldest entries and wrote new ones.
+    void windowedGridShowsEachRowsEntry_data()
+    {
+        QTest::addColumn<int>("exactBelow");
+        QTest::addColumn<bool>("othersWrote");
+        QTest::newRow("counted") << 100000 << false;
+        QTest::newRow("by key") << 0 << false;
+        QTest::newRow("counted, after another process") << 100000 << true;
+        QTest::newRow("by key, after another process") << 0 << true;
+    }
+
+    void windowedGridShowsEachRowsEntry()
+    {
+        QFETCH(int, exactBelow);
+        QFETCH(bool, othersWrote);
+        testsupport::SecurityDb db;
+        writeLog(db.alias(), 0, 300, 0, 1);
+        TfrmViewLog viewer;
+        viewer.tblUsers->setDatabaseName(db.alias());
+        viewer.tblAccess->setDatabaseName(db.alias());
+        viewer.tblLog->setDatabaseName(db.alias());
+        ui::WindowedTableView *grid = viewer.DBGrid1;
+        grid->setWindowedAbove(0);
+        viewer.dsLog->setExactBelow(exactBelow);
+        viewer.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&viewer));
+        if (othersWrote) {
+            dbe::Session::instance().saveConfig();
+            QProcess other;
+            other.start(QCoreApplication::applicationFilePath(),
+                        {QStringLiteral("--child"), db.alias(), db.password()});
+            QVERIFY(other.waitForFinished(60000));
+            QCOMPARE(other.exitCode(), 0);
+            viewer.dsLog->reload();
+        }
+        const int rows = othersWrote ? 285 : 300;
+        const int firstCount = othersWrote ? 41 : 1;
+        QCOMPARE(viewer.dsLog->rowCount(), rows);
+        QVERIFY(grid->isWindowed());
+        QVERIFY(grid->model()->rowCount() < rows);
+        QScrollBar *bar = grid->verticalScrollBar();
+        QCOMPARE(bar->maximum() + bar->pageStep(), rows);
+
+        // The count the grid paints at a height of its viewport, and the row it says is there.
+        const int countColumn = viewer.dsLog->columnOf(QStringLiteral("LogCount"));
+        const auto shownAt = [&](int y) {
+            const QModelIndex cell = grid->model()->index(grid->rowAt(y), countColumn);
+            return std::make_pair(grid->sourceRowAt(y), cell.data().toInt());
+        };
+        const auto currentCount = [&] {
+            return grid->currentIndex().siblingAtColumn(countColumn).data().toInt();
+        };
+        const int bottom = grid->viewport()->height() - 1;
+        grid->setFocus();
+        QTest::keyClick(grid, Qt::Key_End, Qt::ControlModifier);
+        QCOMPARE(grid->currentSourceRow(), rows - 1);
+        QCOMPARE(currentCount(), firstCount + rows - 1);
+        QCOMPARE(shownAt(bottom), std::make_pair(rows - 1, firstCount + rows - 1));
+        QTest::keyClick(grid, Qt::Key_Home, Qt::ControlModifier);
+        QCOMPARE(currentCount(), firstCount);
+        QCOMPARE(shownAt(0), std::make_pair(0, firstCount));
+
+        bar->setValue(bar->maximum() / 2);
+        const int top = shownAt(0).first;
+        QVERIFY2(top > rows / 3 && top < 2 * rows / 3, qPrintable(QString::number(top)));
+        QCOMPARE(shownAt(0).second, firstCount + top);
+        QCOMPARE(shownAt(bottom).second, firstCount + shownAt(bottom).first);
+        // A turn of the wheel, then a click: the row clicked is current, its arrow beside it.
+        const QPoint middle(grid->viewport()->width() / 2, grid->viewport()->height() / 2);
+        QWheelEvent wheel(middle, grid->viewport()->mapToGlobal(middle), {}, {0, -120},
+                          Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QCoreApplication::sendEvent(grid->viewport(), &wheel);
+        const int turned = top + QApplication::wheelScrollLines();
+        QCOMPARE(shownAt(0), std::make_pair(turned, firstCount + turned));
+        QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, middle);
+        const int clicked = grid->sourceRowAt(middle.y());
+        QCOMPARE(grid->currentSourceRow(), clicked);
+        QCOMPARE(viewer.dsLog->currentRow(), clicked);
+        QCOMPARE(currentCount(), firstCount + clicked);
+        QCOMPARE(grid->model()->headerData(grid->rowAt(middle.y()), Qt::Vertical).toString(),
+                 QStringLiteral("\u25B6"));
+        QTest::keyClick(grid, Qt::Key_Home, Qt::ControlModifier);
+        bar->setValue(bar->maximum() / 2);
+        // The keys go on from the current row, off screen as it is.
+        QTest::keyClick(grid, Qt::Key_Down);
+        QCOMPARE(grid->currentSourceRow(), 1);
+        QCOMPARE(currentCount(), firstCount + 1);
+        QCOMPARE(shownAt(0), std::make_pair(1, firstCount + 1));
+        QTest::keyClick(grid, Qt::Key_PageDown);
+        QCOMPARE(currentCount(), firstCount + grid->currentSourceRow());
+        QVERIFY(grid->viewport()->rect().intersects(grid->visualRect(grid->currentIndex())));
     }
 
     void exportWritesTheLogAsCsv()
