@@ -137,11 +137,41 @@ int pointsToPixels(double scale, int points)
 void drawTextInColour(QPainter &canvas, const QRect &rect, int flags, const QString &text,
                       const QColor &colour)
 {
+    // Glyphs are filled with the pen's brush and the decorations take their width from the
+    // font, so a solid pen of the font's colour draws the text as it is. A PDF writes every
+    // pen change into the page, and a report's texts are nearly all in the lines' black.
+    const QPen &current = canvas.pen();
+    if (current.style() == Qt::SolidLine && current.brush().style() == Qt::SolidPattern &&
+        current.color() == colour) {
+        canvas.drawText(rect, flags, text);
+        return;
+    }
     // Text takes the font's colour; lines drawn later keep the canvas pen's.
-    const QPen saved = canvas.pen();
+    const QPen saved = current;
     canvas.setPen(colour);
     canvas.drawText(rect, flags, text);
     canvas.setPen(saved);
+}
+
+// Setting a font, even the same one, gives the painter a new font that looks its glyphs up
+// again, and the texts of a page mostly share one: only a different font is set.
+void useFont(QPainter &canvas, const QFont &font)
+{
+    if (canvas.font() != font)
+        canvas.setFont(font);
+}
+
+// The point font of the last report font asked for; building a QFont from a family name is a
+// good part of a text box's cost when thousands of boxes in a row share the font.
+const QFont &pointFontOf(const ReportFont &font)
+{
+    thread_local ReportFont last;
+    thread_local QFont made = last.toPointFont();
+    if (!(font == last)) {
+        made = font.toPointFont();
+        last = font;
+    }
+    return made;
 }
 
 } // namespace
@@ -229,7 +259,7 @@ void TTextBoxCmd::Print(QPainter &canvas, double ScaleX, double ScaleY, int Offs
         TBoxCmd::Print(canvas, ScaleX, ScaleY, OffsetX, OffsetY);
     canvas.setBrush(Qt::NoBrush);
     // In points, so that the printer's own resolution fixes the height.
-    canvas.setFont(Font.toPointFont());
+    useFont(canvas, pointFontOf(Font));
     const int left = roundEven((X1 + Margin) * ScaleX) + OffsetX;
     const int top = roundEven((Y1 + Margin) * ScaleY) + OffsetY;
     const int right = roundEven((X2 - Margin) * ScaleX) + OffsetX;
