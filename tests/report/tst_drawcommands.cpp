@@ -9,6 +9,8 @@
 
 #include <QPainter>
 #include <QTest>
+#include <memory>
+#include <vector>
 
 using namespace report;
 using reporttest::inkBounds;
@@ -283,6 +285,119 @@ private Q_SLOTS:
                       top + pages.GetTextHeight(QStringLiteral("X")) + 2 * m);
         const QImage image = render(pages.PageCommands(1)[0], Target::Screen, scale, {400, 400});
         QVERIFY2(!inkBounds(image).isEmpty(), "the underscores were clipped away");
+    }
+
+    // A text drawn without its clip must land on the very pixels drawText puts it on, and the
+    // function must refuse whatever the clip would cut or a single line cannot show.
+    void unclippedTextMatchesDrawText_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("flags");
+        QTest::addColumn<QRect>("box");
+        QTest::addColumn<bool>("underline");
+        QTest::addColumn<bool>("drawn");
+        const int top = Qt::AlignTop | Qt::AlignLeft;
+        const QRect roomy(20, 20, 360, 80);
+        QTest::newRow("left, top") << "Log Entry 12" << top << roomy << false << true;
+        QTest::newRow("right") << "User 35" << int(Qt::AlignRight | Qt::AlignTop) << roomy
+                               << false << true;
+        QTest::newRow("centred, one line")
+            << "RIGHT_7" << int(Qt::AlignCenter | Qt::TextSingleLine) << roomy << false << true;
+        QTest::newRow("bottom") << "Date" << int(Qt::AlignBottom | Qt::AlignLeft) << roomy
+                                << false << true;
+        QTest::newRow("wrapping allowed, fits")
+            << "User names" << int(top | Qt::TextWordWrap) << roomy << false << true;
+        QTest::newRow("descenders below a short box")
+            << "gjpqy" << top << QRect(20, 20, 360, 34) << false << false;
+        QTest::newRow("wider than the box") << "Access Name" << top << QRect(20, 20, 90, 80)
+                                            << false << false;
+        QTest::newRow("wraps to a second line")
+            << "two words" << int(top | Qt::TextWordWrap) << QRect(20, 20, 110, 80) << false
+            << false;
+        QTest::newRow("line break") << "one\ntwo" << top << roomy << false << false;
+        QTest::newRow("underlined") << "User 35" << top << roomy << true << false;
+    }
+
+    void unclippedTextMatchesDrawText()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, flags);
+        QFETCH(QRect, box);
+        QFETCH(bool, underline);
+        QFETCH(bool, drawn);
+        QFont font(QStringLiteral("Arial"));
+        font.setPixelSize(40);
+        font.setUnderline(underline);
+        const auto paint = [&](bool unclipped, bool *answer) {
+            QImage image = whitePage(400, 200);
+            QPainter painter(&image);
+            preparePainter(painter);
+            painter.setFont(font);
+            if (unclipped)
+                *answer = drawTextUnclipped(painter, box, flags, text);
+            else
+                painter.drawText(box, flags, text);
+            return image;
+        };
+        bool answer = !drawn;
+        const QImage unclipped = paint(true, &answer);
+        QCOMPARE(answer, drawn);
+        if (drawn)
+            QCOMPARE(unclipped, paint(false, nullptr));
+        else
+            QVERIFY(inkBounds(unclipped).isEmpty());
+    }
+
+    // Text boxes in a row keep the painter's font and pen when they can; a box after another
+    // must still show its own font and colour, exactly as when it is the only one printed.
+    void textBoxAfterAnotherKeepsItsOwnLook_data()
+    {
+        QTest::addColumn<QString>("change");
+        for (const char *change : {"none", "size", "bold", "italic", "family", "colour"})
+            QTest::newRow(change) << QString::fromLatin1(change);
+    }
+
+    void textBoxAfterAnotherKeepsItsOwnLook()
+    {
+        QFETCH(QString, change);
+        ReportFont first;
+        first.name = QStringLiteral("Arial");
+        first.size = 12;
+        ReportFont second = first;
+        if (change == QLatin1String("size"))
+            second.size = 20;
+        else if (change == QLatin1String("bold"))
+            second.bold = true;
+        else if (change == QLatin1String("italic"))
+            second.italic = true;
+        else if (change == QLatin1String("family"))
+            second.name = QStringLiteral("Courier New");
+        else if (change == QLatin1String("colour"))
+            second.color = Qt::red;
+        const auto box = [](const ReportFont &font, double top) {
+            auto command = std::make_unique<TTextBoxCmd>();
+            command->X1 = 0.2;
+            command->X2 = 3.8;
+            command->Y1 = top;
+            command->Y2 = top + 0.6;
+            command->Text = QStringLiteral("Usage 2025 gjpq");
+            command->Font = font;
+            return command;
+        };
+        const auto print = [](const std::vector<const TDrawCmd *> &commands) {
+            QImage image = whitePage(400, 200);
+            QPainter painter(&image);
+            preparePainter(painter);
+            for (const TDrawCmd *command : commands)
+                command->Print(painter, 100, 100, 0, 0);
+            painter.end();
+            return image.copy(0, 100, 400, 100);
+        };
+        const auto before = box(first, 0.2);
+        const auto after = box(second, 1.2);
+        const QImage alone = print({after.get()});
+        QVERIFY(!inkBounds(alone).isEmpty());
+        QCOMPARE(print({before.get(), after.get()}), alone);
     }
 };
 
