@@ -9,8 +9,6 @@
 
 #include <QPainter>
 #include <QTest>
-#include <memory>
-#include <vector>
 
 using namespace report;
 using reporttest::inkBounds;
@@ -287,35 +285,23 @@ private Q_SLOTS:
         QVERIFY2(!inkBounds(image).isEmpty(), "the underscores were clipped away");
     }
 
-    // A text drawn without its clip must land on the very pixels drawText puts it on, and the
-    // function must refuse whatever the clip would cut or a single line cannot show.
+    // Unclipped text lands where drawText puts it; what a clip would cut is refused.
     void unclippedTextMatchesDrawText_data()
     {
         QTest::addColumn<QString>("text");
         QTest::addColumn<int>("flags");
         QTest::addColumn<QRect>("box");
-        QTest::addColumn<bool>("underline");
         QTest::addColumn<bool>("drawn");
-        const int top = Qt::AlignTop | Qt::AlignLeft;
+        const int top = Qt::AlignTop | Qt::AlignLeft, wrap = top | Qt::TextWordWrap;
         const QRect roomy(20, 20, 360, 80);
-        QTest::newRow("left, top") << "Log Entry 12" << top << roomy << false << true;
-        QTest::newRow("right") << "User 35" << int(Qt::AlignRight | Qt::AlignTop) << roomy
-                               << false << true;
-        QTest::newRow("centred, one line")
-            << "RIGHT_7" << int(Qt::AlignCenter | Qt::TextSingleLine) << roomy << false << true;
-        QTest::newRow("bottom") << "Date" << int(Qt::AlignBottom | Qt::AlignLeft) << roomy
-                                << false << true;
-        QTest::newRow("wrapping allowed, fits")
-            << "User names" << int(top | Qt::TextWordWrap) << roomy << false << true;
-        QTest::newRow("descenders below a short box")
-            << "gjpqy" << top << QRect(20, 20, 360, 34) << false << false;
-        QTest::newRow("wider than the box") << "Access Name" << top << QRect(20, 20, 90, 80)
-                                            << false << false;
-        QTest::newRow("wraps to a second line")
-            << "two words" << int(top | Qt::TextWordWrap) << QRect(20, 20, 110, 80) << false
-            << false;
-        QTest::newRow("line break") << "one\ntwo" << top << roomy << false << false;
-        QTest::newRow("underlined") << "User 35" << top << roomy << true << false;
+        QTest::newRow("right") << "User 35" << int(Qt::AlignRight) << roomy << true;
+        QTest::newRow("centred") << "RIGHT_7" << int(Qt::AlignCenter) << roomy << true;
+        QTest::newRow("bottom") << "Date" << int(Qt::AlignBottom) << roomy << true;
+        QTest::newRow("may wrap, fits") << "User names" << wrap << roomy << true;
+        QTest::newRow("descenders cut") << "gjpqy" << top << QRect(20, 20, 360, 34) << false;
+        QTest::newRow("too wide") << "Access Name" << top << QRect(20, 20, 90, 80) << false;
+        QTest::newRow("wraps") << "User names" << wrap << QRect(20, 20, 110, 80) << false;
+        QTest::newRow("line break") << "one\ntwo" << top << roomy << false;
     }
 
     void unclippedTextMatchesDrawText()
@@ -323,81 +309,51 @@ private Q_SLOTS:
         QFETCH(QString, text);
         QFETCH(int, flags);
         QFETCH(QRect, box);
-        QFETCH(bool, underline);
         QFETCH(bool, drawn);
-        QFont font(QStringLiteral("Arial"));
-        font.setPixelSize(40);
-        font.setUnderline(underline);
-        const auto paint = [&](bool unclipped, bool *answer) {
+        bool answer = false;
+        const auto paint = [&](bool unclipped) {
             QImage image = whitePage(400, 200);
             QPainter painter(&image);
-            preparePainter(painter);
-            painter.setFont(font);
+            painter.setFont(QFont(QStringLiteral("Arial"), 30)); // 40 pixels
             if (unclipped)
-                *answer = drawTextUnclipped(painter, box, flags, text);
+                answer = drawTextUnclipped(painter, box, flags, text);
             else
                 painter.drawText(box, flags, text);
             return image;
         };
-        bool answer = !drawn;
-        const QImage unclipped = paint(true, &answer);
+        const QImage unclipped = paint(true);
         QCOMPARE(answer, drawn);
-        if (drawn)
-            QCOMPARE(unclipped, paint(false, nullptr));
-        else
-            QVERIFY(inkBounds(unclipped).isEmpty());
+        QCOMPARE(unclipped, drawn ? paint(false) : whitePage(400, 200));
     }
 
-    // Text boxes in a row keep the painter's font and pen when they can; a box after another
-    // must still show its own font and colour, exactly as when it is the only one printed.
+    // A box after another looks as it does printed alone, though they share font and pen.
     void textBoxAfterAnotherKeepsItsOwnLook_data()
     {
-        QTest::addColumn<QString>("change");
-        for (const char *change : {"none", "size", "bold", "italic", "family", "colour"})
-            QTest::newRow(change) << QString::fromLatin1(change);
+        QTest::addColumn<int>("size");
+        QTest::addColumn<QColor>("colour");
+        QTest::newRow("size") << 20 << QColor(Qt::black);
+        QTest::newRow("colour") << 10 << QColor(Qt::red);
     }
 
     void textBoxAfterAnotherKeepsItsOwnLook()
     {
-        QFETCH(QString, change);
-        ReportFont first;
-        first.name = QStringLiteral("Arial");
-        first.size = 12;
-        ReportFont second = first;
-        if (change == QLatin1String("size"))
-            second.size = 20;
-        else if (change == QLatin1String("bold"))
-            second.bold = true;
-        else if (change == QLatin1String("italic"))
-            second.italic = true;
-        else if (change == QLatin1String("family"))
-            second.name = QStringLiteral("Courier New");
-        else if (change == QLatin1String("colour"))
-            second.color = Qt::red;
-        const auto box = [](const ReportFont &font, double top) {
-            auto command = std::make_unique<TTextBoxCmd>();
-            command->X1 = 0.2;
-            command->X2 = 3.8;
-            command->Y1 = top;
-            command->Y2 = top + 0.6;
-            command->Text = QStringLiteral("Usage 2025 gjpq");
-            command->Font = font;
-            return command;
-        };
-        const auto print = [](const std::vector<const TDrawCmd *> &commands) {
+        QFETCH(int, size);
+        QFETCH(QColor, colour);
+        PageRecorder pages;
+        pages.TextRect(QStringLiteral("Usage 2025 gjpq"), 0.2, 0.2, 3.8, 0.8);
+        pages.Font() = {QStringLiteral("Times Roman"), size, false, false, false, false, colour};
+        pages.TextRect(QStringLiteral("Usage 2025 gjpq"), 0.2, 1.2, 3.8, 1.8);
+        const auto print = [&pages](int first) {
             QImage image = whitePage(400, 200);
             QPainter painter(&image);
             preparePainter(painter);
-            for (const TDrawCmd *command : commands)
-                command->Print(painter, 100, 100, 0, 0);
-            painter.end();
-            return image.copy(0, 100, 400, 100);
+            for (int k = first; k < 2; ++k)
+                pages.PageCommands(1)[size_t(k)].Print(painter, 100, 100, 0, 0);
+            return image;
         };
-        const auto before = box(first, 0.2);
-        const auto after = box(second, 1.2);
-        const QImage alone = print({after.get()});
+        const QImage alone = print(1);
         QVERIFY(!inkBounds(alone).isEmpty());
-        QCOMPARE(print({before.get(), after.get()}), alone);
+        QCOMPARE(print(0).copy(0, 100, 400, 100), alone.copy(0, 100, 400, 100));
     }
 };
 
