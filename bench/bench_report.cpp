@@ -13,7 +13,9 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QImage>
+#include <QPageLayout>
 #include <QPainter>
+#include <QPdfWriter>
 #include <QPrinter>
 #include <QProgressBar>
 #include <QPushButton>
@@ -194,6 +196,51 @@ void BM_PrintToPdfPrinter(benchmark::State &state)
     }
 }
 BENCHMARK(BM_PrintToPdfPrinter)->Unit(benchmark::kMillisecond)->Iterations(2);
+
+// The floor of Qt's PDF engine: 500 landscape pages of the Usage report's density (144 runs of
+// about ten glyphs a page), written by QPdfWriter with nothing of the report engine around it.
+// Arguments: text runs per page, and 0 for drawText at a point (no layout, no clip) or 1 for a
+// box with alignment flags, the way text boxes draw (layout, and a clip where the line is
+// taller than the box), or 2 for a box the line fits (layout without the clip). The engine writes every glyph as its own positioned operator and
+// compresses each page, so the time grows with the glyphs whatever the caller does.
+void BM_PdfWriterFloor(benchmark::State &state)
+{
+    constexpr int Pages = 500;
+    const int runs = int(state.range(0));
+    const bool boxes = state.range(1) != 0;
+    QTemporaryDir dir;
+    for (auto _ : state) {
+        QPdfWriter writer(dir.filePath(QStringLiteral("floor.pdf")));
+        writer.setResolution(1200);
+        writer.setPageLayout(QPageLayout(QPageSize(QPageSize::Letter), QPageLayout::Landscape,
+                                         QMarginsF(0, 0, 0, 0)));
+        QPainter painter(&writer);
+        painter.setFont(QFont(QStringLiteral("Arial"), 10));
+        for (int page = 0; page < Pages; ++page) {
+            for (int run = 0; run < runs; ++run) {
+                const QString text = QStringLiteral("2025-01-%1 %2").arg(run % 28 + 1).arg(page);
+                const int x = 600 + (run % 4) * 3000;
+                const int y = 1200 + (run / 4) * 200;
+                if (boxes)
+                    painter.drawText(QRect(x, y, 2800, state.range(1) == 2 ? 240 : 180),
+                                     Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, text);
+                else
+                    painter.drawText(QPoint(x, y + 150), text);
+            }
+            if (page + 1 < Pages)
+                writer.newPage();
+        }
+    }
+    state.counters["ms_per_page"] = benchmark::Counter(
+        Pages * 1e-3, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+}
+BENCHMARK(BM_PdfWriterFloor)
+    ->Args({0, 0})
+    ->Args({144, 0})
+    ->Args({144, 1})
+    ->Args({144, 2})
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
 
 // From the Abort click to Print returning, with the click at a third of the job.
 void BM_AbortLatency(benchmark::State &state)

@@ -210,6 +210,21 @@ struct PdfRun {
 
 std::map<std::string, PdfRun> pdfRuns;
 
+// VESK_BENCH_REPORT_KEEP_PDF names a folder where each run's PDF is kept (as "<run>.pdf"), to
+// compare the output of two builds.
+void keepPdf(const QString &pdf, const std::string &name)
+{
+    const QString folder = qEnvironmentVariable("VESK_BENCH_REPORT_KEEP_PDF");
+    if (folder.isEmpty())
+        return;
+    QString target = folder + QLatin1Char('/') + QString::fromStdString(name) +
+                     QStringLiteral(".pdf");
+    target.replace(QLatin1Char(' '), QLatin1Char('-'));
+    QFile::remove(target);
+    if (!QFile::copy(pdf, target))
+        std::fprintf(stderr, "cannot keep the PDF as %s\n", qPrintable(target));
+}
+
 // The Usage report of `days` on the busy log into headless pages and on to a PDF file.
 void usageToPdf(benchmark::State &state, const std::string &name, securityreports::DayRange days)
 {
@@ -235,6 +250,7 @@ void usageToPdf(benchmark::State &state, const std::string &name, securityreport
                      double(cpu2 - cpu1) / CLOCKS_PER_SEC);
         run.seconds = double(clock.nsecsElapsed()) / 1e9;
         run.pages = pages.PageCount();
+        keepPdf(dir.filePath(QStringLiteral("usage.pdf")), name);
         state.SetIterationTime(run.seconds);
     }
     run.peakMb = residentMegabytes().second;

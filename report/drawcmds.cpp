@@ -1,6 +1,11 @@
 #include "report/drawcmds.h"
 
+#include <QGlyphRun>
+#include <QHash>
+#include <QPaintEngine>
+#include <QRawFont>
 #include <QPainter>
+#include <QTextLayout>
 #include <QPolygon>
 #include <algorithm>
 #include <cmath>
@@ -72,6 +77,97 @@ int roundEven(double value)
 
 namespace {
 
+// The outlines' boxes of the glyphs of one font, as they are asked for; a report's texts use a
+// few dozen glyphs over and over. The font is remembered by its description only: a font
+// engine kept past the application's end would be let go after the font system is gone.
+const QRectF &glyphBox(const QRawFont &font, quint32 glyph)
+{
+    struct Face {
+        QString family;
+        qreal pixelSize = 0;
+        int weight = 0;
+        QFont::Style style = QFont::StyleNormal;
+        bool operator==(const Face &) const = default;
+    };
+    thread_local Face cachedFace;
+    thread_local QHash<quint32, QRectF> boxes;
+    const Face face{font.familyName(), font.pixelSize(), font.weight(), font.style()};
+    if (!(face == cachedFace)) {
+        cachedFace = face;
+        boxes.clear();
+    }
+    auto found = boxes.find(glyph);
+    if (found == boxes.end())
+        found = boxes.insert(glyph, font.boundingRect(glyph));
+    return *found;
+}
+
+} // namespace
+
+bool drawTextUnclipped(QPainter &canvas, const QRect &rect, int flags, const QString &text)
+{
+    const QFont &font = canvas.font();
+    if (text.isEmpty() || (flags & Qt::TextDontClip) || font.underline() || font.overline() ||
+        font.strikeOut() || canvas.layoutDirection() == Qt::RightToLeft || text.isRightToLeft())
+        return false;
+    for (const QChar c : text) {
+        // Breaks, tabs and the length-variant separator lay out in ways of their own.
+        if (c == QLatin1Char('\n') || c == QLatin1Char('\r') || c == QLatin1Char('\t') ||
+            c == QChar::LineSeparator || c == QChar::ParagraphSeparator || c.unicode() == 0x9c)
+            return false;
+    }
+    const bool wrap = flags & Qt::TextWordWrap;
+    QTextOption option;
+    option.setWrapMode(wrap ? QTextOption::WordWrap : QTextOption::ManualWrap);
+    if (!wrap)
+        option.setFlags(QTextOption::IncludeTrailingSpaces);
+    QTextLayout layout(text, font);
+    layout.setTextOption(option);
+    layout.beginLayout();
+    QTextLine line = layout.createLine();
+    if (line.isValid()) {
+        line.setLineWidth(wrap ? qMax<qreal>(0, rect.width()) : qreal(0x01000000));
+        line.setPosition(QPointF(0, 0));
+    }
+    const bool oneLine = line.isValid() && line.textLength() == text.size();
+    layout.endLayout();
+    if (!oneLine)
+        return false;
+    const QList<QGlyphRun> runs = layout.glyphRuns();
+    if (runs.size() != 1)
+        return false;
+    const QRectF box(rect);
+    // Unrounded, as QPainter places a rectangle's lines (QTextLine::height rounds up).
+    const qreal lineHeight = line.ascent() + line.descent();
+    QPointF origin = box.topLeft();
+    if (flags & Qt::AlignRight)
+        origin.rx() += box.width() - line.horizontalAdvance();
+    else if (flags & Qt::AlignHCenter)
+        origin.rx() += (box.width() - line.horizontalAdvance()) / 2;
+    if (flags & Qt::AlignBottom)
+        origin.ry() += box.height() - lineHeight;
+    else if (flags & Qt::AlignVCenter)
+        origin.ry() += (box.height() - lineHeight) / 2;
+    // A run's own bounding rectangle is the line's box; the marks are the glyphs' outlines.
+    const QRawFont rawFont = runs.front().rawFont();
+    const QList<quint32> glyphs = runs.front().glyphIndexes();
+    const QList<QPointF> positions = runs.front().positions();
+    QRectF ink;
+    for (qsizetype i = 0; i < glyphs.size() && i < positions.size(); ++i) {
+        const QRectF &glyph = glyphBox(rawFont, glyphs[i]);
+        if (!glyph.isEmpty())
+            ink |= glyph.translated(positions[i]);
+    }
+    // A device pixel to spare: the boxes come from the hinted glyphs at this size, and a viewer
+    // draws the unhinted outlines.
+    if (!box.contains(ink.translated(origin).adjusted(-1, -1, 1, 1)))
+        return false;
+    line.draw(&canvas, origin);
+    return true;
+}
+
+namespace {
+
 int truncated(double value)
 {
     return int(value);
@@ -137,11 +233,48 @@ int pointsToPixels(double scale, int points)
 void drawTextInColour(QPainter &canvas, const QRect &rect, int flags, const QString &text,
                       const QColor &colour)
 {
+    // Only a PDF pays for a clip that cuts nothing; a raster keeps Qt's own way.
+    const bool pdf = canvas.paintEngine() && canvas.paintEngine()->type() == QPaintEngine::Pdf;
+    const auto draw = [&] {
+        if (!pdf || !drawTextUnclipped(canvas, rect, flags, text))
+            canvas.drawText(rect, flags, text);
+    };
+    // Glyphs are filled with the pen's brush and the decorations take their width from the
+    // font, so a solid pen of the font's colour draws the text as it is. A PDF writes every
+    // pen change into the page, and a report's texts are nearly all in the lines' black.
+    const QPen &current = canvas.pen();
+    if (current.style() == Qt::SolidLine && current.brush().style() == Qt::SolidPattern &&
+        current.color() == colour) {
+        draw();
+        return;
+    }
     // Text takes the font's colour; lines drawn later keep the canvas pen's.
-    const QPen saved = canvas.pen();
+    const QPen saved = current;
     canvas.setPen(colour);
-    canvas.drawText(rect, flags, text);
+    draw();
     canvas.setPen(saved);
+}
+
+// Setting a font, even the same one, gives the painter a new font that looks its glyphs up
+// again, and the texts of a page mostly share one: only a different font is set.
+void useFont(QPainter &canvas, const QFont &font)
+{
+    if (canvas.font() != font)
+        canvas.setFont(font);
+}
+
+// The point font of the last report font asked for: building a QFont from a family name is a
+// good part of a text box's cost when thousands of boxes in a row share the font. The font is
+// only ever copied into painters, so it holds no font engine of its own at the thread's end.
+const QFont &pointFontOf(const ReportFont &font)
+{
+    thread_local ReportFont last;
+    thread_local QFont made = last.toPointFont();
+    if (!(font == last)) {
+        made = font.toPointFont();
+        last = font;
+    }
+    return made;
 }
 
 } // namespace
@@ -229,7 +362,7 @@ void TTextBoxCmd::Print(QPainter &canvas, double ScaleX, double ScaleY, int Offs
         TBoxCmd::Print(canvas, ScaleX, ScaleY, OffsetX, OffsetY);
     canvas.setBrush(Qt::NoBrush);
     // In points, so that the printer's own resolution fixes the height.
-    canvas.setFont(Font.toPointFont());
+    useFont(canvas, pointFontOf(Font));
     const int left = roundEven((X1 + Margin) * ScaleX) + OffsetX;
     const int top = roundEven((Y1 + Margin) * ScaleY) + OffsetY;
     const int right = roundEven((X2 - Margin) * ScaleX) + OffsetX;

@@ -41,6 +41,14 @@ enum TBrushStyle : quint8 {
 
 Qt::BrushStyle toQtBrushStyle(TBrushStyle style);
 
+// Draws the text as QPainter::drawText(rect, flags, text) lays it out, but without clipping to
+// the rectangle, when it makes a single line in one font whose glyphs all lie inside it: the
+// clip would cut nothing, and a PDF clips with a saved and restored graphics state, which
+// costs as much as the text and writes the whole state into the page again. Anything else
+// (several lines, right-to-left text, tabs, fallback fonts, underlined or struck-out fonts,
+// glyphs reaching outside the rectangle) draws nothing and answers false.
+bool drawTextUnclipped(QPainter &canvas, const QRect &rect, int flags, const QString &text);
+
 // Round half to even, as the page arithmetic has always rounded.
 int roundEven(double value);
 

@@ -78,10 +78,14 @@ void PageStore::clear()
     m_commandCount = 0;
     m_fonts.clear();
     m_fontIds.clear();
+    m_lastFontId = 0;
 }
 
 quint16 PageStore::fontId(const ReportFont &font)
 {
+    // Text after text mostly shares a font: the last one answers without building a key.
+    if (m_lastFontId < m_fonts.size() && m_fonts[m_lastFontId] == font)
+        return m_lastFontId;
     QByteArray key;
     {
         QDataStream out(&key, QIODevice::WriteOnly);
@@ -89,13 +93,13 @@ quint16 PageStore::fontId(const ReportFont &font)
     }
     const auto known = m_fontIds.constFind(key);
     if (known != m_fontIds.cend())
-        return *known;
+        return m_lastFontId = *known;
     if (m_fonts.size() >= 0xFFFF)
         throw dbe::Error(QStringLiteral("A report may use at most 65,535 different fonts."));
     const auto id = quint16(m_fonts.size());
     m_fonts.push_back(font);
     m_fontIds.insert(key, id);
-    return id;
+    return m_lastFontId = id;
 }
 
 QByteArray PageStore::encode(const PageCommandList &commands)

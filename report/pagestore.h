@@ -100,6 +100,7 @@ private:
     int m_commandCount = 0;
     std::vector<ReportFont> m_fonts;
     QHash<QByteArray, quint16> m_fontIds;
+    quint16 m_lastFontId = 0;
     // Pages read back lately, newest first.
     mutable std::list<std::pair<int, std::shared_ptr<const PageCommandList>>> m_readBack;
 };

@@ -284,6 +284,77 @@ private Q_SLOTS:
         const QImage image = render(pages.PageCommands(1)[0], Target::Screen, scale, {400, 400});
         QVERIFY2(!inkBounds(image).isEmpty(), "the underscores were clipped away");
     }
+
+    // Unclipped text lands where drawText puts it; what a clip would cut is refused.
+    void unclippedTextMatchesDrawText_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("flags");
+        QTest::addColumn<QRect>("box");
+        QTest::addColumn<bool>("drawn");
+        const int top = Qt::AlignTop | Qt::AlignLeft, wrap = top | Qt::TextWordWrap;
+        const QRect roomy(20, 20, 360, 80);
+        QTest::newRow("right") << "User 35" << int(Qt::AlignRight) << roomy << true;
+        QTest::newRow("centred") << "RIGHT_7" << int(Qt::AlignCenter) << roomy << true;
+        QTest::newRow("bottom") << "Date" << int(Qt::AlignBottom) << roomy << true;
+        QTest::newRow("may wrap, fits") << "User names" << wrap << roomy << true;
+        QTest::newRow("descenders cut") << "gjpqy" << top << QRect(20, 20, 360, 34) << false;
+        QTest::newRow("too wide") << "Access Name" << top << QRect(20, 20, 90, 80) << false;
+        QTest::newRow("wraps") << "User names" << wrap << QRect(20, 20, 110, 80) << false;
+        QTest::newRow("line break") << "one\ntwo" << top << roomy << false;
+    }
+
+    void unclippedTextMatchesDrawText()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, flags);
+        QFETCH(QRect, box);
+        QFETCH(bool, drawn);
+        bool answer = false;
+        const auto paint = [&](bool unclipped) {
+            QImage image = whitePage(400, 200);
+            QPainter painter(&image);
+            painter.setFont(QFont(QStringLiteral("Arial"), 30)); // 40 pixels
+            if (unclipped)
+                answer = drawTextUnclipped(painter, box, flags, text);
+            else
+                painter.drawText(box, flags, text);
+            return image;
+        };
+        const QImage unclipped = paint(true);
+        QCOMPARE(answer, drawn);
+        QCOMPARE(unclipped, drawn ? paint(false) : whitePage(400, 200));
+    }
+
+    // A box looks as printed alone after another (not as that one), though they share state.
+    void textBoxAfterAnotherKeepsItsOwnLook_data()
+    {
+        QTest::addColumn<int>("size");
+        QTest::addColumn<QColor>("colour");
+        QTest::newRow("size") << 20 << QColor(Qt::black);
+        QTest::newRow("colour") << 10 << QColor(Qt::red);
+    }
+
+    void textBoxAfterAnotherKeepsItsOwnLook()
+    {
+        QFETCH(int, size);
+        QFETCH(QColor, colour);
+        PageRecorder pages;
+        pages.TextRect(QStringLiteral("Usage 2025 gjpq"), 0.2, 0.2, 3.8, 0.8);
+        pages.Font() = {QStringLiteral("Times Roman"), size, false, false, false, false, colour};
+        pages.TextRect(QStringLiteral("Usage 2025 gjpq"), 0.2, 1.2, 3.8, 1.8);
+        const auto print = [&pages](int first, int last) {
+            QImage image = whitePage(400, 200);
+            QPainter painter(&image);
+            preparePainter(painter);
+            for (int k = first; k <= last; ++k)
+                pages.PageCommands(1)[size_t(k)].Print(painter, 100, 100, 0, 0);
+            return image;
+        };
+        const QImage alone = print(1, 1).copy(0, 100, 400, 100);
+        QVERIFY(print(0, 0).copy(0, 0, 400, 100) != alone);
+        QCOMPARE(print(0, 1).copy(0, 100, 400, 100), alone);
+    }
 };
 
 int main(int argc, char **argv)
