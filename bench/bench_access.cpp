@@ -427,15 +427,7 @@ int main(int argc, char **argv)
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    // --postgres is the benchmark's own; Google Benchmark refuses options it does not know.
-    const auto postgresArgument = std::find_if(argv + 1, argv + argc, [](const char *argument) {
-        return std::string(argument) == "--postgres";
-    });
-    const bool onServer = postgresArgument != argv + argc;
-    if (onServer) {
-        std::rotate(postgresArgument, postgresArgument + 1, argv + argc);
-        --argc;
-    }
+    const bool onServer = takeOwnFlag(argc, argv, "--postgres");
     QApplication app(argc, argv);
     BenchDatabase database(Alias, Master);
     if (!database.create(onServer))

@@ -525,15 +525,7 @@ int main(int argc, char **argv)
     ui::Application::installFontSubstitutions();
     if (argc == 3 && std::string(argv[1]) == "--memory-probe")
         return memoryProbe(QString::fromLocal8Bit(argv[2]));
-    // --postgres is the benchmark's own; Google Benchmark refuses options it does not know.
-    const auto postgresArgument = std::find_if(argv + 1, argv + argc, [](const char *argument) {
-        return std::string(argument) == "--postgres";
-    });
-    const bool onServer = postgresArgument != argv + argc;
-    if (onServer) {
-        std::rotate(postgresArgument, postgresArgument + 1, argv + argc);
-        --argc;
-    }
+    const bool onServer = takeOwnFlag(argc, argv, "--postgres");
 
     BenchDatabase database(Alias, Master);
     const QString keptDir = onServer ? QString() : qEnvironmentVariable("VESK_BENCH_DATA_DIR");

@@ -14,7 +14,6 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <benchmark/benchmark.h>
-#include <cstring>
 
 namespace {
 
@@ -147,14 +146,7 @@ BENCHMARK(BM_Copy)
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--postgres") == 0) {
-            onServer = true;
-            std::memmove(argv + i, argv + i + 1, sizeof(char *) * size_t(argc - i));
-            --argc;
-            break;
-        }
-    }
+    onServer = takeOwnFlag(argc, argv, "--postgres");
     try {
         if (!fill())
             return 1;

@@ -10,10 +10,26 @@
 
 #include <QFileInfo>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <cstdio>
+#include <string>
 #include <initializer_list>
 #include <memory>
 #include <utility>
+
+// Whether the command line holds `flag` (a benchmark's own option, such as --postgres), which
+// is then taken out of it: Google Benchmark refuses options it does not know.
+inline bool takeOwnFlag(int &argc, char **argv, const char *flag)
+{
+    char **const end = argv + argc;
+    char **const found =
+        std::find_if(argv + 1, end, [flag](const char *argument) { return std::string(argument) == flag; });
+    if (found == end)
+        return false;
+    std::rotate(found, found + 1, end);
+    --argc;
+    return true;
+}
 
 // An empty security database for a benchmark: the seven tables in a temporary directory, or in
 // a schema of a private PostgreSQL cluster that the benchmark starts and stops itself, under
