@@ -45,6 +45,21 @@ void writeLog(const QString &alias, int first, int entries, int userId, int acce
     transaction.commit();
 }
 
+// The log on its date index, as View Log reads it.
+void openLogByDate(dbe::Table &log, const QString &alias)
+{
+    log.setDatabaseName(alias);
+    log.setTableName(QStringLiteral("LOG.DB"));
+    log.setIndexName(QStringLiteral("LOGINFO"));
+    log.open();
+}
+
+// The entry number the model shows in `row`.
+int countAt(const LogGridModel &model, int row)
+{
+    return model.index(row, model.columnOf(QStringLiteral("LogCount"))).data().toString().toInt();
+}
+
 struct Run {
     int exitCode = -1;
     QString output;
@@ -106,10 +121,7 @@ private Q_SLOTS:
         testsupport::SecurityDb db;
         writeLog(db.alias(), 0, 300, 0, 1);
         dbe::Table log;
-        log.setDatabaseName(db.alias());
-        log.setTableName(QStringLiteral("LOG.DB"));
-        log.setIndexName(QStringLiteral("LOGINFO"));
-        log.open();
+        openLogByDate(log, db.alias());
         LogGridModel model;
         model.setExactBelow(exactBelow);
         model.setDataSet(&log);
@@ -127,15 +139,11 @@ private Q_SLOTS:
         model.reload();
         // Left: entries 40-299 and the 25 new ones (300-324), numbered 41 to 325.
         QCOMPARE(model.rowCount(), 285);
-        const int countColumn = model.columnOf(QStringLiteral("LogCount"));
-        const auto countAt = [&](int row) {
-            return model.index(row, countColumn).data().toString().toInt();
-        };
-        QCOMPARE(countAt(142), 183); // the middle first, as a drag of the thumb reads it
-        QCOMPARE(countAt(143), 184);
-        QCOMPARE(countAt(284), 325);
-        QCOMPARE(countAt(0), 41);
-        QCOMPARE(countAt(200), 241);
+        QCOMPARE(countAt(model, 142), 183); // the middle first, as a drag of the thumb reads it
+        QCOMPARE(countAt(model, 143), 184);
+        QCOMPARE(countAt(model, 284), 325);
+        QCOMPARE(countAt(model, 0), 41);
+        QCOMPARE(countAt(model, 200), 241);
     }
 
     // The newest entries are read forwards from the one numbered a block before the last; an
@@ -146,10 +154,7 @@ private Q_SLOTS:
         testsupport::SecurityDb db;
         writeLog(db.alias(), 0, 300, 0, 1);
         dbe::Table log;
-        log.setDatabaseName(db.alias());
-        log.setTableName(QStringLiteral("LOG.DB"));
-        log.setIndexName(QStringLiteral("LOGINFO"));
-        log.open();
+        openLogByDate(log, db.alias());
         log.append();
         log.setValue(QStringLiteral("Access_Date"), Start.addSecs(60 * 289 + 30));
         log.setValue(QStringLiteral("User_ID"), 0);
@@ -157,14 +162,10 @@ private Q_SLOTS:
         LogGridModel model;
         model.setExactBelow(0);
         model.setDataSet(&log);
-        const int countColumn = model.columnOf(QStringLiteral("LogCount"));
-        const auto countAt = [&](int row) {
-            return model.index(row, countColumn).data().toString().toInt();
-        };
         QCOMPARE(model.rowCount(), 301);
-        QCOMPARE(countAt(300), 300);
-        QCOMPARE(countAt(290), 301);
-        QCOMPARE(countAt(256), 257);
+        QCOMPARE(countAt(model, 300), 300);
+        QCOMPARE(countAt(model, 290), 301);
+        QCOMPARE(countAt(model, 256), 257);
     }
 
     // View Log's grid holds a window of the rows above a hundred thousand entries; here above
@@ -362,10 +363,7 @@ int runChild(const QStringList &args)
     const QString alias = args.value(0);
     dbe::Session::instance().addPassword(args.value(1));
     dbe::Table log;
-    log.setDatabaseName(alias);
-    log.setTableName(QStringLiteral("LOG.DB"));
-    log.setIndexName(QStringLiteral("LOGINFO"));
-    log.open();
+    openLogByDate(log, alias);
     log.setRange({Start}, {Start.addSecs(39 * 60)});
     const int deleted = logarchive::commitPurge(alias, log, 1000000, Start.date(), false);
     log.cancelRange();
