@@ -18,16 +18,6 @@ namespace cli {
 
 namespace {
 
-QDate dateOption(const QCommandLineParser &parser, const QCommandLineOption &option)
-{
-    if (!parser.isSet(option))
-        return {};
-    const QDate date = QDate::fromString(parser.value(option), Qt::ISODate);
-    if (!date.isValid())
-        wrongUsage(QStringLiteral("--%1 wants a date as YYYY-MM-DD.").arg(option.names().first()));
-    return date;
-}
-
 int verify(const QString &alias)
 {
     const AuditTrail::Verification result = AuditTrail::verify(alias);
@@ -94,8 +84,8 @@ int runAuditCommand(int argc, char **argv)
         const QString what = args.value(1);
         if (args.size() != 2 || (what != QLatin1String("verify") && what != QLatin1String("list")))
             wrongUsage(QStringLiteral("give verify or list."));
-        const QDate first = dateOption(parser, from);
-        const QDate last = dateOption(parser, to);
+        const QDate first = dayOption(parser, from);
+        const QDate last = dayOption(parser, to);
         const QString alias = database.openDatabase(parser);
         if (what == QLatin1String("verify"))
             return verify(alias);

@@ -65,4 +65,15 @@ void wrongUsage(const QString &text)
     throw CommandFailure{text, WrongUsage};
 }
 
+QDate dayOption(const QCommandLineParser &parser, const QCommandLineOption &option)
+{
+    if (!parser.isSet(option))
+        return {};
+    const QDate day = QDate::fromString(parser.value(option), Qt::ISODate);
+    if (!day.isValid())
+        wrongUsage(QStringLiteral("'%1' is not a date of the form YYYY-MM-DD.")
+                       .arg(parser.value(option)));
+    return day;
+}
+
 } // namespace cli

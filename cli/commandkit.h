@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QCommandLineOption>
+#include <QDate>
 #include <QString>
 #include <QStringList>
 #include <functional>
@@ -41,5 +42,9 @@ void parseArguments(QCommandLineParser &parser, const QStringList &arguments);
 
 // The refusal for a command line that is wrong, ended with status WrongUsage.
 [[noreturn]] void wrongUsage(const QString &text);
+
+// The day an option gives as YYYY-MM-DD, or a null date when it is not given; any other text
+// is wrong usage.
+QDate dayOption(const QCommandLineParser &parser, const QCommandLineOption &option);
 
 } // namespace cli

@@ -10,19 +10,6 @@
 
 namespace cli {
 
-namespace {
-
-QDate dayOption(const QCommandLineParser &parser, const QCommandLineOption &option)
-{
-    const QDate day = QDate::fromString(parser.value(option), Qt::ISODate);
-    if (!day.isValid())
-        wrongUsage(QStringLiteral("'%1' is not a date of the form YYYY-MM-DD.")
-                       .arg(parser.value(option)));
-    return day;
-}
-
-} // namespace
-
 int runLogCommand(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
