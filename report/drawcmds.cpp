@@ -1,5 +1,7 @@
 #include "report/drawcmds.h"
 
+#include "report/pdfdocument.h"
+
 #include <QGlyphRun>
 #include <QHash>
 #include <QPaintEngine>
@@ -104,18 +106,37 @@ const QRectF &glyphBox(const QRawFont &font, quint32 glyph)
 
 } // namespace
 
+bool laysOutOnItsOwn(const QString &text)
+{
+    for (const QChar c : text) {
+        if (c == QLatin1Char('\n') || c == QLatin1Char('\r') || c == QLatin1Char('\t') ||
+            c == QChar::LineSeparator || c == QChar::ParagraphSeparator || c.unicode() == 0x9c)
+            return true;
+    }
+    return false;
+}
+
+QPointF singleLineCorner(const QRectF &box, int flags, qreal width, qreal height)
+{
+    QPointF corner = box.topLeft();
+    if (flags & Qt::AlignRight)
+        corner.rx() += box.width() - width;
+    else if (flags & Qt::AlignHCenter)
+        corner.rx() += (box.width() - width) / 2;
+    if (flags & Qt::AlignBottom)
+        corner.ry() += box.height() - height;
+    else if (flags & Qt::AlignVCenter)
+        corner.ry() += (box.height() - height) / 2;
+    return corner;
+}
+
 bool drawTextUnclipped(QPainter &canvas, const QRect &rect, int flags, const QString &text)
 {
     const QFont &font = canvas.font();
     if (text.isEmpty() || (flags & Qt::TextDontClip) || font.underline() || font.overline() ||
-        font.strikeOut() || canvas.layoutDirection() == Qt::RightToLeft || text.isRightToLeft())
+        font.strikeOut() || canvas.layoutDirection() == Qt::RightToLeft || text.isRightToLeft() ||
+        laysOutOnItsOwn(text))
         return false;
-    for (const QChar c : text) {
-        // Breaks, tabs and the length-variant separator lay out in ways of their own.
-        if (c == QLatin1Char('\n') || c == QLatin1Char('\r') || c == QLatin1Char('\t') ||
-            c == QChar::LineSeparator || c == QChar::ParagraphSeparator || c.unicode() == 0x9c)
-            return false;
-    }
     const bool wrap = flags & Qt::TextWordWrap;
     QTextOption option;
     option.setWrapMode(wrap ? QTextOption::WordWrap : QTextOption::ManualWrap);
@@ -138,16 +159,8 @@ bool drawTextUnclipped(QPainter &canvas, const QRect &rect, int flags, const QSt
         return false;
     const QRectF box(rect);
     // Unrounded, as QPainter places a rectangle's lines (QTextLine::height rounds up).
-    const qreal lineHeight = line.ascent() + line.descent();
-    QPointF origin = box.topLeft();
-    if (flags & Qt::AlignRight)
-        origin.rx() += box.width() - line.horizontalAdvance();
-    else if (flags & Qt::AlignHCenter)
-        origin.rx() += (box.width() - line.horizontalAdvance()) / 2;
-    if (flags & Qt::AlignBottom)
-        origin.ry() += box.height() - lineHeight;
-    else if (flags & Qt::AlignVCenter)
-        origin.ry() += (box.height() - lineHeight) / 2;
+    const QPointF origin = singleLineCorner(box, flags, line.horizontalAdvance(),
+                                            line.ascent() + line.descent());
     // A run's own bounding rectangle is the line's box; the marks are the glyphs' outlines.
     const QRawFont rawFont = runs.front().rawFont();
     const QList<quint32> glyphs = runs.front().glyphIndexes();
@@ -233,6 +246,8 @@ int pointsToPixels(double scale, int points)
 void drawTextInColour(QPainter &canvas, const QRect &rect, int flags, const QString &text,
                       const QColor &colour)
 {
+    if (PdfDocument::drawTextBox(canvas, rect, flags, text, colour))
+        return;
     // Only a PDF pays for a clip that cuts nothing; a raster keeps Qt's own way.
     const bool pdf = canvas.paintEngine() && canvas.paintEngine()->type() == QPaintEngine::Pdf;
     const auto draw = [&] {

@@ -41,6 +41,14 @@ enum TBrushStyle : quint8 {
 
 Qt::BrushStyle toQtBrushStyle(TBrushStyle style);
 
+// Whether the text holds a break, a tab or the length-variant separator, which lay out in
+// ways of their own, so that the text cannot be taken for one line without QPainter's layout.
+bool laysOutOnItsOwn(const QString &text);
+
+// Where QPainter::drawText(rect, flags, ...) puts the top-left corner of a single line of the
+// given advance and height (ascent plus descent, unrounded, as QPainter places them).
+QPointF singleLineCorner(const QRectF &box, int flags, qreal width, qreal height);
+
 // Draws the text as QPainter::drawText(rect, flags, text) lays it out, but without clipping to
 // the rectangle, when it makes a single line in one font whose glyphs all lie inside it: the
 // clip would cut nothing, and a PDF clips with a saved and restored graphics state, which

@@ -3,13 +3,12 @@
 #include "dbe/error.h"
 #include "dbe/safefilewriter.h"
 #include "report/pagerecorder.h"
+#include "report/pdfdocument.h"
 
 #include <QFileInfo>
 #include <QImage>
 #include <QImageWriter>
-#include <QPageLayout>
 #include <QPainter>
-#include <QPdfWriter>
 #include <algorithm>
 #include <cmath>
 
@@ -33,15 +32,6 @@ void refuseOutOfRange(PageRange range, const PageRecorder &pages)
                              .arg(pages.PageCount()));
 }
 
-QPageLayout layoutOf(const PageRecorder &pages)
-{
-    const double width = pages.PageWidth();
-    const double height = pages.PageHeight();
-    const QPageSize size(QSizeF(std::min(width, height), std::max(width, height)), QPageSize::Inch);
-    return QPageLayout(size, width > height ? QPageLayout::Landscape : QPageLayout::Portrait,
-                       QMarginsF(0, 0, 0, 0));
-}
-
 } // namespace
 
 void exportPdf(const PageRecorder &pages, const QString &fileName, PageRange range,
@@ -52,28 +42,28 @@ void exportPdf(const PageRecorder &pages, const QString &fileName, PageRange ran
     dbe::SafeFileWriter file(fileName);
     if (!file.open(QIODevice::WriteOnly))
         throw dbe::Error(file.errorString(), dbe::Error::Io);
-    {
-        QPdfWriter writer(&file);
-        writer.setResolution(dotsPerInch);
-        writer.setPageLayout(layoutOf(pages));
-        writer.setCreator(QStringLiteral("VeskSecure"));
-        writer.setTitle(QFileInfo(fileName).completeBaseName());
-        QPainter painter;
-        if (!painter.begin(&writer))
-            throw dbe::Error(QStringLiteral("Cannot start a PDF document in %1.").arg(fileName),
-                             dbe::Error::Io);
-        preparePainter(painter);
-        ReplayTarget target;
-        target.painter = &painter;
-        target.scaleX = writer.logicalDpiX();
-        target.scaleY = writer.logicalDpiY();
-        target.newPage = [&writer] { return writer.newPage(); };
-        const bool complete = replayPages(pages, target, range, CopyPlan{});
-        painter.end();
-        if (!complete)
-            throw dbe::Error(
-                QStringLiteral("The PDF document %1 could not be completed.").arg(fileName),
-                dbe::Error::Io);
+    PdfDocument document(file, QSizeF(pages.PageWidth(), pages.PageHeight()), dotsPerInch);
+    document.setCreator(QStringLiteral("VeskSecure"));
+    document.setTitle(QFileInfo(fileName).completeBaseName());
+    QPainter painter;
+    if (!painter.begin(&document))
+        throw dbe::Error(QStringLiteral("Cannot start a PDF document in %1.").arg(fileName),
+                         dbe::Error::Io);
+    preparePainter(painter);
+    ReplayTarget target;
+    target.painter = &painter;
+    target.scaleX = document.logicalDpiX();
+    target.scaleY = document.logicalDpiY();
+    target.newPage = [&document] { return document.newPage(); };
+    const bool complete = replayPages(pages, target, range, CopyPlan{});
+    painter.end();
+    if (!complete || !document.finish()) {
+        // The file's own words when it refused a write; else the replay stopped.
+        if (file.failed())
+            throw dbe::Error(file.errorString(), dbe::Error::Io);
+        throw dbe::Error(
+            QStringLiteral("The PDF document %1 could not be completed.").arg(fileName),
+            dbe::Error::Io);
     }
     if (!file.commit())
         throw dbe::Error(file.errorString(), dbe::Error::Io);
