@@ -49,6 +49,13 @@ void DataSet::seek(int position)
 
 int DataSet::fieldIndex(const QString &name) const
 {
+    // Callers nearly always spell a field as it was defined, and a report asks for fields by
+    // name millions of times: the exact spelling is looked for before case is folded. Field
+    // names are unique without regard to case, so both find the same field.
+    for (int i = 0; i < m_fields.size(); ++i) {
+        if (m_fields[i].name == name)
+            return i;
+    }
     for (int i = 0; i < m_fields.size(); ++i) {
         if (m_fields[i].name.compare(name, Qt::CaseInsensitive) == 0)
             return i;

@@ -296,16 +296,41 @@ ShortDateFormat ShortDateFormat::read(const QString &profilePath, const QLocale 
 
 QString ShortDateFormat::format(const QDate &date) const
 {
+    // A log's report or grid formats thousands of moments of one day in a row, and the
+    // locale's formatting reads the picture again each time: the last day's text is kept, with
+    // what it was made from.
+    struct Made {
+        QDate date;
+        QChar separator;
+        QString picture;
+        QLocale locale;
+        QString text;
+    };
+    thread_local Made last;
     const QLocale locale;
-    return withAsciiDigits(locale.toString(date, qtFormat()), locale);
+    if (date.isValid() && date == last.date && separator == last.separator &&
+        picture == last.picture && locale == last.locale)
+        return last.text;
+    QString text = withAsciiDigits(locale.toString(date, qtFormat()), locale);
+    last = Made{date, separator, picture, locale, text};
+    return text;
 }
 
 QString ShortDateFormat::formatDateTime(const QDateTime &value) const
 {
     if (!value.isValid())
         return {};
-    return format(value.date()) + QLatin1Char(' ') +
-           value.time().toString(QStringLiteral("HH:mm:ss"));
+    const QTime time = value.time();
+    const int fields[3] = {time.hour(), time.minute(), time.second()};
+    QString text = format(value.date());
+    text.reserve(text.size() + 9);
+    text.append(QLatin1Char(' '));
+    for (int i = 0; i < 3; ++i) {
+        if (i > 0)
+            text.append(QLatin1Char(':'));
+        text.append(QChar(u'0' + fields[i] / 10)).append(QChar(u'0' + fields[i] % 10));
+    }
+    return text;
 }
 
 QString ShortDateFormat::formatValue(const QVariant &value) const

@@ -33,10 +33,15 @@ QString cacheKey(const ReportFont &font)
            QLatin1Char(font.underline ? 'u' : '-') + QLatin1Char(font.strikeOut ? 's' : '-');
 }
 
+struct Measures {
+    QFontMetrics metrics;
+    int height; // looked up once: QFontMetrics finds its font engine again for each answer
+};
+
 // A report build measures the same few fonts tens of thousands of times.
-const QFontMetrics &metricsFor(const ReportFont &font)
+const Measures &metricsFor(const ReportFont &font)
 {
-    static QHash<QString, QFontMetrics> cache;
+    static QHash<QString, Measures> cache;
     // The faces a report names ("Arial", "Times Roman") must resolve to the same free fonts
     // whether or not the host installed the program's substitutions.
     static const bool substituted = [] {
@@ -46,7 +51,7 @@ const QFontMetrics &metricsFor(const ReportFont &font)
     Q_UNUSED(substituted);
     // A layout asks for the same font many times in a row: that answer needs no key at all.
     static ReportFont recentFont;
-    static std::optional<QFontMetrics> recentMetrics;
+    static std::optional<Measures> recentMetrics;
     if (recentMetrics && font == recentFont)
         return *recentMetrics;
     const QString key = cacheKey(font);
@@ -54,7 +59,8 @@ const QFontMetrics &metricsFor(const ReportFont &font)
     if (it == cache.constEnd()) {
         QFont qfont = font.toPointFont();
         qfont.setHintingPreference(QFont::PreferNoHinting);
-        it = cache.insert(key, QFontMetrics(qfont, &measuringDevice()));
+        const QFontMetrics metrics(qfont, &measuringDevice());
+        it = cache.insert(key, Measures{metrics, metrics.height()});
     }
     recentFont = font;
     recentMetrics = *it;
@@ -65,12 +71,12 @@ const QFontMetrics &metricsFor(const ReportFont &font)
 
 double textHeightInches(const ReportFont &font)
 {
-    return double(metricsFor(font).height()) / MeasuringDpi;
+    return double(metricsFor(font).height) / MeasuringDpi;
 }
 
 double textWidthInches(const ReportFont &font, const QString &text)
 {
-    return double(metricsFor(font).horizontalAdvance(text)) / MeasuringDpi;
+    return double(metricsFor(font).metrics.horizontalAdvance(text)) / MeasuringDpi;
 }
 
 } // namespace report
