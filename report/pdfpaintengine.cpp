@@ -354,19 +354,33 @@ void PaintEngine::paintPath(bool close, bool fill, bool evenOdd)
         m_content.append("n");
 }
 
-void PaintEngine::drawRects(const QRectF *rects, int count)
+bool PaintEngine::beginShape(bool fillable, bool &fill)
 {
     endText();
     applyClip();
     const bool stroke = m_pen.style() != Qt::NoPen;
     if (stroke)
         setStroke();
-    const bool fill = setFill();
+    fill = fillable && setFill();
     if (!fill && !stroke)
-        return;
+        return false;
     setOpacity(fill ? alphaOf(m_brush.color()) : 255, stroke ? alphaOf(m_pen.color()) : 255);
+    beginTransformed();
+    return true;
+}
+
+void PaintEngine::endShape()
+{
+    endTransformed();
+    m_content.append('\n');
+}
+
+void PaintEngine::drawRects(const QRectF *rects, int count)
+{
+    bool fill = false;
+    if (!beginShape(true, fill))
+        return;
     for (int i = 0; i < count; ++i) {
-        beginTransformed();
         appendPoint(rects[i].topLeft());
         m_content.append(' ');
         appendNumber(m_content, rects[i].width());
@@ -374,20 +388,16 @@ void PaintEngine::drawRects(const QRectF *rects, int count)
         appendNumber(m_content, rects[i].height());
         m_content.append(" re ");
         paintPath(false, fill, false);
-        endTransformed();
-        m_content.append('\n');
+        m_content.append(' ');
     }
+    endShape();
 }
 
 void PaintEngine::drawLines(const QLineF *lines, int count)
 {
-    if (m_pen.style() == Qt::NoPen)
+    bool fill = false;
+    if (!beginShape(false, fill))
         return;
-    endText();
-    applyClip();
-    setStroke();
-    setOpacity(m_written.opacity >> 8, alphaOf(m_pen.color()));
-    beginTransformed();
     for (int i = 0; i < count; ++i) {
         appendPoint(lines[i].p1());
         m_content.append(" m ");
@@ -395,8 +405,7 @@ void PaintEngine::drawLines(const QLineF *lines, int count)
         m_content.append(" l ");
     }
     m_content.append('S');
-    endTransformed();
-    m_content.append('\n');
+    endShape();
 }
 
 void PaintEngine::drawEllipse(const QRectF &rect)
@@ -408,36 +417,19 @@ void PaintEngine::drawEllipse(const QRectF &rect)
 
 void PaintEngine::drawPath(const QPainterPath &path)
 {
-    endText();
-    applyClip();
-    const bool stroke = m_pen.style() != Qt::NoPen;
-    if (stroke)
-        setStroke();
-    const bool fill = setFill();
-    if (!fill && !stroke)
+    bool fill = false;
+    if (!beginShape(true, fill))
         return;
-    setOpacity(fill ? alphaOf(m_brush.color()) : 255, stroke ? alphaOf(m_pen.color()) : 255);
-    beginTransformed();
     appendPath(path);
     paintPath(false, fill, path.fillRule() == Qt::OddEvenFill);
-    endTransformed();
-    m_content.append('\n');
+    endShape();
 }
 
 void PaintEngine::drawPolygon(const QPointF *points, int count, PolygonDrawMode mode)
 {
-    if (count < 2)
+    bool fill = false;
+    if (count < 2 || !beginShape(mode != PolylineMode, fill))
         return;
-    endText();
-    applyClip();
-    const bool stroke = m_pen.style() != Qt::NoPen;
-    if (stroke)
-        setStroke();
-    const bool fill = mode != PolylineMode && setFill();
-    if (!fill && !stroke)
-        return;
-    setOpacity(fill ? alphaOf(m_brush.color()) : 255, stroke ? alphaOf(m_pen.color()) : 255);
-    beginTransformed();
     appendPoint(points[0]);
     m_content.append(" m ");
     for (int i = 1; i < count; ++i) {
@@ -445,8 +437,7 @@ void PaintEngine::drawPolygon(const QPointF *points, int count, PolygonDrawMode 
         m_content.append(" l ");
     }
     paintPath(mode != PolylineMode, fill, mode == OddEvenMode);
-    endTransformed();
-    m_content.append('\n');
+    endShape();
 }
 
 void PaintEngine::drawPixmap(const QRectF &rect, const QPixmap &pixmap, const QRectF &source)

@@ -80,6 +80,11 @@ private:
     int alphaOf(const QColor &colour) const;
     void appendPoint(const QPointF &point);
     void appendPath(const QPainterPath &path);
+    // Ends text, applies the clip and sets the pen and, for a shape that can be filled, the
+    // brush: `fill` says whether it is filled. False, with nothing begun, when the shape would
+    // not show.
+    bool beginShape(bool fillable, bool &fill);
+    void endShape();
     // Paints what the content holds as a path: filled with the brush, stroked with the pen.
     void paintPath(bool close, bool fill, bool evenOdd);
     void beginTransformed();
