@@ -37,7 +37,9 @@ void appendNumber(QByteArray &out, double value)
         out.append('0');
         return;
     }
-    const qint64 thousandths = std::llround(value * 1000);
+    // Rounded by hand: llround is a call into the maths library for every number of a page.
+    const double scaled = value * 1000;
+    const qint64 thousandths = qint64(scaled + (scaled < 0 ? -0.5 : 0.5));
     const quint64 magnitude = thousandths < 0 ? quint64(0) - quint64(thousandths)
                                               : quint64(thousandths);
     char buffer[32];

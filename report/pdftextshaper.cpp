@@ -49,6 +49,13 @@ struct TextShaper::Face {
     enum Pair : quint8 { PairUnknown, PairPlain, PairOther };
     std::array<Pair, 256 * 256> latinPairs{};
     QHash<quint32, bool> pairs; // first << 16 | second
+
+    struct LaidOut {
+        QString text;
+        ShapedLine line;
+    };
+    static constexpr qsizetype LaidOutKept = 256;
+    QHash<QString, LaidOut> laidOut;
 };
 
 TextShaper::TextShaper() = default;
@@ -56,7 +63,8 @@ TextShaper::~TextShaper() = default;
 
 TextShaper::Face &TextShaper::faceOf(const QFont &font)
 {
-    if (m_lastFace && m_lastFace->font == font)
+    // A copy of the last font is known without comparing every attribute.
+    if (m_lastFace && (m_lastFace->font.isCopyOf(font) || m_lastFace->font == font))
         return *m_lastFace;
     for (const auto &face : m_faces) {
         if (face->font == font) {
@@ -135,9 +143,20 @@ bool TextShaper::shapePlainly(Face &face, const QString &text)
 {
     const char16_t *chars = reinterpret_cast<const char16_t *>(text.utf16());
     const qsizetype length = text.size();
+    // What is known already is read here; the functions find out the rest once.
     for (qsizetype i = 0; i < length; ++i) {
-        if (chars[i] >= PlainLimit || !plainChar(face, chars[i]) ||
-            (i > 0 && !plainPair(face, chars[i - 1], chars[i])))
+        const char16_t c = chars[i];
+        if (c >= PlainLimit)
+            return false;
+        const Face::Char::State state = face.chars[c].state;
+        if (state == Face::Char::Other || (state == Face::Char::Unknown && !plainChar(face, c)))
+            return false;
+        if (i == 0)
+            continue;
+        const char16_t before = chars[i - 1];
+        const Face::Pair pair =
+            before < 256 && c < 256 ? face.latinPairs[before << 8 | c] : Face::PairUnknown;
+        if (pair == Face::PairOther || (pair == Face::PairUnknown && !plainPair(face, before, c)))
             return false;
     }
     m_line.runs.resize(1);
@@ -219,8 +238,20 @@ void TextShaper::shapeWithLayout(const QFont &font, const QString &text)
 const ShapedLine &TextShaper::shape(const QFont &font, const QString &text)
 {
     Face &face = faceOf(font);
-    if (text.isEmpty() || !face.raw.isValid() || !shapePlainly(face, text))
-        shapeWithLayout(font, text);
+    if (!text.isEmpty() && face.raw.isValid() && shapePlainly(face, text))
+        return m_line;
+    // A report repeats its headings on every page: what QTextLayout made of a text is kept.
+    // The kept line's glyph texts refer to the kept copy of the text, which shares its
+    // characters with the text they were taken from.
+    const auto known = face.laidOut.constFind(text);
+    if (known != face.laidOut.constEnd()) {
+        m_line = known->line;
+        return m_line;
+    }
+    shapeWithLayout(font, text);
+    if (face.laidOut.size() >= Face::LaidOutKept)
+        face.laidOut.clear();
+    face.laidOut.insert(text, Face::LaidOut{text, m_line});
     return m_line;
 }
 
