@@ -73,7 +73,7 @@ QVariant Backend::fromStorage(FieldType type, const QVariant &stored) const
     return stored;
 }
 
-std::unique_ptr<ChangeWatch> Backend::watchChanges(const QStringList &)
+std::unique_ptr<ChangeWatch> Backend::watchChanges(const QStringList &, const ChangeWatch *)
 {
     return nullptr;
 }

@@ -124,8 +124,11 @@ public:
     // A watch over the tables (canonical names, each open on this connection), taken in the
     // open transaction before it reads them: what the transaction reads afterwards is no older
     // than the watch. Null where the storage cannot tell surely and cheaply that nothing was
-    // committed since; the caller then reads the tables each time.
-    virtual std::unique_ptr<ChangeWatch> watchChanges(const QStringList &tables);
+    // committed since; the caller then reads the tables each time. `previous`, when given, is
+    // the watch of this connection's last read of the same tables, which a storage may carry on
+    // from rather than set up its watch again.
+    virtual std::unique_ptr<ChangeWatch> watchChanges(const QStringList &tables,
+                                                      const ChangeWatch *previous);
     // Outside a transaction, where the storage can: the rows of the SELECT `sql` (parameters
     // numbered from 1 as placeholder() writes them) and the watch over `tables` that stands for
     // them, read together in one statement, so that a server is asked once rather than for a

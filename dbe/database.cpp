@@ -35,11 +35,11 @@ std::unique_ptr<ChangeWatch> Database::watchChanges(const QStringList &tables)
 {
     if (m_depth == 0)
         throw Error(QStringLiteral("A change watch needs an open transaction."), Error::WrongState);
-    return m_backend->watchChanges(tables);
+    return m_backend->watchChanges(tables, nullptr);
 }
 
 WatchedRows Database::readWatched(const QStringList &tables, const QString &sql,
-                                  const QVariantList &values,
+                                  const QVariantList &values, const ChangeWatch *previous,
                                   const std::function<void()> &afterWatch)
 {
     if (m_depth != 0)
@@ -51,7 +51,7 @@ WatchedRows Database::readWatched(const QStringList &tables, const QString &sql,
     Transaction transaction(*this);
     // Taken before the read, so that the rows are no older than the watch.
     WatchedRows read;
-    read.watch = m_backend->watchChanges(tables);
+    read.watch = m_backend->watchChanges(tables, previous);
     if (!read.watch) {
         transaction.commit();
         return read;

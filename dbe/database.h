@@ -65,9 +65,10 @@ public:
     // storage can (see Backend::readWatchedAtOnce()); else a transaction that takes the watch,
     // calls `afterWatch` (when given) while it holds the tables, then reads, its statement
     // prepared once per text. A null watch, and no rows, where the storage cannot watch.
-    // Throws the engine's failures.
+    // `previous`: the watch the last such read gave, which the storage may carry on from (see
+    // Backend::watchChanges()). Throws the engine's failures.
     WatchedRows readWatched(const QStringList &tables, const QString &sql,
-                            const QVariantList &values,
+                            const QVariantList &values, const ChangeWatch *previous = nullptr,
                             const std::function<void()> &afterWatch = {});
     // Before reading or writing tables that a restore may have replaced under their names:
     // outside a transaction, each of `tables` (none: every open one) is made to use the file

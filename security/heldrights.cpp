@@ -64,7 +64,7 @@ bool HeldRights::reload(dbe::Database &database, int userId)
     }
     dbe::WatchedRows read = database.readWatched(
         security::accessTestTables(), m_readSql, security::heldAccessValues(userId),
-        afterWatchHook());
+        previous.get(), afterWatchHook());
     if (!read.watch) {
         m_storageWatches = false;
         qCInfo(security::lcSecurity)

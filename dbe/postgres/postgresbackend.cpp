@@ -688,7 +688,8 @@ std::optional<WatchedRows> PostgresBackend::readWatchedAtOnce(const QStringList 
                                                             server.session())};
 }
 
-std::unique_ptr<ChangeWatch> PostgresBackend::watchChanges(const QStringList &tables)
+std::unique_ptr<ChangeWatch> PostgresBackend::watchChanges(const QStringList &tables,
+                                                           const ChangeWatch *)
 {
     PgConnection &server = connection(m_context.databaseName);
     if (!server.inTransaction())

@@ -49,7 +49,8 @@ public:
     void beginSnapshot(const QStringList &tables) override;
     // Commits to a watched table are counted (see ChangeCount); a watch compares the count, one
     // round trip, and ends with the session it was taken in.
-    std::unique_ptr<ChangeWatch> watchChanges(const QStringList &tables) override;
+    std::unique_ptr<ChangeWatch> watchChanges(const QStringList &tables,
+                                              const ChangeWatch *previous) override;
     // The checks, the count and the rows in one statement (ChangeCount::readWatched()).
     std::optional<WatchedRows> readWatchedAtOnce(const QStringList &tables, const QString &sql,
                                                  const QVariantList &values) override;

@@ -6,6 +6,7 @@
 #include <QMutex>
 #include <array>
 #include <cerrno>
+#include <climits>
 #include <linux/magic.h>
 #include <sys/inotify.h>
 #include <sys/vfs.h>
@@ -18,6 +19,8 @@ namespace {
 // What happens to a watched file itself: a write or truncation, and its unlinking or renaming
 // (the link count is an attribute).
 constexpr uint32_t FileEvents = IN_MODIFY | IN_ATTRIB | IN_DELETE_SELF | IN_MOVE_SELF;
+// Writes are counted apart: a commit makes only these, and leaves the paths naming the files.
+constexpr uint32_t WriteEvents = IN_MODIFY;
 // What replaces a file under its name. Writes to the directory's other files (the log, the
 // journals every commit makes and removes) are not asked for.
 constexpr uint32_t DirectoryEvents = IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO |
@@ -77,29 +80,36 @@ public:
     bool take(std::vector<FileChangeWatch::Seen> &seen, quint64 &overflows)
     {
         const QMutexLocker lock(&m_mutex);
-        if (!drain())
-            return false;
-        overflows = m_overflows;
-        for (FileChangeWatch::Seen &item : seen) {
-            const Object *object = live(item.watch);
-            if (!object)
-                return false;
-            item.events = countOf(*object, item.name);
-        }
-        return true;
+        return drain() && takeCounts(seen, overflows);
     }
 
-    // Reads what is queued; true when no count differs from `seen`.
-    bool matches(const std::vector<FileChangeWatch::Seen> &seen, quint64 overflows)
+    // What happened since the counts in `seen` were taken.
+    enum class Drift { None, Writes, Other };
+
+    // Reads what is queued and tells how the counts differ from `seen`.
+    Drift drift(const std::vector<FileChangeWatch::Seen> &seen, quint64 overflows)
     {
         const QMutexLocker lock(&m_mutex);
-        if (!drain() || overflows != m_overflows)
+        if (!drain())
+            return Drift::Other;
+        return driftOf(seen, overflows);
+    }
+
+    // When no more than writes happened since `seen` was taken: holds the same kernel watches
+    // once more for `renewed`, a copy of `seen`, with the counts of now.
+    bool renew(const std::vector<FileChangeWatch::Seen> &seen, quint64 overflows,
+               std::vector<FileChangeWatch::Seen> &renewed, quint64 &renewedOverflows)
+    {
+        const QMutexLocker lock(&m_mutex);
+        if (!drain() || driftOf(seen, overflows) == Drift::Other)
             return false;
-        for (const FileChangeWatch::Seen &item : seen) {
-            const Object *object = live(item.watch);
-            if (!object || countOf(*object, item.name) != item.events)
-                return false;
+        renewed = seen;
+        if (!takeCounts(renewed, renewedOverflows)) {
+            renewed.clear(); // holds none of the watches
+            return false;
         }
+        for (const FileChangeWatch::Seen &item : renewed)
+            ++m_objects[item.watch].users;
         return true;
     }
 
@@ -109,7 +119,8 @@ private:
     struct Object {
         int users = 0;
         bool gone = false;
-        quint64 events = 0;              // on the object itself
+        quint64 events = 0;              // on the object itself, but writes
+        quint64 writes = 0;              // into the object, a file
         QHash<QString, quint64> entries; // on a directory's entries, by entryKey()
     };
 
@@ -124,9 +135,40 @@ private:
         return entry.isEmpty() ? object.events : object.entries.value(entry);
     }
 
+    bool takeCounts(std::vector<FileChangeWatch::Seen> &seen, quint64 &overflows) const
+    {
+        overflows = m_overflows;
+        for (FileChangeWatch::Seen &item : seen) {
+            const Object *object = live(item.watch);
+            if (!object)
+                return false;
+            item.events = countOf(*object, item.name);
+            item.writes = item.name.isEmpty() ? object->writes : 0;
+        }
+        return true;
+    }
+
+    Drift driftOf(const std::vector<FileChangeWatch::Seen> &seen, quint64 overflows) const
+    {
+        if (overflows != m_overflows)
+            return Drift::Other;
+        Drift drift = Drift::None;
+        for (const FileChangeWatch::Seen &item : seen) {
+            const Object *object = live(item.watch);
+            if (!object || countOf(*object, item.name) != item.events)
+                return Drift::Other;
+            if (item.name.isEmpty() && object->writes != item.writes)
+                drift = Drift::Writes;
+        }
+        return drift;
+    }
+
     bool drain()
     {
         alignas(inotify_event) std::array<char, 4096> buffer;
+        // A read that left room for the longest event emptied the queue: a second read would
+        // only find what came after, which the next drain counts as well.
+        constexpr ssize_t Emptied = ssize_t(buffer.size() - (sizeof(inotify_event) + NAME_MAX + 1));
         for (;;) {
             const ssize_t length = ::read(m_fd, buffer.data(), buffer.size());
             if (length < 0 && errno == EINTR)
@@ -140,6 +182,8 @@ private:
                 offset += ssize_t(sizeof(inotify_event) + event->len);
                 count(*event);
             }
+            if (length <= Emptied)
+                return true;
         }
     }
 
@@ -156,6 +200,8 @@ private:
             object->gone = true;
         if (event.len > 0)
             ++object->entries[entryKey(QFile::decodeName(event.name))];
+        else if ((event.mask & ~WriteEvents) == 0)
+            ++object->writes;
         else
             ++object->events;
     }
@@ -199,6 +245,7 @@ std::unique_ptr<FileChangeWatch> FileChangeWatch::create(const QStringList &path
 {
     EventQueue &queue = EventQueue::instance();
     std::unique_ptr<FileChangeWatch> watch(new FileChangeWatch);
+    watch->m_paths = paths;
     // The tables share a directory: it is asked of the kernel once.
     QHash<QString, int> directories;
     for (const QString &path : paths) {
@@ -240,9 +287,20 @@ FileChangeWatch::~FileChangeWatch()
 
 bool FileChangeWatch::unchanged() const
 {
-    if (!m_changed && !EventQueue::instance().matches(m_seen, m_overflows))
+    if (!m_changed && EventQueue::instance().drift(m_seen, m_overflows) != EventQueue::Drift::None)
         m_changed = true;
     return !m_changed;
+}
+
+std::unique_ptr<FileChangeWatch> FileChangeWatch::renewed(const QStringList &paths) const
+{
+    if (paths != m_paths)
+        return nullptr;
+    std::unique_ptr<FileChangeWatch> watch(new FileChangeWatch);
+    if (!EventQueue::instance().renew(m_seen, m_overflows, watch->m_seen, watch->m_overflows))
+        return nullptr;
+    watch->m_paths = m_paths;
+    return watch;
 }
 
 } // namespace dbe

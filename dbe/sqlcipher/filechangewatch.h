@@ -38,17 +38,26 @@ public:
 
     bool unchanged() const override;
 
+    // The watch that a new read transaction over the same files would take, on the kernel's
+    // watches this one holds, when all that happened since this one was taken was writes into
+    // the files: none was replaced, renamed, unlinked or had its attributes changed, and the
+    // directory saw no entry of theirs come or go, so each path still names the file watched.
+    // Null otherwise, and the caller creates a watch afresh. Held against writers as create().
+    std::unique_ptr<FileChangeWatch> renewed(const QStringList &paths) const;
+
     // What the watch compares: how many events the process's queue had counted for one watched
     // object when the watch was taken.
     struct Seen {
         int watch = -1;
         QString name; // an entry of a watched directory, upper-cased; empty for the object itself
-        quint64 events = 0;
+        quint64 events = 0; // everything but writes into a file
+        quint64 writes = 0;
     };
 
 private:
     FileChangeWatch() = default;
 
+    QStringList m_paths;
     std::vector<Seen> m_seen;
     quint64 m_overflows = 0;
     mutable bool m_changed = false;

@@ -379,7 +379,8 @@ void SqlCipherBackend::setBusyTimeout(int milliseconds)
 
 QString SqlCipherBackend::baseName(const QString &name)
 {
-    QString base = QFileInfo(name).fileName();
+    // The file name part, as QFileInfo gives it, without building one at every access test.
+    QString base = name.mid(name.lastIndexOf(u'/') + 1);
     if (base.endsWith(fileSuffix(), Qt::CaseInsensitive))
         base.chop(fileSuffix().size());
     return base;
@@ -465,6 +466,7 @@ void SqlCipherBackend::detach(const QString &schema)
     m_attached.remove(schema.toUpper());
     m_files.remove(schema.toUpper());
     m_identities.remove(schema.toUpper());
+    m_watchTexts.remove(schema.toUpper());
 }
 
 TableDef SqlCipherBackend::readDefinition(const QString &schema)
@@ -586,27 +588,27 @@ void SqlCipherBackend::rememberAttachedFile(const QString &schema, const QString
     };
     int moved = 0;
     const QByteArray schemaName = schema.toUtf8();
+    const QByteArray encodedPath = QFile::encodeName(path);
     // The path is read after SQLite opened the file: when it names SQLite's file now (SQLite
     // compares with the file it holds), it named it then too.
-    if (::stat(QFile::encodeName(path).constData(), &status) != 0 ||
+    if (::stat(encodedPath.constData(), &status) != 0 ||
         sqlite3_file_control(m_db, schemaName.constData(), SQLITE_FCNTL_HAS_MOVED, &moved) !=
             SQLITE_OK ||
         moved) {
         m_identities.remove(schema);
         return;
     }
-    m_identities.insert(schema, FileIdentity{status.st_dev, status.st_ino});
+    m_identities.insert(schema, FileIdentity{status.st_dev, status.st_ino, encodedPath});
 }
 
 bool SqlCipherBackend::namesAttachedFile(const QString &schema) const
 {
     const auto identity = m_identities.constFind(schema);
-    const auto file = m_files.constFind(schema);
-    if (identity == m_identities.cend() || file == m_files.cend())
+    if (identity == m_identities.cend())
         return false;
     struct stat status {
     };
-    return ::stat(QFile::encodeName(QDir(m_directory).filePath(*file)).constData(), &status) == 0 &&
+    return ::stat(identity->path.constData(), &status) == 0 &&
            status.st_dev == identity->device && status.st_ino == identity->inode;
 }
 
@@ -820,7 +822,8 @@ void SqlCipherBackend::rollback()
     execute(QStringLiteral("ROLLBACK"), true);
 }
 
-std::unique_ptr<ChangeWatch> SqlCipherBackend::watchChanges(const QStringList &tables)
+std::unique_ptr<ChangeWatch> SqlCipherBackend::watchChanges(const QStringList &tables,
+                                                            const ChangeWatch *previous)
 {
     if (sqlite3_get_autocommit(m_db))
         throw Error(QStringLiteral("A change watch needs an open transaction."), Error::WrongState);
@@ -831,29 +834,33 @@ std::unique_ptr<ChangeWatch> SqlCipherBackend::watchChanges(const QStringList &t
         if (file == m_files.cend())
             throw Error(QStringLiteral("Table %1 is not open.").arg(schema + fileSuffix()),
                         Error::WrongState);
-        const QString path = QDir(m_directory).filePath(*file);
+        // Built once per schema: a read of the rights after each commit comes here.
+        WatchTexts &texts = m_watchTexts[schema];
+        if (texts.path.isEmpty()) {
+            texts.path = QDir(m_directory).filePath(*file);
+            texts.lock =
+                QStringLiteral("SELECT count(*) FROM %1.sqlite_master").arg(quoteIdentifier(schema));
+            texts.journalMode =
+                QStringLiteral("PRAGMA %1.journal_mode").arg(quoteIdentifier(schema));
+        }
         // What this transaction wrote is not in the file yet.
-        if (m_written.contains(path))
+        if (m_written.contains(texts.path))
             return nullptr;
         // The first read takes the file's shared lock (rolling back a journal a crashed writer
         // left), and the transaction holds it to its end: from here on nobody writes the file,
         // so its head as it is now belongs to what the transaction reads, before or after.
-        watchStatement(
-            QStringLiteral("SELECT count(*) FROM %1.sqlite_master").arg(quoteIdentifier(schema)),
-            schema);
-        const QString journalMode = watchStatement(
-            QStringLiteral("PRAGMA %1.journal_mode").arg(quoteIdentifier(schema)), schema);
+        stepKept(texts.lock, *file, texts.path);
+        const QString journalMode = stepKept(texts.journalMode, *file, texts.path);
         if (journalMode.compare(QLatin1String("wal"), Qt::CaseInsensitive) == 0)
             return nullptr;
-        paths.append(path);
+        paths.append(texts.path);
+    }
+    // Only this storage's own watch can be carried on.
+    if (const auto *watched = dynamic_cast<const FileChangeWatch *>(previous)) {
+        if (std::unique_ptr<FileChangeWatch> renewed = watched->renewed(paths))
+            return renewed;
     }
     return FileChangeWatch::create(paths);
-}
-
-QString SqlCipherBackend::watchStatement(const QString &sql, const QString &schema)
-{
-    const QString file = tableFileName(schema);
-    return stepKept(sql, file, QDir(m_directory).filePath(file));
 }
 
 // Raw statements rather than prepare()'s: a pragma counts as a write there, and would mark the

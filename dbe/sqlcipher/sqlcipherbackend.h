@@ -3,6 +3,7 @@
 #include "dbe/backend.h"
 #include "dbe/storage.h"
 
+#include <QHash>
 #include <QMap>
 #include <QSet>
 #include <functional>
@@ -50,8 +51,10 @@ public:
     // Takes every file's write lock before anything is written; see the definition.
     void beginWriting(const QStringList &tables) override;
     void beginSnapshot(const QStringList &tables) override;
-    // Watches the table files through the kernel's file events (see FileChangeWatch).
-    std::unique_ptr<ChangeWatch> watchChanges(const QStringList &tables) override;
+    // Watches the table files through the kernel's file events (see FileChangeWatch), carrying
+    // on with the kernel's watches of `previous` where that proves the files the same.
+    std::unique_ptr<ChangeWatch> watchChanges(const QStringList &tables,
+                                              const ChangeWatch *previous) override;
     void followReplacedFiles(const QStringList &tables) override;
     QString openingPassword() const override { return m_openedWith; }
 
@@ -66,9 +69,6 @@ private:
     // `keepPrepared`: for the few texts run again and again (BEGIN, COMMIT), which are then
     // parsed once.
     void execute(const QString &sql, bool keepPrepared = false);
-    // One text value of a statement of watchChanges(), prepared once; `schema` is the table
-    // file's it reads.
-    QString watchStatement(const QString &sql, const QString &schema);
     // Runs a statement kept prepared by its text, answering its first row's first value;
     // `tables` and `path` name what a failure names.
     QString stepKept(const QString &sql, const QString &tables, const QString &path);
@@ -94,6 +94,7 @@ private:
     struct FileIdentity {
         dev_t device = 0;
         ino_t inode = 0;
+        QByteArray path; // encoded for the system, as each check of it needs it
     };
 
     QString m_directory;
@@ -104,6 +105,12 @@ private:
     QMap<QString, TableHandle> m_attached;    // key: upper-cased schema name
     QMap<QString, QString> m_files;           // schema -> its file name as found on disk
     QMap<QString, FileIdentity> m_identities; // schema -> the file SQLite attached
+    struct WatchTexts {
+        QString path;        // of the attached file
+        QString lock;        // a read that takes the file's shared lock
+        QString journalMode; // the query of the file's journal mode
+    };
+    QHash<QString, WatchTexts> m_watchTexts; // schema -> what watchChanges() runs for it
     QString m_openedWith;                     // the password that attached a table
     QByteArray m_newSalt;                     // the salt of the tables this backend creates
     QSet<QString> m_written;                  // table files written in the open transaction

@@ -77,6 +77,9 @@ void ReplacedFilesTest::answersAsAFreshProcessAfterAReplacement_data()
 {
     QTest::addColumn<QString>("table");
     QTest::addColumn<QString>("replace"); // $1 the table file, $2 its older copy
+    // The host read the rights again after a plain commit first, so that the watch it holds
+    // when the file is replaced is one carried on from the watch before.
+    QTest::addColumn<bool>("readAfterACommit");
     const QStringList tables = {QStringLiteral("USERACC"), QStringLiteral("GRPCOLL"),
                                 QStringLiteral("USERS")};
     const QList<std::pair<const char *, QString>> ways = {
@@ -84,11 +87,18 @@ void ReplacedFilesTest::answersAsAFreshProcessAfterAReplacement_data()
         {"copied over", QStringLiteral("cp \"$2\" \"$1\"")},
         {"renamed over", QStringLiteral("cp \"$2\" \"$1.new\" && mv \"$1.new\" \"$1\"")},
         {"removed and copied back", QStringLiteral("rm \"$1\" && cp \"$2\" \"$1\"")},
+        {"moved aside and copied back",
+         QStringLiteral("mv \"$1\" \"$1.aside\" && cp \"$2\" \"$1\"")},
         {"linked over", QStringLiteral("cp \"$2\" \"$1.old\" && ln -sf \"$1.old\" \"$1\"")},
     };
     for (const QString &table : tables) {
         for (const auto &[name, script] : ways)
-            QTest::newRow(qPrintable(table + u' ' + QLatin1String(name))) << table << script;
+            QTest::newRow(qPrintable(table + u' ' + QLatin1String(name))) << table << script << false;
+    }
+    for (const QString &table : tables.first(2)) {
+        for (const auto &[name, script] : ways.mid(1, 4))
+            QTest::newRow(qPrintable(table + u' ' + QLatin1String(name) + " after reading a commit"))
+                << table << script << true;
     }
 }
 
@@ -99,6 +109,7 @@ void ReplacedFilesTest::answersAsAFreshProcessAfterAReplacement()
 {
     QFETCH(QString, table);
     QFETCH(QString, replace);
+    QFETCH(bool, readAfterACommit);
     RightsFixture fixture(true);
     fixture.grant(fixture.tester, QStringLiteral("G3"));
     const QString path = fixture.db.dir() + u'/' + table + QStringLiteral(".DB");
@@ -120,6 +131,10 @@ void ReplacedFilesTest::answersAsAFreshProcessAfterAReplacement()
     host->setErrorHandler([](const QString &) {});
     QVERIFY(host->LogonEx(QStringLiteral("Tester"), password));
     QCOMPARE(host->HasAccess(4), table != QStringLiteral("USERS"));
+    if (readAfterACommit) {
+        fixture.grant(fixture.tester, QStringLiteral("C5"));
+        QVERIFY(host->HasAccess(5));
+    }
 
     QVERIFY(shell(replace, {path, olderCopy}));
     // Before a new logon, from the rights kept in memory...
@@ -130,6 +145,14 @@ void ReplacedFilesTest::answersAsAFreshProcessAfterAReplacement()
             QVERIFY(!granted && !host->LastError().isEmpty());
         else
             QCOMPARE(granted, fresh.endsWith(QStringLiteral("access=1")));
+    }
+    // The watch taken after the replacement is on the file now in place, not the one before.
+    if (readAfterACommit && !replace.startsWith(QLatin1String("truncate"))) {
+        if (table == QStringLiteral("USERACC"))
+            fixture.grant(fixture.tester, QStringLiteral("C4"));
+        else
+            fixture.db.addMember(3, 4);
+        QVERIFY(host->HasAccess(4));
     }
     // ...and after one, with either password.
     for (const QString &tried : {QStringLiteral("pw"), QStringLiteral("new")}) {
