@@ -3,6 +3,7 @@
 
 #include "report/pageexport.h"
 #include "report/pagerecorder.h"
+#include "report/pdfobjects.h"
 #include "tests/report/reporttestkit.h"
 #include "ui/application.h"
 
@@ -80,6 +81,29 @@ class TestPdfDocument : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
+    // Page content numbers: three decimals at most, no exponent, nothing a reader would refuse.
+    void numbersInPageContent_data()
+    {
+        QTest::addColumn<double>("value");
+        QTest::addColumn<QByteArray>("written");
+        QTest::newRow("whole") << 1200.0 << QByteArray("1200");
+        QTest::newRow("negative fraction") << -0.06 << QByteArray("-0.06");
+        QTest::newRow("rounded up into the units") << 2.9996 << QByteArray("3");
+        QTest::newRow("rounded away from zero") << -1.0006 << QByteArray("-1.001");
+        QTest::newRow("too small to show") << -0.0004 << QByteArray("0");
+        QTest::newRow("large") << 123456789.125 << QByteArray("123456789.125");
+        QTest::newRow("not a number") << qQNaN() << QByteArray("0");
+    }
+
+    void numbersInPageContent()
+    {
+        QFETCH(double, value);
+        QFETCH(QByteArray, written);
+        QByteArray out("x ");
+        pdf::appendNumber(out, value);
+        QCOMPARE(out, "x " + written);
+    }
+
     void pageLooksAsPaintedAndReadsBack_data()
     {
         QTest::addColumn<Drawing>("draw");
