@@ -273,7 +273,8 @@ void BM_TestAccessAfterACommit(benchmark::State &state)
             state.SkipWithError("unexpected answer");
             break;
         }
-    }    // The processor time of the tests alone, which a machine busy with other work inflates less
+    }
+    // The processor time of the tests alone, which a machine busy with other work inflates less
     // than their wall time (on a server, its own processor time is not in it).
     state.counters["cpu_us"] =
         benchmark::Counter(cpuSeconds * 1e6, benchmark::Counter::kAvgIterations);
