@@ -162,6 +162,8 @@ std::optional<ChangeCount::WatchedRead> ChangeCount::readWatched(PgConnection &s
     // One statement, one snapshot: the checks, the state and the rows cannot disagree, and
     // nothing written in between can slip past the state. The rows of a failed check are
     // thrown away.
+    // OFFSET 0 keeps the planner from pulling the checks up into the join, where their
+    // correlated counts were worked out again for every row the read returns.
     // The checks' values are the same at every read, so they are written into the text: a
     // statement whose only parameters are the read's keeps one plan on the server, where
     // parameters for the catalogs would have it planned afresh at each execution.
@@ -172,9 +174,9 @@ std::optional<ChangeCount::WatchedRead> ChangeCount::readWatched(PgConnection &s
             literals.append(server.literal(value.toString()));
         m_combined =
             QStringLiteral("SELECT dbe_trust.trusted, dbe_state.state, dbe_state.complete, "
-                           "dbe_rows.* FROM (%1) AS dbe_trust(trusted) CROSS JOIN (%2) AS "
-                           "dbe_state(state, complete) LEFT JOIN (SELECT true AS dbe_found, "
-                           "dbe_read.* FROM (%3) AS dbe_read) AS dbe_rows ON true")
+                           "dbe_rows.* FROM (%1 OFFSET 0) AS dbe_trust(trusted) CROSS JOIN (%2 "
+                           "OFFSET 0) AS dbe_state(state, complete) LEFT JOIN (SELECT true AS "
+                           "dbe_found, dbe_read.* FROM (%3) AS dbe_read) AS dbe_rows ON true")
                 .arg(withLiterals(trustQuery(), literals), withLiterals(stateQuery(), literals),
                      sql);
         m_combinedFor = key;
