@@ -16,13 +16,11 @@ namespace {
 
 QPaintEngine::PaintEngineFeatures features()
 {
-    // No gradients and no brush textures: QPainter draws those itself and hands them over as
-    // images.
-    return QPaintEngine::PrimitiveTransform | QPaintEngine::PatternTransform |
-           QPaintEngine::PixmapTransform | QPaintEngine::PatternBrush | QPaintEngine::AlphaBlend |
-           QPaintEngine::PainterPaths | QPaintEngine::Antialiasing | QPaintEngine::BrushStroke |
-           QPaintEngine::ConstantOpacity | QPaintEngine::MaskedBrush |
-           QPaintEngine::ObjectBoundingModeGradients;
+    // No gradients, brush textures or transformed patterns, and no pens painted with a brush:
+    // QPainter draws those itself and hands them over as images.
+    return QPaintEngine::PrimitiveTransform | QPaintEngine::PixmapTransform |
+           QPaintEngine::PatternBrush | QPaintEngine::AlphaBlend | QPaintEngine::PainterPaths |
+           QPaintEngine::Antialiasing | QPaintEngine::ConstantOpacity;
 }
 
 void appendColour(QByteArray &out, QRgb rgb)
@@ -472,11 +470,11 @@ void PaintEngine::drawImage(const QRectF &rect, const QImage &image, const QRect
 
 EmbeddedFont *PaintEngine::fontOf(const QRawFont &face)
 {
-    if (m_lastFaceHasFont && face == m_lastFace)
+    if (m_lastFaceKnown && face == m_lastFace)
         return m_lastFont;
     m_lastFace = face;
     m_lastFont = m_document.font(face);
-    m_lastFaceHasFont = true;
+    m_lastFaceKnown = true;
     return m_lastFont;
 }
 

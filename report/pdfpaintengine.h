@@ -127,7 +127,7 @@ private:
     TextShaper m_shaper;
     QRawFont m_lastFace;
     EmbeddedFont *m_lastFont = nullptr;
-    bool m_lastFaceHasFont = false;
+    bool m_lastFaceKnown = false;
 };
 
 } // namespace report::pdf
