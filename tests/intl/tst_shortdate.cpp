@@ -113,6 +113,40 @@ private Q_SLOTS:
         const ShortDateFormat format{separator, picture};
         QTEST(format.parse(text, QDate(2025, 6, 15)).value_or(QDate()), "date");
     }
+
+    // Rows run in order on one thread, so each shows that the day's text kept from the row
+    // before is not given for another picture, separator or locale.
+    void formatsMoments_data()
+    {
+        QTest::addColumn<QString>("picture");
+        QTest::addColumn<QString>("locale");
+        QTest::addColumn<QDateTime>("moment");
+        QTest::addColumn<QString>("text");
+        const QDateTime early(QDate(2025, 1, 1), QTime(0, 8, 30));
+        const QDateTime late(QDate(2025, 1, 1), QTime(23, 59, 59));
+        // clang-format off
+        QTest::newRow("US") << "M/d/yyyy" << "C" << early << "1/1/2025 00:08:30";
+        QTest::newRow("same day, other picture") << "dd.MM.yyyy" << "C" << early << "01.01.2025 00:08:30";
+        QTest::newRow("same day and picture") << "dd.MM.yyyy" << "C" << late << "01.01.2025 23:59:59";
+        QTest::newRow("other picture, same separator") << "d.M.yyyy" << "C" << late << "1.1.2025 23:59:59";
+        QTest::newRow("other separator") << "d-M-yyyy" << "C" << late << "1-1-2025 23:59:59";
+        QTest::newRow("month named in German") << "d MMMM yyyy" << "de_DE" << early << "1 Januar 2025 00:08:30";
+        QTest::newRow("same, in French") << "d MMMM yyyy" << "fr_FR" << early << "1 janvier 2025 00:08:30";
+        QTest::newRow("no moment") << "M/d/yyyy" << "C" << QDateTime() << "";
+        // clang-format on
+    }
+    void formatsMoments()
+    {
+        QFETCH(QString, picture);
+        QFETCH(QString, locale);
+        QFETCH(QDateTime, moment);
+        const QChar separator =
+            *std::find_if(picture.begin(), picture.end(), [](QChar c) { return !c.isLetter(); });
+        QLocale::setDefault(QLocale(locale));
+        const QString text = ShortDateFormat{separator, picture}.formatDateTime(moment);
+        QLocale::setDefault(QLocale::c());
+        QTEST(text, "text");
+    }
 };
 
 QTEST_GUILESS_MAIN(TestShortDate)
