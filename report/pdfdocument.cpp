@@ -40,8 +40,13 @@ QPaintEngine *PdfDocument::paintEngine() const
 bool PdfDocument::drawTextBox(QPainter &painter, const QRect &rect, int flags, const QString &text,
                               const QColor &colour)
 {
-    auto *engine = dynamic_cast<pdf::PaintEngine *>(painter.paintEngine());
-    return engine && engine->drawTextBox(painter, rect, flags, text, colour);
+    // Every text box of the preview and of images asks too: the engine's type answers them
+    // before any cast.
+    QPaintEngine *engine = painter.paintEngine();
+    if (!engine || engine->type() != QPaintEngine::User)
+        return false;
+    auto *pdf = dynamic_cast<pdf::PaintEngine *>(engine);
+    return pdf && pdf->drawTextBox(painter, rect, flags, text, colour);
 }
 
 int PdfDocument::metric(PaintDeviceMetric metric) const

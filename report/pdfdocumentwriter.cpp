@@ -24,6 +24,27 @@ QByteArray reference(int number)
     return text;
 }
 
+// An image's rows without the padding a QImage may end each with.
+QByteArray samplesOf(const QImage &image, int bytesPerPixel)
+{
+    const qsizetype row = qsizetype(image.width()) * bytesPerPixel;
+    QByteArray samples;
+    samples.reserve(row * image.height());
+    for (int y = 0; y < image.height(); ++y)
+        samples.append(reinterpret_cast<const char *>(image.constScanLine(y)), row);
+    return samples;
+}
+
+QByteArray imageDictionary(QSize size, const char *colourSpace)
+{
+    QByteArray dictionary("/Type/XObject/Subtype/Image/Width ");
+    appendInteger(dictionary, size.width());
+    dictionary.append("/Height ");
+    appendInteger(dictionary, size.height());
+    dictionary.append("/ColorSpace").append(colourSpace).append("/BitsPerComponent 8");
+    return dictionary;
+}
+
 // A hatch cell of a twelfth of an inch, the spacing a screen shows a hatched box with.
 constexpr int HatchCell = 6;
 
@@ -102,33 +123,16 @@ QByteArray DocumentWriter::image(const QImage &image)
     const auto known = m_imagesByKey.constFind(image.cacheKey());
     if (known != m_imagesByKey.constEnd())
         return *known;
-    const QImage rgb = image.convertToFormat(QImage::Format_RGB888);
-    QByteArray samples;
-    samples.reserve(qsizetype(rgb.width()) * rgb.height() * 3);
-    for (int y = 0; y < rgb.height(); ++y)
-        samples.append(reinterpret_cast<const char *>(rgb.constScanLine(y)), rgb.width() * 3);
-    QByteArray dictionary("/Type/XObject/Subtype/Image/Width ");
-    appendInteger(dictionary, rgb.width());
-    dictionary.append("/Height ");
-    appendInteger(dictionary, rgb.height());
-    dictionary.append("/ColorSpace/DeviceRGB/BitsPerComponent 8");
+    QByteArray dictionary = imageDictionary(image.size(), "/DeviceRGB");
     if (image.hasAlphaChannel()) {
-        const QImage alpha = image.convertToFormat(QImage::Format_Alpha8);
-        QByteArray mask;
-        mask.reserve(qsizetype(alpha.width()) * alpha.height());
-        for (int y = 0; y < alpha.height(); ++y)
-            mask.append(reinterpret_cast<const char *>(alpha.constScanLine(y)), alpha.width());
         const int maskObject = m_objects.reserve();
-        QByteArray maskDictionary("/Type/XObject/Subtype/Image/Width ");
-        appendInteger(maskDictionary, alpha.width());
-        maskDictionary.append("/Height ");
-        appendInteger(maskDictionary, alpha.height());
-        maskDictionary.append("/ColorSpace/DeviceGray/BitsPerComponent 8");
-        m_objects.writeStream(maskObject, maskDictionary, mask);
+        m_objects.writeStream(maskObject, imageDictionary(image.size(), "/DeviceGray"),
+                              samplesOf(image.convertToFormat(QImage::Format_Alpha8), 1));
         dictionary.append("/SMask ").append(reference(maskObject));
     }
     const int object = m_objects.reserve();
-    m_objects.writeStream(object, dictionary, samples);
+    m_objects.writeStream(object, dictionary,
+                          samplesOf(image.convertToFormat(QImage::Format_RGB888), 3));
     const QByteArray name = "/Im" + QByteArray::number(m_imagesByKey.size() + 1);
     m_imageEntries.append(name).append(' ').append(reference(object));
     m_imagesByKey.insert(image.cacheKey(), name);

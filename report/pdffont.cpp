@@ -106,17 +106,6 @@ QByteArray psName(const QRawFont &face, const QByteArray &names)
     return result.isEmpty() ? QByteArray("Font") : result;
 }
 
-QByteArray utf16Hex(const QString &text)
-{
-    QByteArray hex;
-    for (const QChar c : text) {
-        char unit[5];
-        std::snprintf(unit, sizeof unit, "%04X", unsigned(c.unicode()));
-        hex.append(unit, 4);
-    }
-    return hex;
-}
-
 } // namespace
 
 std::unique_ptr<EmbeddedFont> EmbeddedFont::fromFace(const QRawFont &face, ObjectWriter &objects,

@@ -63,16 +63,21 @@ void appendNumber(QByteArray &out, double value)
     out.append(start, buffer + sizeof buffer - start);
 }
 
-QByteArray textString(const QString &text)
+QByteArray utf16Hex(const QString &text)
 {
-    QByteArray hex("<FEFF");
+    QByteArray hex;
+    hex.reserve(text.size() * 4);
     for (const QChar c : text) {
         char unit[5];
         std::snprintf(unit, sizeof unit, "%04X", unsigned(c.unicode()));
         hex.append(unit, 4);
     }
-    hex.append('>');
     return hex;
+}
+
+QByteArray textString(const QString &text)
+{
+    return "<FEFF" + utf16Hex(text) + '>';
 }
 
 ObjectWriter::ObjectWriter(QIODevice &device) : m_device(device)

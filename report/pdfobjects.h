@@ -14,6 +14,8 @@ namespace report::pdf {
 void appendNumber(QByteArray &out, double value);
 void appendInteger(QByteArray &out, qint64 value);
 
+// The text's UTF-16 code units as hex digits, four to a unit.
+QByteArray utf16Hex(const QString &text);
 // A text string in UTF-16 with its byte order mark, as hex, for the document information.
 QByteArray textString(const QString &text);
 
