@@ -291,6 +291,16 @@ void PaintEngine::appendPoint(const QPointF &point)
     appendNumber(m_content, point.y());
 }
 
+void PaintEngine::appendRect(const QRectF &rect)
+{
+    appendPoint(rect.topLeft());
+    m_content.append(' ');
+    appendNumber(m_content, rect.width());
+    m_content.append(' ');
+    appendNumber(m_content, rect.height());
+    m_content.append(" re ");
+}
+
 void PaintEngine::appendPath(const QPainterPath &path)
 {
     for (int i = 0; i < path.elementCount(); ++i) {
@@ -379,12 +389,7 @@ void PaintEngine::drawRects(const QRectF *rects, int count)
     if (!beginShape(true, fill))
         return;
     for (int i = 0; i < count; ++i) {
-        appendPoint(rects[i].topLeft());
-        m_content.append(' ');
-        appendNumber(m_content, rects[i].width());
-        m_content.append(' ');
-        appendNumber(m_content, rects[i].height());
-        m_content.append(" re ");
+        appendRect(rects[i]);
         paintPath(false, fill, false);
         m_content.append(' ');
     }
@@ -600,12 +605,8 @@ void PaintEngine::emitLine(const ShapedLine &line, QPointF origin, const QColor 
         prepareRun(line.runs.front(), colour);
         beforeClip = m_written;
         m_content.append("q ");
-        appendPoint(clip->topLeft());
-        m_content.append(' ');
-        appendNumber(m_content, clip->width());
-        m_content.append(' ');
-        appendNumber(m_content, clip->height());
-        m_content.append(" re W n ");
+        appendRect(*clip);
+        m_content.append("W n ");
     }
     for (const GlyphRun &run : line.runs) {
         if (run.glyphs.isEmpty())

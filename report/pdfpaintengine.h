@@ -79,6 +79,7 @@ private:
     void setOpacity(int fill, int stroke);
     int alphaOf(const QColor &colour) const;
     void appendPoint(const QPointF &point);
+    void appendRect(const QRectF &rect);
     void appendPath(const QPainterPath &path);
     // Ends text, applies the clip and sets the pen and, for a shape that can be filled, the
     // brush: `fill` says whether it is filled. False, with nothing begun, when the shape would
