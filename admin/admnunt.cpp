@@ -328,6 +328,7 @@ void TFormAdmin::OpenSecurity(const QString &alias)
                                 : tblSecProg->asString(security::fields::SecurityLabel);
             tblSecProg->close();
             CurrentAlias = alias;
+            m_openDatabase = dbe::Session::instance().database(alias);
             break;
         } catch (const std::exception &error) {
             tblSecProg->close();
@@ -348,6 +349,7 @@ void TFormAdmin::OpenSecurity(const QString &alias)
             // to a security database; the engine's own text went to the log.
             ui::showError(this, NoSecurityFiles);
             CurrentAlias.clear();
+            m_openDatabase.reset();
             break;
         }
     }
@@ -430,6 +432,7 @@ void TFormAdmin::Close1Click()
 {
     delete FormSecDB;
     CurrentAlias.clear();
+    m_openDatabase.reset();
     UpdateControls();
 }
 

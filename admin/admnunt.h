@@ -120,4 +120,8 @@ private:
     StatusPanel *m_panels[3] = {nullptr, nullptr, nullptr};
     std::unique_ptr<QPrinter> m_printer;
     QPointer<ui::HelpWindow> m_helpWindow;
+    // The open alias's connection, held between the windows that use it: on a server each
+    // window would otherwise wait for a new session to be set up and authenticated. It holds
+    // no table, so no lock, and another program may restore or copy the files meanwhile.
+    std::shared_ptr<dbe::Database> m_openDatabase;
 };

@@ -32,7 +32,9 @@ constexpr int CalculatedTextSize = 30;
 
 } // namespace
 
-TfrmViewLog::TfrmViewLog(QWidget *parent) : QDialog(parent)
+TfrmViewLog::TfrmViewLog(QWidget *parent)
+    : QDialog(parent), m_userNames(security::fields::UserName),
+      m_accessNames(security::fields::AccessName)
 {
     ui::installHelpKey(this, QStringLiteral("viewlog.html"));
     setObjectName(QStringLiteral("frmViewLog"));
@@ -130,6 +132,8 @@ void TfrmViewLog::FormShow()
 
 void TfrmViewLog::FormHide()
 {
+    m_userNames.clear();
+    m_accessNames.clear();
     tblLog->close();
     tblUsers->close();
     tblAccess->close();
@@ -162,6 +166,10 @@ void TfrmViewLog::describeLogFields()
 
 void TfrmViewLog::showLog()
 {
+    // Names are kept while the grid shows the same rows; a fresh reading shows them as they
+    // are now.
+    m_userNames.clear();
+    m_accessNames.clear();
     describeLogFields();
     dsLog->reload();
     ui::applyColumnWidths(DBGrid1, *dsLog);
@@ -210,17 +218,21 @@ void TfrmViewLog::fitColumns()
 
 void TfrmViewLog::tblLogCalcFields(dbe::DataSet &log)
 {
-    if (tblUsers->findKey({log.asInteger(security::fields::UserId)}))
-        log.setString(UserNameField, tblUsers->asString(security::fields::UserName));
-    else
-        log.setString(UserNameField, QStringLiteral("Unknown"));
+    // A name missing from what was read is looked up together with those of the entries the
+    // log's walk has read ahead: a block of the grid costs a statement or two, not one per row.
+    const std::optional<QString> user = m_userNames.find(
+        *tblUsers, log.asInteger(security::fields::UserId),
+        dbe::KeyedNames::readAhead(*tblLog, security::fields::UserId));
+    log.setString(UserNameField, user.value_or(QStringLiteral("Unknown")));
 
-    if (log.isNull(security::fields::AccessId))
+    if (log.isNull(security::fields::AccessId)) {
         log.setString(AccessLabelField, QStringLiteral("*** Logon ***"));
-    else if (tblAccess->findKey({log.asInteger(security::fields::AccessId)}))
-        log.setString(AccessLabelField, tblAccess->asString(security::fields::AccessName));
-    else
-        log.setString(AccessLabelField, QStringLiteral("Unknown"));
+        return;
+    }
+    const std::optional<QString> constant = m_accessNames.find(
+        *tblAccess, log.asInteger(security::fields::AccessId),
+        dbe::KeyedNames::readAhead(*tblLog, security::fields::AccessId));
+    log.setString(AccessLabelField, constant.value_or(QStringLiteral("Unknown")));
 }
 
 void TfrmViewLog::btnClearLogClick()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "admin/loggridmodel.h"
+#include "dbe/keyednames.h"
 #include "ui/windowedtableview.h"
 
 #include <QDialog>
@@ -54,4 +55,6 @@ private:
     bool findUserEntry(int userId);
 
     QString m_findText;
+    dbe::KeyedNames m_userNames;
+    dbe::KeyedNames m_accessNames;
 };

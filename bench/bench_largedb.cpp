@@ -198,8 +198,12 @@ template <typename T> T *child(QObject *parent, const char *name)
     return parent->findChild<T *>(QString::fromLatin1(name));
 }
 
+// The desktop with the database open, from which the administrator opens the editor and View
+// Log; made in main() once the database is filled.
+TFormAdmin *Desktop = nullptr;
+
 // The setup editor, shown as the desktop shows it (without the modal loop).
-std::unique_ptr<TFormMain> openEditor(QWidget *owner = nullptr)
+std::unique_ptr<TFormMain> openEditor(QWidget *owner = Desktop)
 {
     auto editor = std::make_unique<TFormMain>(owner);
     editor->SetAliasName(Alias);
@@ -256,7 +260,7 @@ void BM_SetupEditorPickUser(benchmark::State &state)
     }
 }
 
-std::unique_ptr<TfrmViewLog> openViewLog(QWidget *owner = nullptr)
+std::unique_ptr<TfrmViewLog> openViewLog(QWidget *owner = Desktop)
 {
     auto viewer = std::make_unique<TfrmViewLog>(owner);
     viewer->tblUsers->setDatabaseName(Alias);
@@ -542,6 +546,15 @@ int main(int argc, char **argv)
         fillDatabase();
         std::fprintf(stderr, "filled in %.1f s\n", double(filling.elapsed()) / 1e3);
     }
+
+    dbe::Session::instance().addPassword(Master);
+    TFormAdmin desktop;
+    desktop.OpenSecurity(Alias);
+    if (CurrentAlias != Alias) {
+        std::fprintf(stderr, "the desktop does not open the database\n");
+        return 1;
+    }
+    Desktop = &desktop;
 
     benchmark::Initialize(&argc, argv);
     TargetReporter reporter;

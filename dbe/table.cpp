@@ -150,6 +150,13 @@ struct Table::Impl {
                               int limit, const QString &offset = {})
     {
         ahead.clear();
+        return select(where, params, order, limit, offset);
+    }
+
+    // As fetch(), leaving the position and the rows read ahead of it alone.
+    QList<QVariantList> select(const QString &where, const Parameters &params,
+                               const QString &order, int limit, const QString &offset = {})
+    {
         const QString sql =
             QStringLiteral("SELECT %1 FROM %2 WHERE %3%4%5%6")
                 .arg(selectList, handle.sqlName, where, order, backend->rowLimit(limit), offset);
@@ -469,6 +476,49 @@ bool Table::findKey(const QVariantList &key)
     loadRow(d->toLogical(*row));
     setPosition(false, false, false);
     return true;
+}
+
+QList<QVariantList> Table::findKeys(const QVariantList &values)
+{
+    ensureOpen();
+    if (d->indexColumns.isEmpty())
+        throw Error(QStringLiteral("The table %1 has no index to look keys up in.")
+                        .arg(d->handle.canonicalName),
+                    Error::UnknownIndex);
+    // Every statement carries the same number of values, the last one repeated, so that one
+    // prepared text serves every lookup.
+    constexpr int PerStatement = 32;
+    QVariantList stored;
+    for (const QVariant &value : values) {
+        if (!value.isNull())
+            stored.append(d->keyToStorage({value}).constFirst());
+    }
+    QList<QVariantList> rows;
+    for (qsizetype from = 0; from < stored.size(); from += PerStatement) {
+        Parameters params(*d->backend);
+        QStringList parameters;
+        for (int i = 0; i < PerStatement; ++i)
+            parameters.append(params.key(
+                d->indexColumns[0], stored.at(std::min(from + i, stored.size() - 1))));
+        const QString where = d->indexColumns[0].expression + QStringLiteral(" IN (") +
+                              parameters.join(QStringLiteral(", ")) + QStringLiteral(") AND ") +
+                              d->rangeClause(params, m_hasRange);
+        for (const QVariantList &row :
+             d->select(where, params, QString(), std::numeric_limits<int>::max()))
+            rows.append(d->toLogical(row));
+    }
+    return rows;
+}
+
+QList<QVariantList> Table::rowsReadAhead() const
+{
+    if (!isOpen())
+        return {};
+    QList<QVariantList> rows;
+    rows.reserve(d->ahead.size());
+    for (const QVariantList &row : d->ahead)
+        rows.append(d->toLogical(row));
+    return rows;
 }
 
 bool Table::findNearest(const QVariantList &key)

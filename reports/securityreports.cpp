@@ -423,24 +423,13 @@ void SecurityReports::buildUserAccess(const Recorder &record)
     opened.close();
 }
 
-std::optional<QString> SecurityReports::lookUpName(NameCache &cache, dbe::Table &table, int id,
-                                                   const QString &field)
-{
-    if (const auto known = cache.constFind(id); known != cache.cend())
-        return *known;
-    std::optional<QString> name;
-    if (table.findKey({id}))
-        name = table.asString(field);
-    cache.insert(id, name);
-    return name;
-}
-
 void SecurityReports::tblLogCalcFields(dbe::DataSet &log)
 {
     // The supervisor has no row and shows as "Unknown" too.
+    // The entries the log's walk has read ahead are looked up with the first that misses.
     const std::optional<QString> user =
-        lookUpName(m_userNames, *tblUsers, log.asInteger(QStringLiteral("User_ID")),
-                   QStringLiteral("User_Name"));
+        m_userNames.find(*tblUsers, log.asInteger(QStringLiteral("User_ID")),
+                         dbe::KeyedNames::readAhead(*tblLog, QStringLiteral("User_ID")));
     log.setString(UserNameField, user.value_or(UnknownName));
 
     if (log.isNull(QStringLiteral("Access_ID"))) {
@@ -448,8 +437,8 @@ void SecurityReports::tblLogCalcFields(dbe::DataSet &log)
         return;
     }
     const std::optional<QString> constant =
-        lookUpName(m_constantNames, *tblAccess, log.asInteger(QStringLiteral("Access_ID")),
-                   QStringLiteral("Access_Name"));
+        m_constantNames.find(*tblAccess, log.asInteger(QStringLiteral("Access_ID")),
+                             dbe::KeyedNames::readAhead(*tblLog, QStringLiteral("Access_ID")));
     log.setString(AccessNameField, constant.value_or(UnknownName));
 }
 
@@ -459,11 +448,11 @@ void SecurityReports::qryUserAccCalcFields(dbe::DataSet &rights)
     // A group right keeps the group's id in Access_ID.
     if (rights.asString(QStringLiteral("Type")) != security::RightGroup) {
         const std::optional<QString> constant =
-            lookUpName(m_constantNames, *tblAccess, id, QStringLiteral("Access_Name"));
+            m_constantNames.find(*tblAccess, id);
         rights.setString(AccessLabelField, constant.value_or(ConstantNotFound));
     } else {
         const std::optional<QString> group =
-            lookUpName(m_groupNames, *tblGroups, id, QStringLiteral("Group_Name"));
+            m_groupNames.find(*tblGroups, id);
         rights.setString(AccessLabelField, group.value_or(GroupNotFound));
     }
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "dbe/keyednames.h"
+
 #include <QDate>
 #include <QHash>
 #include <QObject>
@@ -96,20 +98,15 @@ public:
     void qryUserAccCalcFields(dbe::DataSet &rights);
 
 private:
-    // Names looked up during one build, by id. A log of 100,000 entries names a few thousand
-    // users and constants; each is read once per build instead of once per entry.
-    // Nothing for an id without a row.
-    using NameCache = QHash<int, std::optional<QString>>;
-    std::optional<QString> lookUpName(NameCache &cache, dbe::Table &table, int id,
-                                      const QString &field);
-
     void buildUsage(const DayRange &days, const Recorder &record);
     void buildUserAccess(const Recorder &record);
 
     QString m_aliasName;
-    NameCache m_userNames;
-    NameCache m_constantNames;
-    NameCache m_groupNames;
+    // Names looked up during one build, by id. A log of 100,000 entries names a few thousand
+    // users and constants; each is read once per build instead of once per entry.
+    dbe::KeyedNames m_userNames{QStringLiteral("User_Name")};
+    dbe::KeyedNames m_constantNames{QStringLiteral("Access_Name")};
+    dbe::KeyedNames m_groupNames{QStringLiteral("Group_Name")};
 };
 
 } // namespace securityreports
