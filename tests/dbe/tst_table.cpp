@@ -1,6 +1,7 @@
 // Table cursors: walking, key search, ranges, editing, typed fields, calculated fields, locks.
 
 #include "dbe/error.h"
+#include "dbe/keyednames.h"
 #include "dbe/query.h"
 #include "enginefixture.h"
 #include "tests/support/testsupport.h"
@@ -347,6 +348,66 @@ private Q_SLOTS:
         QCOMPARE(codeOf([&] { t.setValue(QStringLiteral("Label"), QStringLiteral("x")); }),
                  Error::WrongState);
         t.cancel();
+    }
+
+    void findsManyKeysAtOnce_data()
+    {
+        QTest::addColumn<QVariantList>("keys");
+        QTest::addColumn<QVariantList>("range");
+        QTest::addColumn<int>("found");
+        QTest::newRow("a few, in any order") << QVariantList{3, 1, 2} << QVariantList{} << 3;
+        QTest::newRow("absent and blank keys")
+            << QVariantList{999, QVariant(), 2} << QVariantList{} << 1;
+        QVariantList all;
+        for (int id = 1; id <= 40; ++id)
+            all.append(id);
+        QTest::newRow("more than one statement holds") << all << QVariantList{} << 40;
+        QTest::newRow("within the range") << all << QVariantList{5, 10} << 6;
+    }
+    // Looked up on the cursor that walks the table: its walk goes on from where it stood.
+    void findsManyKeysAtOnce()
+    {
+        QFETCH(QVariantList, keys);
+        QFETCH(QVariantList, range);
+        QFETCH(int, found);
+        EngineFixture db;
+        for (int id = 1; id <= 40; ++id)
+            db.addItem(QStringLiteral("n%1").arg(id), id);
+        auto t = db.open(QStringLiteral("ITEMS"));
+        if (!range.isEmpty())
+            t->setRange({range[0]}, {range[1]});
+        t->first();
+        t->next();
+        const int walkedFrom = t->asInteger(QStringLiteral("Item_ID"));
+        const QList<QVariantList> rows = t->findKeys(keys);
+        QCOMPARE(rows.size(), found);
+        for (const QVariantList &row : rows)
+            QCOMPARE(row.at(1).toString(), QStringLiteral("n%1").arg(row.at(0).toInt()));
+        QCOMPARE(t->asInteger(QStringLiteral("Item_ID")), walkedFrom);
+        t->next();
+        QCOMPARE(t->asInteger(QStringLiteral("Item_ID")), walkedFrom + 1);
+    }
+
+    // Names are read for the rows a walk has read ahead, and kept until cleared.
+    void keepsNamesReadForTheComingRows()
+    {
+        EngineFixture db;
+        for (int id = 1; id <= 5; ++id)
+            db.addItem(QStringLiteral("n%1").arg(id));
+        auto walked = db.open(QStringLiteral("ITEMS"));
+        auto named = db.open(QStringLiteral("ITEMS"));
+        dbe::KeyedNames names(QStringLiteral("Name"));
+        walked->first();
+        QCOMPARE(names.find(*named, 1, dbe::KeyedNames::readAhead(*walked, QStringLiteral("Item_ID"))),
+                 QStringLiteral("n1"));
+        auto gone = db.open(QStringLiteral("ITEMS"));
+        QVERIFY(gone->findKey({4}));
+        gone->remove();
+        QCOMPARE(names.find(*named, 4), QStringLiteral("n4"));
+        QCOMPARE(names.find(*named, 9), std::nullopt);
+        names.clear();
+        QCOMPARE(names.find(*named, 4), std::nullopt);
+        QCOMPARE(names.find(*named, 5), QStringLiteral("n5"));
     }
 
     // A grid that shows rows far apart moves its cursor by position. Names were added out of
