@@ -57,7 +57,8 @@ public:
     // The rows whose key on the current index has one of `values` for its first field, within
     // the range, in no particular order, as values in the order of fields(): a lookup of many
     // rows at once (the names of a screenful of log entries), a few dozen values to a
-    // statement where findKey() costs one each. Blank values find nothing. The cursor stays.
+    // statement where findKey() costs one each. Blank values find nothing; give each value
+    // once, as one given twice may find its rows twice. The cursor stays.
     QList<QVariantList> findKeys(const QVariantList &values);
     // The rows a forward walk has read past the current one and not moved to yet, as values:
     // what a lookup made for the current row may look up for the coming ones as well.
