@@ -1,7 +1,8 @@
 // What an access test, a logon and an activation cost on a database of realistic size, each
 // set against one bare prepared key lookup on the same USERACC table and against one bare
 // durable insert into LOG (a prepared INSERT committing on its own, as the storage syncs it):
-// the logged work can go no faster than the disk takes that insert.
+// the logged work can go no faster than the disk takes that insert. One read of a user's rights
+// by itself, the statement the first test after a commit runs again, is set beside them too.
 //
 // Targets, printed with yes/NO: a granted TestAccess with logging within 1.5 times the bare
 // insert; a logon with logging within 4 times it; the first test after another process's
@@ -20,6 +21,7 @@
 #include "dbe/sqlcipher/sqlcipherkeys.h"
 #include "dbe/storage.h"
 #include "dbe/table.h"
+#include "rules/accessrule.h"
 #include "rules/schema.h"
 #include "security/vesksec2_p.h"
 #include "tests/support/teststorage.h"
@@ -188,6 +190,30 @@ void BM_BarePreparedKeyLookup(benchmark::State &state)
     }
 }
 
+// One read of the user's rights, the statement a re-read after a commit runs, by itself: no
+// change watch, no check of the files or the server's catalogs around it. What the first test
+// after a commit can cost at least.
+void BM_BareRightsRead(benchmark::State &state)
+{
+    const std::shared_ptr<dbe::Database> database = dbe::Session::instance().database(Alias);
+    const std::unique_ptr<dbe::Table> rights = openBenchTable(Alias, security::tables::UserAcc);
+    const std::unique_ptr<dbe::Table> members = openBenchTable(Alias, security::tables::GrpColl);
+    dbe::Backend &backend = database->backend();
+    const auto statement = backend.prepare(security::heldAccessSql(backend), {});
+    const QVariantList values = security::heldAccessValues(BenchUser);
+    for (auto _ : state) {
+        statement->reset();
+        for (int i = 0; i < values.size(); ++i)
+            statement->bind(i + 1, values[i]);
+        int rows = 0;
+        while (statement->step())
+            ++rows;
+        if (rows == 0)
+            state.SkipWithError("the user holds no rights");
+        benchmark::DoNotOptimize(rows);
+    }
+}
+
 // One log row written as the engine writes it, without any of the component's work around it.
 void BM_BareDurableInsert(benchmark::State &state)
 {
@@ -343,6 +369,7 @@ void BM_Activation(benchmark::State &state)
 }
 
 BENCHMARK(BM_BarePreparedKeyLookup);
+BENCHMARK(BM_BareRightsRead);
 BENCHMARK(BM_BareDurableInsert);
 BENCHMARK(BM_TestAccessDirect)->ArgName("logging")->Arg(0)->Arg(1);
 BENCHMARK(BM_TestAccessThirdGroup)->ArgName("logging")->Arg(0)->Arg(1);
