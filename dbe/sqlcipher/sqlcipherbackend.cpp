@@ -306,6 +306,14 @@ QStringList createStatements(const TableDef &def)
     return statements;
 }
 
+// The watch of rows read from a file that has lost its name: the next look sees a change, and
+// the reader reads the file the name gives then.
+class EndedWatch : public ChangeWatch
+{
+public:
+    bool unchanged() const override { return false; }
+};
+
 } // namespace
 
 std::unique_ptr<Backend> sqlcipher::open(const BackendContext &context)
@@ -828,8 +836,10 @@ std::unique_ptr<ChangeWatch> SqlCipherBackend::watchChanges(const QStringList &t
     if (sqlite3_get_autocommit(m_db))
         throw Error(QStringLiteral("A change watch needs an open transaction."), Error::WrongState);
     QStringList paths;
+    QStringList schemas;
     for (const QString &table : tables) {
         const QString schema = baseName(table).toUpper();
+        schemas.append(schema);
         const auto file = m_files.constFind(schema);
         if (file == m_files.cend())
             throw Error(QStringLiteral("Table %1 is not open.").arg(schema + fileSuffix()),
@@ -856,11 +866,23 @@ std::unique_ptr<ChangeWatch> SqlCipherBackend::watchChanges(const QStringList &t
         paths.append(texts.path);
     }
     // Only this storage's own watch can be carried on.
-    if (const auto *watched = dynamic_cast<const FileChangeWatch *>(previous)) {
-        if (std::unique_ptr<FileChangeWatch> renewed = watched->renewed(paths))
-            return renewed;
+    std::unique_ptr<FileChangeWatch> watch;
+    if (const auto *watched = dynamic_cast<const FileChangeWatch *>(previous))
+        watch = watched->renewed(paths);
+    if (!watch)
+        watch = FileChangeWatch::create(paths);
+    // The kernel watches the files the paths name now. One renamed into a path since the
+    // tables were followed (a restore putting its copy in place) is not the file the
+    // transaction reads, and none of its commits would end the watch: the rows stand for
+    // nothing watched, and the watch says so at once. Checked once the watch is set, so that a
+    // rename after the check ends the watch itself.
+    if (watch) {
+        for (const QString &schema : std::as_const(schemas)) {
+            if (!namesAttachedFile(schema))
+                return std::make_unique<EndedWatch>();
+        }
     }
-    return FileChangeWatch::create(paths);
+    return watch;
 }
 
 // Raw statements rather than prepare()'s: a pragma counts as a write there, and would mark the

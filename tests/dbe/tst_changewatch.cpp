@@ -5,7 +5,9 @@
 #include "enginefixture.h"
 #include "tests/support/testsupport.h"
 
+#include <QFile>
 #include <QProcess>
+#include <cstdio>
 #include <QTest>
 
 using dbe::Error;
@@ -111,6 +113,27 @@ private Q_SLOTS:
         QVERIFY(watch->unchanged());
 
         addItemThrough(writer, db);
+        QVERIFY(!watch->unchanged());
+    }
+
+    // A restore renames its copy into the table's place while a reader's transaction reads the
+    // file that had the name: the watch, set on the new file, must not stand for those rows.
+    void fileReplacedUnderItsNameEndsTheWatchAtOnce()
+    {
+        EngineFixture db;
+        db.addItem(QStringLiteral("first"));
+        const QString file = db.dir() + QStringLiteral("/ITEMS.DB");
+        QVERIFY(QFile::copy(file, file + QStringLiteral(".copy")));
+        const std::shared_ptr<dbe::Database> database = Session::instance().database(db.alias());
+        auto items = db.open(QStringLiteral("ITEMS"));
+        dbe::Transaction transaction(*database);
+        items->first();
+        QCOMPARE(::rename(QFile::encodeName(file + QStringLiteral(".copy")).constData(),
+                          QFile::encodeName(file).constData()),
+                 0);
+        const auto watch = database->watchChanges({QStringLiteral("ITEMS")});
+        transaction.commit();
+        QVERIFY(watch);
         QVERIFY(!watch->unchanged());
     }
 
