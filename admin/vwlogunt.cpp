@@ -83,6 +83,8 @@ TfrmViewLog::TfrmViewLog(QWidget *parent)
     tblLog->addCalculatedField(UserNameField, dbe::FieldType::Alpha, CalculatedTextSize);
     tblLog->addCalculatedField(AccessLabelField, dbe::FieldType::Alpha, CalculatedTextSize);
     tblLog->setCalcFieldsHandler([this](dbe::DataSet &log) { tblLogCalcFields(log); });
+    m_usersComing = dbe::KeyedNames::readAhead(*tblLog, security::fields::UserId);
+    m_accessComing = dbe::KeyedNames::readAhead(*tblLog, security::fields::AccessId);
 
     dsLog = new LogGridModel(this);
     dsLog->setObjectName(QStringLiteral("dsLog"));
@@ -220,18 +222,16 @@ void TfrmViewLog::tblLogCalcFields(dbe::DataSet &log)
 {
     // A name missing from what was read is looked up together with those of the entries the
     // log's walk has read ahead: a block of the grid costs a statement or two, not one per row.
-    const std::optional<QString> user = m_userNames.find(
-        *tblUsers, log.asInteger(security::fields::UserId),
-        dbe::KeyedNames::readAhead(*tblLog, security::fields::UserId));
+    const std::optional<QString> user =
+        m_userNames.find(*tblUsers, log.asInteger(security::fields::UserId), m_usersComing);
     log.setString(UserNameField, user.value_or(QStringLiteral("Unknown")));
 
     if (log.isNull(security::fields::AccessId)) {
         log.setString(AccessLabelField, QStringLiteral("*** Logon ***"));
         return;
     }
-    const std::optional<QString> constant = m_accessNames.find(
-        *tblAccess, log.asInteger(security::fields::AccessId),
-        dbe::KeyedNames::readAhead(*tblLog, security::fields::AccessId));
+    const std::optional<QString> constant =
+        m_accessNames.find(*tblAccess, log.asInteger(security::fields::AccessId), m_accessComing);
     log.setString(AccessLabelField, constant.value_or(QStringLiteral("Unknown")));
 }
 

@@ -57,4 +57,7 @@ private:
     QString m_findText;
     dbe::KeyedNames m_userNames;
     dbe::KeyedNames m_accessNames;
+    // The keys of the log entries read ahead, which a missing name is read together with.
+    std::function<QList<qint64>()> m_usersComing;
+    std::function<QList<qint64>()> m_accessComing;
 };

@@ -266,6 +266,8 @@ SecurityReports::SecurityReports(QObject *parent) : QObject(parent)
     qryGroups->setSql(GroupsQuery);
 
     tblLog = makeDataSet<dbe::Table>(this, QStringLiteral("tblLog"), QStringLiteral("LOG.DB"));
+    m_usersComing = dbe::KeyedNames::readAhead(*tblLog, QStringLiteral("User_ID"));
+    m_constantsComing = dbe::KeyedNames::readAhead(*tblLog, QStringLiteral("Access_ID"));
     tblLog->addCalculatedField(UserNameField, dbe::FieldType::Alpha, 48);
     tblLog->addCalculatedField(AccessNameField, dbe::FieldType::Alpha, 20);
     tblLog->setCalcFieldsHandler([this](dbe::DataSet &log) { tblLogCalcFields(log); });
@@ -428,8 +430,7 @@ void SecurityReports::tblLogCalcFields(dbe::DataSet &log)
     // The supervisor has no row and shows as "Unknown" too.
     // The entries the log's walk has read ahead are looked up with the first that misses.
     const std::optional<QString> user =
-        m_userNames.find(*tblUsers, log.asInteger(QStringLiteral("User_ID")),
-                         dbe::KeyedNames::readAhead(*tblLog, QStringLiteral("User_ID")));
+        m_userNames.find(*tblUsers, log.asInteger(QStringLiteral("User_ID")), m_usersComing);
     log.setString(UserNameField, user.value_or(UnknownName));
 
     if (log.isNull(QStringLiteral("Access_ID"))) {
@@ -438,7 +439,7 @@ void SecurityReports::tblLogCalcFields(dbe::DataSet &log)
     }
     const std::optional<QString> constant =
         m_constantNames.find(*tblAccess, log.asInteger(QStringLiteral("Access_ID")),
-                             dbe::KeyedNames::readAhead(*tblLog, QStringLiteral("Access_ID")));
+                             m_constantsComing);
     log.setString(AccessNameField, constant.value_or(UnknownName));
 }
 

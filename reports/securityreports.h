@@ -107,6 +107,9 @@ private:
     dbe::KeyedNames m_userNames{QStringLiteral("User_Name")};
     dbe::KeyedNames m_constantNames{QStringLiteral("Access_Name")};
     dbe::KeyedNames m_groupNames{QStringLiteral("Group_Name")};
+    // The keys of the log entries read ahead, which a missing name is read together with.
+    std::function<QList<qint64>()> m_usersComing;
+    std::function<QList<qint64>()> m_constantsComing;
 };
 
 } // namespace securityreports
