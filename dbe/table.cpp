@@ -154,8 +154,8 @@ struct Table::Impl {
     }
 
     // As fetch(), leaving the position and the rows read ahead of it alone.
-    QList<QVariantList> select(const QString &where, const Parameters &params,
-                               const QString &order, int limit, const QString &offset = {})
+    QList<QVariantList> select(const QString &where, const Parameters &params, const QString &order,
+                               int limit, const QString &offset = {})
     {
         const QString sql =
             QStringLiteral("SELECT %1 FROM %2 WHERE %3%4%5%6")
@@ -498,8 +498,8 @@ QList<QVariantList> Table::findKeys(const QVariantList &values)
         Parameters params(*d->backend);
         QStringList parameters;
         for (int i = 0; i < PerStatement; ++i)
-            parameters.append(params.key(
-                d->indexColumns[0], stored.at(std::min(from + i, stored.size() - 1))));
+            parameters.append(
+                params.key(d->indexColumns[0], stored.at(std::min(from + i, stored.size() - 1))));
         const QString where = d->indexColumns[0].expression + QStringLiteral(" IN (") +
                               parameters.join(QStringLiteral(", ")) + QStringLiteral(") AND ") +
                               d->rangeClause(params, m_hasRange);

@@ -437,9 +437,8 @@ void SecurityReports::tblLogCalcFields(dbe::DataSet &log)
         log.setString(AccessNameField, LogonName);
         return;
     }
-    const std::optional<QString> constant =
-        m_constantNames.find(*tblAccess, log.asInteger(QStringLiteral("Access_ID")),
-                             m_constantsComing);
+    const std::optional<QString> constant = m_constantNames.find(
+        *tblAccess, log.asInteger(QStringLiteral("Access_ID")), m_constantsComing);
     log.setString(AccessNameField, constant.value_or(UnknownName));
 }
 
@@ -448,12 +447,10 @@ void SecurityReports::qryUserAccCalcFields(dbe::DataSet &rights)
     const int id = rights.asInteger(QStringLiteral("Access_ID"));
     // A group right keeps the group's id in Access_ID.
     if (rights.asString(QStringLiteral("Type")) != security::RightGroup) {
-        const std::optional<QString> constant =
-            m_constantNames.find(*tblAccess, id);
+        const std::optional<QString> constant = m_constantNames.find(*tblAccess, id);
         rights.setString(AccessLabelField, constant.value_or(ConstantNotFound));
     } else {
-        const std::optional<QString> group =
-            m_groupNames.find(*tblGroups, id);
+        const std::optional<QString> group = m_groupNames.find(*tblGroups, id);
         rights.setString(AccessLabelField, group.value_or(GroupNotFound));
     }
 }

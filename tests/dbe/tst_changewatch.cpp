@@ -7,8 +7,8 @@
 
 #include <QFile>
 #include <QProcess>
-#include <cstdio>
 #include <QTest>
+#include <cstdio>
 
 using dbe::Error;
 using dbe::Session;

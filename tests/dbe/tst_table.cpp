@@ -398,8 +398,9 @@ private Q_SLOTS:
         auto named = db.open(QStringLiteral("ITEMS"));
         dbe::KeyedNames names(QStringLiteral("Name"));
         walked->first();
-        QCOMPARE(names.find(*named, 1, dbe::KeyedNames::readAhead(*walked, QStringLiteral("Item_ID"))),
-                 QStringLiteral("n1"));
+        QCOMPARE(
+            names.find(*named, 1, dbe::KeyedNames::readAhead(*walked, QStringLiteral("Item_ID"))),
+            QStringLiteral("n1"));
         auto gone = db.open(QStringLiteral("ITEMS"));
         QVERIFY(gone->findKey({4}));
         gone->remove();
